@@ -1,0 +1,6 @@
+#include "camera/VideoFrameYUV.h"
+
+void VideoFrameYUV::registerMetaType()
+{
+    qRegisterMetaType<VideoFrameYUV>("VideoFrameYUV");
+}

@@ -1,0 +1,16 @@
+#include "resources/QuorixResources.h"
+
+#include <QtGlobal>
+
+// Q_INIT_RESOURCE must be called outside of any namespace.
+static void initTranslations()
+{
+    Q_INIT_RESOURCE(translations);
+}
+
+namespace QuorixResources {
+void init()
+{
+    initTranslations();
+}
+} // namespace QuorixResources

@@ -1,0 +1,257 @@
+// Tests of the application shell: log lines and files, language switching, the start-up trace.
+#include <QtTest>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+#include "TestEnv.h"
+#include "app/AppLanguage.h"
+#include "app/Logger.h"
+#include "app/MessageHandler.h"
+#include "resources/QuorixResources.h"
+
+static QStringList readLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+class TstApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void lineFormat_data();
+    void lineFormat();
+    void criticalAndFatalAreErrors();
+    void writesDailyFileAndEchoes();
+    void rollsOverAtMidnight();
+    void fallsBackWhenProgramFolderCannotHoldLogs();
+    void retriesFallbackAfterFailedOpen();
+    void emptyBaseNameGivesApp();
+    void concurrentLinesNeverInterleave();
+    void switchesLanguage();
+    void startupTraceAndLogOfRealProgram();
+
+private:
+    QString m_root;
+};
+
+void TstApp::initTestCase()
+{
+    m_root = TestEnv::isolate();
+    QuorixResources::init();
+}
+
+void TstApp::lineFormat_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("debug, 42 ms") << 0 << QTime(9, 5, 1, 42)
+                                  << QByteArray("[DEBUG] 09:05:01.042  msg");
+    QTest::newRow("info, 7 ms") << 1 << QTime(9, 5, 1, 7) << QByteArray("[INFO ] 09:05:01.007  msg");
+    QTest::newRow("warn, 0 ms") << 2 << QTime(23, 59, 59, 0)
+                                << QByteArray("[WARN ] 23:59:59.000  msg");
+    QTest::newRow("error, 999 ms") << 3 << QTime(0, 0, 0, 999)
+                                   << QByteArray("[ERROR] 00:00:00.999  msg");
+}
+
+void TstApp::lineFormat()
+{
+    QFETCH(int, level);
+    QFETCH(QTime, time);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(Logger::formatLine(level, QDateTime(QDate(2026, 12, 5), time), "msg"), expected);
+}
+
+void TstApp::criticalAndFatalAreErrors()
+{
+    QCOMPARE(logLevelFor(QtDebugMsg), 0);
+    QCOMPARE(logLevelFor(QtInfoMsg), 1);
+    QCOMPARE(logLevelFor(QtWarningMsg), 2);
+    QCOMPARE(logLevelFor(QtCriticalMsg), 3);
+    QCOMPARE(logLevelFor(QtFatalMsg), 3);
+    QCOMPARE(logLevelFor(QtMsgType(42)), -1);
+    QVERIFY(Logger::levelName(4).isEmpty());
+}
+
+void TstApp::writesDailyFileAndEchoes()
+{
+    QTemporaryDir dir;
+    FILE *echo = std::tmpfile();
+    QDateTime clock(QDate(2026, 12, 5), QTime(9, 5, 1, 42));
+    Logger logger({dir.path() + "/quorix", [&] { return clock; }, {}, echo});
+    logger.log(0, "installAppLanguage: translator installed, lang = 1");
+    logger.log(1, QString::fromUtf8("演示相机 µm").toUtf8());
+    logger.log(7, "dropped: not a level");
+
+    const QString path = dir.path() + "/log/quorix_2026-12-05.log";
+    QCOMPARE(logger.currentPath(), path);
+    const QStringList expected{
+        "[DEBUG] 09:05:01.042  installAppLanguage: translator installed, lang = 1",
+        QString::fromUtf8("[INFO ] 09:05:01.042  演示相机 µm")};
+    QCOMPARE(readLines(path), expected);
+
+    // The console receives the same lines, in UTF-8, in the same order.
+    std::rewind(echo);
+    QByteArray echoed(4096, 0);
+    echoed.resize(int(std::fread(echoed.data(), 1, size_t(echoed.size()), echo)));
+    std::fclose(echo);
+    QCOMPARE(QString::fromUtf8(echoed), expected.join('\n') + '\n');
+}
+
+void TstApp::rollsOverAtMidnight()
+{
+    QTemporaryDir dir;
+    QDateTime clock(QDate(2026, 12, 5), QTime(23, 59, 59, 950));
+    Logger logger({dir.path() + "/quorix", [&] { return clock; }, {}, nullptr});
+    logger.log(1, "before midnight");
+    const QString first = dir.path() + "/log/quorix_2026-12-05.log";
+    const QString second = dir.path() + "/log/quorix_2026-12-06.log";
+    QVERIFY(!QFile::exists(second));
+
+    clock = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 0, 10));
+    logger.log(1, "after midnight");
+    QCOMPARE(readLines(first), QStringList{"[INFO ] 23:59:59.950  before midnight"});
+    QCOMPARE(readLines(second), QStringList{"[INFO ] 00:00:00.010  after midnight"});
+    QCOMPARE(logger.currentPath(), second);
+}
+
+void TstApp::fallsBackWhenProgramFolderCannotHoldLogs()
+{
+    // Tests run as root, so permissions cannot make the folder unusable: a regular file named
+    // "log" where the folder should be does.
+    QTemporaryDir program, fallback;
+    QFile blocker(program.path() + "/log");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const QDateTime clock(QDate(2026, 12, 5), QTime(8, 0));
+    Logger logger({program.path() + "/quorix", [&] { return clock; },
+                   [&] { return fallback.path(); }, nullptr});
+    logger.log(2, "fallback line");
+    QCOMPARE(logger.logDir(), fallback.path() + "/Quorix/log");
+    QCOMPARE(readLines(fallback.path() + "/Quorix/log/quorix_2026-12-05.log"),
+             QStringList{"[WARN ] 08:00:00.000  fallback line"});
+}
+
+void TstApp::retriesFallbackAfterFailedOpen()
+{
+    QTemporaryDir program, fallback;
+    QDateTime clock(QDate(2026, 12, 5), QTime(23, 59, 59));
+    Logger logger({program.path() + "/quorix", [&] { return clock; },
+                   [&] { return fallback.path(); }, nullptr});
+    logger.log(1, "first day");
+
+    // The next day's file cannot be created: a folder stands where the file should be.
+    QVERIFY(QDir().mkpath(program.path() + "/log/quorix_2026-12-06.log"));
+    clock = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 1));
+    logger.log(1, "lost for the file");
+    logger.log(1, "in the fallback");
+    QCOMPARE(readLines(fallback.path() + "/Quorix/log/quorix_2026-12-06.log"),
+             QStringList{"[INFO ] 00:00:01.000  in the fallback"});
+}
+
+void TstApp::emptyBaseNameGivesApp()
+{
+    QTemporaryDir dir;
+    const QDateTime clock(QDate(2026, 12, 5), QTime(8, 0));
+    Logger logger({dir.path() + "/.hidden", [&] { return clock; }, {}, nullptr});
+    logger.log(0, "x");
+    QVERIFY(QFile::exists(dir.path() + "/log/app_2026-12-05.log"));
+}
+
+void TstApp::concurrentLinesNeverInterleave()
+{
+    QTemporaryDir dir;
+    Logger logger({dir.path() + "/quorix", {}, {}, nullptr});
+    const int threads = 4, perThread = 500;
+    QList<QThread *> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers << QThread::create([&logger, t] {
+            for (int i = 0; i < perThread; ++i)
+                logger.log(i % 4, QByteArray("thread ") + QByteArray::number(t) + " line " +
+                                      QByteArray::number(i) + " " + QByteArray(100, 'x'));
+        });
+        workers.last()->start();
+    }
+    for (QThread *w : workers) {
+        w->wait();
+        delete w;
+    }
+    const QStringList lines = readLines(logger.currentPath());
+    QCOMPARE(lines.size(), threads * perThread);
+    const QRegularExpression form(
+        R"(^\[(DEBUG|INFO |WARN |ERROR)\] \d\d:\d\d:\d\d\.\d{3}  thread \d line \d+ x{100}$)");
+    for (const QString &line : lines)
+        QVERIFY2(form.match(line).hasMatch(), qPrintable(line));
+}
+
+void TstApp::switchesLanguage()
+{
+    const char *source = "恢复出厂设置";
+    installAppLanguage(1);
+    QCOMPARE(QCoreApplication::translate("SettingsStore", source),
+             QStringLiteral("Restore Factory Settings"));
+    installAppLanguage(2);
+    QCOMPARE(QCoreApplication::translate("SettingsStore", source), QString::fromUtf8(source));
+}
+
+void TstApp::startupTraceAndLogOfRealProgram()
+{
+    // A copy of the program in its own folder keeps the trace and log out of build/bin.
+    QTemporaryDir folder;
+    const QString exe = folder.path() + "/quorix";
+    QVERIFY(QFile::copy(TestEnv::binDir() + "/quorix", exe));
+    const QString trace = folder.path() + "/startup_diag.txt";
+
+    // Three starts with language settings 0 (absent), 1 and 2.
+    const QString ini = qEnvironmentVariable("XDG_DATA_HOME") + "/Quorix/QUORIX.ini";
+    const QStringList languages{"", "1", "2"};
+    for (int start = 0; start < 3; ++start) {
+        QFile::remove(ini);
+        if (!languages[start].isEmpty()) {
+            QSettings settings(ini, QSettings::IniFormat);
+            settings.setValue("Appearance/language", languages[start].toInt());
+        }
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(env);
+        process.start(exe, QStringList());
+        QVERIFY(process.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(readLines(trace).size(), 9 * (start + 1), 30000);
+        process.kill();
+        QVERIFY(process.waitForFinished());
+    }
+
+    const QStringList steps{"start 1: entering main",   "start 2: QApplication created",
+                            "start 3: metatype registered", "start 4: handler installed",
+                            "start 5: org/app name set", "start 6: settings migrated",
+                            "start 7: language loaded", "start 8: MainWidget created",
+                            "start 9: window shown"};
+    QCOMPARE(readLines(trace), steps + steps + steps);
+
+    const QStringList log = readLines(folder.path() + "/log/quorix_" +
+                                      QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+    const QRegularExpression form(R"(^\[(DEBUG|INFO |WARN |ERROR)\] \d\d:\d\d:\d\d\.\d{3}  .*$)");
+    for (const QString &line : log)
+        QVERIFY2(form.match(line).hasMatch(), qPrintable(line));
+    const auto count = [&](const QString &text) {
+        return log.filter(QRegularExpression("  " + QRegularExpression::escape(text) + "$")).size();
+    };
+    QCOMPARE(count("installAppLanguage: lang = 0 (no translator)"), 2);
+    QCOMPARE(count("installAppLanguage: translator installed, lang = 1"), 1);
+}
+
+QTEST_GUILESS_MAIN(TstApp)
+#include "tst_app.moc"

@@ -1,0 +1,19 @@
+// TestEnv.h: gives a test process its own home, data and config folders, never the user's.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace TestEnv {
+
+// Points HOME and the XDG data, config and cache folders at a fresh temporary folder and resets
+// the settings store to INI below it. Call first in initTestCase (or before QApplication).
+// Returns the temporary root; it lives until the process ends.
+QString isolate();
+
+// The folder of the source tree and of the built program (build/bin), from the environment CTest
+// passes to every test.
+QString sourceDir();
+QString binDir();
+
+} // namespace TestEnv

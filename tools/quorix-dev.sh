@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# One command for each everyday job on a Debian 12 machine:
+#   tools/quorix-dev.sh run    install what is missing, build, start QUORIX
+#   tools/quorix-dev.sh test   install what is missing, build, run the whole test suite
+#   tools/quorix-dev.sh build  install what is missing, build
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build="$top/build"
+what=${1:-}
+
+case "$what" in
+run|test|build) ;;
+*) echo "usage: $0 run|test|build" >&2; exit 2 ;;
+esac
+
+"$top/tools/install-deps.sh"
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+case "$what" in
+run)
+    # Without a display, start on a virtual one so the program can still be tried.
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        exec xvfb-run -a -s "-screen 0 1920x1080x24" "$build/bin/quorix"
+    fi
+    exec "$build/bin/quorix"
+    ;;
+test)
+    cd "$build"
+    exec ctest --output-on-failure -j "$(nproc)"
+    ;;
+esac
