@@ -20,10 +20,10 @@ public:
 
     struct Options
     {
-        QString executablePath;              // the log folder and file name derive from it
-        std::function<QDateTime()> clock;    // local time; the system clock when empty
+        QString executablePath;                // the log folder and file name derive from it
+        std::function<QDateTime()> clock;      // local time; the system clock when empty
         std::function<QString()> fallbackBase; // folder below which "Quorix/log" is the fallback
-        FILE *echo = stdout;                 // console echo of every line; nullptr for none
+        FILE *echo = stdout;                   // console echo of every line; nullptr for none
     };
 
     // The instance of the running program, created on first use.

@@ -18,8 +18,8 @@ QString defaultExportPath()
 
 QString toolKey(const QString &toolName, const char *suffix)
 {
-    return QStringLiteral("%1/%2/%3").arg(QLatin1String(kMeasureGroup), toolName,
-                                          QLatin1String(suffix));
+    return QStringLiteral("%1/%2/%3")
+        .arg(QLatin1String(kMeasureGroup), toolName, QLatin1String(suffix));
 }
 
 static const QHash<QString, QVariant> &fixedDefaults()

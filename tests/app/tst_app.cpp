@@ -58,11 +58,12 @@ void TstApp::lineFormat_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("debug, 42 ms") << 0 << QTime(9, 5, 1, 42)
                                   << QByteArray("[DEBUG] 09:05:01.042  msg");
-    QTest::newRow("info, 7 ms") << 1 << QTime(9, 5, 1, 7) << QByteArray("[INFO ] 09:05:01.007  msg");
+    QTest::newRow("info, 7 ms") << 1 << QTime(9, 5, 1, 7)
+                                << QByteArray("[INFO ] 09:05:01.007  msg");
     QTest::newRow("warn, 0 ms") << 2 << QTime(23, 59, 59, 0)
                                 << QByteArray("[WARN ] 23:59:59.000  msg");
-    QTest::newRow("error, 999 ms") << 3 << QTime(0, 0, 0, 999)
-                                   << QByteArray("[ERROR] 00:00:00.999  msg");
+    QTest::newRow("error, 999 ms")
+        << 3 << QTime(0, 0, 0, 999) << QByteArray("[ERROR] 00:00:00.999  msg");
 }
 
 void TstApp::lineFormat()
@@ -234,10 +235,10 @@ void TstApp::startupTraceAndLogOfRealProgram()
         QVERIFY(process.waitForFinished());
     }
 
-    const QStringList steps{"start 1: entering main",   "start 2: QApplication created",
+    const QStringList steps{"start 1: entering main",       "start 2: QApplication created",
                             "start 3: metatype registered", "start 4: handler installed",
-                            "start 5: org/app name set", "start 6: settings migrated",
-                            "start 7: language loaded", "start 8: MainWidget created",
+                            "start 5: org/app name set",    "start 6: settings migrated",
+                            "start 7: language loaded",     "start 8: MainWidget created",
                             "start 9: window shown"};
     QCOMPARE(readLines(trace), steps + steps + steps);
 
