@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 static QString defaultFallbackBase()
 {
     // The generic data location holds our settings folder too; unlike the application-data
@@ -58,6 +60,7 @@ void Logger::openLogFile(const QDate &date)
 {
     if (m_file.isOpen())
         m_file.close();
+    m_currentDate = date;
     m_currentPath = pathFor(date);
     m_file.setFileName(m_currentPath);
     m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
@@ -81,12 +84,16 @@ QByteArray Logger::levelName(int level)
 
 QByteArray Logger::formatLine(int level, const QDateTime &time, const QByteArray &text)
 {
+    const QTime t = time.time();
+    char stamp[16];
+    std::snprintf(stamp, sizeof(stamp), "%02d:%02d:%02d.%03d", t.hour(), t.minute(), t.second(),
+                  t.msec());
     QByteArray line;
     line.reserve(text.size() + 24);
     line += '[';
     line += levelName(level);
     line += "] ";
-    line += time.toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    line += stamp;
     line += "  ";
     line += text;
     return line;
@@ -103,7 +110,7 @@ void Logger::log(int level, const QByteArray &text)
         useFallbackDir();
         openLogFile(time.date());
     }
-    if (pathFor(time.date()) != m_currentPath)
+    if (time.date() != m_currentDate)
         openLogFile(time.date());
 
     const QByteArray line = formatLine(level, time, text);

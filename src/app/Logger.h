@@ -57,4 +57,5 @@ private:
     QFile m_file;
     QString m_logDir;
     QString m_currentPath;
+    QDate m_currentDate; // the date of m_currentPath
 };
