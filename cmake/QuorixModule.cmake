@@ -29,6 +29,11 @@ function(quorix_add_test name)
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=${platform};QUORIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORIX_BIN_DIR=${QUORIX_BIN_DIR};${ARG_ENV}")
+    if(ARG_XVFB)
+        # xvfb-run -a picks a free display by probing lock files; two starting at the same moment
+        # can pick the same one, so these tests never run side by side.
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK xvfb)
+    endif()
 endfunction()
 
 # quorix_add_bench(<name> SOURCES ... [LIBS ...]): a Google Benchmark program, not run by CTest.
