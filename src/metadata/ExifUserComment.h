@@ -1,0 +1,55 @@
+// ExifUserComment.h: the EXIF UserComment of JPEG, PNG and TIFF files on disk.
+#pragma once
+
+#include "metadata/ExifContainer.h"
+
+#include <QString>
+
+#include <string>
+#include <sys/types.h>
+
+// Paths are UTF-8 on disk. Nothing throws and nothing is logged here: every failure is a false
+// result and the caller logs. A file is never modified unless its complete new content has first
+// been written and synced to a temporary file beside it. All functions may be called from any
+// thread; two writers on the same path at the same time are the caller's to avoid.
+namespace ExifUserComment {
+
+// The file-system calls of the atomic replace, so that tests can make any step fail or stop.
+struct FileOps
+{
+    int (*open)(const char *path, int flags, mode_t mode);
+    ssize_t (*write)(int fd, const void *data, size_t size);
+    int (*fsync)(int fd);
+    int (*close)(int fd);
+    int (*rename)(const char *from, const char *to);
+    int (*unlink)(const char *path);
+
+    // The operating system's calls.
+    static const FileOps &system();
+};
+
+// The kind of the image at `path` from its first bytes (at most 8 are read); UnknownImage when
+// the file cannot be opened or is empty.
+ExifContainer::ImageKind detectImageKind(const QString &path);
+
+// Reads the whole regular file at `path` into `bytes`, reserving `spare` bytes of room behind it
+// for later growth. Refuses files larger than ExifContainer::MaxBlockSize.
+bool readFile(const QString &path, std::string *bytes, std::size_t spare = 0);
+
+// Stores `text` as the UserComment of the JPEG, PNG or TIFF file at `path` and replaces the file
+// atomically. False, with the file unchanged byte for byte, for any other kind, a malformed file,
+// a comment that does not fit (a JPEG's EXIF segment is limited to 64 KiB) or a failed write.
+bool writeUserComment(const QString &path, const std::string &text,
+                      const FileOps &ops = FileOps::system());
+
+// Reads the UserComment text of the JPEG, PNG or TIFF file at `path`.
+bool readUserComment(const QString &path, std::string *text);
+
+// Replaces the file at `path` with `bytes`: writes `path` + ".velk_tmp" in the same folder,
+// syncs it, renames it over the target and syncs the folder. When `path` is a symbolic link the
+// file it points to is replaced and the link stays. The replaced file keeps its permission bits.
+// On failure the temporary file is removed and the target is untouched.
+bool writeFileAtomically(const QString &path, const std::string &bytes,
+                         const FileOps &ops = FileOps::system());
+
+} // namespace ExifUserComment
