@@ -1,0 +1,226 @@
+// Tests of the calibration model: conversion, units, settings persistence and .magn files.
+#include <QtTest>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "TestEnv.h"
+#include "calibration/CalibrationData.h"
+#include "settings/SettingsKeys.h"
+
+using Mag = CalibrationData::Magnification;
+
+class TstCalibration : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void conversion_data();
+    void conversion();
+    void unitCodesAreValidatedAndSignalled();
+    void currentIndexAndEntryEdits();
+    void settingsRoundTrip();
+    void storedIndexBeyondListLoadsAsNone();
+    void storedUnknownUnitLoadsAsPixels();
+    void magnFileRoundTrip();
+    void importEdgeCases();
+    void exportToUnwritablePathFails();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TstCalibration::initTestCase()
+{
+    TestEnv::isolate();
+    QVERIFY(m_dir.isValid());
+}
+
+void TstCalibration::init()
+{
+    QSettings().clear();
+}
+
+void TstCalibration::conversion_data()
+{
+    QTest::addColumn<double>("resolution");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<double>("px");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("mm") << 2.5e6 << "mm" << 500.0 << 0.2;
+    QTest::newRow("um") << 2.5e6 << QString("μm") << 500.0 << 200.0;
+    QTest::newRow("cm") << 2.5e6 << "cm" << 500.0 << 0.02;
+    QTest::newRow("m") << 2.5e6 << "m" << 500.0 << 0.0002;
+    QTest::newRow("px stays px") << 2.5e6 << "px" << 500.0 << 500.0;
+    QTest::newRow("uncalibrated") << 0.0 << "mm" << 500.0 << 500.0;
+    QTest::newRow("negative resolution") << -5.0 << "mm" << 500.0 << 500.0;
+}
+
+void TstCalibration::conversion()
+{
+    QFETCH(double, resolution);
+    QFETCH(QString, unit);
+    QFETCH(double, px);
+    QFETCH(double, expected);
+    CalibrationData c;
+    c.addMagnification({"10X", resolution});
+    c.setCurrentIndex(0);
+    c.setCurrentUnit(unit);
+    QCOMPARE(c.isCalibrated(), resolution > 0);
+    QVERIFY(qAbs(c.convertPixelLength(px) - expected) < 1e-12 * qMax(1.0, expected));
+}
+
+void TstCalibration::unitCodesAreValidatedAndSignalled()
+{
+    CalibrationData c;
+    QSignalSpy spy(&c, &CalibrationData::unitChanged);
+    c.setCurrentUnit("inch");
+    c.setCurrentUnit("MM"); // case-sensitive
+    c.setCurrentUnit("px"); // unchanged
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(c.currentUnit(), QString("px"));
+    c.setCurrentUnit("mm");
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(CalibrationData::unitCodes().size(), CalibrationData::unitDisplayNames().size());
+    QCOMPARE(CalibrationData::metresPerUnit("inch"), 0.0);
+}
+
+void TstCalibration::currentIndexAndEntryEdits()
+{
+    CalibrationData c;
+    QSignalSpy current(&c, &CalibrationData::currentMagnificationChanged);
+    QSignalSpy list(&c, &CalibrationData::magnificationListChanged);
+    QCOMPARE(c.currentMagnification().resolution, 0.0);
+    QVERIFY(!c.currentMagnification().name.isEmpty()); // "undefined"
+    c.addMagnification({"10X", 1e5});
+    c.addMagnification({"40X", 4e5});
+    c.setCurrentIndex(2); // out of range
+    c.setCurrentIndex(-2);
+    QCOMPARE(current.count(), 0);
+    c.setCurrentIndex(1);
+    c.setCurrentIndex(1); // unchanged: no signal
+    QCOMPARE(current.count(), 1);
+    c.setMagnification(0, {"5X", 5e4}); // not current
+    QCOMPARE(current.count(), 1);
+    c.setMagnification(1, {"40X", 4.1e5});
+    QCOMPARE(current.count(), 2);
+    c.setMagnification(5, {"x", 1}); // ignored
+    QCOMPARE(list.count(), 4);
+    QCOMPARE(c.currentMagnification().resolution, 4.1e5);
+    c.clear();
+    QCOMPARE(c.currentIndex(), -1);
+    QVERIFY(!c.isCalibrated());
+}
+
+void TstCalibration::settingsRoundTrip()
+{
+    CalibrationData a;
+    a.addMagnification({"10X", 2.5e5});
+    a.addMagnification({"40X", 1e6});
+    a.setCurrentIndex(1);
+    a.setCurrentUnit("μm");
+    a.saveToSettings();
+
+    CalibrationData b;
+    QSignalSpy units(&b, &CalibrationData::unitChanged);
+    b.loadFromSettings();
+    QCOMPARE(units.count(), 1);
+    QCOMPARE(b.count(), 2);
+    QCOMPARE(b.magnifications()[0].name, QString("10X"));
+    QCOMPARE(b.magnifications()[1].resolution, 1e6);
+    QCOMPARE(b.currentIndex(), 1);
+    QCOMPARE(b.currentUnit(), QString("μm"));
+
+    // A shorter list saved later leaves no stale entries behind.
+    b.clear();
+    b.addMagnification({"5X", 1e5});
+    b.saveToSettings();
+    CalibrationData c;
+    c.loadFromSettings();
+    QCOMPARE(c.count(), 1);
+    QCOMPARE(c.currentIndex(), -1);
+}
+
+void TstCalibration::storedIndexBeyondListLoadsAsNone()
+{
+    CalibrationData a;
+    for (const char *name : {"1X", "2X", "3X"})
+        a.addMagnification({name, 1e5});
+    a.saveToSettings();
+    QSettings().setValue(SettingsKeys::kCalibrationCurrentIndex, 7);
+    CalibrationData b;
+    b.loadFromSettings();
+    QCOMPARE(b.count(), 3);
+    QCOMPARE(b.currentIndex(), -1);
+    QVERIFY(!b.isCalibrated());
+}
+
+void TstCalibration::storedUnknownUnitLoadsAsPixels()
+{
+    QSettings().setValue(SettingsKeys::kCalibrationCurrentUnit, "inch");
+    CalibrationData c;
+    c.loadFromSettings();
+    QCOMPARE(c.currentUnit(), QString("px"));
+}
+
+void TstCalibration::magnFileRoundTrip()
+{
+    const QString path = m_dir.filePath("list.magn");
+    CalibrationData a;
+    a.addMagnification({"10X", 250000});
+    a.addMagnification({"显微 40X", 1000000.5});
+    QVERIFY(a.exportToFile(path));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(root["version"].toInt(), 1);
+    QCOMPARE(root["magnifications"].toArray().size(), 2);
+
+    CalibrationData b;
+    QSignalSpy current(&b, &CalibrationData::currentMagnificationChanged);
+    QVERIFY(b.importFromFile(path));
+    QCOMPARE(current.count(), 1);
+    QCOMPARE(b.count(), 2);
+    QCOMPARE(b.currentIndex(), 0);
+    QCOMPARE(b.magnifications()[1].name, QString("显微 40X"));
+    QCOMPARE(b.magnifications()[1].resolution, 1000000.5);
+}
+
+void TstCalibration::importEdgeCases()
+{
+    CalibrationData c;
+    c.addMagnification({"keep", 1e5});
+    c.setCurrentIndex(0);
+
+    QVERIFY(!c.importFromFile(m_dir.filePath("missing.magn")));
+    const QString notObject = m_dir.filePath("array.magn");
+    QFile f1(notObject);
+    QVERIFY(f1.open(QIODevice::WriteOnly));
+    f1.write("[1, 2]");
+    f1.close();
+    QVERIFY(!c.importFromFile(notObject));
+    QCOMPARE(c.count(), 1); // unchanged
+
+    const QString empty = m_dir.filePath("empty.magn");
+    QFile f2(empty);
+    QVERIFY(f2.open(QIODevice::WriteOnly));
+    f2.write(R"({"version": 1})");
+    f2.close();
+    QVERIFY(c.importFromFile(empty));
+    QCOMPARE(c.count(), 0);
+    QCOMPARE(c.currentIndex(), -1);
+}
+
+void TstCalibration::exportToUnwritablePathFails()
+{
+    CalibrationData c;
+    QVERIFY(!c.exportToFile(m_dir.filePath("no/such/folder/x.magn")));
+}
+
+QTEST_GUILESS_MAIN(TstCalibration)
+#include "tst_calibration.moc"
