@@ -130,4 +130,43 @@
             <translation>Arrow</translation>
         </message>
     </context>
+    <context>
+        <name>VideoRecorder</name>
+        <message>
+            <source>写入帧失败: %1</source>
+            <translation>Failed to write the frame: %1</translation>
+        </message>
+        <message>
+            <source>创建媒体缓冲区失败: %1</source>
+            <translation>Failed to create the media buffer: %1</translation>
+        </message>
+        <message>
+            <source>创建输入媒体类型失败</source>
+            <translation>Failed to create the input media type</translation>
+        </message>
+        <message>
+            <source>创建输出媒体类型失败</source>
+            <translation>Failed to create the output media type</translation>
+        </message>
+        <message>
+            <source>开始写入失败: %1</source>
+            <translation>Failed to begin writing: %1</translation>
+        </message>
+        <message>
+            <source>无效的帧尺寸或帧率</source>
+            <translation>Invalid frame size or frame rate</translation>
+        </message>
+        <message>
+            <source>无法创建视频文件</source>
+            <translation>Cannot create the video file</translation>
+        </message>
+        <message>
+            <source>无法创建视频文件: %1</source>
+            <translation>Cannot create the video file: %1</translation>
+        </message>
+        <message>
+            <source>添加视频流失败: %1</source>
+            <translation>Failed to add the video stream: %1</translation>
+        </message>
+    </context>
 </TS>
