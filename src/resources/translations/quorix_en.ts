@@ -29,6 +29,107 @@
         </message>
     </context>
     <context>
+        <name>Camera</name>
+        <message>
+            <source>不支持当前摄像头的视频格式</source>
+            <translation>The video format of this camera is not supported.</translation>
+        </message>
+        <message>
+            <source>摄像头初始化失败，请尝试重新连接设备</source>
+            <translation>Camera initialisation failed. Please try reconnecting the device.</translation>
+        </message>
+        <message>
+            <source>摄像头启动失败，请检查设备状态</source>
+            <translation>The camera failed to start. Please check the device.</translation>
+        </message>
+        <message>
+            <source>摄像头被其他程序占用，请关闭占用程序后重试</source>
+            <translation>The camera is used by another program. Please close that program and try again.</translation>
+        </message>
+        <message>
+            <source>未检测到摄像头设备，请检查连接</source>
+            <translation>No camera detected. Please check the connection.</translation>
+        </message>
+        <message>
+            <source>相机被其他程序占用或无法访问，请检查相机连接并关闭其他使用此相机的程序</source>
+            <translation>The camera is used by another program or cannot be accessed. Please check the camera connection and close any other program using this camera.</translation>
+        </message>
+        <message>
+            <source>相机被其他程序占用，请关闭其他使用此相机的程序后重试</source>
+            <translation>The camera is used by another program. Please close any other program using this camera and try again.</translation>
+        </message>
+    </context>
+    <context>
+        <name>DemoCameraBackend</name>
+        <message>
+            <source>演示相机</source>
+            <translation>Demo Camera</translation>
+        </message>
+    </context>
+    <context>
+        <name>ReportExporter</name>
+        <message>
+            <source>不支持的导出格式: .%1</source>
+            <translation>Unsupported export format: .%1</translation>
+        </message>
+        <message>
+            <source>报告导出失败: %1</source>
+            <translation>Report export failed: %1</translation>
+        </message>
+        <message>
+            <source>无法写入媒体文件</source>
+            <translation>Unable to write the media file</translation>
+        </message>
+        <message>
+            <source>无法写回 %1</source>
+            <translation>Unable to write back %1</translation>
+        </message>
+        <message>
+            <source>无法写回 document.xml</source>
+            <translation>Unable to write back document.xml</translation>
+        </message>
+        <message>
+            <source>无法写回 document.xml.rels</source>
+            <translation>Unable to write back document.xml.rels</translation>
+        </message>
+        <message>
+            <source>无法创建临时目录</source>
+            <translation>Unable to create a temporary folder</translation>
+        </message>
+        <message>
+            <source>无法读取 %1</source>
+            <translation>Unable to read %1</translation>
+        </message>
+        <message>
+            <source>无法读取 document.xml</source>
+            <translation>Unable to read document.xml</translation>
+        </message>
+        <message>
+            <source>无法读取 document.xml.rels</source>
+            <translation>Unable to read document.xml.rels</translation>
+        </message>
+        <message>
+            <source>未找到报告模板: %1</source>
+            <translation>Report template not found: %1</translation>
+        </message>
+        <message>
+            <source>模板图片占位结构异常</source>
+            <translation>The template picture placeholder is malformed</translation>
+        </message>
+        <message>
+            <source>模板图片占位结构异常（缺少 drawing）</source>
+            <translation>The template picture placeholder is malformed (no drawing)</translation>
+        </message>
+        <message>
+            <source>模板图片占位缺少 r:embed</source>
+            <translation>The template picture placeholder has no r:embed</translation>
+        </message>
+        <message>
+            <source>模板表格行数不足（需 {{MH}} 与 {{MT}} 两行）</source>
+            <translation>The template table has too few rows (a {{MH}} row and a {{MT}} row are needed)</translation>
+        </message>
+    </context>
+    <context>
         <name>SettingsStore</name>
         <message>
             <source>已恢复默认设置，请重启软件生效。</source>
@@ -167,6 +268,45 @@
         <message>
             <source>添加视频流失败: %1</source>
             <translation>Failed to add the video stream: %1</translation>
+        </message>
+    </context>
+    <context>
+        <name>ZipFolder</name>
+        <message>
+            <source>ZIP 收尾失败</source>
+            <translation>Failed to finalise ZIP</translation>
+        </message>
+        <message>
+            <source>ZIP 条目解压后过大，已拒绝: %1</source>
+            <translation>ZIP entry too large when extracted, refused: %1</translation>
+        </message>
+        <message>
+            <source>ZIP 条目路径不安全，已拒绝: %1</source>
+            <translation>Unsafe path in ZIP entry, refused: %1</translation>
+        </message>
+        <message>
+            <source>写入 ZIP 失败: %1</source>
+            <translation>Failed to write to ZIP: %1</translation>
+        </message>
+        <message>
+            <source>无法写入: %1</source>
+            <translation>Unable to write: %1</translation>
+        </message>
+        <message>
+            <source>无法创建 ZIP: %1</source>
+            <translation>Unable to create ZIP: %1</translation>
+        </message>
+        <message>
+            <source>无法打开 ZIP 文件: %1</source>
+            <translation>Unable to open ZIP file: %1</translation>
+        </message>
+        <message>
+            <source>解压文件失败: %1</source>
+            <translation>Failed to extract file: %1</translation>
+        </message>
+        <message>
+            <source>读取失败: %1</source>
+            <translation>Failed to read: %1</translation>
         </message>
     </context>
 </TS>

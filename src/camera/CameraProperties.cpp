@@ -1,0 +1,366 @@
+// The picture properties of Camera: range readers run by open, writers and live readers.
+#include "camera/Camera.h"
+
+#include "camera/ResultCode.h"
+
+#include <QDebug>
+
+namespace {
+
+struct PropertyInfo
+{
+    CameraProperty property;
+    PropertyGroup group;
+    const char *rangePrefix; // log prefix of the range line
+    const char *setFailure;  // log of a failed manual write by the plain setters
+};
+
+const PropertyInfo kRangeProperties[] = {
+    {CameraProperty::Exposure, PropertyGroup::CameraControl, "曝光参数 - 范围:", "设置曝光失败:"},
+    {CameraProperty::Gain, PropertyGroup::VideoProcAmp, "增益参数 - 范围:", "设置增益失败:"},
+    {CameraProperty::WhiteBalance, PropertyGroup::VideoProcAmp,
+     "白平衡参数 - 范围:", "设置白平衡失败:"},
+    {CameraProperty::Brightness, PropertyGroup::VideoProcAmp, "亮度参数 - 范围:", "设置亮度失败:"},
+    {CameraProperty::Contrast, PropertyGroup::VideoProcAmp,
+     "对比度参数 - 范围:", "设置对比度失败:"},
+    {CameraProperty::Saturation, PropertyGroup::VideoProcAmp,
+     "饱和度参数 - 范围:", "设置饱和度失败:"},
+    {CameraProperty::Hue, PropertyGroup::VideoProcAmp, "色调参数 - 范围:", "设置色调失败:"},
+    {CameraProperty::Gamma, PropertyGroup::VideoProcAmp, "Gamma参数 - 范围:", "设置Gamma失败:"},
+    {CameraProperty::Sharpness, PropertyGroup::VideoProcAmp, "锐度参数 - 范围:", "设置锐度失败:"},
+};
+
+const PropertyInfo &infoOf(CameraProperty property)
+{
+    for (const PropertyInfo &info : kRangeProperties)
+        if (info.property == property)
+            return info;
+    return kRangeProperties[0];
+}
+
+const char *missingGroupLog(PropertyGroup group)
+{
+    return group == PropertyGroup::CameraControl ? "相机控制接口未初始化" : "视频处理接口未初始化";
+}
+
+} // namespace
+
+void Camera::readAllProperties()
+{
+    for (const PropertyInfo &info : kRangeProperties)
+        readRange(info.property);
+
+    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp)) {
+        qInfo().noquote() << missingGroupLog(PropertyGroup::VideoProcAmp);
+    } else {
+        long value = 0, flags = 0;
+        const int rc = m_backend->property(CameraProperty::ColorEnable, &value, &flags);
+        if (rc == 0) {
+            qInfo().noquote() << "色彩模式 - 当前值:" << value;
+            emit colorEnableChanged(value);
+        } else {
+            qInfo().noquote() << "获取色彩模式失败:" << resultCodeText(rc);
+        }
+    }
+
+    if (m_backend->hasGroup(PropertyGroup::VideoProcAmpExtended)) {
+        long value = 0, flags = 0;
+        const int rc = m_backend->property(CameraProperty::PowerLineFrequency, &value, &flags);
+        if (rc == 0) {
+            qInfo().noquote() << "电力线频率 - 当前值:" << value;
+            emit powerlineFrequencyChanged(value);
+        } else {
+            qInfo().noquote() << "获取电力线频率失败:" << resultCodeText(rc);
+        }
+    }
+}
+
+bool Camera::readRange(CameraProperty property)
+{
+    const PropertyInfo &info = infoOf(property);
+    if (!m_backend->hasGroup(info.group)) {
+        qInfo().noquote() << missingGroupLog(info.group);
+        return false;
+    }
+    PropertyRange range;
+    if (m_backend->propertyRange(property, &range) != 0) {
+        if (property == CameraProperty::Gain)
+            qInfo().noquote() << "相机不支持 Gain 属性，增益滑块将禁用";
+        return false;
+    }
+    long current = 0, flags = 0;
+    if (m_backend->property(property, &current, &flags) == 0) {
+        qInfo().noquote() << info.rangePrefix << range.min << "-" << range.max
+                          << ", 步长:" << range.step << ", 当前值:" << current;
+    } else {
+        current = range.defaultValue; // the range is still announced, at its default
+    }
+    emitRange(property, range, current);
+    return true;
+}
+
+void Camera::emitRange(CameraProperty property, const PropertyRange &r, long current)
+{
+    switch (property) {
+    case CameraProperty::Exposure:
+        emit exposureRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::Gain:
+        emit gainRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::WhiteBalance:
+        emit whiteBalanceRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::Brightness:
+        emit brightnessRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::Contrast:
+        emit contrastRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::Saturation:
+        emit saturationRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::Hue:
+        emit hueRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::Gamma:
+        emit gammaRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::Sharpness:
+        emit sharpnessRangeChanged(r.min, r.max, r.step, current, r.defaultValue);
+        break;
+    case CameraProperty::ColorEnable:
+    case CameraProperty::PowerLineFrequency:
+        break;
+    }
+}
+
+bool Camera::setExposure(long value)
+{
+    if (!m_backend->hasGroup(PropertyGroup::CameraControl)) {
+        qInfo().noquote() << missingGroupLog(PropertyGroup::CameraControl);
+        return false;
+    }
+    PropertyRange range;
+    if (m_backend->propertyRange(CameraProperty::Exposure, &range) == 0)
+        qInfo().noquote() << "曝光范围:" << range.min << "-" << range.max << "步长:" << range.step;
+    const int rc = m_backend->setProperty(CameraProperty::Exposure, value, PropertyFlagManual);
+    if (rc != 0) {
+        qWarning().noquote() << "设置曝光失败:" << resultCodeText(rc);
+        return false;
+    }
+    qInfo().noquote() << "设置曝光成功:" << value;
+    return true;
+}
+
+bool Camera::setGain(long value)
+{
+    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp)) {
+        qInfo().noquote() << missingGroupLog(PropertyGroup::VideoProcAmp);
+        return false;
+    }
+    PropertyRange range;
+    if (m_backend->propertyRange(CameraProperty::Gain, &range) == 0)
+        qInfo().noquote() << "增益范围:" << range.min << "-" << range.max << "步长:" << range.step;
+    const int rc = m_backend->setProperty(CameraProperty::Gain, value, PropertyFlagManual);
+    if (rc != 0) {
+        qWarning().noquote() << "设置增益失败:" << resultCodeText(rc);
+        return false;
+    }
+    qInfo().noquote() << "设置增益成功:" << value;
+    return true;
+}
+
+bool Camera::setWhiteBalance(long value)
+{
+    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp)) {
+        qInfo().noquote() << missingGroupLog(PropertyGroup::VideoProcAmp);
+        return false;
+    }
+    const int rc = m_backend->setProperty(CameraProperty::WhiteBalance, value, PropertyFlagManual);
+    qInfo().noquote() << "[设置白平衡] 值:" << value << "hr:" << resultCodeText(rc);
+    if (rc != 0) {
+        qWarning().noquote() << "设置白平衡失败:" << resultCodeText(rc);
+        return false;
+    }
+    return true;
+}
+
+bool Camera::setManualProperty(CameraProperty property, long value, const char *failureLog)
+{
+    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp))
+        return false;
+    const int rc = m_backend->setProperty(property, value, PropertyFlagManual);
+    if (rc != 0) {
+        qWarning().noquote() << failureLog << resultCodeText(rc);
+        return false;
+    }
+    return true;
+}
+
+bool Camera::setBrightness(long value)
+{
+    return setManualProperty(CameraProperty::Brightness, value,
+                             infoOf(CameraProperty::Brightness).setFailure);
+}
+
+bool Camera::setContrast(long value)
+{
+    return setManualProperty(CameraProperty::Contrast, value,
+                             infoOf(CameraProperty::Contrast).setFailure);
+}
+
+bool Camera::setSaturation(long value)
+{
+    return setManualProperty(CameraProperty::Saturation, value,
+                             infoOf(CameraProperty::Saturation).setFailure);
+}
+
+bool Camera::setHue(long value)
+{
+    return setManualProperty(CameraProperty::Hue, value, infoOf(CameraProperty::Hue).setFailure);
+}
+
+bool Camera::setGamma(long value)
+{
+    return setManualProperty(CameraProperty::Gamma, value,
+                             infoOf(CameraProperty::Gamma).setFailure);
+}
+
+bool Camera::setSharpness(long value)
+{
+    return setManualProperty(CameraProperty::Sharpness, value,
+                             infoOf(CameraProperty::Sharpness).setFailure);
+}
+
+bool Camera::setAutoMode(CameraProperty property, bool on)
+{
+    const bool exposure = property == CameraProperty::Exposure;
+    const PropertyGroup group = infoOf(property).group;
+    if (!m_backend->hasGroup(group)) {
+        qInfo().noquote() << missingGroupLog(group);
+        return false;
+    }
+    long value = 0, flags = 0;
+    int rc = 0;
+    if (!on) {
+        rc = m_backend->property(property, &value, &flags);
+        if (rc != 0) {
+            qWarning().noquote() << (exposure ? "获取当前曝光值失败:" : "获取当前白平衡值失败:")
+                                 << resultCodeText(rc);
+            return false;
+        }
+        rc = m_backend->setProperty(property, value, PropertyFlagManual);
+    } else {
+        PropertyRange range;
+        if (m_backend->propertyRange(property, &range) == 0)
+            value = range.defaultValue;
+        else
+            m_backend->property(property, &value, &flags);
+        rc = m_backend->setProperty(property, value, PropertyFlagAuto);
+    }
+    if (rc != 0) {
+        qWarning().noquote() << (exposure ? "设置自动曝光失败:" : "设置自动白平衡失败:")
+                             << resultCodeText(rc);
+        return false;
+    }
+    qInfo().noquote() << (exposure ? "设置自动曝光:" : "设置自动白平衡:") << (on ? "开启" : "关闭");
+    return true;
+}
+
+bool Camera::setAutoExposure(bool on)
+{
+    return setAutoMode(CameraProperty::Exposure, on);
+}
+
+bool Camera::setAutoWhiteBalance(bool on)
+{
+    return setAutoMode(CameraProperty::WhiteBalance, on);
+}
+
+bool Camera::setColorEnable(long value)
+{
+    m_colourEnabled = value != 0;
+    PropertyRange range;
+    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp)) {
+        qInfo().noquote() << "色彩模式硬件不支持，使用软件灰度方案";
+    } else if (m_backend->propertyRange(CameraProperty::ColorEnable, &range) != 0) {
+        qInfo().noquote() << "ColorEnable 属性不被此相机支持，使用软件灰度方案";
+    } else {
+        const int rc =
+            m_backend->setProperty(CameraProperty::ColorEnable, value, PropertyFlagManual);
+        if (rc != 0)
+            qWarning().noquote() << "设置色彩模式失败:" << resultCodeText(rc);
+    }
+    return true;
+}
+
+bool Camera::setPowerlineFrequency(long value)
+{
+    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmpExtended))
+        return false;
+    const int rc =
+        m_backend->setProperty(CameraProperty::PowerLineFrequency, value, PropertyFlagManual);
+    if (rc != 0) {
+        qWarning().noquote() << "设置电力线频率失败:" << resultCodeText(rc);
+        return false;
+    }
+    return true;
+}
+
+long Camera::readLive(CameraProperty property)
+{
+    const PropertyGroup group = infoOf(property).group;
+    if (!m_backend->hasGroup(group))
+        return 0;
+    long value = 0, flags = 0;
+    const int rc = m_backend->property(property, &value, &flags);
+    if (rc != 0)
+        value = 0;
+    const char *flagText = flags == PropertyFlagAuto ? "Auto" : "Manual";
+    switch (property) {
+    case CameraProperty::Exposure:
+        qDebug().noquote() << "[自动曝光读取] 曝光值:" << value << "标志:" << flagText
+                           << "hr:" << resultCodeText(rc);
+        break;
+    case CameraProperty::Gain:
+        qDebug().noquote() << "[自动曝光读取] 增益值:" << value << "hr:" << resultCodeText(rc);
+        break;
+    default:
+        qDebug().noquote() << "[自动白平衡读取] 白平衡值:" << value << "标志:" << flagText
+                           << "hr:" << resultCodeText(rc);
+        break;
+    }
+    return value;
+}
+
+long Camera::exposure()
+{
+    return readLive(CameraProperty::Exposure);
+}
+
+long Camera::gain()
+{
+    return readLive(CameraProperty::Gain);
+}
+
+long Camera::whiteBalance()
+{
+    return readLive(CameraProperty::WhiteBalance);
+}
+
+bool Camera::supportsAutoExposure()
+{
+    PropertyRange range;
+    return m_backend->hasGroup(PropertyGroup::CameraControl) &&
+           m_backend->propertyRange(CameraProperty::Exposure, &range) == 0 &&
+           (range.capsFlags & PropertyFlagAuto);
+}
+
+bool Camera::supportsAutoWhiteBalance()
+{
+    PropertyRange range;
+    return m_backend->hasGroup(PropertyGroup::VideoProcAmp) &&
+           m_backend->propertyRange(CameraProperty::WhiteBalance, &range) == 0 &&
+           (range.capsFlags & PropertyFlagAuto);
+}
