@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/error.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -67,6 +69,22 @@ void flipRows(QImage &image)
     const int bytes = image.bytesPerLine();
     for (int i = 0; i < h / 2; ++i)
         std::swap_ranges(image.scanLine(i), image.scanLine(i) + bytes, image.scanLine(h - 1 - i));
+}
+
+// swscale's vector code writes whole blocks of pixels: past the end of a row whose width is not
+// a multiple of its block, and one row too many for some odd heights. The image gets rows padded
+// to 64 bytes, one spare row and some slack at the end, so those writes stay inside it.
+QImage paddedImage(const QSize &size, QImage::Format format)
+{
+    const int bytesPerPixel = format == QImage::Format_Grayscale8 ? 1 : 4;
+    const qint64 stride = (qint64(size.width()) * bytesPerPixel + 63) & ~qint64(63);
+    const qint64 bytes = stride * (size.height() + 1) + 256;
+    if (stride > std::numeric_limits<int>::max() || bytes > std::numeric_limits<int>::max())
+        return QImage();
+    auto *data = static_cast<uchar *>(av_malloc(size_t(bytes)));
+    if (!data)
+        return QImage();
+    return QImage(data, size.width(), size.height(), int(stride), format, av_free, data);
 }
 
 } // namespace
@@ -245,7 +263,7 @@ bool FfmpegDecoder::receiveFrame(QImage *out, bool *again)
     }
 
     const QSize size = outputSize(frameWidth, frameHeight, m_targetWidth, m_targetHeight);
-    QImage image(size, m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    QImage image = paddedImage(size, m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     if (image.isNull()) {
         av_frame_unref(m_frame);
         return false;
