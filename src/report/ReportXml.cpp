@@ -120,19 +120,24 @@ QString joinedText(const QString &xml, const TextLayout &layout)
     return joined;
 }
 
-QString applyPlaceholders(const QString &text, const PlaceholderMap &map)
+QRegularExpression placeholderPattern(const PlaceholderMap &map)
 {
-    if (map.isEmpty() || !text.contains(QLatin1String("{{")))
-        return text;
     QStringList keys = map.keys();
     std::sort(keys.begin(), keys.end(),
               [](const QString &a, const QString &b) { return a.size() > b.size(); });
     for (QString &key : keys)
         key = QRegularExpression::escape(key);
-    const QRegularExpression any(keys.join('|'));
+    return QRegularExpression(keys.join('|'));
+}
+
+QString applyPlaceholders(const QString &text, const PlaceholderMap &map,
+                          const QRegularExpression &pattern)
+{
+    if (map.isEmpty() || !text.contains(QLatin1String("{{")))
+        return text;
     QString out;
     int position = 0;
-    auto it = any.globalMatch(text);
+    auto it = pattern.globalMatch(text);
     while (it.hasNext()) {
         const auto match = it.next();
         out += text.midRef(position, match.capturedStart() - position);
@@ -160,7 +165,8 @@ QString withPreservedSpace(const QString &open)
     return open.left(open.size() - 1) + QLatin1String(" xml:space=\"preserve\">");
 }
 
-QString replaceInUnit(const QString &unit, const TextLayout &layout, const PlaceholderMap &map)
+QString replaceInUnit(const QString &unit, const TextLayout &layout, const PlaceholderMap &map,
+                      const QRegularExpression &pattern)
 {
     QVector<TextElement> elements;
     auto it = layout.text.globalMatch(unit);
@@ -174,14 +180,14 @@ QString replaceInUnit(const QString &unit, const TextLayout &layout, const Place
     QString joined;
     for (const TextElement &element : qAsConst(elements))
         joined += element.text;
-    const QString replaced = applyPlaceholders(joined, map);
+    const QString replaced = applyPlaceholders(joined, map, pattern);
     if (replaced == joined)
         return unit;
 
     QStringList texts;
     QString perElement;
     for (const TextElement &element : qAsConst(elements)) {
-        texts << applyPlaceholders(element.text, map);
+        texts << applyPlaceholders(element.text, map, pattern);
         perElement += texts.last();
     }
     if (perElement != replaced) {
@@ -207,13 +213,14 @@ QString replaceInUnits(const QString &xml, const TextLayout &layout, const Place
 {
     if (map.isEmpty())
         return xml;
+    const QRegularExpression pattern = placeholderPattern(map);
     QString out;
     int position = 0;
     auto it = layout.unit.globalMatch(xml);
     while (it.hasNext()) {
         const auto match = it.next();
         out += xml.midRef(position, match.capturedStart() - position);
-        out += replaceInUnit(match.captured(), layout, map);
+        out += replaceInUnit(match.captured(), layout, map, pattern);
         position = match.capturedEnd();
     }
     out += xml.midRef(position);
@@ -269,7 +276,9 @@ bool replacePicture(QString *part, QString *rels, const QImage &image, const Pic
         return true;
     int start = elementStartBefore(*part, slot.regionTag, marker.capturedStart());
     int end = elementEndAfter(*part, slot.regionTag, marker.capturedEnd());
-    if (start < 0 || end < 0) {
+    // The marker must lie inside the region, not after an earlier, already closed one.
+    const int closedBefore = start < 0 ? -1 : elementEndAfter(*part, slot.regionTag, start);
+    if (start < 0 || end < 0 || closedBefore <= marker.capturedStart()) {
         *error = slot.structureError;
         return false;
     }

@@ -31,8 +31,12 @@ bool writeUtf8(const QString &path, const QString &text);
 // The joined character data of every text element in xml.
 QString joinedText(const QString &xml, const TextLayout &layout);
 
-// Replaces every key of map in text in one pass (replacements are never searched again).
-QString applyPlaceholders(const QString &text, const PlaceholderMap &map);
+// Replaces every key of map in text in one pass (replacements are never searched again);
+// pattern is placeholderPattern(map), built once for many texts.
+QString applyPlaceholders(const QString &text, const PlaceholderMap &map,
+                          const QRegularExpression &pattern);
+// One pattern matching every key of map, longer keys first.
+QRegularExpression placeholderPattern(const PlaceholderMap &map);
 
 // Replaces the placeholders of every unit. Keys that lie inside one text element are replaced
 // there, keeping the formatting of every run; when a key is split over several elements the
