@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QJsonObject>
+#include <QMetaType>
 #include <QString>
 
 #include <cstdint>
@@ -57,3 +58,5 @@ struct Attribute
     // false, an empty string or an invalid colour.
     void fromJson(const QJsonObject &json);
 };
+
+Q_DECLARE_METATYPE(Attribute::Ptr)

@@ -4,6 +4,7 @@
 #include "model/Attribute.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QPointF>
 #include <QString>
 
@@ -43,3 +44,5 @@ public:
 
     QList<QPointF> points;
 };
+
+Q_DECLARE_METATYPE(LineDataBase::Ptr)

@@ -78,7 +78,8 @@ QPointF GraphicsItemBase::point(int i) const
 LabelItem *GraphicsItemBase::createLabel(const QPointF &pos)
 {
     m_label = new LabelItem(this);
-    m_label->setFlags(ItemIsMovable | ItemIsSelectable);
+    // Behind its shape, so that a label lying over a control point never steals the press.
+    m_label->setFlags(ItemIsMovable | ItemIsSelectable | ItemStacksBehindParent);
     m_label->setAttribute(attribute());
     m_label->setPos(pos);
     m_label->setZValue(-1);

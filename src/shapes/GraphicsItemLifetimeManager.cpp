@@ -1,7 +1,14 @@
 // GraphicsItemLifetimeManager.cpp: registry of living shape items.
 #include "shapes/GraphicsItemLifetimeManager.h"
 
+#include "shapes/GraphicsItemBase.h"
+
 #include <QMutex>
+
+GraphicsItemLifetimeManager::GraphicsItemLifetimeManager()
+{
+    qRegisterMetaType<GraphicsItemBase *>("GraphicsItemBase*");
+}
 
 GraphicsItemLifetimeManager *GraphicsItemLifetimeManager::instance()
 {

@@ -31,7 +31,7 @@ signals:
     void itemDeleted(GraphicsItemBase *item);
 
 private:
-    GraphicsItemLifetimeManager() = default;
+    GraphicsItemLifetimeManager();
 
     mutable QReadWriteLock m_lock; // protects m_items
     QHash<GraphicsItemBase *, bool> m_items;

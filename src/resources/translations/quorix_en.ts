@@ -67,6 +67,25 @@
         </message>
     </context>
     <context>
+        <name>MeasureGraphicsView</name>
+        <message>
+            <source>No background image loaded. Please load an image first.</source>
+            <translation>No background image loaded. Please load an image first.</translation>
+        </message>
+        <message>
+            <source>Warning</source>
+            <translation>Warning</translation>
+        </message>
+        <message>
+            <source>当前没有可保存的图像，请先加载图片或打开相机。</source>
+            <translation>No image to save. Please load an image or open the camera first.</translation>
+        </message>
+        <message>
+            <source>警告</source>
+            <translation>Warning</translation>
+        </message>
+    </context>
+    <context>
         <name>ReportExporter</name>
         <message>
             <source>不支持的导出格式: .%1</source>

@@ -1,0 +1,41 @@
+// MeasureFrame.h: the canvas frame: the measuring view in a scroll area, with the live preview
+// widget stacked in the same place.
+#pragma once
+
+#include <QFrame>
+#include <QImage>
+
+class MeasureGraphicsView;
+class QScrollArea;
+
+// GUI thread.
+class MeasureFrame : public QFrame
+{
+    Q_OBJECT
+
+public:
+    // Hosts `view` (reparented to the frame), or a plain MeasureGraphicsView when null.
+    explicit MeasureFrame(QWidget *parent = nullptr, MeasureGraphicsView *view = nullptr);
+
+    MeasureGraphicsView *view() const { return m_view; }
+    QScrollArea *scrollArea() const { return m_scrollArea; }
+
+    // A camera still: shown as the background, fitted to the view.
+    void showStillImage(const QImage &image);
+    // Opens an image file as a new drawing; false when it cannot be read.
+    bool openImageFile(const QString &path);
+    void showPreviewImage(const QImage &image);
+
+signals:
+    void canvasZoomChanged(double scale);
+
+public slots:
+    void onCanvasZoomChanged(double zoomValue);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    MeasureGraphicsView *m_view = nullptr;
+    QScrollArea *m_scrollArea = nullptr;
+};

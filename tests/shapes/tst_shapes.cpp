@@ -1,0 +1,425 @@
+// Tests of the shape base, labels and the line shapes: geometry, texts, and mouse handling
+// through a real (offscreen) view.
+#include <QtTest>
+
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
+
+#include "TestEnv.h"
+#include "calibration/CalibrationData.h"
+#include "shapes/BrokenLineItem.h"
+#include "shapes/CalibrationSource.h"
+#include "shapes/GraphicsItemLifetimeManager.h"
+#include "shapes/LabelItem.h"
+#include "shapes/Line3PointItem.h"
+#include "shapes/StraightLineItem.h"
+
+// A scene that offers a calibration, as the canvas scene does.
+class CalibratedScene : public QGraphicsScene, public CalibrationSource
+{
+public:
+    CalibrationData *calibrationData() const override { return calibration.data(); }
+    QPointer<CalibrationData> calibration;
+};
+
+static QtMsgType g_worstMessage = QtDebugMsg;
+static QStringList g_warnings;
+static void recordMessages(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg) {
+        g_worstMessage = type;
+        g_warnings << text;
+    }
+}
+
+class TstShapes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void formatLength_data();
+    void formatLength();
+    void formatLengthFallsBackWhenCalibrationIsDestroyed();
+    void labelRectangle();
+    void straightLinePointRules();
+    void straightLineLabelFollowsMidpoint();
+    void movePointRules();
+    void registryTracksLifetime();
+    void line3PointRules();
+    void dimensionCorners_data();
+    void dimensionCorners();
+    void arrowAndScale();
+    void polylineLabelIsTotalLength();
+    void mouseGrabDragAndRestoredDragMode();
+    void pressOnBodyMovesWholeItem();
+    void paintsWithoutWarningsInsideBounds();
+};
+
+void TstShapes::initTestCase()
+{
+    TestEnv::isolate();
+}
+
+void TstShapes::formatLength_data()
+{
+    QTest::addColumn<bool>("withCalibration");
+    QTest::addColumn<double>("resolution");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<double>("pixels");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no calibration") << false << 0.0 << "px" << 123.456 << "123.5 (px)";
+    QTest::newRow("unit px") << true << 2.5e6 << "px" << 123.456 << "123.5 (px)";
+    QTest::newRow("uncalibrated mm") << true << 0.0 << "mm" << 123.456 << "123.5 (px)";
+    QTest::newRow("mm") << true << 2.5e6 << "mm" << 500.0 << "0.20 (mm)";
+    QTest::newRow("um") << true << 2.5e6 << QString("μm") << 123.456 << QString("49.38 (μm)");
+    QTest::newRow("zero") << true << 2.5e6 << "mm" << 0.0 << "0.00 (mm)";
+}
+
+void TstShapes::formatLength()
+{
+    QFETCH(bool, withCalibration);
+    QFETCH(double, resolution);
+    QFETCH(QString, unit);
+    QFETCH(double, pixels);
+    QFETCH(QString, text);
+    CalibratedScene scene;
+    CalibrationData calibration;
+    calibration.addMagnification({"10X", resolution});
+    calibration.setCurrentIndex(0);
+    calibration.setCurrentUnit(unit);
+    if (withCalibration)
+        scene.calibration = &calibration;
+    auto *line = new StraightLineItem(nullptr);
+    scene.addItem(line);
+    QCOMPARE(line->formatLength(pixels), text);
+}
+
+void TstShapes::formatLengthFallsBackWhenCalibrationIsDestroyed()
+{
+    CalibratedScene scene;
+    auto *calibration = new CalibrationData;
+    calibration->addMagnification({"10X", 1e6});
+    calibration->setCurrentIndex(0);
+    calibration->setCurrentUnit("mm");
+    scene.calibration = calibration;
+    auto *line = new StraightLineItem(nullptr);
+    scene.addItem(line);
+    line->addPointF({0, 0}, -1);
+    line->addPointF({300, 400}, -1);
+    QCOMPARE(line->labelItem()->text(), QString("L: 0.50 (mm)"));
+    delete calibration;
+    line->updateShape();
+    QCOMPARE(line->labelItem()->text(), QString("L: 500.0 (px)"));
+}
+
+void TstShapes::labelRectangle()
+{
+    LabelItem label;
+    QCOMPARE(label.rect(), QRectF(0, 0, 200, 36));
+    auto attribute = std::make_shared<Attribute>();
+    attribute->textLabel.fontSize = 1;
+    label.setAttribute(attribute);
+    label.setText("x");
+    QVERIFY(label.rect().width() >= 50 && label.rect().height() >= 20);
+    label.setText("");
+    QCOMPARE(label.rect(), QRectF(0, 0, 200, 36));
+
+    // A long text at the default size grows the rectangle and keeps the 8-unit margin.
+    attribute->textLabel.fontSize = 24;
+    label.setAttribute(attribute);
+    label.setText("L: 123456.78 (μm)");
+    const QFontMetricsF metrics(LabelItem::labelFont(*attribute));
+    QCOMPARE(label.rect().width(),
+             metrics.boundingRect(QRectF(0, 0, 10000, 10000), Qt::AlignLeft, label.text()).width() +
+                 8);
+    // A damaged style with size 0 still gives a usable font.
+    attribute->textLabel.fontSize = 0;
+    QCOMPARE(LabelItem::labelFont(*attribute).pointSize(), 1);
+}
+
+void TstShapes::straightLinePointRules()
+{
+    StraightLineItem line(nullptr);
+    int changes = 0;
+    line.setChangeCallback([&changes](GraphicsItemBase *) { ++changes; });
+    line.addPointF({5, 5}, -1);
+    line.addPointF({5, 5}, -1);
+    QCOMPARE(line.points(), (QList<QPointF>{{5, 5}, {5, 5}}));
+    QCOMPARE(line.labelItem()->text(), QString("L: 0.0 (px)"));
+    line.addPointF({8, 9}, -1);
+    QCOMPARE(line.points(), (QList<QPointF>{{5, 5}, {8, 9}}));
+    line.addPointF({1, 1}, 5); // beyond the end: ignored
+    QCOMPARE(line.points().size(), 2);
+    line.setStartPoint({0, 0});
+    QCOMPARE(line.point(0), QPointF(0, 0));
+    QCOMPARE(changes, 4);
+    QCOMPARE(line.labelItem()->text(), QString("L: 12.0 (px)"));
+}
+
+void TstShapes::straightLineLabelFollowsMidpoint()
+{
+    StraightLineItem line(nullptr);
+    line.addPointF({0, 0}, -1);
+    line.addPointF({100, 50}, -1);
+    QCOMPARE(line.labelItem()->pos(), QPointF(50, 25));
+    line.labelItem()->setPos(300, 300); // moved by hand
+    line.setEndPoint({10, 10});
+    QCOMPARE(line.labelItem()->pos(), QPointF(5, 5));
+    QVERIFY(line.boundingRect().contains(QRectF(0, 0, 10, 10)));
+}
+
+void TstShapes::movePointRules()
+{
+    BrokenLineItem empty(nullptr);
+    empty.movePoint({1, 1}, 0);
+    empty.movePoint({1, 1}, -1);
+    QVERIFY(empty.points().isEmpty());
+
+    BrokenLineItem line(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)})
+        line.addPointF(p);
+    line.movePoint({20, 20}, -1);
+    line.movePoint({7, 7}, 3);
+    line.movePoint({7, 7}, -2);
+    QCOMPARE(line.points(), (QList<QPointF>{{0, 0}, {10, 0}, {20, 20}}));
+}
+
+void TstShapes::registryTracksLifetime()
+{
+    auto *manager = GraphicsItemLifetimeManager::instance();
+    QSignalSpy deleted(manager, &GraphicsItemLifetimeManager::itemDeleted);
+    auto *line = new StraightLineItem(nullptr);
+    QVERIFY(line->isAlive());
+    QVERIFY(!line->isAliveInScene());
+    QVERIFY(manager->isRegistered(line));
+    line->addPointF({0, 0}, -1); // creates the label, itself registered
+    LabelItem *label = line->labelItem();
+    QVERIFY(manager->isRegistered(label));
+    delete line;
+    QVERIFY(!manager->isRegistered(line));
+    QVERIFY(!manager->isRegistered(label));
+    QCOMPARE(deleted.count(), 2);
+    QVERIFY(!manager->registerItem(nullptr));
+    QVERIFY(!manager->unregisterItem(nullptr));
+}
+
+void TstShapes::line3PointRules()
+{
+    Line3PointItem item(nullptr);
+    item.addPointF({0, 0});
+    item.addPointF({10, 0});
+    item.addPointF({20, 0}); // not fixed: the second point follows
+    QCOMPARE(item.points(), (QList<QPointF>{{0, 0}, {20, 0}}));
+    item.setPointFixed(true);
+    item.addPointF({5, 10});
+    QCOMPARE(item.points().size(), 3);
+    item.addPointF({5, 12});
+    QCOMPARE(item.point(2), QPointF(5, 12));
+    item.setPointAt({1, 1}, 5);
+    QCOMPARE(item.points().size(), 3);
+    QCOMPARE(item.labelItem()->text(), QString("L: 20.0 (px)"));
+    QCOMPARE(item.labelItem()->pos(), QPointF(0, 0));
+    // The bracket reaches p2's side; the bounds must hold it.
+    QVERIFY(item.boundingRect().contains(QPointF(20, 12)));
+}
+
+void TstShapes::dimensionCorners_data()
+{
+    QTest::addColumn<QPointF>("p0");
+    QTest::addColumn<QPointF>("p1");
+    QTest::addColumn<QPointF>("p2");
+    QTest::newRow("horizontal, below") << QPointF(0, 0) << QPointF(100, 0) << QPointF(30, 40);
+    QTest::newRow("horizontal, above") << QPointF(0, 0) << QPointF(100, 0) << QPointF(30, -40);
+    QTest::newRow("rising") << QPointF(10, 10) << QPointF(110, 60) << QPointF(0, 100);
+    QTest::newRow("falling, other side") << QPointF(10, 60) << QPointF(110, 10) << QPointF(0, 0);
+    QTest::newRow("vertical") << QPointF(50, 0) << QPointF(50, 100) << QPointF(80, 30);
+    QTest::newRow("vertical, left") << QPointF(50, 100) << QPointF(50, 0) << QPointF(10, 30);
+    QTest::newRow("nearly vertical")
+        << QPointF(50, 0) << QPointF(50.000001, 100) << QPointF(80, 30);
+    QTest::newRow("p2 on the line") << QPointF(0, 0) << QPointF(100, 100) << QPointF(50, 50);
+}
+
+void TstShapes::dimensionCorners()
+{
+    QFETCH(QPointF, p0);
+    QFETCH(QPointF, p1);
+    QFETCH(QPointF, p2);
+    // Independent reference: project p2 - p0 onto the unit normal of p0 -> p1.
+    const QLineF line(p0, p1);
+    const QPointF normal(-line.dy() / line.length(), line.dx() / line.length());
+    const double d = QPointF::dotProduct(p2 - p0, normal);
+    const QPointF expectedA = p0 + d * normal;
+    const QPointF expectedB = p1 + d * normal;
+    QPointF a, b;
+    Line3PointItem::dimensionCorners(p0, p1, p2, &a, &b);
+    QVERIFY2(QLineF(a, expectedA).length() < 1e-3,
+             qPrintable(QString("A %1,%2").arg(a.x()).arg(a.y())));
+    QVERIFY(QLineF(b, expectedB).length() < 1e-3);
+}
+
+void TstShapes::arrowAndScale()
+{
+    QVERIFY(ArrowItem::arrowPolygon({0, 0}, {0.5, 0.5}).isEmpty());
+    const QPolygonF arrow = ArrowItem::arrowPolygon({0, 0}, {100, 0});
+    QCOMPARE(arrow.size(), 7);
+    QCOMPARE(arrow.first(), QPointF(100, 0));
+    QCOMPARE(arrow.boundingRect(), QRectF(0, -10, 100, 20)); // head 25 long, 20 wide
+
+    CalibratedScene scene;
+    CalibrationData calibration;
+    calibration.addMagnification({"40X", 1e6});
+    calibration.setCurrentIndex(0);
+    calibration.setCurrentUnit(QStringLiteral("μm"));
+    scene.calibration = &calibration;
+    auto *bar = new ScaleItem(nullptr);
+    scene.addItem(bar);
+    bar->placeAt({10, 20});
+    QCOMPARE(bar->points(), (QList<QPointF>{{10, 20}, {110, 20}}));
+    QCOMPARE(bar->labelItem()->text(), QString("L: 100.00 (μm)"));
+    QCOMPARE(bar->labelItem()->pos(), QPointF(10, 20));
+    bar->setScaleLength(250);
+    QCOMPARE(bar->labelItem()->text(), QString("L: 250.00 (μm)"));
+}
+
+void TstShapes::polylineLabelIsTotalLength()
+{
+    BrokenLineItem line(nullptr);
+    line.addPointF({0, 0});
+    QCOMPARE(line.labelItem()->text(), QString("L: 0.0 (px)"));
+    line.addPointF({30, 40});
+    line.addPointF({30, 100});
+    QCOMPARE(line.labelItem()->text(), QString("L: 110.0 (px)"));
+    QCOMPARE(line.labelItem()->pos(), QPointF(0, 0));
+}
+
+// A view showing scene (0, 0)-(400, 300) at scale 1, with the line (100,100)-(300,100) selected.
+struct ViewFixture
+{
+    ViewFixture()
+    {
+        scene.setSceneRect(0, 0, 400, 300);
+        view.setScene(&scene);
+        view.setDragMode(QGraphicsView::RubberBandDrag);
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setFrameShape(QFrame::NoFrame);
+        view.resize(400, 300);
+        view.show();
+        line = new StraightLineItem(nullptr);
+        scene.addItem(line);
+        line->addPointF({100, 100}, -1);
+        line->addPointF({300, 100}, -1);
+        line->setSelected(true);
+    }
+    QPoint at(const QPointF &scenePos) const { return view.mapFromScene(scenePos); }
+
+    CalibratedScene scene;
+    QGraphicsView view;
+    StraightLineItem *line;
+};
+
+void TstShapes::mouseGrabDragAndRestoredDragMode()
+{
+    ViewFixture f;
+    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+    QWidget *vp = f.view.viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, f.at({302, 101})); // within radius 6 of p1
+    QCOMPARE(f.line->hoverIndex(), 2);
+    QCOMPARE(f.view.dragMode(), QGraphicsView::NoDrag);
+    QMouseEvent move(QEvent::MouseMove, f.at({250, 180}), vp->mapToGlobal(f.at({250, 180})),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({250, 180}));
+    QCOMPARE(f.line->points(), (QList<QPointF>{{100, 100}, {250, 180}}));
+    QCOMPARE(f.line->pos(), QPointF(0, 0));
+    QCOMPARE(f.view.dragMode(), QGraphicsView::RubberBandDrag);
+    QCOMPARE(f.line->labelItem()->text(), QString("L: 170.0 (px)"));
+
+    // A later body drag does not reinstate a mode that was changed meanwhile.
+    f.view.setDragMode(QGraphicsView::ScrollHandDrag);
+    QTest::mousePress(vp, Qt::LeftButton, {}, f.at({175, 140}));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({175, 140}));
+    QCOMPARE(f.view.dragMode(), QGraphicsView::ScrollHandDrag);
+}
+
+void TstShapes::pressOnBodyMovesWholeItem()
+{
+    ViewFixture f;
+    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+    QWidget *vp = f.view.viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, f.at({200, 100}));
+    QCOMPARE(f.line->hoverIndex(), 0);
+    QCOMPARE(f.view.dragMode(), QGraphicsView::RubberBandDrag);
+    for (int step = 1; step <= 2; ++step) {
+        const QPoint to = f.at({200.0 + 10 * step, 100.0 + 20 * step});
+        QMouseEvent move(QEvent::MouseMove, to, vp->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(vp, &move);
+    }
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({220, 140}));
+    QCOMPARE(f.line->pos(), QPointF(20, 40));
+    QCOMPARE(f.line->points(), (QList<QPointF>{{100, 100}, {300, 100}}));
+    QCOMPARE(f.line->scenePoints(), (QList<QPointF>{{120, 140}, {320, 140}}));
+}
+
+void TstShapes::paintsWithoutWarningsInsideBounds()
+{
+    CalibratedScene scene;
+    scene.setSceneRect(0, 0, 400, 300);
+    QList<GraphicsItemBase *> items;
+    auto *line = new StraightLineItem(nullptr);
+    line->addPointF({20, 20}, -1);
+    line->addPointF({120, 60}, -1);
+    line->setShowEndGuides(true);
+    auto *arrow = new ArrowItem(nullptr);
+    arrow->addPointF({20, 100}, -1);
+    arrow->addPointF({20.4, 100.4}, -1); // too short to draw
+    auto *vertical = new Line3PointItem(nullptr);
+    vertical->setPointFixed(true);
+    for (const QPointF &p : {QPointF(300, 50), QPointF(300, 250), QPointF(360, 120)})
+        vertical->addPointF(p);
+    auto *coincident = new Line3PointItem(nullptr);
+    coincident->setPointFixed(true);
+    for (const QPointF &p : {QPointF(200, 200), QPointF(200, 200), QPointF(240, 260)})
+        coincident->addPointF(p);
+    items << line << arrow << vertical << coincident;
+    for (GraphicsItemBase *item : items) {
+        scene.addItem(item);
+        item->setSelected(true);
+    }
+    line->updateShape(); // the guides' length depends on the scene
+
+    // Everything painted must fall inside each item's bounding rectangle.
+    g_warnings.clear();
+    g_worstMessage = QtDebugMsg;
+    const QtMessageHandler previous = qInstallMessageHandler(recordMessages);
+    for (GraphicsItemBase *item : items) {
+        QImage image(400, 300, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        QStyleOptionGraphicsItem option;
+        option.state |= QStyle::State_Selected;
+        painter.setTransform(item->sceneTransform());
+        item->paint(&painter, &option, nullptr);
+        painter.end();
+        const QRect bound = item->sceneBoundingRect().toAlignedRect();
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(image.pixel(x, y)) != 0 && !bound.contains(x, y))
+                    QFAIL(qPrintable(QString("type %1 paints at %2,%3 outside its bounds")
+                                         .arg(item->type())
+                                         .arg(x)
+                                         .arg(y)));
+            }
+        }
+    }
+    qInstallMessageHandler(previous);
+    QVERIFY2(g_worstMessage == QtDebugMsg, qPrintable(g_warnings.join('\n')));
+    QVERIFY(coincident->labelItem()->text() == QString("L: 0.0 (px)"));
+}
+
+QTEST_MAIN(TstShapes)
+#include "tst_shapes.moc"
