@@ -250,6 +250,20 @@ private slots:
         QVERIFY(!all.contains("{{"));
     }
 
+    void pictureTypeIsDeclaredWhenTheTemplateLacksIt()
+    {
+        const QString dir = templateDir("docx", [](const QString &package) {
+            rewriteFile(package + "/[Content_Types].xml", [](QString xml) {
+                return xml.remove("<Default Extension=\"png\" ContentType=\"image/png\"/>");
+            });
+        });
+        const QString out = outputPath("types.docx");
+        QVERIFY(exportReport(sampleData(), dir, out, nullptr, kNow));
+        const QJsonObject picture = oracle("docx", out)["pictures"].toArray().at(0).toObject();
+        QCOMPARE(picture["type"].toString(), QString("image/png"));
+        QCOMPARE(picture["width"].toInt(), 1600);
+    }
+
     void excelColumnsBeyondZ()
     {
         ReportData data;
