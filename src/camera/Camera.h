@@ -123,7 +123,7 @@ private:
     std::unique_ptr<CaptureBackend> m_backend;
     bool m_opened = false;
     std::atomic<bool> m_running{false};
-    int m_deviceIndex = -1;
+    int m_deviceIndex = 0; // the first device until one is opened
     QSize m_resolution;
     QSize m_targetResolution;
     QString m_preferredFormat;

@@ -114,10 +114,11 @@ long ScriptedV4l2Device::controlValue(quint32 id) const
     return m_controls.value(id).value;
 }
 
-void ScriptedV4l2Device::failOpen(int error)
+void ScriptedV4l2Device::failOpen(int error, int spared)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_openError = error;
+    m_openSpared = spared;
 }
 
 void ScriptedV4l2Device::failSetFormat(int error)
@@ -213,8 +214,11 @@ int ScriptedV4l2Device::doOpen(const char *path)
         index = 1;
     if (index < 0 || !m_present)
         return fail(ENOENT);
-    if (index == 0 && m_openError)
-        return fail(m_openError);
+    if (index == 0 && m_openError) {
+        if (m_openSpared == 0)
+            return fail(m_openError);
+        --m_openSpared;
+    }
     const int fd = m_nextFd++;
     m_fds[fd] = index;
     return fd;

@@ -49,8 +49,9 @@ public:
     void removeControl(quint32 id);
     long controlValue(quint32 id) const;
 
-    // Cues: errno values returned by the next open / S_FMT / STREAMON (0 = succeed).
-    void failOpen(int error);
+    // Cues: errno values returned by open / S_FMT / STREAMON (0 = succeed). The open cue spares
+    // the first `spared` opens of the capture node (e.g. the one that lists the devices).
+    void failOpen(int error, int spared = 0);
     void failSetFormat(int error);
     void failStreamOn(int error);
     // Without the capture node the machine has no camera at all.
@@ -96,7 +97,7 @@ private:
     QMap<quint32, Control> m_controls;
     bool m_present = true;
     bool m_unplugged = false;
-    int m_openError = 0, m_setFormatError = 0, m_streamOnError = 0;
+    int m_openError = 0, m_openSpared = 0, m_setFormatError = 0, m_streamOnError = 0;
     QMap<int, int> m_fds; // open fd -> node (0 capture, 1 metadata)
     int m_nextFd = 100;
     quint32 m_fourcc = 0;

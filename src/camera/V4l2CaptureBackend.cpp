@@ -85,8 +85,18 @@ QList<CaptureDeviceInfo> V4l2CaptureBackend::devices()
     for (const QString &node : m_io.listNodes()) {
         const QByteArray path = node.toLocal8Bit();
         const int fd = m_io.open(path.constData(), O_RDWR | O_NONBLOCK);
-        if (fd < 0)
+        if (fd < 0) {
+            // A camera that is held or locked is still listed, so that opening it can tell
+            // the user why it does not work.
+            const int error = errno;
+            if (error == EBUSY || error == EACCES || error == EPERM) {
+                const QString ids = m_io.usbIds(node);
+                list << CaptureDeviceInfo{
+                    node, ids.isEmpty() ? node : QStringLiteral("usb-%1-%2").arg(ids, node)};
+                m_nodes << node;
+            }
             continue;
+        }
         v4l2_capability cap;
         std::memset(&cap, 0, sizeof cap);
         const bool queried = m_io.ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0;
