@@ -233,6 +233,29 @@ private slots:
         QVERIFY(QFile::exists(unpacked + "/xl/media/fused1.png"));
     }
 
+    void excelDrawingsAndMergesFollowTheTable()
+    {
+        // A template whose picture sits below the table and whose data row merges two cells.
+        const QString dir = templateDir("xlsx", [](const QString &package) {
+            rewriteFile(package + "/xl/drawings/drawing1.xml", [](QString xml) {
+                return xml.replace("<xdr:row>5</xdr:row>", "<xdr:row>22</xdr:row>");
+            });
+            rewriteFile(package + "/xl/worksheets/sheet1.xml", [](QString xml) {
+                return xml.replace("<mergeCells count=\"8\">", "<mergeCells count=\"9\">")
+                    .replace("<mergeCell ref=\"A1:I1\"/>",
+                             "<mergeCell ref=\"A1:I1\"/><mergeCell ref=\"H20:I20\"/>");
+            });
+        });
+        const QString out = outputPath("below.xlsx");
+        QVERIFY(exportReport(sampleData(), dir, out, nullptr, kNow));
+        const QJsonObject book = oracle("xlsx", out);
+        QCOMPARE(book["images"].toArray().at(0).toObject()["row"].toInt(), 33);
+        const QStringList merged = book["merged"].toVariant().toStringList();
+        for (int row = 20; row <= 31; ++row)
+            QVERIFY2(merged.contains(QString("H%1:I%1").arg(row)), qPrintable(merged.join(' ')));
+        QVERIFY(!unpackWellFormed(out).isEmpty());
+    }
+
     void placeholderSplitOverRunsIsReplaced()
     {
         const QString dir = templateDir("docx", [](const QString &package) {
