@@ -85,10 +85,18 @@ inline void setPair(RowScratch &s, const ChromaTables &t, int x, int width, ucha
     }
 }
 
+// A fresh picture for the result. When `out` already holds a picture of this size and format
+// that nobody else shares, its memory is reused: nobody can see the difference, and a decode
+// thread converting frame after frame saves an allocation and its page faults per frame.
 bool makeImage(int width, int height, QImage *out, QImage *image)
 {
     if (!out || width < 1 || height < 1)
         return false;
+    if (out->width() == width && out->height() == height &&
+        out->format() == QImage::Format_RGB32 && out->isDetached()) {
+        std::swap(*image, *out);
+        return true;
+    }
     *image = QImage(width, height, QImage::Format_RGB32);
     return !image->isNull();
 }
