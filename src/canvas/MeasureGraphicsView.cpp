@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSettings>
 #include <QWheelEvent>
@@ -305,6 +306,9 @@ void MeasureGraphicsView::fitViewToScene()
         m_scene->setSceneRect(rect());
         return;
     }
+    // A fitted picture never scrolls: drop bars left from a zoom before measuring the viewport.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const int vw = std::max(1, viewport()->width());
     const int vh = std::max(1, viewport()->height());
     const double zoom =
@@ -403,7 +407,17 @@ void MeasureGraphicsView::updateScrollBars()
 
 void MeasureGraphicsView::resizeEvent(QResizeEvent *event)
 {
-    // The viewport already has its new size here; the base keeps its anchor bookkeeping.
+    // The viewport has its new size already but the scroll position is the old one, so the
+    // scene point at the old viewport centre is the top-left point plus half the old viewport.
+    const bool keepZoom = m_scene && !m_imageSize.isEmpty() && !m_fitMode;
+    QPointF centre;
+    if (keepZoom) {
+        QSize oldViewport = viewport()->size();
+        if (event->oldSize().isValid())
+            oldViewport -= event->size() - event->oldSize();
+        centre = mapToScene(QPoint(0, 0)) +
+                 QPointF(oldViewport.width(), oldViewport.height()) / 2.0 / m_currentCanvasZoom;
+    }
     QGraphicsView::resizeEvent(event);
     if (m_scene) {
         if (m_imageSize.isEmpty()) {
@@ -411,7 +425,6 @@ void MeasureGraphicsView::resizeEvent(QResizeEvent *event)
         } else if (m_fitMode) {
             fitViewToScene();
         } else {
-            const QPointF centre = mapToScene(viewport()->rect().center());
             m_scene->setSceneRect(0, 0, m_imageSize.width(), m_imageSize.height());
             resetTransform();
             scale(m_currentCanvasZoom, m_currentCanvasZoom);

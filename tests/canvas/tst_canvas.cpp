@@ -1,0 +1,531 @@
+// Tests of the canvas scene, view and frame: fit and zoom, reduced display, saving, crosshair,
+// selection reporting and the recording overlay.
+#include <QtTest>
+
+#include <QGraphicsPixmapItem>
+#include <QImageReader>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "TestEnv.h"
+#include "calibration/CalibrationData.h"
+#include "canvas/GraphicsScene.h"
+#include "canvas/LineDataRegistry.h"
+#include "canvas/MeasureFrame.h"
+#include "canvas/MeasureGraphicsView.h"
+#include "shapes/BrokenLineItem.h"
+#include "shapes/LabelItem.h"
+#include "shapes/Line3PointItem.h"
+#include "shapes/StraightLineItem.h"
+#include "shapes/TextItem.h"
+
+// A picture with some structure: gradient, discs and a scale-like row of ticks.
+static QImage samplePhoto(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient g(0, 0, w, h);
+    g.setColorAt(0, QColor(70, 90, 60));
+    g.setColorAt(1, QColor(180, 170, 140));
+    p.fillRect(image.rect(), g);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < 12; ++i) {
+        p.setBrush(QColor(120 + i * 8, 60, 90, 160));
+        p.setPen(QPen(QColor(40, 20, 30), 2));
+        p.drawEllipse(QPointF((i * 137) % w, (i * 89) % h), 30 + i * 3, 24 + i * 2);
+    }
+    return image;
+}
+
+static void sendWheel(QWidget *viewport, const QPoint &pos, int delta)
+{
+    QWheelEvent wheel(pos, viewport->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &wheel);
+}
+
+class TstCanvas : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void zoomRequestsWithoutImageChangeNothing();
+    void fitMayExceedTheZoomLimits();
+    void zoomIsClamped_data();
+    void zoomIsClamped();
+    void wheelIsClampedAndLeavesFitMode();
+    void resizeRefitsOnlyInFitMode();
+    void secondImageKeepsZoomOnlyWhenSizeIsSame();
+    void reducedDisplayKeepsFullResolutionScene();
+    void previewImageIsStretchedOverImageSize();
+    void fusedImageHasNoAlpha_data();
+    void fusedImageHasNoAlpha();
+    void backgroundImageIsFullResolution();
+    void crosshairTicks_data();
+    void crosshairTicks();
+    void calibrationPointerIsGuardedAndCarriedOver();
+    void nameIndexAndRemoval();
+    void selectionReportsAttribute();
+    void pressOnEmptyCanvasClearsSelection();
+    void recordingOverlayIsCreatedOnce();
+    void registryFindsAndRemovesRecords();
+    void frameForwardsZoomAndRejectsUnreadableFiles();
+    void renderSheet();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TstCanvas::initTestCase()
+{
+    TestEnv::isolate();
+    QVERIFY(m_dir.isValid());
+}
+
+// A shown view with a 1000 x 800 viewport.
+struct ViewFixture
+{
+    ViewFixture()
+    {
+        view.setFrameShape(QFrame::NoFrame);
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.resize(1000, 800);
+        view.show();
+    }
+    MeasureGraphicsView view;
+};
+
+void TstCanvas::zoomRequestsWithoutImageChangeNothing()
+{
+    ViewFixture f;
+    QSignalSpy zoom(&f.view, &MeasureGraphicsView::sigCanvasZoomChanged);
+    f.view.setCanvasZoom(3.0);
+    QWheelEvent wheel(QPointF(10, 10), f.view.viewport()->mapToGlobal(QPoint(10, 10)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    wheel.ignore();
+    QApplication::sendEvent(f.view.viewport(), &wheel);
+    QVERIFY(wheel.isAccepted());
+    QCOMPARE(f.view.canvasZoom(), 1.0);
+    QCOMPARE(zoom.count(), 0);
+}
+
+void TstCanvas::fitMayExceedTheZoomLimits()
+{
+    ViewFixture f;
+    QSignalSpy zoom(&f.view, &MeasureGraphicsView::sigCanvasZoomChanged);
+    f.view.setBackgroundImage(samplePhoto(20, 20), true);
+    QCOMPARE(f.view.canvasZoom(), 40.0); // min(1000/20, 800/20)
+    QVERIFY(f.view.fitMode());
+    QCOMPARE(zoom.last().first().toDouble(), 40.0);
+    QCOMPARE(f.view.graphicsScene()->sceneRect(), QRectF(0, 0, 20, 20));
+    QCOMPARE(f.view.graphicsScene()->zoom(), 40.0);
+}
+
+void TstCanvas::zoomIsClamped_data()
+{
+    QTest::addColumn<double>("request");
+    QTest::addColumn<double>("zoom");
+    QTest::newRow("inside") << 2.5 << 2.5;
+    QTest::newRow("above") << 25.0 << 10.0;
+    QTest::newRow("below") << 0.01 << 0.1;
+    QTest::newRow("negative") << -3.0 << 0.1;
+}
+
+void TstCanvas::zoomIsClamped()
+{
+    QFETCH(double, request);
+    QFETCH(double, zoom);
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(400, 300), true);
+    f.view.setCanvasZoom(request);
+    QCOMPARE(f.view.canvasZoom(), zoom);
+    QCOMPARE(f.view.transform().m11(), zoom);
+    QVERIFY(!f.view.fitMode());
+}
+
+void TstCanvas::wheelIsClampedAndLeavesFitMode()
+{
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(400, 300), true);
+    const QPoint mouse(300, 200);
+    for (int i = 0; i < 40; ++i)
+        sendWheel(f.view.viewport(), mouse, 120);
+    QCOMPARE(f.view.canvasZoom(), 10.0);
+    QVERIFY(!f.view.fitMode());
+    for (int i = 0; i < 80; ++i)
+        sendWheel(f.view.viewport(), mouse, -120);
+    QCOMPARE(f.view.canvasZoom(), 0.1);
+    QCOMPARE(f.view.transform().m11(), 0.1);
+}
+
+void TstCanvas::resizeRefitsOnlyInFitMode()
+{
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(2000, 1000), true);
+    QCOMPARE(f.view.canvasZoom(), 0.5);
+    f.view.resize(600, 800);
+    QCOMPARE(f.view.canvasZoom(), 0.3);
+
+    f.view.setCanvasZoom(2.0);
+    f.view.centerOn(500, 300);
+    const QPointF centre = f.view.mapToScene(f.view.viewport()->rect().center());
+    f.view.resize(900, 700);
+    QCOMPARE(f.view.canvasZoom(), 2.0);
+    QCOMPARE(f.view.transform().m11(), 2.0);
+    const QPointF after = f.view.mapToScene(f.view.viewport()->rect().center());
+    QVERIFY2(QLineF(centre, after).length() < 1.0, qPrintable(QString("%1,%2 -> %3,%4")
+                                                                  .arg(centre.x())
+                                                                  .arg(centre.y())
+                                                                  .arg(after.x())
+                                                                  .arg(after.y())));
+}
+
+void TstCanvas::secondImageKeepsZoomOnlyWhenSizeIsSame()
+{
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(400, 300), true);
+    f.view.setCanvasZoom(3.0);
+    f.view.setBackgroundImage(samplePhoto(400, 300), false);
+    QCOMPARE(f.view.canvasZoom(), 3.0);
+    f.view.setBackgroundImage(samplePhoto(500, 400), false);
+    QCOMPARE(f.view.canvasZoom(), 2.0); // refitted: min(1000/500, 800/400)
+    QCOMPARE(f.view.graphicsScene()->sceneRect(), QRectF(0, 0, 500, 400));
+}
+
+void TstCanvas::reducedDisplayKeepsFullResolutionScene()
+{
+    ViewFixture f;
+    const QImage big = samplePhoto(3000, 2000);
+    f.view.updateFrameImage(samplePhoto(3000, 2000)); // first frame builds the scene
+    f.view.updateFrameImage(big);
+    QGraphicsPixmapItem *item = f.view.backgroundItem();
+    QVERIFY(item);
+    QVERIFY(item->pixmap().width() <= 1000 && item->pixmap().height() <= 720);
+    QCOMPARE(f.view.graphicsScene()->sceneRect(), QRectF(0, 0, 3000, 2000));
+    const QRectF shown = item->sceneBoundingRect();
+    QVERIFY(qAbs(shown.width() - 3000) < 3.5 && qAbs(shown.height() - 2000) < 3.5);
+
+    // A shape placed at full-resolution coordinates is measured in full-resolution pixels.
+    auto *line = new StraightLineItem(nullptr);
+    f.view.addItem(line);
+    line->addPointF({0, 0}, -1);
+    line->addPointF({3000, 0}, -1);
+    QCOMPARE(line->labelItem()->text(), QString("L: 3000.0 (px)"));
+
+    // Saving and composing use the full-resolution picture, not the reduced pixmap.
+    const QImage composed = f.view.composeImage();
+    QCOMPARE(composed.size(), QSize(3000, 2000));
+    QCOMPARE(QColor(composed.pixel(1500, 1500)).name(), QColor(big.pixel(1500, 1500)).name());
+    QVERIFY(item->pixmap().width() <= 1000); // the display is restored afterwards
+}
+
+void TstCanvas::previewImageIsStretchedOverImageSize()
+{
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(1920, 1080), true);
+    f.view.updatePreviewImage(samplePhoto(640, 480)); // different aspect: non-uniform stretch
+    const QRectF shown = f.view.backgroundItem()->sceneBoundingRect();
+    QVERIFY(qAbs(shown.width() - 1920) < 0.5 && qAbs(shown.height() - 1080) < 0.5);
+    f.view.updatePreviewImage(samplePhoto(960, 540));
+    QCOMPARE(f.view.backgroundItem()->scale(), 2.0);
+}
+
+void TstCanvas::fusedImageHasNoAlpha_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<bool>("lossy");
+    QTest::newRow("jpeg") << "fused.jpg" << QByteArray("jpeg") << true;
+    QTest::newRow("JPEG upper case") << "fused.JPEG" << QByteArray("jpeg") << true;
+    QTest::newRow("bmp") << "fused.bmp" << QByteArray("bmp") << false;
+    QTest::newRow("unknown suffix is png") << "fused.xyz" << QByteArray("png") << false;
+}
+
+void TstCanvas::fusedImageHasNoAlpha()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(bool, lossy);
+    ViewFixture f;
+    // A picture whose left half is fully transparent.
+    QImage picture(200, 100, QImage::Format_ARGB32);
+    picture.fill(QColor(0, 0, 255));
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            picture.setPixel(x, y, qRgba(0, 0, 0, 0));
+    f.view.setBackgroundImage(picture, true);
+    auto *line = new StraightLineItem(nullptr);
+    f.view.addItem(line);
+    line->attribute()->imgElement.width = 6;
+    line->addPointF({110, 80}, -1);
+    line->addPointF({190, 80}, -1);
+    line->setSelected(true);
+
+    const QString path = m_dir.filePath(name);
+    QVERIFY(f.view.saveFusedImage(path));
+    QVERIFY(line->isSelected()); // the user's selection survives the save
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), format);
+    const QImage back = reader.read();
+    QCOMPARE(back.size(), QSize(200, 100));
+    const int tolerance = lossy ? 12 : 0;
+    const auto near = [tolerance](QRgb a, QColor b) {
+        return qAbs(qRed(a) - b.red()) <= tolerance && qAbs(qGreen(a) - b.green()) <= tolerance &&
+               qAbs(qBlue(a) - b.blue()) <= tolerance;
+    };
+    if (format != "png") {
+        QVERIFY(!back.hasAlphaChannel());
+        QVERIFY(near(back.pixel(30, 30), Qt::white)); // transparent became white
+    }
+    QVERIFY(near(back.pixel(150, 30), QColor(0, 0, 255)));
+    QVERIFY(near(back.pixel(150, 80), QColor(255, 0, 0))); // the line is in the picture
+    // No selection handle (white-ish fill with a cyan border) at the line's end.
+    QVERIFY(!near(back.pixel(190 + 6, 80), QColor(0, 229, 255)));
+}
+
+void TstCanvas::backgroundImageIsFullResolution()
+{
+    ViewFixture f;
+    const QImage big = samplePhoto(2400, 1600);
+    f.view.updateFrameImage(big);
+    f.view.updateFrameImage(big);
+    const QString path = m_dir.filePath("background.png");
+    QVERIFY(f.view.saveBackgroundImage(path));
+    const QImage back(path);
+    QCOMPARE(back.size(), QSize(2400, 1600));
+    QCOMPARE(back.pixel(1234, 567), big.pixel(1234, 567));
+    QVERIFY(!f.view.saveBackgroundImage(m_dir.filePath("missing/folder/x.png")));
+}
+
+void TstCanvas::crosshairTicks_data()
+{
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<double>("step");
+    QTest::newRow("every 20, long every 200") << 1 << 20.0;
+    QTest::newRow("every 40, long every 400") << 2 << 40.0;
+}
+
+void TstCanvas::crosshairTicks()
+{
+    QFETCH(int, interval);
+    QFETCH(double, step);
+    GraphicsScene scene;
+    scene.setSceneRect(0, 0, 1000, 600);
+    scene.setCrosshairVisible(true);
+    QVERIFY(scene.crosshairLines().isEmpty()); // no picture yet
+    scene.setImageSize(QSize(1000, 600));
+    scene.setTickIntervalMultiplier(interval);
+    scene.setTickHeightMultiplier(1);
+    const QVector<QLineF> lines = scene.crosshairLines();
+    QCOMPARE(lines[0], QLineF(0, 300, 1000, 300));
+    QCOMPARE(lines[1], QLineF(500, 0, 500, 600));
+    // Ticks on the horizontal axis right of the centre, keyed by distance -> half-length.
+    QMap<double, double> ticks;
+    for (const QLineF &l : lines.mid(2)) {
+        if (l.x1() == l.x2() && l.x1() > 500 && l.y1() == 300)
+            ticks[l.x1() - 500] = qMax(ticks.value(l.x1() - 500), qAbs(l.y2() - l.y1()));
+    }
+    QCOMPARE(ticks.firstKey(), step);
+    QCOMPARE(ticks.lastKey(), std::floor(500 / step) * step);
+    QCOMPARE(ticks.size(), int(500 / step));
+    QCOMPARE(ticks.value(10 * step), 20.0); // major
+    QCOMPARE(ticks.value(step), 8.0);       // minor
+    scene.setCrosshairVisible(false);
+    QVERIFY(scene.crosshairLines().isEmpty());
+}
+
+void TstCanvas::calibrationPointerIsGuardedAndCarriedOver()
+{
+    ViewFixture f;
+    auto *calibration = new CalibrationData;
+    calibration->addMagnification({"10X", 1e6});
+    calibration->setCurrentIndex(0);
+    calibration->setCurrentUnit("mm");
+    f.view.setCalibrationData(calibration);
+    f.view.setCrosshairVisible(true);
+    f.view.setBackgroundImage(samplePhoto(400, 300), true); // rebuilds the scene
+    GraphicsScene *scene = f.view.graphicsScene();
+    QCOMPARE(scene->calibrationData(), calibration);
+    QVERIFY(scene->crosshairVisible());
+
+    auto *line = new StraightLineItem(nullptr);
+    f.view.addItem(line);
+    line->addPointF({0, 0}, -1);
+    line->addPointF({0, 250}, -1);
+    QCOMPARE(line->labelItem()->text(), QString("L: 0.25 (mm)"));
+    delete calibration;
+    QVERIFY(!scene->calibrationData());
+    line->updateShape();
+    QCOMPARE(line->labelItem()->text(), QString("L: 250.0 (px)"));
+}
+
+void TstCanvas::nameIndexAndRemoval()
+{
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(400, 300), true);
+    auto *a = new StraightLineItem(nullptr);
+    auto *b = new BrokenLineItem(nullptr);
+    a->setZValue(-5);
+    f.view.addItem(a);
+    f.view.addItem(b);
+    QCOMPARE(a->zValue(), 0.0);
+    QVERIFY(a->flags() & QGraphicsItem::ItemSendsGeometryChanges);
+    QCOMPARE(f.view.itemByName(a->lineData()->id), a);
+    QCOMPARE(f.view.allItems().size(), 2);
+    f.view.removeItem(a);
+    QVERIFY(!f.view.itemByName(a->lineData()->id));
+    QVERIFY(!a->scene());
+    delete a;
+    f.view.clearAll();
+    QVERIFY(f.view.allItems().isEmpty());
+    QVERIFY(!f.view.backgroundItem());
+}
+
+void TstCanvas::selectionReportsAttribute()
+{
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(400, 300), true);
+    QSignalSpy spy(&f.view, &MeasureGraphicsView::sigChoosedItemChanged);
+    auto *line = new StraightLineItem(nullptr);
+    f.view.addItem(line);
+    line->addPointF({10, 10}, -1);
+    line->addPointF({100, 10}, -1);
+    auto *text = new TextItem;
+    f.view.addItem(text);
+
+    line->setSelected(true);
+    QCOMPARE(spy.last().first().value<Attribute::Ptr>(), line->attribute());
+    line->setSelected(false);
+    line->labelItem()->setSelected(true); // the label speaks for its shape
+    QCOMPARE(spy.last().first().value<Attribute::Ptr>(), line->attribute());
+    f.view.graphicsScene()->clearSelection();
+    QVERIFY(!spy.last().first().value<Attribute::Ptr>());
+    text->setSelected(true);
+    QCOMPARE(spy.last().first().value<Attribute::Ptr>(), text->attribute());
+    text->attribute()->textLabel.fontSize = 13;
+    f.view.onAttributeDataChanged();
+    QCOMPARE(text->font().pointSize(), 13);
+
+    const int before = spy.count();
+    f.view.setSuppressSelectionSignal(true);
+    line->setSelected(true);
+    QCOMPARE(spy.count(), before);
+}
+
+void TstCanvas::pressOnEmptyCanvasClearsSelection()
+{
+    ViewFixture f;
+    f.view.setBackgroundImage(samplePhoto(1000, 800), true);
+    auto *line = new StraightLineItem(nullptr);
+    f.view.addItem(line);
+    line->addPointF({100, 100}, -1);
+    line->addPointF({200, 100}, -1);
+    line->setSelected(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+    QTest::mouseClick(f.view.viewport(), Qt::LeftButton, {}, f.view.mapFromScene(600, 600));
+    QVERIFY(!line->isSelected());
+}
+
+void TstCanvas::recordingOverlayIsCreatedOnce()
+{
+    ViewFixture f;
+    f.view.setRecordingOverlay(true);
+    f.view.setRecordingOverlay(true);
+    const QList<QLabel *> labels = f.view.findChildren<QLabel *>();
+    QCOMPARE(labels.size(), 2);
+    auto *time = f.view.findChild<QLabel *>("recordTimeLabel");
+    QCOMPARE(time->text(), QString("REC  00:00:00"));
+    QVERIFY(time->isVisible());
+    QVERIFY(time->geometry().right() <= f.view.width() - 12);
+    f.view.setRecordingOverlay(false);
+    QVERIFY(!time->isVisible());
+}
+
+void TstCanvas::registryFindsAndRemovesRecords()
+{
+    LineDataRegistry *registry = LineDataRegistry::instance();
+    QCOMPARE(registry->toolType(), LineDataRegistry::kHandTool);
+    auto record = std::make_shared<BrokenLineDataItem>();
+    registry->addLine(record);
+    QCOMPARE(registry->line(record->id), LineDataBase::Ptr(record));
+    QVERIFY(registry->removeLine(record->id));
+    QVERIFY(!registry->removeLine(record->id));
+    QVERIFY(!registry->line(record->id));
+}
+
+void TstCanvas::frameForwardsZoomAndRejectsUnreadableFiles()
+{
+    MeasureFrame frame;
+    frame.resize(800, 600);
+    frame.show();
+    QSignalSpy spy(&frame, &MeasureFrame::canvasZoomChanged);
+    const QString path = m_dir.filePath("photo.png");
+    QVERIFY(samplePhoto(400, 300).save(path));
+    QVERIFY(frame.openImageFile(path));
+    QVERIFY(spy.count() >= 1);
+    QCOMPARE(spy.last().first().toDouble(), frame.view()->canvasZoom());
+    QCOMPARE(frame.view()->imageSize(), QSize(400, 300));
+    QVERIFY(!frame.openImageFile(m_dir.filePath("none.png")));
+    QCOMPARE(frame.view()->imageSize(), QSize(400, 300));
+}
+
+// Renders every line shape over a picture, selected and not, with labels in micrometres, for a
+// person to look at; the file lands in QUORIX_RENDER_DIR when that is set.
+void TstCanvas::renderSheet()
+{
+    ViewFixture f;
+    CalibrationData calibration;
+    calibration.addMagnification({"40X", 2.5e6});
+    calibration.setCurrentIndex(0);
+    calibration.setCurrentUnit(QStringLiteral("μm"));
+    f.view.setCalibrationData(&calibration);
+    f.view.setBackgroundImage(samplePhoto(1200, 800), true);
+
+    QList<GraphicsItemBase *> selected;
+    for (int row = 0; row < 2; ++row) {
+        const double y = 60 + row * 380;
+        auto *line = new StraightLineItem(nullptr);
+        f.view.addItem(line);
+        line->addPointF({40, y}, -1);
+        line->addPointF({300, y + 80}, -1);
+        auto *arrow = new ArrowItem(nullptr);
+        f.view.addItem(arrow);
+        arrow->addPointF({340, y + 120}, -1);
+        arrow->addPointF({560, y}, -1);
+        auto *bar = new ScaleItem(nullptr);
+        f.view.addItem(bar);
+        bar->placeAt({620, y + 20});
+        auto *poly = new BrokenLineItem(nullptr);
+        f.view.addItem(poly);
+        for (const QPointF &p : {QPointF(800, y), QPointF(900, y + 120), QPointF(1000, y + 20),
+                                 QPointF(1150, y + 100)})
+            poly->addPointF(p);
+        auto *dim = new Line3PointItem(nullptr);
+        f.view.addItem(dim);
+        dim->setPointFixed(true);
+        for (const QPointF &p :
+             {QPointF(60, y + 230), QPointF(400, y + 180), QPointF(260, y + 300)})
+            dim->addPointF(p);
+        auto *vertical = new Line3PointItem(nullptr);
+        f.view.addItem(vertical);
+        vertical->setPointFixed(true);
+        for (const QPointF &p :
+             {QPointF(600, y + 160), QPointF(600, y + 320), QPointF(680, y + 200)})
+            vertical->addPointF(p);
+        if (row == 1)
+            selected << line << arrow << bar << poly << dim << vertical;
+    }
+    for (GraphicsItemBase *item : selected)
+        item->setSelected(true);
+    const QImage sheet = f.view.renderSceneToImage();
+    QCOMPARE(sheet.size(), QSize(1200, 800));
+    const QString dir = qEnvironmentVariable("QUORIX_RENDER_DIR", m_dir.path());
+    QVERIFY(sheet.save(dir + "/line_shapes.png"));
+}
+
+QTEST_MAIN(TstCanvas)
+#include "tst_canvas.moc"
