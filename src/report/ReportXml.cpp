@@ -78,8 +78,7 @@ const TextLayout &TextLayout::word()
 {
     static const TextLayout layout{
         QRegularExpression(QStringLiteral("<w:p\\b[^>]*(?<!/)>.*?</w:p>"), kDotAll),
-        QRegularExpression(QStringLiteral("(<w:t(?:\\s[^>]*)?(?<!/)>)(.*?)</w:t>"), kDotAll),
-        QStringLiteral("</w:t>")};
+        QRegularExpression(QStringLiteral("(<w:t(?:\\s[^>]*)?(?<!/)>)(.*?)</w:t>"), kDotAll)};
     return layout;
 }
 
@@ -87,8 +86,7 @@ const TextLayout &TextLayout::sheet()
 {
     static const TextLayout layout{
         QRegularExpression(QStringLiteral("<si\\b[^>]*(?<!/)>.*?</si>"), kDotAll),
-        QRegularExpression(QStringLiteral("(<t(?:\\s[^>]*)?(?<!/)>)(.*?)</t>"), kDotAll),
-        QStringLiteral("</t>")};
+        QRegularExpression(QStringLiteral("(<t(?:\\s[^>]*)?(?<!/)>)(.*?)</t>"), kDotAll)};
     return layout;
 }
 

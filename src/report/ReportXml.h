@@ -16,7 +16,6 @@ struct TextLayout
 {
     QRegularExpression unit;
     QRegularExpression text;
-    QString closeTag;
 
     static const TextLayout &word();
     static const TextLayout &sheet();
