@@ -1,7 +1,7 @@
 #include "camera/FrameConversion.h"
 
 #include <algorithm>
-#include <vector>
+#include <cstring>
 
 namespace FrameConversion {
 
@@ -37,52 +37,73 @@ inline quint32 clampByte(int v)
     return quint32(std::min(255, std::max(0, v)));
 }
 
-// Per-thread scratch rows: luma term and the three chroma terms of every pixel.
-struct RowScratch
+inline quint32 packPixel(int r, int g, int b)
 {
-    explicit RowScratch(int width)
-        : luma(width)
-        , r(width)
-        , g(width)
-        , b(width)
-    {}
-    std::vector<qint32> luma, r, g, b;
-};
+    return 0xFF000000u | (clampByte(r >> 8) << 16) | (clampByte(g >> 8) << 8) | clampByte(b >> 8);
+}
 
-// Writes one output row from the prepared terms. Kept free of lookups so it vectorises.
-inline void writeRow(const RowScratch &s, int width, bool colour, quint32 *out)
+inline quint32 packGrey(int c)
 {
-    const qint32 *luma = s.luma.data();
-    if (!colour) {
-        for (int x = 0; x < width; ++x) {
-            const quint32 grey = clampByte(luma[x] >> 8);
-            out[x] = 0xFF000000u | (grey << 16) | (grey << 8) | grey;
-        }
-        return;
-    }
-    const qint32 *r = s.r.data();
-    const qint32 *g = s.g.data();
-    const qint32 *b = s.b.data();
-    for (int x = 0; x < width; ++x) {
-        const quint32 rr = clampByte((luma[x] + r[x]) >> 8);
-        const quint32 gg = clampByte((luma[x] + g[x]) >> 8);
-        const quint32 bb = clampByte((luma[x] + b[x]) >> 8);
-        out[x] = 0xFF000000u | (rr << 16) | (gg << 8) | bb;
+    return 0xFF000000u | (clampByte(c >> 8) * 0x010101u);
+}
+
+// The row kernels are built for AVX2 as well as the baseline and chosen at run time; each loop
+// handles whole Y,Y pairs with their U,V so that it vectorises. Loads and stores go through
+// memcpy because rows need not be aligned to their word size.
+#define QUORIX_ROW_KERNEL __attribute__((target_clones("avx2", "default")))
+
+// Two output pixels of one chroma pair.
+inline quint64 pixelPair(int y0, int y1, int u, int v, const ChromaTables &t)
+{
+    const int c0 = 298 * (y0 - 16) + 128, c1 = 298 * (y1 - 16) + 128;
+    const int r = t.vr[v], g = t.ug[u] + t.vg[v], b = t.ub[u];
+    return packPixel(c0 + r, c0 + g, c0 + b) | (quint64(packPixel(c1 + r, c1 + g, c1 + b)) << 32);
+}
+
+QUORIX_ROW_KERNEL void yuy2Row(const uchar *__restrict row, int pairs, uchar *__restrict out,
+                               const ChromaTables &__restrict t)
+{
+    for (int k = 0; k < pairs; ++k) {
+        quint32 w;
+        std::memcpy(&w, row + 4 * k, 4);
+        const quint64 p =
+            pixelPair(int(w & 0xFF), int((w >> 16) & 0xFF), int((w >> 8) & 0xFF), int(w >> 24), t);
+        std::memcpy(out + 8 * k, &p, 8);
     }
 }
 
-// Chroma terms of pixels 2k and 2k + 1 from one U,V pair.
-inline void setPair(RowScratch &s, const ChromaTables &t, int x, int width, uchar u, uchar v)
+// NV12: luma pairs and interleaved U,V pairs.
+QUORIX_ROW_KERNEL void nv12Row(const uchar *__restrict luma, const uchar *__restrict chroma,
+                               int pairs, uchar *__restrict out, const ChromaTables &__restrict t)
 {
-    const qint32 r = t.vr[v], g = t.ug[u] + t.vg[v], b = t.ub[u];
-    s.r[x] = r;
-    s.g[x] = g;
-    s.b[x] = b;
-    if (x + 1 < width) {
-        s.r[x + 1] = r;
-        s.g[x + 1] = g;
-        s.b[x + 1] = b;
+    for (int k = 0; k < pairs; ++k) {
+        quint16 y, c;
+        std::memcpy(&y, luma + 2 * k, 2);
+        std::memcpy(&c, chroma + 2 * k, 2);
+        const quint64 p = pixelPair(y & 0xFF, y >> 8, c & 0xFF, c >> 8, t);
+        std::memcpy(out + 8 * k, &p, 8);
     }
+}
+
+// I420: luma pairs with one byte of each chroma plane.
+QUORIX_ROW_KERNEL void i420Row(const uchar *__restrict luma, const uchar *__restrict u,
+                               const uchar *__restrict v, int pairs, uchar *__restrict out,
+                               const ChromaTables &__restrict t)
+{
+    for (int k = 0; k < pairs; ++k) {
+        quint16 y;
+        std::memcpy(&y, luma + 2 * k, 2);
+        const quint64 p = pixelPair(y & 0xFF, y >> 8, u[k], v[k], t);
+        std::memcpy(out + 8 * k, &p, 8);
+    }
+}
+
+// Monochrome: the stretched luma of every pixel; `step` is 2 for YUY2, 1 for planar luma.
+QUORIX_ROW_KERNEL void greyRow(const uchar *__restrict luma, int step, int width,
+                               quint32 *__restrict out)
+{
+    for (int x = 0; x < width; ++x)
+        out[x] = packGrey(298 * (luma[x * step] - 16) + 128);
 }
 
 // A fresh picture for the result. When `out` already holds a picture of this size and format
@@ -92,8 +113,8 @@ bool makeImage(int width, int height, QImage *out, QImage *image)
 {
     if (!out || width < 1 || height < 1)
         return false;
-    if (out->width() == width && out->height() == height &&
-        out->format() == QImage::Format_RGB32 && out->isDetached()) {
+    if (out->width() == width && out->height() == height && out->format() == QImage::Format_RGB32 &&
+        out->isDetached()) {
         std::swap(*image, *out);
         return true;
     }
@@ -101,22 +122,23 @@ bool makeImage(int width, int height, QImage *out, QImage *image)
     return !image->isNull();
 }
 
-// Runs `prepare(row, scratch)` and writes each row, rows in parallel with a static schedule.
-template <typename Prepare>
-void convertRows(QImage &image, int width, int height, bool colour, Prepare prepare)
+// Runs `convertRow(y, outRow)` for every row, rows in parallel with a static schedule.
+template <typename ConvertRow>
+void convertRows(QImage &image, int height, ConvertRow convertRow)
 {
     chromaTables(); // built before the parallel region
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-#pragma omp parallel
-    {
-        RowScratch scratch(width);
-#pragma omp for schedule(static)
-        for (int y = 0; y < height; ++y) {
-            prepare(y, scratch);
-            writeRow(scratch, width, colour, reinterpret_cast<quint32 *>(bits + y * stride));
-        }
-    }
+#pragma omp parallel for schedule(static)
+    for (int y = 0; y < height; ++y)
+        convertRow(y, bits + y * stride);
+}
+
+// One pixel from its own Y, U and V through the tables (odd edges and one-pixel axes).
+inline quint32 singlePixel(int y, int u, int v, const ChromaTables &t)
+{
+    const int c = 298 * (y - 16) + 128;
+    return packPixel(c + t.vr[v], c + t.ug[u] + t.vg[v], c + t.ub[u]);
 }
 
 } // namespace
@@ -184,18 +206,19 @@ bool convertYuy2ToImage(const uchar *data, int width, int height, QImage *out, b
     if (!data || !makeImage(width, height, out, &image))
         return false;
     const qsizetype rowBytes = qsizetype(width) * 2;
-    convertRows(image, width, height, colour, [&](int y, RowScratch &s) {
-        const ChromaTables &t = chromaTables();
+    const ChromaTables &t = chromaTables();
+    convertRows(image, height, [&](int y, uchar *outRow) {
         const uchar *row = data + y * rowBytes;
-        for (int x = 0; x < width; ++x)
-            s.luma[x] = 298 * (row[2 * x] - 16) + 128;
-        if (!colour)
+        auto *pixels = reinterpret_cast<quint32 *>(outRow);
+        if (!colour) {
+            greyRow(row, 2, width, pixels);
             return;
-        for (int x = 0; x < width; x += 2) {
-            const qsizetype pair = qsizetype(x) * 2;
-            // An odd width leaves the last pair without its V byte: borrow the previous pair's.
-            const uchar v = pair + 3 < rowBytes ? row[pair + 3] : (x > 0 ? row[pair - 1] : 128);
-            setPair(s, t, x, width, row[pair + 1], v);
+        }
+        yuy2Row(row, width / 2, outRow, t);
+        if (width & 1) {
+            // The last pair of an odd width has no V byte in the row: the previous pair's V.
+            const int x = width - 1;
+            pixels[x] = singlePixel(row[2 * x], row[2 * x + 1], x > 0 ? row[2 * x - 1] : 128, t);
         }
     });
     *out = image;
@@ -209,20 +232,25 @@ bool convertNv12ToImage(const uchar *data, int width, int height, QImage *out, b
         return false;
     const uchar *chroma = data + qsizetype(width) * height;
     const int lastPair = width / 2 - 1, lastChromaRow = height / 2 - 1;
-    convertRows(image, width, height, colour, [&](int y, RowScratch &s) {
-        const ChromaTables &t = chromaTables();
+    const ChromaTables &t = chromaTables();
+    convertRows(image, height, [&](int y, uchar *outRow) {
         const uchar *row = data + qsizetype(y) * width;
-        for (int x = 0; x < width; ++x)
-            s.luma[x] = 298 * (row[x] - 16) + 128;
-        if (!colour)
+        auto *pixels = reinterpret_cast<quint32 *>(outRow);
+        if (!colour) {
+            greyRow(row, 1, width, pixels);
             return;
-        // Odd sizes reuse the last whole chroma row and pair; a 1-pixel axis has no chroma.
-        const bool neutral = lastPair < 0 || lastChromaRow < 0;
-        const uchar *c = chroma + qsizetype(std::min(y / 2, lastChromaRow)) * width;
-        for (int x = 0; x < width; x += 2) {
-            const int pair = std::min(x / 2, lastPair);
-            setPair(s, t, x, width, neutral ? 128 : c[2 * pair], neutral ? 128 : c[2 * pair + 1]);
         }
+        if (lastPair < 0 || lastChromaRow < 0) { // a one-pixel axis carries no chroma
+            for (int x = 0; x < width; ++x)
+                pixels[x] = singlePixel(row[x], 128, 128, t);
+            return;
+        }
+        // Odd sizes reuse the last whole chroma row and pair.
+        const uchar *c = chroma + qsizetype(std::min(y / 2, lastChromaRow)) * width;
+        nv12Row(row, c, width / 2, outRow, t);
+        if (width & 1)
+            pixels[width - 1] =
+                singlePixel(row[width - 1], c[2 * lastPair], c[2 * lastPair + 1], t);
     });
     *out = image;
     return true;
@@ -238,20 +266,24 @@ bool convertI420ToImage(const uchar *data, int width, int height, QImage *out, b
     const uchar *vPlane = data + lumaSize + lumaSize / 4;
     const int chromaStride = width / 2;
     const int lastCol = chromaStride - 1, lastChromaRow = height / 2 - 1;
-    convertRows(image, width, height, colour, [&](int y, RowScratch &s) {
-        const ChromaTables &t = chromaTables();
+    const ChromaTables &t = chromaTables();
+    convertRows(image, height, [&](int y, uchar *outRow) {
         const uchar *row = data + qsizetype(y) * width;
-        for (int x = 0; x < width; ++x)
-            s.luma[x] = 298 * (row[x] - 16) + 128;
-        if (!colour)
+        auto *pixels = reinterpret_cast<quint32 *>(outRow);
+        if (!colour) {
+            greyRow(row, 1, width, pixels);
             return;
-        const bool neutral = lastCol < 0 || lastChromaRow < 0;
-        const qsizetype offset = qsizetype(std::min(y / 2, lastChromaRow)) * chromaStride;
-        for (int x = 0; x < width; x += 2) {
-            const int col = std::min(x / 2, lastCol);
-            setPair(s, t, x, width, neutral ? 128 : uPlane[offset + col],
-                    neutral ? 128 : vPlane[offset + col]);
         }
+        if (lastCol < 0 || lastChromaRow < 0) {
+            for (int x = 0; x < width; ++x)
+                pixels[x] = singlePixel(row[x], 128, 128, t);
+            return;
+        }
+        const qsizetype offset = qsizetype(std::min(y / 2, lastChromaRow)) * chromaStride;
+        i420Row(row, uPlane + offset, vPlane + offset, width / 2, outRow, t);
+        if (width & 1)
+            pixels[width - 1] =
+                singlePixel(row[width - 1], uPlane[offset + lastCol], vPlane[offset + lastCol], t);
     });
     *out = image;
     return true;
