@@ -149,6 +149,7 @@ bool encodeH264Loop(const QList<QImage> &pictures, int fps, QList<QByteArray> *p
         context->bit_rate = qint64(width) * height * 3;
         av_opt_set(context->priv_data, "preset", "ultrafast", 0);
         av_opt_set(context->priv_data, "tune", "zerolatency", 0);
+        av_opt_set(context->priv_data, "x264-params", "log=-1", 0); // no statistics on stderr
         int rc = avcodec_open2(context, codec, nullptr);
         if (rc < 0) {
             *error = QStringLiteral("cannot open the H.264 encoder: ") + avErrorText(rc);

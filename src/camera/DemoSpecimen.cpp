@@ -81,8 +81,9 @@ void paintMicrometer(QPainter &painter, const QSize &size, double ppu)
 {
     const QColor ink(25, 25, 32);
     const double length = 1000 * ppu;
-    const double x0 = (size.width() - length) / 2;
-    const double baseY = size.height() * 0.56;
+    // Lines centred on pixel centres stay crisp where the scale is only a few pixels per tick.
+    const double x0 = std::floor((size.width() - length) / 2) + 0.5;
+    const double baseY = std::floor(size.height() * 0.56) + 0.5;
     const double lineWidth = std::max(1.0, 1.3 * ppu);
     painter.setPen(QPen(ink, lineWidth, Qt::SolidLine, Qt::FlatCap));
     painter.drawLine(QPointF(x0, baseY), QPointF(x0 + length, baseY));
