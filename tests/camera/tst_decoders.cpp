@@ -229,43 +229,6 @@ private slots:
         QCOMPARE(FfmpegDecoder::toAnnexB(input), expected);
     }
 
-    // A camera that delivers length-prefixed H.264 still gives pictures.
-    void lengthPrefixedStreamDecodes()
-    {
-        const QList<QByteArray> packets = encodeH264(64, 48, 5, 60, 200);
-        QVERIFY(!packets.isEmpty());
-        FfmpegDecoder decoder;
-        decoder.setH26xThreads(1);
-        QVERIFY(decoder.open(FfmpegDecoder::Codec::H264, 64, 48, false, 0));
-        int pictures = 0;
-        for (const QByteArray &annexB : packets) {
-            // Split at start codes and prefix every unit with its length instead.
-            QByteArray prefixed;
-            const QByteArray startCode = bytesOf({0, 0, 0, 1});
-            const QByteArray shortCode = bytesOf({0, 0, 1});
-            QByteArray normalised = annexB;
-            int from = 0;
-            QList<int> starts;
-            while ((from = normalised.indexOf(shortCode, from)) >= 0) {
-                starts.append(from + 3);
-                from += 3;
-            }
-            for (int i = 0; i < starts.size(); ++i) {
-                int end = i + 1 < starts.size() ? starts[i + 1] - 3 : normalised.size();
-                while (end > starts[i] && normalised.at(end - 1) == 0)
-                    --end;
-                const QByteArray nal = normalised.mid(starts[i], end - starts[i]);
-                const quint32 n = quint32(nal.size());
-                prefixed += bytesOf({int(n >> 24), int((n >> 16) & 0xFF), int((n >> 8) & 0xFF),
-                                     int(n & 0xFF)}) +
-                            nal;
-            }
-            QVERIFY(!prefixed.startsWith(startCode));
-            pictures += feed(decoder, prefixed).size();
-        }
-        QCOMPARE(pictures, packets.size());
-    }
-
     void outputSize_data()
     {
         QTest::addColumn<QSize>("frame");
