@@ -1,4 +1,4 @@
-// Nv12Convert.h: RGB and grey frames to limited-range NV12 planes, rows in parallel.
+// Nv12Convert.h: RGB and grey frames to limited-range NV12 planes, pairs of rows in parallel.
 #pragma once
 
 #include <QImage>

@@ -30,9 +30,10 @@ public:
         Rgb32 // 32-bit images converted by libswscale; odd sizes padded to even
     };
 
-    // Chosen with bench_record: keeps 1920x1080 at 30 fps in real time on two cores while the
-    // camera's full-resolution decode runs beside it.
-    static constexpr char kDefaultPreset[] = "superfast";
+    // Chosen with bench_record: with the 8x8 transform added (High profile) it needs about 0.6
+    // of a core for 1920x1080 at 30 fps, leaving room for the camera's full-resolution MJPG decode
+    // (about half a core) on two cores; "superfast" alone needs two cores for the same.
+    static constexpr char kDefaultPreset[] = "ultrafast";
 
     struct Options
     {

@@ -39,7 +39,7 @@ void VideoRecorder::start(const QString &path, const QSize &size, int fps)
     if (isRecording())
         stop();
     QMutexLocker lock(&m_mutex);
-    m_pending = {path, size, fps};
+    m_pending = {path, size, fps, m_preset};
     m_pendingFrame = QImage();
     m_startRequested = true;
     m_stopAcknowledged = false;
@@ -66,6 +66,12 @@ bool VideoRecorder::isRecording() const
 {
     QMutexLocker lock(&m_mutex);
     return m_recording;
+}
+
+void VideoRecorder::setEncoderPreset(const QByteArray &preset)
+{
+    QMutexLocker lock(&m_mutex);
+    m_preset = preset;
 }
 
 void VideoRecorder::writeFrame(const QImage &frame)
@@ -141,6 +147,8 @@ void VideoRecorder::openFile(const StartParameters &parameters)
     options.size = size;
     options.fps = parameters.fps;
     options.highDefinition = m_highDefinition;
+    if (!parameters.preset.isEmpty())
+        options.preset = parameters.preset;
     options.input = m_nv12Input ? VideoFileWriter::Input::Nv12 : VideoFileWriter::Input::Rgb32;
 
     auto writer = std::make_unique<VideoFileWriter>();

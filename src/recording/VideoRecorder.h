@@ -1,6 +1,7 @@
 // VideoRecorder.h: records camera frames with a time stamp into an H.264 file on its own thread.
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMutex>
@@ -42,6 +43,9 @@ public:
     void stop();
     // True from start() until stop() returns. Any thread.
     bool isRecording() const;
+    // The x264 preset of the files started from now on (VideoFileWriter::kDefaultPreset unless
+    // set); the benchmark compares presets with it. Caller's thread.
+    void setEncoderPreset(const QByteArray &preset);
 
 public slots:
     // Hands a frame to the worker, replacing one it has not taken yet. Ignored unless recording
@@ -58,6 +62,7 @@ private:
         QString path;
         QSize size;
         int fps = 30;
+        QByteArray preset;
     };
 
     void run();
@@ -86,6 +91,7 @@ private:
     bool m_stopRequested = false;
     bool m_stopAcknowledged = false;
     StartParameters m_pending;
+    QByteArray m_preset;
     QImage m_pendingFrame;
     qint64 m_pendingArrivalNs = 0;
     bool m_recording = false;
