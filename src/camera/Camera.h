@@ -71,6 +71,10 @@ public:
     bool setAutoExposure(bool on);
     bool setAutoWhiteBalance(bool on);
     bool setColorEnable(long value);
+    // One-key white balance: on measures the white balance once and holds it; off returns to
+    // manual control at the value found. Active while the held value came from a measurement.
+    bool setOneKeyWhiteBalance(bool on);
+    bool oneKeyWhiteBalanceActive();
     bool setPowerlineFrequency(long value);
     long exposure();
     long gain();
@@ -131,7 +135,6 @@ private:
     std::atomic<bool> m_mirrorHorizontal{false};
     std::atomic<bool> m_mirrorVertical{false};
     std::atomic<bool> m_colourEnabled{true};
-    bool m_hasColorEnableRange = false;
 
     // Written on the user-interface thread before streaming starts, read by the callback.
     int m_connectedModeResult = 0;

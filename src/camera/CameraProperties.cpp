@@ -295,6 +295,32 @@ bool Camera::setColorEnable(long value)
     return true;
 }
 
+bool Camera::setOneKeyWhiteBalance(bool on)
+{
+    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp)) {
+        qInfo().noquote() << missingGroupLog(PropertyGroup::VideoProcAmp);
+        return false;
+    }
+    long value = 0, flags = 0;
+    m_backend->property(CameraProperty::WhiteBalance, &value, &flags);
+    const int rc = m_backend->setProperty(CameraProperty::WhiteBalance, value,
+                                          on ? PropertyFlagOnePush : PropertyFlagManual);
+    if (rc != 0) {
+        qWarning().noquote() << "设置一键白平衡失败:" << resultCodeText(rc);
+        return false;
+    }
+    qInfo().noquote() << "设置一键白平衡:" << (on ? "开启" : "关闭");
+    return true;
+}
+
+bool Camera::oneKeyWhiteBalanceActive()
+{
+    long value = 0, flags = 0;
+    return m_backend->hasGroup(PropertyGroup::VideoProcAmp) &&
+           m_backend->property(CameraProperty::WhiteBalance, &value, &flags) == 0 &&
+           (flags & PropertyFlagOnePush);
+}
+
 bool Camera::setPowerlineFrequency(long value)
 {
     if (!m_backend->hasGroup(PropertyGroup::VideoProcAmpExtended))

@@ -46,8 +46,9 @@ enum class PropertyGroup {
     VideoProcAmpExtended, // power-line frequency
 };
 
-// Flags of property values: automatic or manual control.
-enum PropertyFlag : long { PropertyFlagAuto = 1, PropertyFlagManual = 2 };
+// Flags of property values: automatic or manual control; one-push white balance measures the
+// scene once and then holds the value, reported while it holds.
+enum PropertyFlag : long { PropertyFlagAuto = 1, PropertyFlagManual = 2, PropertyFlagOnePush = 4 };
 
 struct PropertyRange
 {

@@ -26,7 +26,8 @@ struct RangeRow
 const RangeRow kRanges[] = {
     {CameraProperty::Exposure, {-13, -1, 1, -6, PropertyFlagAuto | PropertyFlagManual}},
     {CameraProperty::Gain, {0, 100, 1, 0, PropertyFlagManual}},
-    {CameraProperty::WhiteBalance, {2800, 6500, 10, 4600, PropertyFlagAuto | PropertyFlagManual}},
+    {CameraProperty::WhiteBalance,
+     {2800, 6500, 10, 4600, PropertyFlagAuto | PropertyFlagManual | PropertyFlagOnePush}},
     {CameraProperty::Brightness, {-64, 64, 1, 0, PropertyFlagManual}},
     {CameraProperty::Contrast, {0, 64, 1, 32, PropertyFlagManual}},
     {CameraProperty::Saturation, {0, 128, 1, 64, PropertyFlagManual}},
@@ -155,12 +156,6 @@ void DemoCameraBackend::stop()
     m_wake.notify_all();
     if (m_thread.joinable())
         m_thread.join();
-}
-
-DemoSpecimen::Settings DemoCameraBackend::settings() const
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_settings;
 }
 
 QList<QImage> DemoCameraBackend::renderPictures(const CaptureMode &mode,
@@ -293,7 +288,13 @@ int DemoCameraBackend::property(CameraProperty property, long *value, long *flag
 {
     if (!m_open)
         return EBADF;
-    const DemoSpecimen::Settings s = settings();
+    DemoSpecimen::Settings s;
+    bool held;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        s = m_settings;
+        held = m_whiteBalanceHeld;
+    }
     *flags = PropertyFlagManual;
     switch (property) {
     case CameraProperty::Exposure:
@@ -303,7 +304,9 @@ int DemoCameraBackend::property(CameraProperty property, long *value, long *flag
         break;
     case CameraProperty::WhiteBalance:
         *value = s.autoWhiteBalance ? rangeOf(property).defaultValue : s.whiteBalance;
-        *flags = s.autoWhiteBalance ? PropertyFlagAuto : PropertyFlagManual;
+        *flags = s.autoWhiteBalance ? PropertyFlagAuto
+                 : held             ? PropertyFlagOnePush
+                                    : PropertyFlagManual;
         break;
     case CameraProperty::Gain:
         *value = s.gain;
@@ -356,8 +359,10 @@ int DemoCameraBackend::setProperty(CameraProperty property, long value, long fla
             break;
         case CameraProperty::WhiteBalance:
             s.autoWhiteBalance = automatic;
+            m_whiteBalanceHeld = !automatic && (flags & PropertyFlagOnePush);
+            // One push measures the specimen's neutral light; manual takes the value given.
             if (!automatic)
-                s.whiteBalance = value;
+                s.whiteBalance = m_whiteBalanceHeld ? rangeOf(property).defaultValue : value;
             break;
         case CameraProperty::Gain:
             s.gain = value;

@@ -60,15 +60,16 @@ private:
     static std::shared_ptr<const Loop>
     buildLoop(const CaptureMode &mode, const DemoSpecimen::Settings &settings, QString *error);
     void run(BufferCallback callback, CaptureMode mode);
-    DemoSpecimen::Settings settings() const;
 
     bool m_open = false;
     CaptureMode m_mode;
 
-    // m_lock protects m_settings, m_settingsGeneration and m_stop; m_wake ends waits early.
+    // m_lock protects m_settings, m_whiteBalanceHeld, m_settingsGeneration and m_stop; m_wake
+    // ends waits early.
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
     DemoSpecimen::Settings m_settings;
+    bool m_whiteBalanceHeld = false; // one-push white balance holds its measured value
     quint64 m_settingsGeneration = 0;
     bool m_stop = false;
     std::thread m_thread;

@@ -38,6 +38,7 @@ ScriptedV4l2Device::ScriptedV4l2Device()
     m_controls[V4L2_CID_POWER_LINE_FREQUENCY] = {0, 2, 1, 1, 1, {0, 1, 2}};
     m_controls[V4L2_CID_AUTO_WHITE_BALANCE] = {0, 1, 1, 1, 1, {}};
     m_controls[V4L2_CID_WHITE_BALANCE_TEMPERATURE] = {2800, 6500, 1, 4600, 4600, {}};
+    m_controls[V4L2_CID_DO_WHITE_BALANCE] = {0, 1, 1, 0, 0, {}};  // button: 1 once pressed
     m_controls[V4L2_CID_EXPOSURE_AUTO] = {0, 3, 1, 3, 3, {1, 3}}; // manual, aperture priority
     m_controls[V4L2_CID_EXPOSURE_ABSOLUTE] = {1, 5000, 1, 157, 157, {}};
     m_controls[V4L2_CID_COLORFX] = {0, 15, 1, 0, 0, {0, 1}}; // none, black and white

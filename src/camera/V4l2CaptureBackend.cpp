@@ -137,6 +137,7 @@ int V4l2CaptureBackend::open(int index)
 void V4l2CaptureBackend::close()
 {
     stop();
+    m_whiteBalanceHeld = false;
     if (m_fd >= 0) {
         m_io.close(m_fd);
         m_fd = -1;
@@ -505,6 +506,8 @@ int V4l2CaptureBackend::propertyRange(CameraProperty property, PropertyRange *ra
         r = {min, max, step, def, PropertyFlagManual};
         if (controlExists(V4L2_CID_AUTO_WHITE_BALANCE))
             r.capsFlags |= PropertyFlagAuto;
+        if (controlExists(V4L2_CID_DO_WHITE_BALANCE))
+            r.capsFlags |= PropertyFlagOnePush;
         break;
     default:
         r = {min, max, step, def, PropertyFlagManual};
@@ -531,6 +534,8 @@ int V4l2CaptureBackend::property(CameraProperty property, long *value, long *fla
         *value = raw;
         if (getControl(V4L2_CID_AUTO_WHITE_BALANCE, &mode) == 0 && mode != 0)
             *flags = PropertyFlagAuto;
+        else if (m_whiteBalanceHeld)
+            *flags = PropertyFlagOnePush;
         break;
     case CameraProperty::ColorEnable:
         *value = raw == V4L2_COLORFX_BW ? 0 : 1;
@@ -556,13 +561,21 @@ int V4l2CaptureBackend::setProperty(CameraProperty property, long value, long fl
                 return rc;
         return setControl(V4L2_CID_EXPOSURE_ABSOLUTE, exponentToExposure(value));
     }
-    case CameraProperty::WhiteBalance:
+    case CameraProperty::WhiteBalance: {
+        m_whiteBalanceHeld = false;
         if (automatic)
             return setControl(V4L2_CID_AUTO_WHITE_BALANCE, 1);
         if (controlExists(V4L2_CID_AUTO_WHITE_BALANCE))
             if (const int rc = setControl(V4L2_CID_AUTO_WHITE_BALANCE, 0))
                 return rc;
+        if (flags & PropertyFlagOnePush) {
+            // A button control: the camera measures once and keeps the temperature it found.
+            const int rc = setControl(V4L2_CID_DO_WHITE_BALANCE, 1);
+            m_whiteBalanceHeld = rc == 0;
+            return rc;
+        }
         return setControl(V4L2_CID_WHITE_BALANCE_TEMPERATURE, value);
+    }
     case CameraProperty::ColorEnable:
         return setControl(V4L2_CID_COLORFX, value ? V4L2_COLORFX_NONE : V4L2_COLORFX_BW);
     default:

@@ -58,5 +58,6 @@ private:
     std::vector<Mapping> m_buffers;
     bool m_streaming = false;
     std::atomic<bool> m_stop{false};
+    bool m_whiteBalanceHeld = false; // the white balance was measured once and is held
     std::thread m_thread;
 };

@@ -7,8 +7,11 @@
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
 #include "camera/V4l2CaptureBackend.h"
+#include "settings/SettingsKeys.h"
 
+#include <QElapsedTimer>
 #include <QMutex>
+#include <QSettings>
 
 #include <linux/videodev2.h>
 
@@ -90,6 +93,8 @@ private slots:
     void h26xQueueLimitWarnsOnce();
     void yuy2StreamBecomesPictures();
     void unsupportedFormatReportsError();
+    void cameraRateLog_data();
+    void cameraRateLog();
     void unplugEndsStreamQuietly();
     void propertyRangesOnOpen();
     void propertyWritesReadBack();
@@ -142,6 +147,10 @@ void TstCamera::formatChoice_data()
                                               << "YUY2" << kFourccYuyv << QSize(640, 480);
     QTest::newRow("preferred YUY2 on a camera without YUY2 keeps the current format")
         << "mjpg,h264" << QSize() << "YUY2" << QString() << kFourccMjpg << QSize(1920, 1080);
+    QTest::newRow("stepwise sizes offer the common sizes inside")
+        << "stepwise" << QSize(1280, 720) << QString() << "YUY2" << kFourccYuyv << QSize(1280, 720);
+    QTest::newRow("stepwise sizes without target")
+        << "stepwise" << QSize() << QString() << "YUY2(默认)" << kFourccYuyv << QSize(1920, 1080);
     QTest::newRow("unmatched target falls back to the defaults")
         << "yuy2" << QSize(800, 600) << QString() << "YUY2(默认)" << kFourccYuyv
         << QSize(1280, 720);
@@ -166,7 +175,10 @@ void TstCamera::formatChoice()
         {QStringLiteral("yuy2"),
          {{kFourccYuyv, {640, 480, {30}}}, {kFourccYuyv, {1280, 720, {10}}}}},
     };
-    if (!modes.isEmpty()) {
+    if (modes == QLatin1String("stepwise")) {
+        device.clearFormats();
+        device.addStepwiseFormat(kFourccYuyv, 160, 1920, 16, 120, 1080, 8, 15);
+    } else if (!modes.isEmpty()) {
         device.clearFormats();
         QList<quint32> order; // sizes of one fourcc form one format
         QMap<quint32, QList<Size>> sizes;
@@ -181,6 +193,7 @@ void TstCamera::formatChoice()
     auto camera = cameraOn(device);
     QSignalSpy formats(camera.get(), &Camera::formatChanged);
     QSignalSpy errors(camera.get(), &Camera::error);
+    QSignalSpy resolutions(camera.get(), &Camera::resolutionChanged);
     if (!preferred.isEmpty())
         QVERIFY(camera->setFormat(preferred)); // not open: only remembered
     if (target.isValid())
@@ -190,6 +203,9 @@ void TstCamera::formatChoice()
 
     QVERIFY(camera->isOpened());
     QCOMPARE(errors.count(), 0);
+    QCOMPARE(resolutions.count(), target.isValid() ? 1 : 0);
+    if (target.isValid())
+        QCOMPARE(resolutions.first().first().toSize(), size);
     QCOMPARE(device.currentFourcc(), fourcc);
     QCOMPARE(QSize(device.currentWidth(), device.currentHeight()), size);
     QCOMPARE(camera->resolution(), size);
@@ -385,6 +401,32 @@ void TstCamera::unsupportedFormatReportsError()
     QCOMPARE(logCount(QStringLiteral("不支持的格式: GREY")), 1);
 }
 
+void TstCamera::cameraRateLog_data()
+{
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("debug/fpsLog on") << true;
+    QTest::newRow("debug/fpsLog off") << false;
+}
+
+void TstCamera::cameraRateLog()
+{
+    QFETCH(bool, enabled);
+    QSettings().setValue(SettingsKeys::kFpsLog, enabled);
+    ScriptedV4l2Device device;
+    auto camera = cameraOn(device);
+    QVERIFY(camera->open(0));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 1200) { // one rate period and a bit
+        device.pushFrame(jpegPacket(300));
+        QVERIFY(device.waitUntilDelivered(5000));
+        QTest::qWait(40);
+    }
+    camera->close();
+    QCOMPARE(logCount(QStringLiteral("[CAMFPS] 相机投递帧率: ")), enabled ? 1 : 0);
+    QSettings().remove(SettingsKeys::kFpsLog);
+}
+
 void TstCamera::unplugEndsStreamQuietly()
 {
     ScriptedV4l2Device device;
@@ -452,6 +494,14 @@ void TstCamera::propertyWritesReadBack()
     QCOMPARE(camera->whiteBalance(), 3200L);
     QVERIFY(camera->setAutoWhiteBalance(true));
     QCOMPARE(device.controlValue(V4L2_CID_AUTO_WHITE_BALANCE), 1L);
+    // One key: automatic off, the camera measures once and holds; off again is plain manual.
+    QVERIFY(!camera->oneKeyWhiteBalanceActive());
+    QVERIFY(camera->setOneKeyWhiteBalance(true));
+    QCOMPARE(device.controlValue(V4L2_CID_AUTO_WHITE_BALANCE), 0L);
+    QCOMPARE(device.controlValue(V4L2_CID_DO_WHITE_BALANCE), 1L);
+    QVERIFY(camera->oneKeyWhiteBalanceActive());
+    QVERIFY(camera->setOneKeyWhiteBalance(false));
+    QVERIFY(!camera->oneKeyWhiteBalanceActive());
 
     QVERIFY(camera->setGain(40));
     QCOMPARE(camera->gain(), 40L);

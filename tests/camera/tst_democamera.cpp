@@ -319,6 +319,11 @@ void TstDemoCamera::propertiesReadBack()
     QVERIFY(camera->setAutoExposure(false));
     QVERIFY(camera->setWhiteBalance(3300));
     QCOMPARE(camera->whiteBalance(), 3300L);
+    QVERIFY(camera->setOneKeyWhiteBalance(true));
+    QVERIFY(camera->oneKeyWhiteBalanceActive());
+    QCOMPARE(camera->whiteBalance(), 4600L); // measured on the specimen's neutral light
+    QVERIFY(camera->setOneKeyWhiteBalance(false));
+    QVERIFY(!camera->oneKeyWhiteBalanceActive());
     QVERIFY(camera->setGain(35));
     QCOMPARE(camera->gain(), 35L);
     QVERIFY(camera->setPowerlineFrequency(2));
