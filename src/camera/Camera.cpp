@@ -148,7 +148,8 @@ bool Camera::openDevice(int deviceIndex)
 
     CaptureMode chosen;
     QString chosenName;
-    if (chooseMode(modes, &chosen, &chosenName)) {
+    const bool modeChosen = chooseMode(modes, &chosen, &chosenName);
+    if (modeChosen) {
         chosen.timePerFrame = 333333;
         qInfo().noquote() << "SetFormat 请求帧率:" << QString::number(30.0, 'f', 1) << "fps";
         const int setResult = m_backend->setMode(chosen);
@@ -193,6 +194,10 @@ bool Camera::openDevice(int deviceIndex)
     qInfo().noquote() << "视频流运行成功";
     m_opened = true;
     if (m_connectedModeResult == 0) {
+        // Without a chosen mode the name still tells the format the device streams, so that a
+        // later setFormat compares against the truth rather than a previous device's format.
+        if (!modeChosen)
+            m_formatName = subtypeName(m_connectedMode.fourcc);
         m_resolution = QSize(m_connectedMode.width, std::abs(m_connectedMode.height));
         qInfo().noquote() << "当前分辨率:" << m_resolution.width() << "x" << m_resolution.height();
     }

@@ -209,6 +209,7 @@ void TstCamera::formatChoice()
     QCOMPARE(device.currentFourcc(), fourcc);
     QCOMPARE(QSize(device.currentWidth(), device.currentHeight()), size);
     QCOMPARE(camera->resolution(), size);
+    QCOMPARE(camera->formatName(), subtypeName(fourcc));
     if (choice.isEmpty()) {
         QCOMPARE(formats.count(), 0);
         QCOMPARE(logCount(QStringLiteral("选择格式:")), 0);
