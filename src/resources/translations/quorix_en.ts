@@ -149,6 +149,97 @@
         </message>
     </context>
     <context>
+        <name>RightWidget</name>
+        <message>
+            <source>%1 导出成功</source>
+            <translation>%1 exported successfully</translation>
+        </message>
+        <message>
+            <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+            <translation>CSV Files (*.csv);;All Files (*)</translation>
+        </message>
+        <message>
+            <source>删除全部</source>
+            <translation>Delete All</translation>
+        </message>
+        <message>
+            <source>删除选中行</source>
+            <translation>Delete Selected Row</translation>
+        </message>
+        <message>
+            <source>半径</source>
+            <translation>Radius</translation>
+        </message>
+        <message>
+            <source>名称</source>
+            <translation>Name</translation>
+        </message>
+        <message>
+            <source>宽度</source>
+            <translation>Width</translation>
+        </message>
+        <message>
+            <source>导出</source>
+            <translation>Export</translation>
+        </message>
+        <message>
+            <source>导出失败</source>
+            <translation>Export Failed</translation>
+        </message>
+        <message>
+            <source>导出测量数据</source>
+            <translation>Export Measurement Data</translation>
+        </message>
+        <message>
+            <source>当前没有可导出的测量数据。</source>
+            <translation>No measurement data to export.</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Info</translation>
+        </message>
+        <message>
+            <source>无法写入文件: %1</source>
+            <translation>Unable to write file: %1</translation>
+        </message>
+        <message>
+            <source>测量表格</source>
+            <translation>Measurement Table</translation>
+        </message>
+        <message>
+            <source>直径</source>
+            <translation>Diameter</translation>
+        </message>
+        <message>
+            <source>确定删除所有的线？</source>
+            <translation>Delete all lines?</translation>
+        </message>
+        <message>
+            <source>确定删除选中的线？</source>
+            <translation>Delete the selected line?</translation>
+        </message>
+        <message>
+            <source>角度</source>
+            <translation>Angle</translation>
+        </message>
+        <message>
+            <source>距离</source>
+            <translation>Distance</translation>
+        </message>
+        <message>
+            <source>长度</source>
+            <translation>Length</translation>
+        </message>
+        <message>
+            <source>面积</source>
+            <translation>Area</translation>
+        </message>
+        <message>
+            <source>高度</source>
+            <translation>Height</translation>
+        </message>
+    </context>
+    <context>
         <name>SettingsStore</name>
         <message>
             <source>已恢复默认设置，请重启软件生效。</source>

@@ -1,0 +1,384 @@
+// RightWidget.cpp: the measurement table: rows from canvas records, selection, deletion, CSV.
+#include "panels/RightWidget.h"
+
+#include "ui_RightWidget.h"
+
+#include "calibration/CalibrationData.h"
+#include "canvas/LineDataRegistry.h"
+#include "panels/MeasurementCsv.h"
+#include "panels/MeasurementRow.h"
+#include "settings/SettingsKeys.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTabBar>
+
+#include <algorithm>
+
+namespace {
+
+// Restores a flag on every way out of a scope.
+class FlagGuard
+{
+public:
+    explicit FlagGuard(bool &flag)
+        : m_flag(flag)
+        , m_old(flag)
+    {
+        m_flag = true;
+    }
+    ~FlagGuard() { m_flag = m_old; }
+    FlagGuard(const FlagGuard &) = delete;
+    FlagGuard &operator=(const FlagGuard &) = delete;
+
+private:
+    bool &m_flag;
+    bool m_old;
+};
+
+const char kDarkTabStyle[] =
+    "QTabWidget::pane { border: 1px solid #3a3a3a; top: -1px; }"
+    "QTabBar::tab { background: #2b2b2b; color: #bbbbbb; padding: 4px 14px;"
+    " border: 1px solid #3a3a3a; border-bottom: none; }"
+    "QTabBar::tab:selected { background: #353535; color: #ffffff; }";
+const char kLightTabStyle[] =
+    "QTabWidget::pane { border: 1px solid #c8c8c8; top: -1px; }"
+    "QTabBar::tab { background: #e6e6e6; color: #444444; padding: 4px 14px;"
+    " border: 1px solid #c8c8c8; border-bottom: none; }"
+    "QTabBar::tab:selected { background: #ffffff; color: #000000; }";
+
+} // namespace
+
+RightWidget::RightWidget(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::RightWidget>())
+    , m_saveFileName([](QWidget *parentWidget, const QString &caption, const QString &proposedName,
+                        const QString &filter) {
+        return QFileDialog::getSaveFileName(parentWidget, caption, proposedName, filter);
+    })
+{
+    ui->setupUi(this);
+    ui->tabWidget->removeTab(ui->tabWidget->indexOf(ui->tab_2));
+    refreshTheme();
+    ui->widgetPackTable->hide();
+
+    QTableWidget *table = ui->tableWidget;
+    table->setColumnCount(MeasurementRow::ColumnCount);
+    setHeaderTexts();
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table->setColumnWidth(MeasurementRow::Name, 100);
+    for (int c = 1; c < MeasurementRow::ColumnCount; ++c)
+        table->setColumnWidth(c, 90);
+    table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table, &QTableWidget::currentItemChanged, this,
+            [this](QTableWidgetItem *current) { onCurrentItemChanged(current); });
+    connect(table, &QTableWidget::customContextMenuRequested, this,
+            &RightWidget::onContextMenuRequested);
+}
+
+RightWidget::~RightWidget() = default;
+
+QWidget *RightWidget::measureArea() const
+{
+    return ui->widgetMeasure;
+}
+
+void RightWidget::showTable()
+{
+    ui->widgetPackTable->show();
+}
+
+void RightWidget::hideTable()
+{
+    ui->widgetPackTable->hide();
+}
+
+bool RightWidget::isTableVisible() const
+{
+    return !ui->widgetPackTable->isHidden();
+}
+
+void RightWidget::setHeaderTexts()
+{
+    ui->tableWidget->setHorizontalHeaderLabels({tr("名称"), tr("长度"), tr("宽度"), tr("高度"),
+                                                tr("半径"), tr("直径"), tr("角度"), tr("距离"),
+                                                tr("面积")});
+}
+
+QStringList RightWidget::tableHeaders() const
+{
+    const QTableWidget *table = ui->tableWidget;
+    QStringList header;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        const QTableWidgetItem *item = table->horizontalHeaderItem(c);
+        header << (item ? item->text() : QString::number(c + 1));
+    }
+    return header;
+}
+
+QList<QStringList> RightWidget::tableRows() const
+{
+    const QTableWidget *table = ui->tableWidget;
+    QList<QStringList> rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QTableWidgetItem *item = table->item(r, c);
+            cells << (item ? item->text() : QString());
+        }
+        rows << cells;
+    }
+    return rows;
+}
+
+void RightWidget::setSaveFileNameProvider(SaveFileNameProvider provider)
+{
+    m_saveFileName = std::move(provider);
+}
+
+int RightWidget::rowOf(const QString &id) const
+{
+    const QTableWidget *table = ui->tableWidget;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QTableWidgetItem *item = table->item(r, c);
+            if (item && item->data(Qt::UserRole).toString() == id)
+                return r;
+        }
+    }
+    return -1;
+}
+
+LineDataBase::Ptr RightWidget::recordOfRow(int row) const
+{
+    const QTableWidgetItem *item = ui->tableWidget->item(row, MeasurementRow::Name);
+    if (!item)
+        return nullptr;
+    return LineDataRegistry::instance()->line(item->data(Qt::UserRole).toString());
+}
+
+void RightWidget::writeRow(int row, const LineDataBase &record)
+{
+    QTableWidget *table = ui->tableWidget;
+    const QMap<int, QString> cells = MeasurementRow::cells(record, m_calibration.data());
+    for (int c = 0; c < MeasurementRow::ColumnCount; ++c) {
+        QTableWidgetItem *item = table->item(row, c);
+        const auto cell = cells.constFind(c);
+        if (cell == cells.cend()) {
+            // A value the shape no longer yields (fewer points after an edit) must not linger.
+            if (item && c != MeasurementRow::Name)
+                delete table->takeItem(row, c);
+            continue;
+        }
+        if (!item) {
+            item = new QTableWidgetItem;
+            item->setData(Qt::UserRole, record.id);
+            table->setItem(row, c, item);
+        }
+        item->setText(cell.value());
+    }
+}
+
+void RightWidget::onAddDrawLine(LineDataBase::Ptr lptr)
+{
+    if (!lptr)
+        return;
+    FlagGuard guard(m_selecting);
+    QTableWidget *table = ui->tableWidget;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    writeRow(row, *lptr);
+}
+
+void RightWidget::onDelDrawLine(LineDataBase::Ptr lptr)
+{
+    if (!lptr)
+        return;
+    QTableWidget *table = ui->tableWidget;
+    QList<int> rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QTableWidgetItem *item = table->item(r, c);
+            if (item && item->data(Qt::UserRole).toString() == lptr->id) {
+                rows << r;
+                break;
+            }
+        }
+    }
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    FlagGuard guard(m_selecting);
+    for (int r : qAsConst(rows))
+        table->removeRow(r);
+}
+
+void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
+{
+    if (!lptr)
+        return;
+    const int row = rowOf(lptr->id);
+    if (row < 0)
+        return;
+    FlagGuard guard(m_selecting);
+    writeRow(row, *lptr);
+}
+
+void RightWidget::refreshAllData()
+{
+    FlagGuard guard(m_selecting);
+    for (int r = 0; r < ui->tableWidget->rowCount(); ++r) {
+        if (const LineDataBase::Ptr record = recordOfRow(r))
+            writeRow(r, *record);
+    }
+}
+
+void RightWidget::setCalibrationData(CalibrationData *data)
+{
+    m_calibration = data;
+    refreshAllData();
+}
+
+void RightWidget::clearAll()
+{
+    FlagGuard guard(m_selecting);
+    ui->tableWidget->clearContents();
+    ui->tableWidget->setRowCount(0);
+}
+
+void RightWidget::onLineSelected(LineDataBase::Ptr lptr)
+{
+    if (m_selecting)
+        return;
+    FlagGuard guard(m_selecting);
+    QTableWidget *table = ui->tableWidget;
+    table->clearSelection();
+    if (!lptr)
+        return;
+    const int row = rowOf(lptr->id);
+    if (row < 0)
+        return;
+    QTableWidgetItem *first = nullptr;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        if (QTableWidgetItem *item = table->item(row, c)) {
+            item->setSelected(true);
+            if (!first)
+                first = item;
+        }
+    }
+    if (first) {
+        table->setCurrentItem(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        table->scrollToItem(first);
+    }
+}
+
+void RightWidget::onCurrentItemChanged(QTableWidgetItem *current)
+{
+    if (m_selecting || !current)
+        return;
+    if (const LineDataBase::Ptr record = recordOfRow(current->row()))
+        emit sigLineSelected(record);
+}
+
+void RightWidget::onDeleteSelectedRow()
+{
+    const int row = ui->tableWidget->currentRow();
+    if (row < 0 || !ui->tableWidget->item(row, MeasurementRow::Name))
+        return;
+    const LineDataBase::Ptr record = recordOfRow(row);
+    if (!record)
+        return;
+    if (QMessageBox::question(nullptr, tr("提示"), tr("确定删除选中的线？"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
+    emit sigDelDrawLine(record);
+}
+
+void RightWidget::onDeleteAllRows()
+{
+    if (ui->tableWidget->rowCount() == 0)
+        return;
+    if (QMessageBox::question(nullptr, tr("提示"), tr("确定删除所有的线？"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
+    // Collected first: the canvas answers every request by removing the row.
+    QList<LineDataBase::Ptr> records;
+    for (int r = 0; r < ui->tableWidget->rowCount(); ++r) {
+        if (const LineDataBase::Ptr record = recordOfRow(r))
+            records << record;
+    }
+    for (const LineDataBase::Ptr &record : qAsConst(records))
+        emit sigDelDrawLine(record);
+}
+
+void RightWidget::onContextMenuRequested(const QPoint &pos)
+{
+    QMenu menu(this);
+    QAction *deleteSelected = menu.addAction(tr("删除选中行"));
+    QAction *deleteAll = menu.addAction(tr("删除全部"));
+    menu.addSeparator();
+    QAction *exportData = menu.addAction(tr("导出测量数据"));
+    // Acted on after the menu has closed, so that the dialogs they open are not nested in it.
+    QAction *chosen = menu.exec(ui->tableWidget->viewport()->mapToGlobal(pos));
+    if (chosen == deleteSelected)
+        onDeleteSelectedRow();
+    else if (chosen == deleteAll)
+        onDeleteAllRows();
+    else if (chosen == exportData)
+        onExportCsv();
+}
+
+void RightWidget::onExportCsv()
+{
+    if (ui->tableWidget->rowCount() == 0) {
+        QMessageBox::information(this, tr("导出"), tr("当前没有可导出的测量数据。"));
+        return;
+    }
+    // File names keep their Chinese prefix in every language.
+    const QString proposed =
+        QStringLiteral("测量数据_%1.csv")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")));
+    QString path =
+        m_saveFileName(this, tr("导出测量数据"), proposed, tr("CSV 文件 (*.csv);;所有文件 (*)"));
+    if (path.isEmpty())
+        return;
+    path = MeasurementCsv::withCsvSuffix(path);
+
+    QString error;
+    if (!MeasurementCsv::write(path, tableHeaders(), tableRows(), &error)) {
+        qWarning().noquote() << "RightWidget::exportCsv:" << path << error;
+        QMessageBox::warning(this, tr("导出失败"),
+                             tr("无法写入文件: %1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    emit sigStatusMessage(tr("%1 导出成功").arg(QDir::toNativeSeparators(path)));
+}
+
+void RightWidget::retranslate()
+{
+    ui->retranslateUi(this);
+    setHeaderTexts();
+    refreshAllData();
+}
+
+void RightWidget::refreshTheme()
+{
+    const int theme = QSettings().value(SettingsKeys::kTheme, SettingsKeys::kThemeDefault).toInt();
+    ui->tabWidget->setStyleSheet(QLatin1String(theme == 0 ? kLightTabStyle : kDarkTabStyle));
+}
+
+void RightWidget::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,92 @@
+// RightWidget.h: the right panel: the canvas area above and the measurement table below.
+#pragma once
+
+#include "model/LineDataBase.h"
+
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class CalibrationData;
+class QTableWidgetItem;
+
+namespace Ui {
+class RightWidget;
+}
+
+// Lists one row per measurement record of the canvas, converts the values with the current
+// calibration, selects rows in step with the canvas, asks the canvas to delete records and
+// exports the table as CSV. The main window places the canvas frame into measureArea(). GUI
+// thread only.
+class RightWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Asks for the target file of the CSV export; an empty result cancels the export.
+    using SaveFileNameProvider =
+        std::function<QString(QWidget *parent, const QString &caption, const QString &proposedName,
+                              const QString &filter)>;
+
+    explicit RightWidget(QWidget *parent = nullptr);
+    ~RightWidget() override;
+
+    // The area above the table that hosts the canvas frame.
+    QWidget *measureArea() const;
+
+    void showTable();
+    void hideTable();
+    bool isTableVisible() const;
+
+    // The table as the report and the CSV take it: every column's header text (or its number
+    // counted from 1 when a column has no header item) and every row's cell texts.
+    QStringList tableHeaders() const;
+    QList<QStringList> tableRows() const;
+
+    // Replaces the save dialog of the CSV export (the file dialog is used by default).
+    void setSaveFileNameProvider(SaveFileNameProvider provider);
+
+    // Re-reads the header and tab texts and rewrites every row in the current language.
+    void retranslate();
+    // Re-applies the tab bar style of the theme stored in the settings.
+    void refreshTheme();
+
+public slots:
+    void onAddDrawLine(LineDataBase::Ptr lptr);
+    void onDelDrawLine(LineDataBase::Ptr lptr);
+    void onDrawLineDataChanged(LineDataBase::Ptr lptr);
+    void onDeleteSelectedRow();
+    void onDeleteAllRows();
+    void onLineSelected(LineDataBase::Ptr lptr);
+    void onExportCsv();
+    void clearAll();
+    void setCalibrationData(CalibrationData *data);
+    void refreshAllData();
+
+signals:
+    void sigDelDrawLine(LineDataBase::Ptr lptr);
+    void sigLineSelected(LineDataBase::Ptr lptr);
+    void sigStatusMessage(const QString &text);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void setHeaderTexts();
+    int rowOf(const QString &id) const;
+    LineDataBase::Ptr recordOfRow(int row) const;
+    void writeRow(int row, const LineDataBase &record);
+    void onCurrentItemChanged(QTableWidgetItem *current);
+    void onContextMenuRequested(const QPoint &pos);
+
+    std::unique_ptr<Ui::RightWidget> ui;
+    QPointer<CalibrationData> m_calibration;
+    // Set while the panel changes the table's selection or rows itself, so that the current-row
+    // change it causes is not reported back to the canvas.
+    bool m_selecting = false;
+    SaveFileNameProvider m_saveFileName;
+};

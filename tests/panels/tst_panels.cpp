@@ -1,0 +1,533 @@
+// Tests of the measurement table: row values per shape type, unit conversion, selection in step
+// with the canvas, deletion through the canvas, the context menu and the CSV export.
+#include <QtTest>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTableWidget>
+
+#include "TestEnv.h"
+#include "calibration/CalibrationData.h"
+#include "canvas/LineDataRegistry.h"
+#include "panels/MeasurementCsv.h"
+#include "panels/MeasurementRow.h"
+#include "panels/RightWidget.h"
+#include "shapes/ShapeTypes.h"
+
+#include <cmath>
+#include <functional>
+
+using Values = QMap<int, double>;
+using Points = QList<QPointF>;
+
+namespace {
+
+LineDataBase::Ptr record(int type, const Points &points, bool registered = true)
+{
+    auto r = std::make_shared<BrokenLineDataItem>();
+    r->typeNumber = type;
+    r->points = points;
+    if (registered)
+        LineDataRegistry::instance()->addLine(r);
+    return r;
+}
+
+// The CSV file as Python's csv module reads it.
+QJsonArray readCsvWithPython(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import csv, json, sys\n"
+                            "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                            "    print(json.dumps(list(csv.reader(f))))\n"),
+             path});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
+}
+
+QJsonArray toJson(const QStringList &header, const QList<QStringList> &rows)
+{
+    QJsonArray all;
+    all.append(QJsonArray::fromStringList(header));
+    for (const QStringList &row : rows)
+        all.append(QJsonArray::fromStringList(row));
+    return all;
+}
+
+} // namespace
+
+class TestPanels : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Acts on the next modal dialog or popup menu once the event loop shows it.
+    void answerNext(std::function<void(QWidget *)> act)
+    {
+        delete m_answerer;
+        m_answerer = new QTimer(this);
+        m_answered = false;
+        m_answerer->setInterval(10);
+        connect(m_answerer, &QTimer::timeout, this, [this, act] {
+            QWidget *w = QApplication::activePopupWidget();
+            if (!w)
+                w = QApplication::activeModalWidget();
+            if (!w || !w->isVisible())
+                return;
+            m_answerer->stop();
+            m_answered = true;
+            act(w);
+        });
+        m_answerer->start();
+    }
+    // Answers the next message box with `button`, remembering its title and text.
+    void answerBox(QMessageBox::StandardButton button)
+    {
+        answerNext([this, button](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            m_boxTitle = box->windowTitle();
+            m_boxText = box->text();
+            box->button(button)->click();
+        });
+    }
+    QTableWidget *table(RightWidget &w) { return w.findChild<QTableWidget *>("tableWidget"); }
+
+    QPointer<QTimer> m_answerer;
+    bool m_answered = false;
+    QString m_boxTitle;
+    QString m_boxText;
+    QString m_dir;
+
+private slots:
+    void initTestCase()
+    {
+        m_dir = TestEnv::isolate();
+        qRegisterMetaType<LineDataBase::Ptr>();
+    }
+    void cleanup()
+    {
+        delete m_answerer;
+        LineDataRegistry::instance()->clear();
+    }
+
+    void pixelValues_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<Points>("points");
+        QTest::addColumn<Values>("expected");
+        using namespace ShapeTypes;
+        using C = MeasurementRow;
+        QTest::newRow("polyline") << int(BrokenLine) << Points{{0, 0}, {30, 40}, {30, 100}}
+                                  << Values{{C::Length, 110}};
+        QTest::newRow("3-point line measures p0-p1 only")
+            << int(Line3Point) << Points{{0, 0}, {30, 40}, {500, 500}} << Values{{C::Length, 50}};
+        QTest::newRow("rect drawn to top-left")
+            << int(Rect) << Points{{100, 80}, {40, 60}}
+            << Values{{C::Width, 60}, {C::Height, 20}, {C::Area, 1200}};
+        QTest::newRow("circle radius to last point")
+            << int(CircleCenterRadius) << Points{{10, 10}, {0, 0}, {13, 14}}
+            << Values{{C::Radius, 5}, {C::Diameter, 10}};
+        QTest::newRow("double circle needs 4")
+            << int(DoubleCircle) << Points{{0, 0}, {5, 0}, {30, 40}} << Values{};
+        QTest::newRow("double circle")
+            << int(DoubleCircle) << Points{{0, 0}, {5, 0}, {30, 40}, {31, 40}}
+            << Values{{C::Distance, 50}};
+        QTest::newRow("3-point rect") << int(Rec3Point) << Points{{0, 0}, {100, 0}, {50, -30}}
+                                      << Values{{C::Width, 100}, {C::Height, 30}};
+        QTest::newRow("3-point angle ccw")
+            << int(Angle3Point) << Points{{0, -100}, {0, 0}, {100, 0}} << Values{{C::Angle, 90}};
+        QTest::newRow("3-point angle mirrored")
+            << int(Angle3Point) << Points{{0, 100}, {0, 0}, {100, 0}} << Values{{C::Angle, 270}};
+        QTest::newRow("4-point angle")
+            << int(Angle4Point) << Points{{0, 0}, {-100, -100}, {0, 0}, {100, 0}}
+            << Values{{C::Angle, 135}};
+        QTest::newRow("2-point circle") << int(Circle2Point) << Points{{0, 0}, {60, 80}}
+                                        << Values{{C::Diameter, 100}, {C::Radius, 50}};
+        QTest::newRow("ellipse by box") << int(Ellipse) << Points{{50, 50}, {10, 90}}
+                                        << Values{{C::Width, 20}, {C::Height, 20}};
+        QTest::newRow("3-point ellipse") << int(Ellipse3Point) << Points{{0, 0}, {0, 80}, {-30, 10}}
+                                         << Values{{C::Width, 40}, {C::Height, 15}};
+        QTest::newRow("parallel 4")
+            << int(Parallel4Points) << Points{{0, 0}, {100, 0}, {20, 25}, {80, 25}}
+            << Values{{C::Distance, 25}};
+        QTest::newRow("parallel 8 between mid-lines")
+            << int(Parallel8Points)
+            << Points{{0, 0}, {100, 0}, {0, 10}, {100, 10}, {0, 40}, {100, 40}, {0, 60}, {100, 60}}
+            << Values{{C::Distance, 45}};
+        QTest::newRow("parallel any")
+            << int(ParallelAny) << Points{{0, 0}, {0, 100}, {-7, 3}} << Values{{C::Distance, 7}};
+        QTest::newRow("perpendicular 3")
+            << int(Perpendicular3Points) << Points{{0, 0}, {10, 10}, {0, 10}}
+            << Values{{C::Distance, std::sqrt(50.0)}};
+        QTest::newRow("perpendicular 4")
+            << int(Perpendicular4Points) << Points{{0, 0}, {100, 0}, {40, 30}, {90, 12}}
+            << Values{{C::Length, 100}, {C::Distance, 18}};
+        QTest::newRow("perpendicular 4 on a zero-length base")
+            << int(Perpendicular4Points) << Points{{5, 5}, {5, 5}, {5, 25}, {40, 15}}
+            << Values{{C::Length, 0}, {C::Distance, 10}};
+        QTest::newRow("collinear arc is the straight path")
+            << int(Arc) << Points{{0, 0}, {30, 0}, {100, 0}} << Values{{C::Length, 100}};
+        QTest::newRow("text") << int(Text) << Points{{0, 0}, {10, 10}} << Values{};
+        QTest::newRow("unknown") << 99 << Points{{0, 0}, {10, 10}} << Values{};
+    }
+    void pixelValues()
+    {
+        QFETCH(int, type);
+        QFETCH(Points, points);
+        QFETCH(Values, expected);
+        const Values got = MeasurementRow::pixelValues(*record(type, points, false));
+        QCOMPARE(got.keys(), expected.keys());
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            QVERIFY2(std::abs(got[it.key()] - it.value()) < 1e-6,
+                     qPrintable(QStringLiteral("column %1: %2").arg(it.key()).arg(got[it.key()])));
+    }
+
+    // Arc and five-point ellipse against points generated from known circles and ellipses.
+    void curvedShapes_data()
+    {
+        QTest::addColumn<double>("rotation");
+        QTest::addColumn<bool>("clockwise");
+        QTest::newRow("axis-parallel, ccw") << 0.0 << false;
+        QTest::newRow("rotated 30, cw") << 30.0 << true;
+        QTest::newRow("rotated 100, ccw") << 100.0 << false;
+    }
+    void curvedShapes()
+    {
+        QFETCH(double, rotation);
+        QFETCH(bool, clockwise);
+        const double th = qDegreesToRadians(rotation);
+        const QPointF c(300, 200);
+        auto onEllipse = [&](double a, double b, double t) {
+            const double x = a * std::cos(t), y = b * std::sin(t);
+            return c + QPointF(x * std::cos(th) - y * std::sin(th),
+                               x * std::sin(th) + y * std::cos(th));
+        };
+        Points five;
+        for (double t : {0.1, 1.3, 2.2, 3.9, 5.0})
+            five << onEllipse(80, 30, t);
+        const Values ellipse =
+            MeasurementRow::pixelValues(*record(ShapeTypes::Ellipse5Point, five, false));
+        const double p = ellipse.value(MeasurementRow::Width),
+                     q = ellipse.value(MeasurementRow::Height);
+        QVERIFY2(std::abs(std::max(p, q) - 80) < 1e-3 && std::abs(std::min(p, q) - 30) < 1e-3,
+                 qPrintable(QStringLiteral("%1 %2").arg(p).arg(q)));
+
+        // 250 degrees of a circle of radius 40, run either way round.
+        const double r = 40, start = th, span = qDegreesToRadians(250.0) * (clockwise ? -1 : 1);
+        Points arc{c + r * QPointF(std::cos(start), std::sin(start)),
+                   c + r * QPointF(std::cos(start + span / 3), std::sin(start + span / 3)),
+                   c + r * QPointF(std::cos(start + span), std::sin(start + span))};
+        const Values v = MeasurementRow::pixelValues(*record(ShapeTypes::Arc, arc, false));
+        QVERIFY(std::abs(v.value(MeasurementRow::Length) - r * std::abs(span)) < 1e-6);
+    }
+
+    // Lengths convert with two decimals, the area with the factor applied twice, angles never.
+    void unitChangeRecomputesEveryRow()
+    {
+        RightWidget w;
+        QTableWidget *t = table(w);
+        w.onAddDrawLine(record(ShapeTypes::StraightLine, {{0, 0}, {100, 0}}));
+        w.onAddDrawLine(record(ShapeTypes::Rect, {{0, 0}, {40, 20}}));
+        w.onAddDrawLine(record(ShapeTypes::Angle3Point, {{0, -100}, {0, 0}, {100, 0}}));
+        QCOMPARE(t->item(0, MeasurementRow::Name)->text(),
+                 ShapeTypes::displayName(ShapeTypes::StraightLine));
+        QCOMPARE(t->item(0, MeasurementRow::Length)->text(), QStringLiteral("100"));
+        QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("800"));
+
+        CalibrationData calibration;
+        calibration.addMagnification({QStringLiteral("10X"), 40000.0}); // 40 px per mm
+        calibration.setCurrentUnit(QStringLiteral("mm"));
+        w.setCalibrationData(&calibration);
+        // Not calibrated yet: no current magnification.
+        QCOMPARE(t->item(0, MeasurementRow::Length)->text(), QStringLiteral("100"));
+
+        calibration.setCurrentIndex(0);
+        w.refreshAllData();
+        QCOMPARE(w.tableRows(),
+                 (QList<QStringList>{{ShapeTypes::displayName(ShapeTypes::StraightLine), "2.50", "",
+                                      "", "", "", "", "", ""},
+                                     {ShapeTypes::displayName(ShapeTypes::Rect), "", "1.00", "0.50",
+                                      "", "", "", "", "0.50"},
+                                     {ShapeTypes::displayName(ShapeTypes::Angle3Point), "", "", "",
+                                      "", "", "90", "", ""}}));
+
+        calibration.setCurrentUnit(QStringLiteral("μm"));
+        w.refreshAllData();
+        QCOMPARE(t->item(0, MeasurementRow::Length)->text(), QStringLiteral("2500.00"));
+        QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("500000.00"));
+
+        calibration.setCurrentUnit(QStringLiteral("px"));
+        w.refreshAllData();
+        QCOMPARE(t->item(0, MeasurementRow::Length)->text(), QStringLiteral("100"));
+        QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("800"));
+    }
+
+    void rowUpdatesFollowTheRecord()
+    {
+        RightWidget w;
+        QTableWidget *t = table(w);
+        auto rect3 = std::static_pointer_cast<BrokenLineDataItem>(
+            record(ShapeTypes::Rec3Point, {{0, 0}, {100, 0}}));
+        w.onAddDrawLine(rect3);
+        QVERIFY(!t->item(0, MeasurementRow::Height));
+
+        rect3->points << QPointF(0, 30);
+        w.onDrawLineDataChanged(rect3);
+        QCOMPARE(t->item(0, MeasurementRow::Height)->text(), QStringLiteral("30"));
+        QCOMPARE(t->item(0, MeasurementRow::Height)->data(Qt::UserRole).toString(), rect3->id);
+
+        // Fewer points again: the height is gone rather than stale.
+        rect3->points.removeLast();
+        w.onDrawLineDataChanged(rect3);
+        QVERIFY(!t->item(0, MeasurementRow::Height));
+
+        // A record without a row changes nothing.
+        const auto before = w.tableRows();
+        w.onDrawLineDataChanged(record(ShapeTypes::StraightLine, {{0, 0}, {1, 0}}));
+        QCOMPARE(w.tableRows(), before);
+    }
+
+    void selectionInStepWithoutEcho()
+    {
+        RightWidget w;
+        QTableWidget *t = table(w);
+        QSignalSpy selected(&w, &RightWidget::sigLineSelected);
+        QList<LineDataBase::Ptr> recs;
+        for (int i = 0; i < 3; ++i) {
+            recs << record(ShapeTypes::StraightLine, {{0, 0}, {10.0 * (i + 1), 0}});
+            w.onAddDrawLine(recs.last());
+        }
+        QCOMPARE(selected.count(), 0);
+
+        // Canvas to table: the row is selected and current, nothing goes back.
+        w.onLineSelected(recs[1]);
+        QCOMPARE(t->currentRow(), 1);
+        QCOMPARE(t->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(t->selectionModel()->selectedRows().first().row(), 1);
+        QCOMPARE(selected.count(), 0);
+
+        // Table to canvas: the user's row becomes the canvas selection.
+        t->setCurrentCell(2, MeasurementRow::Length);
+        QCOMPARE(selected.count(), 1);
+        QCOMPARE(selected.takeFirst().at(0).value<LineDataBase::Ptr>(), recs[2]);
+
+        // Rows removed by the canvas move the current row without selecting anything there.
+        w.onDelDrawLine(recs[2]);
+        w.onDelDrawLine(recs[1]);
+        QCOMPARE(t->rowCount(), 1);
+        QCOMPARE(selected.count(), 0);
+
+        // A cleared canvas selection clears the table's.
+        w.onLineSelected(nullptr);
+        QVERIFY(t->selectionModel()->selectedIndexes().isEmpty());
+    }
+
+    void deletionGoesThroughTheCanvas()
+    {
+        RightWidget w;
+        QTableWidget *t = table(w);
+        QSignalSpy deleted(&w, &RightWidget::sigDelDrawLine);
+        const auto a = record(ShapeTypes::StraightLine, {{0, 0}, {10, 0}});
+        const auto b = record(ShapeTypes::Circle2Point, {{0, 0}, {10, 0}});
+        w.onAddDrawLine(a);
+        w.onAddDrawLine(b);
+        w.onLineSelected(b);
+
+        answerBox(QMessageBox::No);
+        w.onDeleteSelectedRow();
+        QVERIFY(m_answered);
+        QCOMPARE(m_boxTitle, QStringLiteral("提示"));
+        QCOMPARE(m_boxText, QStringLiteral("确定删除选中的线？"));
+        QCOMPARE(deleted.count(), 0);
+
+        answerBox(QMessageBox::Yes);
+        w.onDeleteSelectedRow();
+        QCOMPARE(deleted.count(), 1);
+        QCOMPARE(deleted.takeFirst().at(0).value<LineDataBase::Ptr>(), b);
+        QCOMPARE(t->rowCount(), 2); // the canvas has not answered yet
+        w.onDelDrawLine(b);
+        QCOMPARE(t->rowCount(), 1);
+
+        // A row whose record the canvas no longer holds asks nothing.
+        w.onLineSelected(a);
+        LineDataRegistry::instance()->removeLine(a->id);
+        answerBox(QMessageBox::Yes);
+        w.onDeleteSelectedRow();
+        QCoreApplication::processEvents();
+        QVERIFY(!m_answered);
+        QCOMPARE(deleted.count(), 0);
+    }
+
+    // The context menu offers its three actions; "delete all" asks once and then asks the canvas
+    // for every record, whose answers empty the table.
+    void contextMenuDeleteAll()
+    {
+        RightWidget w;
+        QTableWidget *t = table(w);
+        connect(&w, &RightWidget::sigDelDrawLine, &w, &RightWidget::onDelDrawLine);
+        QSignalSpy deleted(&w, &RightWidget::sigDelDrawLine);
+        for (int i = 0; i < 3; ++i)
+            w.onAddDrawLine(record(ShapeTypes::Arrow, {{0, 0}, {5.0 + i, 0}}));
+        w.showTable();
+        w.show();
+
+        QStringList menuTexts;
+        answerNext([&](QWidget *popup) {
+            auto *menu = qobject_cast<QMenu *>(popup);
+            QVERIFY(menu);
+            for (QAction *a : menu->actions())
+                menuTexts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            for (QAction *a : menu->actions()) {
+                if (a->text() == QStringLiteral("删除全部"))
+                    menu->setActiveAction(a);
+            }
+            answerBox(QMessageBox::Yes);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        emit t->customContextMenuRequested(QPoint(5, 5));
+        QCOMPARE(menuTexts, (QStringList{"删除选中行", "删除全部", "-", "导出测量数据"}));
+        QCOMPARE(m_boxText, QStringLiteral("确定删除所有的线？"));
+        QCOMPARE(deleted.count(), 3);
+        QCOMPARE(t->rowCount(), 0);
+    }
+
+    void emptyTableOpensNoSaveDialog()
+    {
+        RightWidget w;
+        int asked = 0;
+        w.setSaveFileNameProvider(
+            [&](QWidget *, const QString &, const QString &, const QString &) {
+                ++asked;
+                return QString();
+            });
+        answerBox(QMessageBox::Ok);
+        w.onExportCsv();
+        QVERIFY(m_answered);
+        QCOMPARE(m_boxTitle, QStringLiteral("导出"));
+        QCOMPARE(m_boxText, QStringLiteral("当前没有可导出的测量数据。"));
+        QCOMPARE(asked, 0);
+    }
+
+    void exportFileName_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no suffix") << "data"
+                                   << "data.csv";
+        QTest::newRow("capital suffix") << "DATA.CSV"
+                                        << "DATA.CSV";
+        QTest::newRow("mixed suffix") << "m.Csv"
+                                      << "m.Csv";
+        QTest::newRow("other suffix") << "m.txt"
+                                      << "m.txt.csv";
+        QTest::newRow("cancelled") << ""
+                                   << "";
+    }
+    // The exported file holds exactly the table as Python's csv module reads it.
+    void exportFileName()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        RightWidget w;
+        w.onAddDrawLine(record(ShapeTypes::Rect, {{0, 0}, {40, 20}}));
+        w.onAddDrawLine(record(ShapeTypes::Angle4Point, {{0, 0}, {0, -9}, {0, 0}, {9, 0}}));
+        QString proposed, filter;
+        w.setSaveFileNameProvider(
+            [&](QWidget *, const QString &, const QString &name, const QString &filters) {
+                proposed = name;
+                filter = filters;
+                return typed.isEmpty() ? QString() : dir.filePath(typed);
+            });
+        QSignalSpy status(&w, &RightWidget::sigStatusMessage);
+        w.onExportCsv();
+        QVERIFY2(QRegularExpression(QStringLiteral("^测量数据_\\d{8}_\\d{6}\\.csv$"))
+                     .match(proposed)
+                     .hasMatch(),
+                 qPrintable(proposed));
+        QCOMPARE(filter, QStringLiteral("CSV 文件 (*.csv);;所有文件 (*)"));
+
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        if (written.isEmpty()) {
+            QVERIFY(files.isEmpty());
+            QCOMPARE(status.count(), 0);
+            return;
+        }
+        QCOMPARE(files, QStringList{written});
+        const QString path = dir.filePath(written);
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.at(0).at(0).toString(), path + QStringLiteral(" 导出成功"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        QVERIFY(bytes.endsWith("\n") && !bytes.endsWith("\n\n"));
+        QCOMPARE(readCsvWithPython(path), toJson(w.tableHeaders(), w.tableRows()));
+        QCOMPARE(w.tableHeaders().size(), 9);
+        QCOMPARE(w.tableRows().at(1).at(MeasurementRow::Angle), QStringLiteral("90"));
+    }
+
+    void csvQuoting()
+    {
+        const QStringList header{"名称", "a,b", "say \"hi\""};
+        const QList<QStringList> rows{{"two\nlines", "cr\rhere", "plain"}, {"", "\"", ",\"\n"}};
+        QCOMPARE(MeasurementCsv::field("a,b"), QStringLiteral("\"a,b\""));
+        QCOMPARE(MeasurementCsv::field("say \"hi\""), QStringLiteral("\"say \"\"hi\"\"\""));
+        QCOMPARE(MeasurementCsv::field("plain"), QStringLiteral("plain"));
+
+        const QString path = m_dir + QStringLiteral("/quoted.csv");
+        QString error;
+        QVERIFY2(MeasurementCsv::write(path, header, rows, &error), qPrintable(error));
+        QCOMPARE(readCsvWithPython(path), toJson(header, rows));
+    }
+
+    void exportWriteFailureIsReported()
+    {
+        // Running as root ignores permissions: a regular file where a folder should be fails.
+        QFile blocker(m_dir + QStringLiteral("/not_a_folder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString target = blocker.fileName() + QStringLiteral("/out.csv");
+
+        RightWidget w;
+        w.onAddDrawLine(record(ShapeTypes::StraightLine, {{0, 0}, {3, 4}}));
+        w.setSaveFileNameProvider(
+            [&](QWidget *, const QString &, const QString &, const QString &) { return target; });
+        QSignalSpy status(&w, &RightWidget::sigStatusMessage);
+        answerBox(QMessageBox::Ok);
+        w.onExportCsv();
+        QVERIFY(m_answered);
+        QCOMPARE(m_boxTitle, QStringLiteral("导出失败"));
+        QCOMPARE(m_boxText, QStringLiteral("无法写入文件: ") + target);
+        QCOMPARE(status.count(), 0);
+    }
+
+    void tableAreaAndHeaders()
+    {
+        RightWidget w;
+        QVERIFY(w.measureArea());
+        QCOMPARE(w.measureArea()->objectName(), QStringLiteral("widgetMeasure"));
+        QVERIFY(!w.isTableVisible());
+        w.showTable();
+        QVERIFY(w.isTableVisible());
+        w.hideTable();
+        QVERIFY(!w.isTableVisible());
+        auto *tabs = w.findChild<QTabWidget *>("tabWidget");
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("测量表格"));
+        QCOMPARE(w.tableHeaders(), (QStringList{"名称", "长度", "宽度", "高度", "半径", "直径",
+                                                "角度", "距离", "面积"}));
+        QVERIFY(w.tableRows().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPanels)
+#include "tst_panels.moc"
