@@ -141,7 +141,8 @@ void VideoOpenGLWidget::paintGL()
 {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    if (!m_ready || !frameValid())
+    // A frame narrower or lower than two pixels has no 4:2:0 chroma sample to draw with.
+    if (!m_ready || !frameValid() || m_width < 2 || m_height < 2)
         return;
 
     if (!m_textureY)

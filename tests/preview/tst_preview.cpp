@@ -93,6 +93,12 @@ private slots:
         QCOMPARE(picture.size(), QSize(160, 90));
         for (const QPoint &p : {QPoint(0, 0), QPoint(80, 45), QPoint(159, 89)})
             QCOMPARE(picture.pixel(p), qRgb(0, 0, 0));
+        // One pixel passes the size rule with empty chroma planes: nothing can be drawn.
+        VideoFrameYUV dot;
+        dot.width = dot.height = 1;
+        dot.y = QByteArray(1, char(200));
+        widget.setFrame(dot);
+        QCOMPARE(widget.grabFramebuffer().pixel(80, 45), qRgb(0, 0, 0));
     }
 
     // Colours come out of the shader's conversion and each quadrant lands where the mirror
