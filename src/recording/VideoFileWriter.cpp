@@ -144,7 +144,6 @@ VideoFileWriter::OpenResult VideoFileWriter::open(const Options &options, QStrin
         // the file is complete.
         av_dict_set(&muxerOptions, "movflags", "+frag_keyframe+empty_moov+default_base_moof", 0);
         av_dict_set(&muxerOptions, "frag_duration", "500000", 0);
-        av_dict_set(&muxerOptions, "video_track_timescale", "10000000", 0);
     }
     // Push every completed fragment out of the I/O buffer at once.
     m_format->flush_packets = 1;
@@ -170,12 +169,13 @@ bool VideoFileWriter::openCodec(bool withProfile, int *code)
     }
     const Options &o = m_options;
     const QSize encoded = encodedSize();
-    const bool frameCounted = std::strcmp(m_format->oformat->name, "avi") == 0;
 
     m_codec->width = encoded.width();
     m_codec->height = encoded.height();
     m_codec->pix_fmt = o.input == Input::Nv12 ? AV_PIX_FMT_NV12 : AV_PIX_FMT_YUV420P;
-    m_codec->time_base = frameCounted ? AVRational{1, o.fps} : k100ns;
+    // Time stamps count frames of the nominal rate, so that the file reports exactly that
+    // rate and tools that resample by it keep every frame; a dropped frame leaves a gap.
+    m_codec->time_base = AVRational{1, o.fps};
     m_codec->framerate = AVRational{o.fps, 1};
     m_codec->sample_aspect_ratio = AVRational{1, 1};
     m_codec->field_order = AV_FIELD_PROGRESSIVE;
@@ -188,7 +188,6 @@ bool VideoFileWriter::openCodec(bool withProfile, int *code)
     m_codec->color_primaries = AVCOL_PRI_BT709;
     if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
         m_codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    m_frameTicks = std::max<int64_t>(1, av_rescale_q(10000000 / o.fps, k100ns, m_codec->time_base));
 
     AVDictionary *codecOptions = nullptr;
     av_dict_set(&codecOptions, "preset", o.preset.constData(), 0);
@@ -264,7 +263,7 @@ bool VideoFileWriter::encode(AVFrame *frame, int *code)
             return true;
         if (ret < 0)
             break;
-        m_packet->duration = m_frameTicks;
+        m_packet->duration = 1; // one frame of the codec time base
         av_packet_rescale_ts(m_packet, m_codec->time_base, m_stream->time_base);
         m_packet->stream_index = m_stream->index;
         ret = av_interleaved_write_frame(m_format, m_packet);

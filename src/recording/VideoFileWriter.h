@@ -20,7 +20,8 @@ struct SwsContext;
 // The container follows the file name's extension (".mp4" MP4, ".avi" AVI). MP4 is written as
 // fragments of at most one second (one key frame each), flushed to the file as they complete,
 // so that a crash or a kill keeps everything up to the last fragment playable. Time stamps are
-// given in 100-ns units and kept exactly in MP4; AVI counts frames at the nominal rate.
+// given in 100-ns units and placed on the grid of the nominal frame rate (the nearest frame
+// time; a frame whose place is taken moves to the next one).
 // Used by one thread at a time (the recorder's worker).
 class VideoFileWriter
 {
@@ -84,7 +85,6 @@ private:
     AVFrame *m_frame = nullptr;
     AVPacket *m_packet = nullptr;
     SwsContext *m_sws = nullptr;
-    QImage m_padded;          // RGB32 input of odd size, padded to even
-    int64_t m_lastPts = -1;   // in the codec time base
-    int64_t m_frameTicks = 1; // nominal frame duration in the codec time base
+    QImage m_padded;        // RGB32 input of odd size, padded to even
+    int64_t m_lastPts = -1; // in frames of the nominal rate
 };

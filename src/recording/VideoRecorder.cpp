@@ -9,7 +9,9 @@
 #include <QDebug>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 VideoRecorder::VideoRecorder(QObject *parent)
     : QObject(parent)
@@ -89,17 +91,22 @@ void VideoRecorder::run()
 {
     QMutexLocker lock(&m_mutex);
     for (;;) {
-        // Requests are served at once; a frame waits for its pacing slot. Waiting on this
-        // condition (not a plain sleep) keeps the worker responsive to stop and exit.
+        // Requests are served at once; a frame waits until the pacing allows it. Waiting on
+        // this condition (not a plain sleep) keeps the worker responsive to stop and exit, and
+        // lets a newer frame replace the waiting one.
         const qint64 now = m_clock.nsecsElapsed();
-        // The last frame handed over before a stop is written without waiting for its slot.
-        const bool frameDue = !m_pendingFrame.isNull() && (now >= m_nextSlotNs || m_stopRequested);
+        const double credit = m_writer ? pacingCredit(now) : 1.0;
+        // The last frame handed over before a stop is written without waiting, unless it would
+        // share the time of the frame written before it.
+        const bool frameDue =
+            !m_pendingFrame.isNull() && (credit >= 1.0 || (m_stopRequested && credit >= 0.5));
         if (!m_exitRequested && !m_startRequested && !m_stopRequested && !frameDue) {
-            if (m_pendingFrame.isNull())
+            if (m_pendingFrame.isNull()) {
                 m_condition.wait(&m_mutex);
-            else
-                m_condition.wait(&m_mutex,
-                                 QDeadlineTimer(std::chrono::nanoseconds(m_nextSlotNs - now)));
+            } else {
+                const auto wait = qint64(std::ceil((1.0 - credit) * double(m_frameDurationNs)));
+                m_condition.wait(&m_mutex, QDeadlineTimer(std::chrono::nanoseconds(wait)));
+            }
             continue;
         }
 
@@ -109,8 +116,13 @@ void VideoRecorder::run()
         const StartParameters parameters = m_pending;
         QImage frame;
         const qint64 arrival = m_pendingArrivalNs;
-        if (frameDue)
+        if (frameDue) {
             std::swap(frame, m_pendingFrame);
+            if (m_writer) {
+                m_credit = std::max(0.0, credit - 1.0);
+                m_creditAtNs = now;
+            }
+        }
         lock.unlock();
 
         if (startRequested)
@@ -172,7 +184,8 @@ void VideoRecorder::openFile(const StartParameters &parameters)
     m_fps = parameters.fps;
     m_frameDurationNs = 1000000000LL / m_fps;
     m_firstArrivalNs = -1;
-    m_nextSlotNs = 0;
+    m_credit = 1.0;
+    m_creditAtNs = m_clock.nsecsElapsed();
     qInfo().noquote() << QStringLiteral("VideoRecorder::openFile %1 %2x%3 %4 fps, %5 input, %6")
                              .arg(m_filePath)
                              .arg(size.width())
@@ -186,7 +199,6 @@ void VideoRecorder::writeTakenFrame(const QImage &frame, qint64 arrivalNs)
 {
     if (!m_writer || frame.size() != m_frameSize)
         return;
-    const qint64 started = m_clock.nsecsElapsed();
     if (m_firstArrivalNs < 0)
         m_firstArrivalNs = arrivalNs;
     // Frames carry the time they were handed over, relative to the first frame of the file, so
@@ -221,13 +233,16 @@ void VideoRecorder::writeTakenFrame(const QImage &frame, qint64 arrivalNs)
         reportWriteFailure(message);
         return;
     }
+}
 
-    // Pacing on a fixed grid of slots: the average rate stays exactly fps. A worker that fell
-    // more than a frame behind starts a new grid instead of catching up in a burst.
-    if (started - m_nextSlotNs < m_frameDurationNs)
-        m_nextSlotNs += m_frameDurationNs;
-    else
-        m_nextSlotNs = started + m_frameDurationNs;
+double VideoRecorder::pacingCredit(qint64 nowNs) const
+{
+    // One frame of credit accrues per frame duration, up to a little more than one frame: a
+    // frame that comes early by camera jitter waits for its turn, a late one lets the next
+    // catch up by at most half a frame, and the rate never exceeds fps for long.
+    constexpr double kMaxCredit = 1.5;
+    return std::min(kMaxCredit,
+                    m_credit + double(nowNs - m_creditAtNs) / double(m_frameDurationNs));
 }
 
 void VideoRecorder::reportWriteFailure(const QString &message)

@@ -69,6 +69,7 @@ private:
     void openFile(const StartParameters &parameters);
     void writeTakenFrame(const QImage &frame, qint64 arrivalNs);
     void closeFile(bool announce);
+    double pacingCredit(qint64 nowNs) const;
     void reportWriteFailure(const QString &message);
 
     QElapsedTimer m_clock; // monotonic, started by the constructor; read by every thread
@@ -82,7 +83,8 @@ private:
     int m_fps = 30;
     qint64 m_frameDurationNs = 0;
     qint64 m_firstArrivalNs = -1; // arrival of the first written frame: time zero of the file
-    qint64 m_nextSlotNs = 0;      // earliest time the next frame may be written (pacing)
+    double m_credit = 1.0;        // pacing: frames that may be written now
+    qint64 m_creditAtNs = 0;      // when m_credit was last brought up to date
 
     mutable QMutex m_mutex; // guards every field below
     QWaitCondition m_condition;
