@@ -6,6 +6,7 @@
 #include "shapes/GraphicsItemLifetimeManager.h"
 #include "shapes/LabelItem.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGraphicsScene>
 #include <QGraphicsSceneHoverEvent>
@@ -13,11 +14,13 @@
 #include <QGraphicsView>
 #include <QLineF>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QStyleOptionGraphicsItem>
 #include <QtMath>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 GraphicsItemBase::TwoPointMaxMin::TwoPointMaxMin(const QPointF &a, const QPointF &b)
     : maxX(std::max(a.x(), b.x()))
@@ -77,13 +80,19 @@ QPointF GraphicsItemBase::point(int i) const
 
 LabelItem *GraphicsItemBase::createLabel(const QPointF &pos)
 {
-    m_label = new LabelItem(this);
-    // Behind its shape, so that a label lying over a control point never steals the press.
-    m_label->setFlags(ItemIsMovable | ItemIsSelectable | ItemStacksBehindParent);
-    m_label->setAttribute(attribute());
-    m_label->setPos(pos);
-    m_label->setZValue(-1);
+    m_label = createExtraLabel(pos);
     return m_label;
+}
+
+LabelItem *GraphicsItemBase::createExtraLabel(const QPointF &pos)
+{
+    auto *label = new LabelItem(this);
+    // Behind its shape, so that a label lying over a control point never steals the press.
+    label->setFlags(ItemIsMovable | ItemIsSelectable | ItemStacksBehindParent);
+    label->setAttribute(attribute());
+    label->setPos(pos);
+    label->setZValue(-1);
+    return label;
 }
 
 void GraphicsItemBase::movePoint(const QPointF &pos, int index)
@@ -319,4 +328,74 @@ QVariant GraphicsItemBase::itemChange(GraphicsItemChange change, const QVariant 
     else if (change == ItemSelectedHasChanged && !value.toBool())
         setCursor(Qt::ArrowCursor);
     return QGraphicsItem::itemChange(change, value);
+}
+
+QString GraphicsItemBase::notMeasurableText()
+{
+    return QCoreApplication::translate("GraphicsItemBase", "无法测量");
+}
+
+void GraphicsItemBase::paintDrawing(QPainter *painter, const Drawing &drawing, bool handles) const
+{
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    applyPen(painter);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPath(drawing.solid);
+    if (!drawing.dashed.isEmpty()) {
+        QPen dashed = painter->pen();
+        dashed.setStyle(Qt::DashLine);
+        painter->save();
+        painter->setPen(dashed);
+        painter->drawPath(drawing.dashed);
+        painter->restore();
+    }
+    for (const QPointF &p : drawing.markers)
+        painter->drawEllipse(p, 5.0, 5.0);
+    if (handles) {
+        for (const QPointF &p : points())
+            drawControlPoint(painter, p);
+    }
+}
+
+void GraphicsItemBase::setGeometryFromDrawing(const Drawing &drawing)
+{
+    const Attribute::Ptr attr = attribute();
+    const double r = attr ? attr->controlPoint.radius : 0.0;
+    // Extremes by hand: QRectF::united() skips zero-size rectangles such as single points.
+    double minX = std::numeric_limits<double>::max(), minY = minX;
+    double maxX = std::numeric_limits<double>::lowest(), maxY = maxX;
+    const auto addPoint = [&](const QPointF &p) {
+        minX = std::min(minX, p.x());
+        minY = std::min(minY, p.y());
+        maxX = std::max(maxX, p.x());
+        maxY = std::max(maxY, p.y());
+    };
+    for (const QPainterPath *path : {&drawing.solid, &drawing.dashed}) {
+        if (path->elementCount() > 0) {
+            const QRectF r = path->boundingRect();
+            addPoint(r.topLeft());
+            addPoint(r.bottomRight());
+        }
+    }
+    for (const QPointF &p : points())
+        addPoint(p);
+    for (const QPointF &p : drawing.markers)
+        addPoint(p);
+    if (minX > maxX)
+        addPoint(QPointF(0, 0));
+    QRectF bound(QPointF(minX, minY), QPointF(maxX, maxY));
+    // Markers have radius 5; the pen and the control points reach paintMargin() further.
+    const double margin = std::max({r, paintMargin(), 5.0 + (attr ? attr->imgElement.width : 1)});
+    bound.adjust(-margin, -margin, margin, margin);
+
+    QPainterPathStroker stroker;
+    stroker.setWidth(std::max(10.0, attr ? double(attr->imgElement.width) : 1.0));
+    QPainterPath hit = stroker.createStroke(drawing.solid);
+    if (!drawing.dashed.isEmpty())
+        hit.addPath(stroker.createStroke(drawing.dashed));
+    for (const QPointF &p : points())
+        hit.addEllipse(p, r, r);
+    for (const QPointF &p : drawing.markers)
+        hit.addEllipse(p, 5.0, 5.0);
+    setGeometry(bound, hit);
 }

@@ -66,6 +66,8 @@ public:
     // A new label child at `pos` (item coordinates) sharing the record's attribute.
     LabelItem *createLabel(const QPointF &pos);
     LabelItem *labelItem() const { return m_label; }
+    // A further label child like the one above, for shapes that show more than one value.
+    LabelItem *createExtraLabel(const QPointF &pos);
 
     // Replaces point `index` (-1: the last one); other indices and an empty list do nothing.
     void movePoint(const QPointF &pos, int index);
@@ -82,7 +84,25 @@ public:
     // "%1 (px)" with 1 decimal.
     QString formatLength(double pixels) const;
 
+    // The label text of a value that the points do not define (e.g. an angle with a zero-length
+    // arm).
+    static QString notMeasurableText();
+
 protected:
+    // What a shape paints: solid and dashed strokes with the shape pen, and small marker circles
+    // (radius 5) at points that are placed but not yet part of a line.
+    struct Drawing
+    {
+        QPainterPath solid;
+        QPainterPath dashed;
+        QList<QPointF> markers;
+    };
+    // Paints `drawing` with the shape pen, then control points at every point when `handles`.
+    void paintDrawing(QPainter *painter, const Drawing &drawing, bool handles) const;
+    // Bounds covering `drawing`, the points and their control points; the hit area is the
+    // strokes widened to 10 plus a control-point circle around every point.
+    void setGeometryFromDrawing(const Drawing &drawing);
+
     void applyPen(QPainter *painter) const;
     void drawControlPoint(QPainter *painter, const QPointF &p) const;
     // Adds the hit area of the segment a-b (half the line width on each side) to `path`.

@@ -5,7 +5,6 @@
 #include "shapes/ShapeTypes.h"
 
 #include <QPainter>
-#include <QPainterPathStroker>
 
 #include <cmath>
 
@@ -102,23 +101,11 @@ QPainterPath Line3PointItem::drawnPath() const
 
 void Line3PointItem::updateShape()
 {
-    const QList<QPointF> &list = points();
-    if (list.isEmpty())
+    if (points().isEmpty())
         return;
-    const Attribute::Ptr attr = attribute();
-    const double r = attr ? attr->controlPoint.radius : 0.0;
-    QPainterPathStroker stroker;
-    stroker.setWidth(10.0);
-    const QPainterPath drawn = drawnPath();
-    QPainterPath path = stroker.createStroke(drawn);
-    QRectF bound = drawn.boundingRect();
-    for (const QPointF &p : list) {
-        path.addEllipse(p, r, r);
-        bound |= QRectF(p, QSizeF(0, 0));
-    }
-    const double margin = std::max({r, paintMargin(), 5.0});
-    bound.adjust(-margin, -margin, margin, margin);
-    setGeometry(bound, path);
+    Drawing drawing;
+    drawing.solid = drawnPath();
+    setGeometryFromDrawing(drawing);
     updateLabel();
 }
 

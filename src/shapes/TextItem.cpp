@@ -38,9 +38,22 @@ void TextItem::applyAttribute()
     setDefaultTextColor(a.textLabel.color);
 }
 
+QRectF TextItem::boundingRect() const
+{
+    const double m = kCornerSize / 2 + 1;
+    return textRect().adjusted(-m, -m, m, m);
+}
+
+QPainterPath TextItem::shape() const
+{
+    QPainterPath path;
+    path.addRect(boundingRect());
+    return path;
+}
+
 QRectF TextItem::cornerRect(int corner) const
 {
-    const QRectF r = boundingRect();
+    const QRectF r = textRect();
     QPointF c;
     switch (corner) {
     case 1:
@@ -81,7 +94,7 @@ void TextItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, 
     const QColor frame(QStringLiteral("#00E5FF"));
     painter->setPen(QPen(frame, 1.5, Qt::DashLine));
     painter->setBrush(Qt::NoBrush);
-    painter->drawRect(boundingRect());
+    painter->drawRect(textRect());
     painter->setPen(QPen(frame, 1.5, Qt::SolidLine));
     painter->setBrush(Qt::white);
     for (int corner = 1; corner <= 4; ++corner)
@@ -101,7 +114,7 @@ void TextItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
     m_resizing = true;
     m_resizeCorner = corner;
     setFlag(ItemIsMovable, false);
-    m_startRect = boundingRect();
+    m_startRect = textRect();
     m_startPos = event->scenePos();
     if (scene() && !scene()->views().isEmpty())
         scene()->views().first()->setDragMode(QGraphicsView::NoDrag);

@@ -25,6 +25,11 @@ public:
     void applyAttribute();
     bool isResizing() const { return m_resizing; }
 
+    // The text's own rectangle; the item reaches half a corner square beyond it so that the
+    // outer half of each corner square can be grabbed too.
+    QRectF textRect() const { return QGraphicsTextItem::boundingRect(); }
+    QRectF boundingRect() const override;
+    QPainterPath shape() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:

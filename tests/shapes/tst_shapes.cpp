@@ -421,5 +421,15 @@ void TstShapes::paintsWithoutWarningsInsideBounds()
     QVERIFY(coincident->labelItem()->text() == QString("L: 0.0 (px)"));
 }
 
-QTEST_MAIN(TstShapes)
+QObject *createShapeFamiliesTest();
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TstShapes lines;
+    std::unique_ptr<QObject> families(createShapeFamiliesTest());
+    int failures = QTest::qExec(&lines, argc, argv);
+    failures += QTest::qExec(families.get(), argc, argv);
+    return failures;
+}
 #include "tst_shapes.moc"

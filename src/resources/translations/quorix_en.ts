@@ -60,10 +60,31 @@
         </message>
     </context>
     <context>
+        <name>Circle2PointItem</name>
+        <message>
+            <source>直径</source>
+            <translation>Diameter</translation>
+        </message>
+    </context>
+    <context>
+        <name>CircleCenterRadiusItem</name>
+        <message>
+            <source>半径</source>
+            <translation>Radius</translation>
+        </message>
+    </context>
+    <context>
         <name>DemoCameraBackend</name>
         <message>
             <source>演示相机</source>
             <translation>Demo Camera</translation>
+        </message>
+    </context>
+    <context>
+        <name>GraphicsItemBase</name>
+        <message>
+            <source>无法测量</source>
+            <translation>Not measurable</translation>
         </message>
     </context>
     <context>

@@ -1,0 +1,132 @@
+// AngleItems.cpp: three- and four-point angles.
+#include "shapes/AngleItems.h"
+
+#include "shapes/LabelItem.h"
+#include "shapes/ShapeGeometry.h"
+#include "shapes/ShapeTypes.h"
+
+#include <QLineF>
+#include <QPainter>
+
+namespace {
+// Arms are drawn to an intersection only this close to the lines; nearly parallel lines meet
+// far outside any picture.
+constexpr double kMaxVertexDistance = 1e5;
+} // namespace
+
+QString AngleText::angleBetween(const QLineF &from, const QLineF &to)
+{
+    if (from.length() < 1e-9 || to.length() < 1e-9)
+        return GraphicsItemBase::notMeasurableText();
+    const QString text = QString::number(float(from.angleTo(to)), 'g', 6);
+    // Six significant digits of an angle a hair above 0 would read in exponent form.
+    return text.contains(QLatin1Char('e')) ? QStringLiteral("0") : text;
+}
+
+Angle3PointItem::Angle3PointItem(LineDataBase::Ptr data, QGraphicsItem *parent)
+    : BrokenLineItem(std::move(data), parent)
+{
+    m_toolType = ShapeTypes::Angle3Point;
+}
+
+void Angle3PointItem::addPointF(const QPointF &p)
+{
+    QList<QPointF> &list = points();
+    if (list.size() == 2 && !m_label)
+        createLabel(p);
+    list.append(p);
+    notifyChanged();
+    updateShape();
+}
+
+void Angle3PointItem::updateLabel()
+{
+    const QList<QPointF> &list = points();
+    if (list.size() < 3)
+        return;
+    if (!m_label)
+        createLabel(list[1]);
+    m_label->setPos(list[1]);
+    m_label->setText(AngleText::angleBetween(QLineF(list[1], list[2]), QLineF(list[1], list[0])));
+}
+
+Angle4PointItem::Angle4PointItem(LineDataBase::Ptr data, QGraphicsItem *parent)
+    : BrokenLineItem(std::move(data), parent)
+{
+    m_toolType = ShapeTypes::Angle4Point;
+}
+
+bool Angle4PointItem::vertex(QPointF *at) const
+{
+    const QList<QPointF> &list = points();
+    if (list.size() < 4 || !ShapeGeometry::lineIntersection(list[0], list[1], list[2], list[3], at))
+        return false;
+    return QLineF(*at, list[1]).length() <= kMaxVertexDistance;
+}
+
+void Angle4PointItem::addPointF(const QPointF &p)
+{
+    QList<QPointF> &list = points();
+    if (list.size() >= 3) {
+        QPointF at;
+        const bool meet = ShapeGeometry::lineIntersection(list[0], list[1], list[2], p, &at) &&
+                          QLineF(at, list[1]).length() <= kMaxVertexDistance;
+        const QPointF anchor = meet ? at : list[1];
+        if (!m_label)
+            createLabel(anchor);
+        m_label->setPos(anchor);
+    }
+    list.append(p);
+    notifyChanged();
+    updateLabel();
+    updateShape();
+}
+
+GraphicsItemBase::Drawing Angle4PointItem::drawing() const
+{
+    Drawing d;
+    const QList<QPointF> &list = points();
+    if (list.size() == 1) {
+        d.markers = list;
+        return d;
+    }
+    if (list.size() >= 2) {
+        d.solid.moveTo(list[0]);
+        d.solid.lineTo(list[1]);
+    }
+    if (list.size() >= 4) {
+        d.solid.moveTo(list[2]);
+        d.solid.lineTo(list[3]);
+        QPointF at;
+        if (vertex(&at)) {
+            d.solid.moveTo(at);
+            d.solid.lineTo(list[1]);
+            d.solid.moveTo(at);
+            d.solid.lineTo(list[3]);
+        }
+    }
+    return d;
+}
+
+void Angle4PointItem::updateShape()
+{
+    if (points().isEmpty())
+        return;
+    setGeometryFromDrawing(drawing());
+    updateLabel();
+}
+
+void Angle4PointItem::updateLabel()
+{
+    const QList<QPointF> &list = points();
+    if (list.size() < 4 || !m_label)
+        return;
+    QPointF at;
+    m_label->setPos(vertex(&at) ? at : list[1]);
+    m_label->setText(AngleText::angleBetween(QLineF(list[2], list[3]), QLineF(list[0], list[1])));
+}
+
+void Angle4PointItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
+{
+    paintDrawing(painter, drawing(), isSelectedState(option));
+}

@@ -1,0 +1,35 @@
+// AngleItems.h: the angle at a vertex (three points) and between two lines (four points).
+#pragma once
+
+#include "shapes/BrokenLineItem.h"
+
+// p0: end of arm 1, p1: vertex, p2: end of arm 2. GUI thread.
+class Angle3PointItem : public BrokenLineItem
+{
+public:
+    explicit Angle3PointItem(LineDataBase::Ptr data, QGraphicsItem *parent = nullptr);
+    void addPointF(const QPointF &p) override;
+    void updateLabel() override;
+};
+
+// p0-p1: line 1, p2-p3: line 2; the arms are drawn to their intersection. GUI thread.
+class Angle4PointItem : public BrokenLineItem
+{
+public:
+    explicit Angle4PointItem(LineDataBase::Ptr data, QGraphicsItem *parent = nullptr);
+    void addPointF(const QPointF &p) override;
+    void updateShape() override;
+    void updateLabel() override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
+
+private:
+    Drawing drawing() const;
+    // The lines' intersection when it lies near enough to be drawn to; else false.
+    bool vertex(QPointF *at) const;
+};
+
+namespace AngleText {
+// The angle from `from` to `to` (degrees, counter-clockwise, 0 <= a < 360) as a bare number with
+// six significant digits; "not measurable" when either line has no length.
+QString angleBetween(const QLineF &from, const QLineF &to);
+} // namespace AngleText

@@ -1,0 +1,41 @@
+// ArcItem.h: the arc through three points; shows the arc length.
+#pragma once
+
+#include "shapes/GraphicsItemBase.h"
+
+// Points: start, a point on the arc, end. Three collinear points (or two that coincide) have no
+// circle: the arc is then the straight path through them, measured as such. GUI thread.
+class ArcItem : public GraphicsItemBase
+{
+public:
+    explicit ArcItem(LineDataBase::Ptr data, QGraphicsItem *parent = nullptr);
+
+    // Appends `p`; the third point follows the pointer.
+    void addPointF(const QPointF &p) override;
+
+    // Valid after updateShape() with three points.
+    bool isCircular() const { return m_circular; }
+    QPointF centre() const { return m_centre; }
+    double radius() const { return m_radius; }
+    double sweep() const { return m_sweep; }
+    // The measured length: the arc, or the straight path when the points are collinear.
+    double arcLength() const;
+
+    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
+    void updateShape() override;
+    void updateLabel() override;
+    QList<QPointF> scenePoints() const override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
+
+private:
+    void computeCircle();
+    Drawing drawing() const;
+
+    bool m_circular = false;
+    QPointF m_centre;
+    double m_radius = 0.0;
+    double m_startAngle = 0.0;
+    double m_midAngle = 0.0;
+    double m_endAngle = 0.0;
+    double m_sweep = 0.0;
+};

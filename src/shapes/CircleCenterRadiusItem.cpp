@@ -1,0 +1,89 @@
+// CircleCenterRadiusItem.cpp: centre-and-radius circles.
+#include "shapes/CircleCenterRadiusItem.h"
+
+#include "shapes/LabelItem.h"
+#include "shapes/ShapeTypes.h"
+
+#include <QCoreApplication>
+#include <QLineF>
+#include <QPainter>
+
+CircleCenterRadiusItem::CircleCenterRadiusItem(LineDataBase::Ptr data, QGraphicsItem *parent)
+    : GraphicsItemBase(std::move(data), parent)
+{
+    m_toolType = ShapeTypes::CircleCenterRadius;
+}
+
+void CircleCenterRadiusItem::addPointF(const QPointF &p)
+{
+    QList<QPointF> &list = points();
+    if (!m_centreSet) {
+        if (!m_label)
+            createLabel(p);
+        m_label->setPos(p);
+        list.clear();
+        list.append(p);
+        m_centreSet = true;
+    } else if (list.size() <= 1) {
+        list.append(p);
+    } else {
+        list[1] = p;
+    }
+    notifyChanged();
+    updateShape();
+}
+
+double CircleCenterRadiusItem::radius() const
+{
+    const QList<QPointF> &list = points();
+    return list.size() >= 2 ? QLineF(list.first(), list.last()).length() : 0.0;
+}
+
+GraphicsItemBase::Drawing CircleCenterRadiusItem::drawing() const
+{
+    Drawing d;
+    const QList<QPointF> &list = points();
+    if (list.size() >= 2 && radius() >= 0.5)
+        d.solid.addEllipse(list.first(), radius(), radius());
+    else if (!list.isEmpty())
+        d.markers << list.first();
+    return d;
+}
+
+void CircleCenterRadiusItem::updateShape()
+{
+    if (points().isEmpty())
+        return;
+    setGeometryFromDrawing(drawing());
+    updateLabel();
+}
+
+void CircleCenterRadiusItem::updateLabel()
+{
+    if (points().isEmpty())
+        return;
+    if (!m_label)
+        createLabel(points().first());
+    m_label->setText(QCoreApplication::translate("CircleCenterRadiusItem", "半径") +
+                     QStringLiteral(": %1").arg(formatLength(radius())));
+}
+
+QList<QPointF> CircleCenterRadiusItem::scenePoints() const
+{
+    QList<QPointF> result;
+    for (const QPointF &p : points())
+        result.append(mapToScene(p));
+    return result;
+}
+
+void CircleCenterRadiusItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+                                   QWidget *)
+{
+    paintDrawing(painter, drawing(), false);
+    const QList<QPointF> &list = points();
+    if (isSelectedState(option) && !list.isEmpty()) {
+        drawControlPoint(painter, list.first());
+        if (list.size() >= 2)
+            drawControlPoint(painter, list.last());
+    }
+}

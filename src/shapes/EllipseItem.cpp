@@ -1,0 +1,30 @@
+// EllipseItem.cpp: two-corner ellipses.
+#include "shapes/EllipseItem.h"
+
+#include "shapes/LabelItem.h"
+#include "shapes/ShapeTypes.h"
+
+EllipseItem::EllipseItem(LineDataBase::Ptr data, QGraphicsItem *parent)
+    : RectItem(std::move(data), parent)
+{
+    m_toolType = ShapeTypes::Ellipse;
+}
+
+QPainterPath EllipseItem::outline() const
+{
+    QPainterPath path;
+    path.addEllipse(rectF().normalized());
+    return path;
+}
+
+void EllipseItem::updateLabel()
+{
+    if (points().isEmpty())
+        return;
+    const QRectF r = rectF();
+    if (!m_label)
+        createLabel(r.topLeft());
+    m_label->setPos(r.topLeft());
+    m_label->setText(QStringLiteral("a: %1\nb: %2\n")
+                         .arg(formatLength(r.width() / 2), formatLength(r.height() / 2)));
+}

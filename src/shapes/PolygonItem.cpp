@@ -1,0 +1,72 @@
+// PolygonItem.cpp: polygons.
+#include "shapes/PolygonItem.h"
+
+#include "shapes/LabelItem.h"
+#include "shapes/ShapeTypes.h"
+
+#include <QPainter>
+
+PolygonItem::PolygonItem(LineDataBase::Ptr data, QGraphicsItem *parent)
+    : GraphicsItemBase(std::move(data), parent)
+{
+    m_toolType = ShapeTypes::Polygon;
+}
+
+void PolygonItem::addPointF(const QPointF &p)
+{
+    if (!m_label)
+        createLabel(p);
+    points().append(p);
+    notifyChanged();
+    updateShape();
+}
+
+GraphicsItemBase::Drawing PolygonItem::drawing() const
+{
+    Drawing d;
+    const QList<QPointF> &list = points();
+    if (list.size() == 1) {
+        d.markers = list;
+    } else if (list.size() == 2) {
+        d.solid.moveTo(list[1]);
+        d.solid.lineTo(list[0]);
+        d.markers = list;
+    } else if (list.size() >= 3) {
+        d.solid.addPolygon(QPolygonF(list.toVector()));
+        d.solid.closeSubpath();
+        d.solid.setFillRule(Qt::OddEvenFill);
+    }
+    return d;
+}
+
+void PolygonItem::updateShape()
+{
+    if (points().isEmpty())
+        return;
+    setGeometryFromDrawing(drawing());
+    updateLabel();
+}
+
+void PolygonItem::updateLabel()
+{
+    const QList<QPointF> &list = points();
+    if (list.size() < 2)
+        return;
+    if (!m_label)
+        createLabel(list[0]);
+    m_label->setPos(list[0]);
+    m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_data->length())));
+}
+
+QList<QPointF> PolygonItem::scenePoints() const
+{
+    QList<QPointF> result;
+    for (const QPointF &p : points())
+        result.append(mapToScene(p));
+    return result;
+}
+
+void PolygonItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
+{
+    paintDrawing(painter, drawing(), isSelectedState(option));
+}

@@ -1,0 +1,692 @@
+// Tests of the circle, ellipse, rectangle, polygon, angle, parallel, perpendicular and text
+// shapes: measured values against independent computations, degenerate input, and painting.
+#include <QtTest>
+
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
+
+#include "shapes/AngleItems.h"
+#include "shapes/ArcItem.h"
+#include "shapes/Circle2PointItem.h"
+#include "shapes/CircleCenterRadiusItem.h"
+#include "shapes/DoubleCircleItem.h"
+#include "shapes/Ellipse5PointsItem.h"
+#include "shapes/EllipseItem.h"
+#include "shapes/LabelItem.h"
+#include "shapes/ParallelLine4Points.h"
+#include "shapes/ParallelLineAny.h"
+#include "shapes/PerpendicularItems.h"
+#include "shapes/PolygonItem.h"
+#include "shapes/Rec3PointItem.h"
+#include "shapes/RectItem.h"
+#include "shapes/ShapeGeometry.h"
+#include "shapes/TextItem.h"
+
+#include <cmath>
+
+namespace {
+
+QString label(const GraphicsItemBase &item)
+{
+    return item.labelItem() ? item.labelItem()->text() : QString();
+}
+
+// Reads "a: X (px)\nb: Y (px)\n" style numbers in order.
+QList<double> numbers(const QString &text)
+{
+    QList<double> values;
+    QRegularExpressionMatchIterator it = QRegularExpression(R"((-?\d+\.\d+) \()").globalMatch(text);
+    while (it.hasNext())
+        values << it.next().captured(1).toDouble();
+    return values;
+}
+
+QList<QPointF> ellipsePoints(QPointF c, double a, double b, double degrees, QList<double> t)
+{
+    const double th = qDegreesToRadians(degrees);
+    QList<QPointF> result;
+    for (double u : t) {
+        const double x = a * std::cos(u), y = b * std::sin(u);
+        result << c + QPointF(x * std::cos(th) - y * std::sin(th),
+                              x * std::sin(th) + y * std::cos(th));
+    }
+    return result;
+}
+
+// Angle of v in degrees with y pointing up, in [0, 360).
+double upAngle(QPointF v)
+{
+    double a = qRadiansToDegrees(std::atan2(-v.y(), v.x()));
+    return a < 0 ? a + 360 : a;
+}
+
+} // namespace
+
+class TstShapeFamilies : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void circleThroughThreePoints_data();
+    void circleThroughThreePoints();
+    void arcSweepSignAndLength();
+    void arcDegenerateFallsBackToStraightPath_data();
+    void arcDegenerateFallsBackToStraightPath();
+    void circles();
+    void fivePointEllipse_data();
+    void fivePointEllipse();
+    void fivePointDegenerate_data();
+    void fivePointDegenerate();
+    void twoCornerEllipseAndRectangleLabels();
+    void rectangleHandleNormalises();
+    void threePointRectangleAndEllipse_data();
+    void threePointRectangleAndEllipse();
+    void polygonLabelIsOpenPath();
+    void angleAtVertex_data();
+    void angleAtVertex();
+    void angleBetweenLines();
+    void parallelFourPoints();
+    void parallelEightAndAny();
+    void perpendiculars();
+    void textResizeLimits();
+    void everyShapePaintsInsideItsBoundsWithFiniteLabels();
+};
+
+void TstShapeFamilies::circleThroughThreePoints_data()
+{
+    QTest::addColumn<QPointF>("p0");
+    QTest::addColumn<QPointF>("p1");
+    QTest::addColumn<QPointF>("p2");
+    QTest::newRow("well conditioned") << QPointF(10, 20) << QPointF(200, 40) << QPointF(90, 240);
+    QTest::newRow("p0 and p1 share y") << QPointF(0, 50) << QPointF(100, 50) << QPointF(60, 120);
+    QTest::newRow("p1 and p2 share y") << QPointF(0, 0) << QPointF(40, 90) << QPointF(120, 90);
+    QTest::newRow("nearly collinear") << QPointF(0, 0) << QPointF(500, 1) << QPointF(1000, 0);
+}
+
+void TstShapeFamilies::circleThroughThreePoints()
+{
+    QFETCH(QPointF, p0);
+    QFETCH(QPointF, p1);
+    QFETCH(QPointF, p2);
+    // Textbook determinant form in absolute coordinates.
+    const double ax = p0.x(), ay = p0.y(), bx = p1.x(), by = p1.y(), cx = p2.x(), cy = p2.y();
+    const double d = 2 * (ax * (by - cy) + bx * (cy - ay) + cx * (ay - by));
+    const double a2 = ax * ax + ay * ay, b2 = bx * bx + by * by, c2 = cx * cx + cy * cy;
+    const QPointF expected((a2 * (by - cy) + b2 * (cy - ay) + c2 * (ay - by)) / d,
+                           (a2 * (cx - bx) + b2 * (ax - cx) + c2 * (bx - ax)) / d);
+    QPointF centre;
+    double r = 0;
+    QVERIFY(ShapeGeometry::circleThrough(p0, p1, p2, &centre, &r));
+    QVERIFY(QLineF(centre, expected).length() < 1e-6 * std::max(1.0, r));
+    QVERIFY(qAbs(r - QLineF(expected, p2).length()) < 1e-6 * std::max(1.0, r));
+}
+
+void TstShapeFamilies::arcSweepSignAndLength()
+{
+    // A half circle of radius 50 around (100, 100), drawn both ways, and a three-quarter arc.
+    const QPointF right(150, 100), bottom(100, 150), left(50, 100), top(100, 50);
+    ArcItem forward(nullptr), backward(nullptr), large(nullptr);
+    for (const QPointF &p : {right, bottom, left})
+        forward.addPointF(p);
+    for (const QPointF &p : {left, bottom, right})
+        backward.addPointF(p);
+    for (const QPointF &p : {right, top, bottom}) // through the top: 270 degrees
+        large.addPointF(p);
+    QVERIFY(forward.isCircular() && backward.isCircular());
+    QCOMPARE(forward.sweep(), -backward.sweep());
+    QVERIFY(qAbs(std::abs(forward.sweep()) - 180) < 1e-9);
+    QCOMPARE(label(forward), label(backward));
+    QCOMPARE(label(forward), QString("L: %1 (px)").arg(M_PI * 50, 0, 'f', 1));
+    QVERIFY(qAbs(std::abs(large.sweep()) - 270) < 1e-9);
+    QCOMPARE(label(large), QString("L: %1 (px)").arg(1.5 * M_PI * 50, 0, 'f', 1));
+    // The third and later clicks move the end point.
+    large.addPointF(left);
+    QCOMPARE(large.points().size(), 3);
+    QVERIFY(qAbs(std::abs(large.sweep()) - 180) < 1e-9);
+}
+
+void TstShapeFamilies::arcDegenerateFallsBackToStraightPath_data()
+{
+    QTest::addColumn<QList<QPointF>>("pts");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("collinear") << QList<QPointF>{{0, 0}, {50, 50}, {100, 100}} << "L: 141.4 (px)";
+    QTest::newRow("horizontal collinear")
+        << QList<QPointF>{{0, 7}, {30, 7}, {100, 7}} << "L: 100.0 (px)";
+    QTest::newRow("first two coincide")
+        << QList<QPointF>{{5, 5}, {5, 5}, {5, 25}} << "L: 20.0 (px)";
+    QTest::newRow("all coincide") << QList<QPointF>{{5, 5}, {5, 5}, {5, 5}} << "L: 0.0 (px)";
+}
+
+void TstShapeFamilies::arcDegenerateFallsBackToStraightPath()
+{
+    QFETCH(QList<QPointF>, pts);
+    QFETCH(QString, text);
+    ArcItem arc(nullptr);
+    for (const QPointF &p : pts)
+        arc.addPointF(p);
+    QVERIFY(!arc.isCircular());
+    QCOMPARE(label(arc), text);
+}
+
+void TstShapeFamilies::circles()
+{
+    Circle2PointItem two(nullptr);
+    two.addPointF({10, 10});
+    two.addPointF({10, 10});
+    QVERIFY(label(two).endsWith(": 0.0 (px)"));
+    two.addPointF({40, 50}); // the third click moves the second point
+    QCOMPARE(two.points(), (QList<QPointF>{{10, 10}, {40, 50}}));
+    QVERIFY(label(two).endsWith(": 50.0 (px)"));
+
+    CircleCenterRadiusItem centre(nullptr);
+    centre.addPointF({100, 100});
+    centre.addPointF({130, 140});
+    QVERIFY(label(centre).endsWith(": 50.0 (px)"));
+    centre.addPointF({100, 110});
+    QCOMPARE(centre.points().size(), 2);
+    QVERIFY(label(centre).endsWith(": 10.0 (px)"));
+
+    DoubleCircleItem twin(nullptr);
+    twin.setFirstCircle({0, 0}, {10, 0});
+    twin.setSecondCircle({30, 40}, {30, 45});
+    QCOMPARE(label(twin), QString("50.0 (px)"));
+    DoubleCircleItem three(nullptr);
+    three.setFirstCircle({0, 0}, {10, 0});
+    three.points().append({30, 40});
+    three.updateShape();
+    QVERIFY(label(three).isEmpty()); // three points: no label text
+}
+
+void TstShapeFamilies::fivePointEllipse_data()
+{
+    QTest::addColumn<QList<QPointF>>("pts");
+    QTest::addColumn<double>("a");
+    QTest::addColumn<double>("b");
+    QTest::addColumn<QPointF>("centre");
+    const QList<double> spread{0.1, 1.3, 2.2, 3.9, 5.1};
+    QTest::newRow("circle r 50 at (200,100)")
+        << ellipsePoints({200, 100}, 50, 50, 0, spread) << 50.0 << 50.0 << QPointF(200, 100);
+    QTest::newRow("rotated 30 degrees")
+        << ellipsePoints({300, 200}, 80, 30, 30, spread) << 80.0 << 30.0 << QPointF(300, 200);
+    QTest::newRow("A equals C: 45 degrees")
+        << ellipsePoints({150, 150}, 90, 40, 45, spread) << 90.0 << 40.0 << QPointF(150, 150);
+    QTest::newRow("through the origin")
+        << ellipsePoints({60, 0}, 60, 20, 0, {M_PI, 0.5, 1.4, 2.0, 4.5}) << 60.0 << 20.0
+        << QPointF(60, 0);
+    QTest::newRow("clustered on one side")
+        << ellipsePoints({500, 400}, 120, 70, -20, {0.0, 0.15, 0.3, 0.45, 0.6}) << 120.0 << 70.0
+        << QPointF(500, 400);
+}
+
+void TstShapeFamilies::fivePointEllipse()
+{
+    QFETCH(QList<QPointF>, pts);
+    QFETCH(double, a);
+    QFETCH(double, b);
+    QFETCH(QPointF, centre);
+    Ellipse5PointsItem item(nullptr);
+    for (int k = 0; k < 5; ++k)
+        item.setPointAt(pts[k], k + 1);
+    ShapeGeometry::EllipseAxes axes;
+    QVERIFY(item.ellipse(&axes));
+    const double big = std::max(axes.p, axes.q), small = std::min(axes.p, axes.q);
+    QVERIFY2(qAbs(big - a) < 0.05 && qAbs(small - b) < 0.05,
+             qPrintable(QString("%1 %2").arg(axes.p).arg(axes.q)));
+    QVERIFY(QLineF(axes.centre, centre).length() < 0.05);
+    const QList<double> shown = numbers(label(item));
+    QCOMPARE(shown.size(), 2);
+    QVERIFY(qAbs(std::max(shown[0], shown[1]) - a) <= 0.051);
+}
+
+void TstShapeFamilies::fivePointDegenerate_data()
+{
+    QTest::addColumn<QList<QPointF>>("pts");
+    QTest::newRow("hyperbola") << QList<QPointF>{{1, 1}, {2, 0.5}, {4, 0.25}, {-1, -1}, {-2, -0.5}};
+    QTest::newRow("collinear") << QList<QPointF>{{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}};
+    QTest::newRow("two coincide") << QList<QPointF>{{0, 0}, {0, 0}, {10, 3}, {4, 9}, {-3, 5}};
+    QTest::newRow("all coincide") << QList<QPointF>{{7, 7}, {7, 7}, {7, 7}, {7, 7}, {7, 7}};
+}
+
+void TstShapeFamilies::fivePointDegenerate()
+{
+    QFETCH(QList<QPointF>, pts);
+    Ellipse5PointsItem item(nullptr);
+    for (int k = 0; k < 5; ++k)
+        item.setPointAt(pts[k] * 10 + QPointF(100, 100), k + 1);
+    ShapeGeometry::EllipseAxes axes;
+    QVERIFY(!item.ellipse(&axes));
+    QCOMPARE(label(item), GraphicsItemBase::notMeasurableText());
+}
+
+void TstShapeFamilies::twoCornerEllipseAndRectangleLabels()
+{
+    EllipseItem ellipse(nullptr);
+    ellipse.addPointF({10, 10});
+    ellipse.addPointF({110, 60});
+    QCOMPARE(label(ellipse), QString("a: 50.0 (px)\nb: 25.0 (px)\n"));
+    EllipseItem reversed(nullptr);
+    reversed.addPointF({110, 60});
+    reversed.addPointF({10, 10});
+    QCOMPARE(label(reversed), QString("a: -50.0 (px)\nb: -25.0 (px)\n"));
+
+    RectItem rect(nullptr);
+    rect.addPointF({200, 150});
+    rect.addPointF({100, 100});
+    QCOMPARE(label(rect), QString("H: -50.0 (px)\nW: -100.0 (px)\n"));
+    QCOMPARE(rect.scenePoints().size(), 8);
+}
+
+void TstShapeFamilies::rectangleHandleNormalises()
+{
+    QGraphicsScene scene(0, 0, 400, 300);
+    QGraphicsView view(&scene);
+    view.setFrameShape(QFrame::NoFrame);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto *rect = new RectItem(nullptr);
+    scene.addItem(rect);
+    rect->addPointF({200, 150}); // drawn from bottom-right to top-left
+    rect->addPointF({100, 100});
+    rect->setSelected(true);
+    QWidget *vp = view.viewport();
+    // Grab the right side's middle handle (handle 8 of the unnormalised rectangle: its left
+    // side, at x = 200) and drag it to x = 260.
+    QTest::mousePress(vp, Qt::LeftButton, {}, view.mapFromScene(200, 125));
+    QCOMPARE(rect->hoverIndex(), 8);
+    const QPoint to = view.mapFromScene(260, 130);
+    QMouseEvent move(QEvent::MouseMove, to, vp->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
+    QCOMPARE(rect->rectF(), QRectF(100, 100, 160, 50));
+    QCOMPARE(label(*rect), QString("H: 50.0 (px)\nW: 160.0 (px)\n"));
+}
+
+void TstShapeFamilies::threePointRectangleAndEllipse_data()
+{
+    QTest::addColumn<QList<QPointF>>("pts");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    QTest::newRow("tilted") << QList<QPointF>{{0, 0}, {30, 40}, {-40, 30}} << 50.0 << 50.0;
+    QTest::newRow("vertical side") << QList<QPointF>{{50, 0}, {50, 80}, {20, 10}} << 80.0 << 30.0;
+    QTest::newRow("p2 on the line") << QList<QPointF>{{0, 0}, {100, 0}, {40, 0}} << 100.0 << 0.0;
+    QTest::newRow("p0 = p1") << QList<QPointF>{{10, 10}, {10, 10}, {10, 50}} << 0.0 << 40.0;
+}
+
+void TstShapeFamilies::threePointRectangleAndEllipse()
+{
+    QFETCH(QList<QPointF>, pts);
+    QFETCH(double, width);
+    QFETCH(double, height);
+    Rec3PointItem rect(nullptr);
+    Ellipse3PointItem ellipse(nullptr);
+    rect.setPointFixed(true);
+    ellipse.setPointFixed(true);
+    rect.addPointF(pts[0]);
+    rect.addPointF(pts[1]);
+    ellipse.addPointF(pts[0]);
+    ellipse.addPointF(pts[1]);
+    QCOMPARE(label(ellipse), QString("a: %1 (px)\n").arg(width / 2, 0, 'f', 1));
+    QCOMPARE(label(rect), QString("W: %1 (px)\n").arg(width, 0, 'f', 1));
+    rect.addPointF(pts[2]);
+    ellipse.addPointF(pts[2]);
+    QCOMPARE(label(rect),
+             QString("H: %1 (px)\nW: %2 (px)\n").arg(height, 0, 'f', 1).arg(width, 0, 'f', 1));
+    QCOMPARE(
+        label(ellipse),
+        QString("a: %1 (px)\nb: %2 (px)\n").arg(width / 2, 0, 'f', 1).arg(height / 2, 0, 'f', 1));
+}
+
+void TstShapeFamilies::polygonLabelIsOpenPath()
+{
+    PolygonItem polygon(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(30, 0), QPointF(30, 40)})
+        polygon.addPointF(p);
+    QCOMPARE(label(polygon), QString("L: 70.0 (px)"));
+}
+
+void TstShapeFamilies::angleAtVertex_data()
+{
+    QTest::addColumn<QPointF>("p0");
+    QTest::addColumn<QPointF>("p1");
+    QTest::addColumn<QPointF>("p2");
+    QTest::newRow("right angle one way")
+        << QPointF(200, 100) << QPointF(100, 100) << QPointF(100, 0);
+    QTest::newRow("right angle other way")
+        << QPointF(100, 0) << QPointF(100, 100) << QPointF(200, 100);
+    QTest::newRow("acute") << QPointF(300, 120) << QPointF(10, 10) << QPointF(280, 200);
+    QTest::newRow("nearly straight") << QPointF(0, 0) << QPointF(100, 0.001) << QPointF(200, 0);
+}
+
+void TstShapeFamilies::angleAtVertex()
+{
+    QFETCH(QPointF, p0);
+    QFETCH(QPointF, p1);
+    QFETCH(QPointF, p2);
+    Angle3PointItem angle(nullptr);
+    for (const QPointF &p : {p0, p1, p2})
+        angle.addPointF(p);
+    const double expected = std::fmod(upAngle(p0 - p1) - upAngle(p2 - p1) + 360.0, 360.0);
+    QVERIFY2(qAbs(label(angle).toDouble() - expected) < 1e-3,
+             qPrintable(label(angle) + " vs " + QString::number(expected)));
+    QCOMPARE(angle.labelItem()->pos(), p1);
+}
+
+void TstShapeFamilies::angleBetweenLines()
+{
+    Angle4PointItem crossing(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(100, 100), QPointF(0, 200), QPointF(100, 150)})
+        crossing.addPointF(p);
+    const double expected =
+        std::fmod(upAngle(QPointF(100, 100)) - upAngle(QPointF(100, -50)) + 360.0, 360.0);
+    QVERIFY(qAbs(label(crossing).toDouble() - expected) < 1e-3);
+    QVERIFY(QLineF(crossing.labelItem()->pos(), QPointF(400.0 / 3, 400.0 / 3)).length() < 1e-6);
+
+    Angle4PointItem parallel(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(100, 0), QPointF(0, 50), QPointF(100, 50)})
+        parallel.addPointF(p);
+    QCOMPARE(parallel.labelItem()->pos(), QPointF(100, 0)); // at p1: no vertex
+    QVERIFY(label(parallel) == "0" || label(parallel) == "180");
+    // No arms to a vertex: the bounds hold just the two segments.
+    QVERIFY(parallel.boundingRect().height() < 80);
+
+    Angle4PointItem zeroArm(nullptr);
+    for (const QPointF &p : {QPointF(5, 5), QPointF(5, 5), QPointF(0, 50), QPointF(100, 50)})
+        zeroArm.addPointF(p);
+    QCOMPARE(label(zeroArm), GraphicsItemBase::notMeasurableText());
+}
+
+void TstShapeFamilies::parallelFourPoints()
+{
+    ParallelLine4Points item(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(300, 100), QPointF(50, 150), QPointF(200, 10)})
+        item.addPointF(p);
+    // The fourth point was snapped onto the parallel through the third.
+    const QPointF d = item.point(3) - item.point(2);
+    QVERIFY(qAbs(d.x() * 100 - d.y() * 300) < 1e-6);
+    // Distance of p2 from line 1 by the cross product.
+    const double expected = std::abs(300 * 150 - 100 * 50) / std::hypot(300.0, 100.0);
+    QCOMPARE(label(item), QString("L: %1 (px)").arg(expected, 0, 'f', 1));
+    QVERIFY(qAbs(item.measurementSegment().length() - expected) < 1e-9);
+    item.addPointF({400, 300}); // a fifth click replaces the fourth point
+    QCOMPARE(item.points().size(), 4);
+    QCOMPARE(item.point(2), QPointF(50, 150));
+
+    ParallelLine4Points degenerate(nullptr);
+    for (const QPointF &p : {QPointF(9, 9), QPointF(9, 9), QPointF(50, 150), QPointF(20, 10)})
+        degenerate.addPointF(p);
+    QCOMPARE(label(degenerate), GraphicsItemBase::notMeasurableText());
+}
+
+void TstShapeFamilies::parallelEightAndAny()
+{
+    ParallelLine8Points eight(nullptr);
+    // Line 1 along y = 10 (pairs at y 0 and 20), line 2 along y = 70 (pairs at 60 and 80).
+    for (const QPointF &p : {QPointF(0, 0), QPointF(200, 0), QPointF(0, 20), QPointF(200, 20),
+                             QPointF(20, 60), QPointF(180, 60), QPointF(20, 80), QPointF(180, 80)})
+        eight.addPointF(p);
+    QCOMPARE(label(eight), QString("L: 60.0 (px)"));
+
+    ParallelLineAny any(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(100, 0), QPointF(300, 30), QPointF(20, 75)})
+        any.addPointF(p);
+    QCOMPARE(any.measurementSegments().size(), 2);
+    QCOMPARE(any.segmentLabel(0)->text(), QString("L: 30.0 (px)"));
+    QCOMPARE(any.segmentLabel(1)->text(), QString("L: 45.0 (px)"));
+    QVERIFY(any.boundingRect().contains(QPointF(300, 0))); // the dashed extension's end
+}
+
+void TstShapeFamilies::perpendiculars()
+{
+    Perpendicular3Points three(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(100, 0), QPointF(160, 40)})
+        three.addPointF(p);
+    QCOMPARE(three.perpSegment(), QLineF(160, 40, 160, 0));
+    QCOMPARE(label(three), QString("L: 40.0 (px)"));
+    QVERIFY(three.boundingRect().contains(QPointF(130, 0))); // dashed extension to p1
+    three.addPointF({50, -30});                              // the third point follows
+    QCOMPARE(three.points().size(), 3);
+    QCOMPARE(label(three), QString("L: 30.0 (px)"));
+
+    Perpendicular4Points four(nullptr);
+    for (const QPointF &p : {QPointF(0, 0), QPointF(100, 0), QPointF(50, 20), QPointF(90, 70)})
+        four.addPointF(p);
+    QCOMPARE(four.perpSegment(), QLineF(50, 20, 50, 70));
+    QCOMPARE(label(four), QString("L: 100.0 (px)"));
+    QCOMPARE(four.secondLabel()->text(), QString("L: 50.0 (px)"));
+
+    Perpendicular4Points onLine(nullptr); // p2 on the line: the normal gives the direction
+    for (const QPointF &p : {QPointF(0, 0), QPointF(100, 0), QPointF(50, 0), QPointF(80, 30)})
+        onLine.addPointF(p);
+    QCOMPARE(onLine.secondLabel()->text(), QString("L: 30.0 (px)"));
+}
+
+void TstShapeFamilies::textResizeLimits()
+{
+    QGraphicsScene scene(0, 0, 800, 600);
+    QGraphicsView view(&scene);
+    view.setFrameShape(QFrame::NoFrame);
+    view.resize(800, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto *text = new TextItem;
+    scene.addItem(text);
+    text->setPos(100, 100);
+    QWidget *vp = view.viewport();
+    const QPointF corner = text->mapToScene(text->textRect().bottomRight() + QPointF(2, 2));
+    QTest::mousePress(vp, Qt::LeftButton, {}, view.mapFromScene(corner));
+    QVERIFY(text->isResizing());
+    QVERIFY(!(text->flags() & QGraphicsItem::ItemIsMovable));
+    const QPoint to = view.mapFromScene(corner - QPointF(2000, 2000));
+    QMouseEvent move(QEvent::MouseMove, to, vp->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
+    QCOMPARE(text->textWidth(), 30.0);
+    QVERIFY(text->font().pointSize() >= 1);
+    QVERIFY(text->flags() & QGraphicsItem::ItemIsMovable);
+
+    // A press inside, away from the corners, moves the item.
+    const QPointF inside = text->mapToScene(text->textRect().center());
+    const QPointF before = text->pos();
+    QTest::mousePress(vp, Qt::LeftButton, {}, view.mapFromScene(inside));
+    const QPoint by = view.mapFromScene(inside + QPointF(40, 30));
+    QMouseEvent drag(QEvent::MouseMove, by, vp->mapToGlobal(by), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(vp, &drag);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, by);
+    QVERIFY(!text->isResizing());
+    QCOMPARE(text->pos(), before + QPointF(40, 30));
+}
+
+static QStringList g_problems;
+static void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        g_problems << text;
+}
+
+void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
+{
+    // Each shape in a normal and a degenerate configuration, one per cell of a grid.
+    using Make = std::function<GraphicsItemBase *(bool degenerate)>;
+    const auto feed = [](GraphicsItemBase *item, const QList<QPointF> &pts) {
+        for (const QPointF &p : pts)
+            item->addPointF(p);
+        return item;
+    };
+    const QList<Make> makers = {
+        [&](bool d) {
+            return feed(new Circle2PointItem(nullptr),
+                        {{20, 20}, d ? QPointF(20, 20) : QPointF(120, 90)});
+        },
+        [&](bool d) {
+            return feed(new CircleCenterRadiusItem(nullptr),
+                        {{70, 60}, d ? QPointF(70, 60) : QPointF(110, 90)});
+        },
+        [&](bool d) {
+            auto *item = new DoubleCircleItem(nullptr);
+            item->setFirstCircle({40, 40}, {70, 40});
+            item->setSecondCircle(d ? QPointF(40, 40) : QPointF(120, 100), {140, 100});
+            return item;
+        },
+        [&](bool d) {
+            return feed(new ArcItem(nullptr), d ? QList<QPointF>{{10, 10}, {60, 60}, {110, 110}}
+                                                : QList<QPointF>{{10, 100}, {70, 20}, {140, 90}});
+        },
+        [&](bool d) {
+            return feed(new RectItem(nullptr),
+                        {{130, 110}, d ? QPointF(130, 110) : QPointF(20, 20)});
+        },
+        [&](bool d) {
+            return feed(new EllipseItem(nullptr),
+                        {{20, 20}, d ? QPointF(20, 90) : QPointF(140, 100)});
+        },
+        [&](bool d) {
+            auto *item = new Rec3PointItem(nullptr);
+            item->setPointFixed(true);
+            return feed(item, d ? QList<QPointF>{{60, 20}, {60, 20}, {100, 100}}
+                                : QList<QPointF>{{20, 60}, {100, 20}, {120, 100}});
+        },
+        [&](bool d) {
+            auto *item = new Ellipse3PointItem(nullptr);
+            item->setPointFixed(true);
+            return feed(item, d ? QList<QPointF>{{70, 10}, {70, 120}, {70, 60}}
+                                : QList<QPointF>{{20, 60}, {100, 20}, {120, 100}});
+        },
+        [&](bool d) {
+            auto *item = new Ellipse5PointsItem(nullptr);
+            const QList<QPointF> pts =
+                d ? QList<QPointF>{{10, 10}, {30, 30}, {50, 50}, {70, 70}, {90, 90}}
+                  : ellipsePoints({75, 60}, 60, 30, 25, {0.2, 1.5, 2.6, 3.7, 5.0});
+            for (int k = 0; k < 5; ++k)
+                item->setPointAt(pts[k], k + 1);
+            return item;
+        },
+        [&](bool d) {
+            return feed(new PolygonItem(nullptr),
+                        d ? QList<QPointF>{{50, 50}, {50, 50}}
+                          : QList<QPointF>{{20, 20}, {130, 40}, {90, 120}, {10, 90}});
+        },
+        [&](bool d) {
+            return feed(new Angle3PointItem(nullptr),
+                        {{130, 100}, {20, 100}, d ? QPointF(20, 100) : QPointF(80, 20)});
+        },
+        [&](bool d) {
+            return feed(new Angle4PointItem(nullptr),
+                        d ? QList<QPointF>{{10, 20}, {140, 20}, {10, 80}, {140, 80.0001}}
+                          : QList<QPointF>{{10, 20}, {60, 60}, {10, 120}, {60, 90}});
+        },
+        [&](bool d) {
+            return feed(new ParallelLine4Points(nullptr),
+                        d ? QList<QPointF>{{50, 50}, {50, 50}, {80, 100}, {120, 100}}
+                          : QList<QPointF>{{10, 20}, {90, 20}, {100, 90}, {140, 100}});
+        },
+        [&](bool d) {
+            QList<QPointF> pts{{10, 10}, {60, 10}, {10, 30}, {60, 30}};
+            pts << (d ? QList<QPointF>{{20, 80}, {20, 80}, {20, 80}, {20, 80}}
+                      : QList<QPointF>{{80, 90}, {140, 90}, {80, 110}, {140, 110}});
+            return feed(new ParallelLine8Points(nullptr), pts);
+        },
+        [&](bool d) {
+            return feed(new ParallelLineAny(nullptr),
+                        d ? QList<QPointF>{{40, 40}, {40, 40}, {80, 80}}
+                          : QList<QPointF>{{10, 20}, {60, 20}, {120, 60}, {30, 110}});
+        },
+        [&](bool d) {
+            return feed(new Perpendicular3Points(nullptr),
+                        {{10, 20}, d ? QPointF(10, 20) : QPointF(60, 20), {130, 100}});
+        },
+        [&](bool d) {
+            return feed(new Perpendicular4Points(nullptr),
+                        {{10, 20}, d ? QPointF(10, 20) : QPointF(130, 20), {70, 20}, {90, 110}});
+        },
+    };
+
+    g_problems.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+    // Two sheets for a person to look at: normal and degenerate input, each shape unselected
+    // and selected side by side.
+    const QSize cellSize(300, 230);
+    QImage sheets[2] = {QImage(cellSize.width() * 6, cellSize.height() * 6, QImage::Format_RGB32),
+                        QImage(cellSize.width() * 6, cellSize.height() * 6, QImage::Format_RGB32)};
+    for (QImage &sheet : sheets)
+        sheet.fill(QColor(235, 235, 225));
+    int cell = 0;
+    for (const Make &make : makers) {
+        for (bool selected : {false, true}) {
+            for (bool degenerate : {false, true}) {
+                QGraphicsScene own(0, 0, 400, 300);
+                GraphicsItemBase *item = make(degenerate);
+                own.addItem(item);
+                item->attribute()->textLabel.fontSize = 12;
+                item->updateShape();
+                item->setPos(20, 20);
+                const QRect bound = item->sceneBoundingRect().toAlignedRect();
+                QImage image(400, 300, QImage::Format_ARGB32);
+                image.fill(Qt::transparent);
+                QPainter painter(&image);
+                QStyleOptionGraphicsItem option;
+                if (selected)
+                    option.state |= QStyle::State_Selected;
+                painter.setTransform(item->sceneTransform());
+                item->paint(&painter, &option, nullptr);
+                painter.end();
+                for (int y = 0; y < image.height(); ++y) {
+                    const QRgb *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+                    for (int x = 0; x < image.width(); ++x) {
+                        if (qAlpha(row[x]) && !bound.contains(x, y))
+                            QFAIL(
+                                qPrintable(QString("type %1%2 paints at %3,%4 outside %5,%6 %7x%8")
+                                               .arg(item->type())
+                                               .arg(degenerate ? " (degenerate)" : "")
+                                               .arg(x)
+                                               .arg(y)
+                                               .arg(bound.x())
+                                               .arg(bound.y())
+                                               .arg(bound.width())
+                                               .arg(bound.height())));
+                    }
+                }
+                const QList<QGraphicsItem *> children = item->childItems();
+                for (QGraphicsItem *child : children) {
+                    if (auto *l = dynamic_cast<LabelItem *>(child)) {
+                        QVERIFY2(!l->text().contains("nan", Qt::CaseInsensitive) &&
+                                     !l->text().contains("inf", Qt::CaseInsensitive) &&
+                                     !l->text().contains("e-", Qt::CaseInsensitive),
+                                 qPrintable(l->text()));
+                    }
+                }
+                item->setSelected(selected);
+                QPainter sheetPainter(&sheets[degenerate]);
+                sheetPainter.setRenderHint(QPainter::Antialiasing);
+                const QRect target(
+                    QPoint((cell % 6) * cellSize.width(), (cell / 6) * cellSize.height()),
+                    cellSize);
+                own.render(&sheetPainter, target, QRectF(QPointF(0, 0), QSizeF(cellSize)));
+                sheetPainter.setPen(Qt::gray);
+                sheetPainter.drawRect(target.adjusted(0, 0, -1, -1));
+            }
+            ++cell;
+        }
+    }
+    qInstallMessageHandler(previous);
+    QVERIFY2(g_problems.isEmpty(), qPrintable(g_problems.join('\n')));
+    const QString dir = qEnvironmentVariable("QUORIX_RENDER_DIR");
+    if (!dir.isEmpty()) {
+        QVERIFY(sheets[0].save(dir + "/shapes_normal.png"));
+        QVERIFY(sheets[1].save(dir + "/shapes_degenerate.png"));
+    }
+}
+
+QObject *createShapeFamiliesTest()
+{
+    return new TstShapeFamilies;
+}
+
+#include "tst_shape_families.moc"
