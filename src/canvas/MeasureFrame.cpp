@@ -2,6 +2,7 @@
 #include "canvas/MeasureFrame.h"
 
 #include "canvas/MeasureGraphicsView.h"
+#include "preview/VideoOpenGLWidget.h"
 
 #include <QGraphicsPixmapItem>
 #include <QGridLayout>
@@ -38,9 +39,14 @@ MeasureFrame::MeasureFrame(QWidget *parent, MeasureGraphicsView *view)
     m_scrollArea->viewport()->setStyleSheet(transparent);
     m_view->setAttribute(Qt::WA_TranslucentBackground);
 
+    m_preview = new VideoOpenGLWidget(this);
+    m_preview->hide();
+
+    // Both in one cell: the preview covers the canvas while the camera runs.
     auto *layout = new QGridLayout(this);
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_preview, 0, 0);
     layout->addWidget(m_scrollArea, 0, 0);
 
     connect(m_view, &MeasureGraphicsView::sigCanvasZoomChanged, this,
@@ -69,6 +75,7 @@ bool MeasureFrame::openImageFile(const QString &path)
 {
     if (!m_view->loadImageFile(path, true))
         return false;
+    m_preview->hide();
     m_view->setBackgroundVisible(true);
     return true;
 }
@@ -76,4 +83,19 @@ bool MeasureFrame::openImageFile(const QString &path)
 void MeasureFrame::showPreviewImage(const QImage &image)
 {
     m_view->updatePreviewImage(image);
+}
+
+void MeasureFrame::setPreviewWidgetVisible(bool visible)
+{
+    m_preview->setVisible(visible);
+    if (!visible)
+        m_view->setBackgroundVisible(true);
+}
+
+void MeasureFrame::showYuvFrame(const VideoFrameYUV &frame)
+{
+    m_preview->setFrame(frame);
+    m_preview->show();
+    m_preview->raise();
+    m_view->setBackgroundVisible(false);
 }

@@ -7,6 +7,8 @@
 
 class MeasureGraphicsView;
 class QScrollArea;
+struct VideoFrameYUV;
+class VideoOpenGLWidget;
 
 // GUI thread.
 class MeasureFrame : public QFrame
@@ -19,12 +21,17 @@ public:
 
     MeasureGraphicsView *view() const { return m_view; }
     QScrollArea *scrollArea() const { return m_scrollArea; }
+    VideoOpenGLWidget *previewWidget() const { return m_preview; }
 
     // A camera still: shown as the background, fitted to the view.
     void showStillImage(const QImage &image);
     // Opens an image file as a new drawing; false when it cannot be read.
     bool openImageFile(const QString &path);
     void showPreviewImage(const QImage &image);
+    // Shows or hides the live preview; hiding it shows the background picture again.
+    void setPreviewWidgetVisible(bool visible);
+    // A live YUV frame: drawn by the preview widget, which covers the background picture.
+    void showYuvFrame(const VideoFrameYUV &frame);
 
 signals:
     void canvasZoomChanged(double scale);
@@ -38,4 +45,5 @@ protected:
 private:
     MeasureGraphicsView *m_view = nullptr;
     QScrollArea *m_scrollArea = nullptr;
+    VideoOpenGLWidget *m_preview = nullptr;
 };

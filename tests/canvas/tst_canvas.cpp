@@ -14,6 +14,7 @@
 #include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureFrame.h"
 #include "canvas/MeasureGraphicsView.h"
+#include "preview/VideoOpenGLWidget.h"
 #include "shapes/BrokenLineItem.h"
 #include "shapes/LabelItem.h"
 #include "shapes/Line3PointItem.h"
@@ -72,6 +73,7 @@ private slots:
     void recordingOverlayIsCreatedOnce();
     void registryFindsAndRemovesRecords();
     void frameForwardsZoomAndRejectsUnreadableFiles();
+    void previewCoversTheBackgroundWhileLive();
     void renderSheet();
 
 private:
@@ -471,6 +473,26 @@ void TstCanvas::frameForwardsZoomAndRejectsUnreadableFiles()
     QCOMPARE(frame.view()->imageSize(), QSize(400, 300));
     QVERIFY(!frame.openImageFile(m_dir.filePath("none.png")));
     QCOMPARE(frame.view()->imageSize(), QSize(400, 300));
+}
+
+void TstCanvas::previewCoversTheBackgroundWhileLive()
+{
+    // Never shown: the GL widget gets no context on the offscreen platform.
+    MeasureFrame frame;
+    frame.view()->setBackgroundImage(samplePhoto(64, 48), true);
+    QVERIFY(!frame.previewWidget()->isVisibleTo(&frame));
+    VideoFrameYUV yuv;
+    yuv.width = 64;
+    yuv.height = 48;
+    yuv.y = QByteArray(64 * 48, char(128));
+    yuv.u = QByteArray(32 * 24, char(128));
+    yuv.v = QByteArray(32 * 24, char(128));
+    frame.showYuvFrame(yuv);
+    QVERIFY(frame.previewWidget()->isVisibleTo(&frame));
+    QVERIFY(!frame.view()->backgroundItem()->isVisible());
+    frame.setPreviewWidgetVisible(false);
+    QVERIFY(!frame.previewWidget()->isVisibleTo(&frame));
+    QVERIFY(frame.view()->backgroundItem()->isVisible());
 }
 
 // Renders every line shape over a picture, selected and not, with labels in micrometres, for a

@@ -1,0 +1,505 @@
+// Tests of drawing with the mouse: every tool driven by mouse events on a live view, cancelling
+// and finishing with the right button, deferred removal, control-point drags, keyboard commands,
+// text, scale bars, the calibration ruler and the per-tool default styles.
+#include <QtTest>
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+
+#include "TestEnv.h"
+#include "canvas/GraphicsScene.h"
+#include "canvas/LineDataRegistry.h"
+#include "canvas/MeasureGraphicsViewBusiness.h"
+#include "shapes/GraphicsItemLifetimeManager.h"
+#include "shapes/RectItem.h"
+#include "shapes/StraightLineItem.h"
+#include "shapes/TextItem.h"
+
+using Points = QVector<QPointF>;
+Q_DECLARE_METATYPE(Points)
+
+namespace {
+
+// Answers the next message box with Yes once it is shown.
+void answerNextMessageBoxYes()
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (box && box->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                box->button(QMessageBox::Yes)->click();
+                return;
+            }
+        }
+    });
+    timer->start(10);
+}
+
+} // namespace
+
+class TstDrawing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void everyToolDrawsItsShape_data();
+    void everyToolDrawsItsShape();
+    void rightButtonDiscardsShortShapes_data();
+    void rightButtonDiscardsShortShapes();
+    void rightClickWhenArmedEndsDrawing();
+    void lineNeedsTwoDistinctPoints();
+    void disarmingDeletesHalfDrawnShape();
+    void removalInsideRemovalIsQueued();
+    void controlPointsAreDraggedByTheirHandles();
+    void selectAllThenDeleteRemovesOnlyShapes();
+    void textIsPlacedTypedAndCommitted();
+    void scaleBarsAndRulerLine();
+    void toolDefaultsComeFromSettings();
+    void editedToolDefaultsAreStored();
+
+private:
+    QPoint at(const QPointF &scenePos) const { return m_view->mapFromScene(scenePos); }
+    void move(const QPointF &scenePos, Qt::MouseButtons buttons = Qt::NoButton);
+    void click(const QPointF &scenePos, Qt::MouseButton button = Qt::LeftButton);
+    void arm(int tool);
+    GraphicsItemBase *lastShape() const;
+
+    MeasureGraphicsViewBusiness *m_view = nullptr;
+};
+
+void TstDrawing::initTestCase()
+{
+    TestEnv::isolate();
+    qRegisterMetaType<LineDataBase::Ptr>();
+    qRegisterMetaType<Attribute::Ptr>();
+}
+
+void TstDrawing::init()
+{
+    m_view = new MeasureGraphicsViewBusiness;
+    m_view->resize(900, 700);
+    QImage image(800, 600, QImage::Format_RGB32);
+    image.fill(Qt::darkGray);
+    m_view->setBackgroundImage(image, true);
+    m_view->show();
+    QApplication::setActiveWindow(m_view);
+    QVERIFY(QTest::qWaitForWindowActive(m_view));
+    m_view->setCanvasZoom(1.0);
+}
+
+void TstDrawing::cleanup()
+{
+    m_view->setDrawToolActive(false);
+    m_view->delAllLine();
+    delete m_view;
+    m_view = nullptr;
+    QTest::qWait(20); // lets the deferred deletions run
+    LineDataRegistry::instance()->clear();
+}
+
+void TstDrawing::move(const QPointF &scenePos, Qt::MouseButtons buttons)
+{
+    const QPoint pos = at(scenePos);
+    QMouseEvent event(QEvent::MouseMove, pos, m_view->viewport()->mapToGlobal(pos), Qt::NoButton,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(m_view->viewport(), &event);
+}
+
+void TstDrawing::click(const QPointF &scenePos, Qt::MouseButton button)
+{
+    move(scenePos);
+    QTest::mousePress(m_view->viewport(), button, Qt::NoModifier, at(scenePos));
+    QTest::mouseRelease(m_view->viewport(), button, Qt::NoModifier, at(scenePos));
+}
+
+void TstDrawing::arm(int tool)
+{
+    LineDataRegistry::instance()->setToolType(tool);
+    m_view->setDrawToolActive(true);
+}
+
+GraphicsItemBase *TstDrawing::lastShape() const
+{
+    const QList<LineDataBase::Ptr> lines = LineDataRegistry::instance()->lines();
+    return lines.isEmpty() ? nullptr : m_view->itemByName(lines.last()->id);
+}
+
+void TstDrawing::everyToolDrawsItsShape_data()
+{
+    QTest::addColumn<int>("tool");
+    QTest::addColumn<Points>("clicks");
+    QTest::addColumn<bool>("finishWithRightButton");
+    QTest::addColumn<Points>("expected");
+
+    const QPointF a(100, 100), b(300, 100), c(320, 220), d(150, 260);
+    const Points two{a, b}, three{a, b, c}, four{a, b, c, d};
+    QTest::newRow("straight line") << 10 << two << false << two;
+    QTest::newRow("arrow") << 24 << two << false << two;
+    QTest::newRow("polyline") << 11 << three << true << three;
+    QTest::newRow("rectangle") << 12 << two << false << Points{a, c};
+    QTest::newRow("rectangle drawn up-left") << 12 << Points{c, a} << false << Points{c, a};
+    QTest::newRow("ellipse") << 21 << Points{a, c} << false << Points{a, c};
+    QTest::newRow("polygon") << 13 << three << true << three;
+    QTest::newRow("three-point line") << 14 << three << false << three;
+    QTest::newRow("three-point ellipse") << 22 << three << false << three;
+    QTest::newRow("centre-radius circle") << 15 << two << false << two;
+    QTest::newRow("two-point circle") << 20 << two << false << two;
+    const Points circles{QPointF(100, 100), QPointF(140, 100), QPointF(300, 100),
+                         QPointF(330, 100)};
+    QTest::newRow("double circle") << 16 << circles << false << circles;
+    // The third click is projected onto the perpendicular through the second point.
+    QTest::newRow("three-point rectangle")
+        << 17 << Points{a, b, QPointF(330, 220)} << false << Points{a, b, QPointF(300, 220)};
+    const Points onEllipse{QPointF(400, 300), QPointF(300, 360), QPointF(200, 300),
+                           QPointF(300, 240), QPointF(370.7, 342.4)};
+    QTest::newRow("five-point ellipse") << 23 << onEllipse << false << onEllipse;
+    QTest::newRow("arc") << 25 << three << false << three;
+    QTest::newRow("three-point angle") << 18 << three << false << three;
+    QTest::newRow("perpendicular by 3") << 29 << three << false << three;
+    QTest::newRow("four-point angle") << 19 << four << false << four;
+    const Points parallels{QPointF(100, 100), QPointF(300, 100), QPointF(120, 200),
+                           QPointF(300, 200)};
+    QTest::newRow("parallel by 4") << 26 << parallels << false << parallels;
+    QTest::newRow("perpendicular by 4") << 30 << four << false << four;
+    Points eight;
+    for (int i = 0; i < 8; ++i)
+        eight << QPointF(100 + 40 * i, i < 4 ? 100 : 250);
+    QTest::newRow("parallel by 8") << 27 << eight << false << eight;
+    QTest::newRow("parallels by any") << 28 << four << true << four;
+}
+
+void TstDrawing::everyToolDrawsItsShape()
+{
+    QFETCH(int, tool);
+    QFETCH(Points, clicks);
+    QFETCH(bool, finishWithRightButton);
+    QFETCH(Points, expected);
+
+    QSignalSpy added(m_view, &MeasureGraphicsViewBusiness::sigAddLine);
+    QSignalSpy changed(m_view, &MeasureGraphicsViewBusiness::sigLineDataChanged);
+    arm(tool);
+    for (const QPointF &p : clicks)
+        click(p);
+    if (finishWithRightButton) {
+        move(QPointF(500, 400));
+        click(QPointF(500, 400), Qt::RightButton);
+    }
+
+    QCOMPARE(added.size(), 1);
+    const auto record = added.first().first().value<LineDataBase::Ptr>();
+    QCOMPARE(int(record->type()), tool);
+    QVERIFY(!changed.isEmpty());
+    QVERIFY2(!m_view->currentShape(), "the shape is complete");
+    QVERIFY(m_view->drawToolActive());
+    GraphicsItemBase *shape = m_view->itemByName(record->id);
+    QVERIFY(shape);
+    QCOMPARE(shape->type(), tool);
+    QVERIFY(shape->flags() & QGraphicsItem::ItemIsSelectable);
+    QCOMPARE(shape->isSelected(), tool != 16);
+    QCOMPARE(LineDataRegistry::instance()->line(record->id), record);
+
+    const QList<QPointF> points = shape->scenePoints();
+    QCOMPARE(points.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        QVERIFY2(QLineF(points[i], expected[i]).length() < 1.0,
+                 qPrintable(QStringLiteral("point %1: (%2, %3)")
+                                .arg(i)
+                                .arg(points[i].x())
+                                .arg(points[i].y())));
+    }
+}
+
+void TstDrawing::rightButtonDiscardsShortShapes_data()
+{
+    QTest::addColumn<int>("tool");
+    QTest::addColumn<Points>("clicks");
+
+    QTest::newRow("polyline with one point") << 11 << Points{QPointF(100, 100)};
+    QTest::newRow("polygon with two vertices") << 13 << Points{QPointF(100, 100), {200, 100}};
+    QTest::newRow("any-parallel with three points")
+        << 28 << Points{QPointF(100, 100), {200, 100}, {150, 200}};
+    QTest::newRow("straight line half drawn") << 10 << Points{QPointF(100, 100)};
+    QTest::newRow("arc half drawn") << 25 << Points{QPointF(100, 100), {200, 100}};
+}
+
+void TstDrawing::rightButtonDiscardsShortShapes()
+{
+    QFETCH(int, tool);
+    QFETCH(Points, clicks);
+
+    QSignalSpy added(m_view, &MeasureGraphicsViewBusiness::sigAddLine);
+    QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
+    QSignalSpy finished(m_view, &MeasureGraphicsViewBusiness::sigDrawingFinished);
+    arm(tool);
+    for (const QPointF &p : clicks)
+        click(p);
+    move(QPointF(400, 300));
+    click(QPointF(400, 300), Qt::RightButton);
+
+    QCOMPARE(deleted.size(), 1);
+    QCOMPARE(deleted.first().first().value<LineDataBase::Ptr>(),
+             added.first().first().value<LineDataBase::Ptr>());
+    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
+    QVERIFY(!m_view->currentShape());
+    QVERIFY(m_view->allItems().isEmpty());
+    QVERIFY2(m_view->drawToolActive() && finished.isEmpty(), "the tool stays armed");
+}
+
+void TstDrawing::rightClickWhenArmedEndsDrawing()
+{
+    QSignalSpy finished(m_view, &MeasureGraphicsViewBusiness::sigDrawingFinished);
+    QSignalSpy defaults(m_view, &MeasureGraphicsViewBusiness::sigToolDefaultAttributesChanged);
+    arm(12);
+    QCOMPARE(defaults.size(), 1);
+    QVERIFY(defaults.last().first().value<Attribute::Ptr>());
+    click(QPointF(200, 200), Qt::RightButton);
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(!m_view->drawToolActive());
+    QCOMPARE(defaults.size(), 2);
+    QVERIFY(!defaults.last().first().value<Attribute::Ptr>());
+    QVERIFY(!m_view->currentToolAttribute());
+}
+
+void TstDrawing::lineNeedsTwoDistinctPoints()
+{
+    QSignalSpy length(m_view, &MeasureGraphicsViewBusiness::sigScaleLengthChanged);
+    arm(10);
+    click(QPointF(100, 100));
+    click(QPointF(100, 100));
+    QVERIFY2(m_view->currentShape(), "two clicks on one spot leave the line open");
+    length.clear();
+    click(QPointF(250, 100));
+    QVERIFY(!m_view->currentShape());
+    QVERIFY(!length.isEmpty());
+    QVERIFY(qAbs(length.last().first().toDouble() - 150.0) < 1.0);
+}
+
+void TstDrawing::disarmingDeletesHalfDrawnShape()
+{
+    QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
+    QSignalSpy gone(GraphicsItemLifetimeManager::instance(),
+                    &GraphicsItemLifetimeManager::itemDeleted);
+    arm(13);
+    click(QPointF(100, 100));
+    move(QPointF(200, 120));
+    click(QPointF(200, 120));
+    GraphicsItemBase *shape = m_view->currentShape();
+    QVERIFY(shape);
+    m_view->setDrawToolActive(false);
+    QCOMPARE(deleted.size(), 1);
+    QVERIFY(!m_view->currentShape());
+    QVERIFY(!shape->isVisible());
+    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
+    QTRY_VERIFY(gone.contains(QVariantList{QVariant::fromValue(shape)}));
+}
+
+void TstDrawing::removalInsideRemovalIsQueued()
+{
+    GraphicsItemBase *first = m_view->createShape(10);
+    GraphicsItemBase *second = m_view->createShape(12);
+    GraphicsItemBase *third = m_view->createShape(25);
+    QList<QString> order;
+    int depth = 0, maxDepth = 0;
+    connect(m_view, &MeasureGraphicsViewBusiness::sigDelLine, this,
+            [&](LineDataBase::Ptr record) {
+                maxDepth = qMax(maxDepth, ++depth);
+                order << record->id;
+                QVERIFY(m_view->isDeleting());
+                // Removals asked for from here wait for the running one; repeats are ignored.
+                m_view->removeLine(second);
+                m_view->removeLine(first);
+                m_view->removeLine(third);
+                --depth;
+            });
+    const QStringList ids{first->lineData()->id, second->lineData()->id, third->lineData()->id};
+    m_view->removeLine(first);
+    QCOMPARE(order, ids);
+    QCOMPARE(maxDepth, 1);
+    QVERIFY(!m_view->isDeleting());
+    QVERIFY(m_view->allItems().isEmpty());
+    QTest::qWait(30);
+    // The items are gone now; naming them again must not touch them.
+    m_view->removeLine(first);
+    m_view->delAllLine();
+    QCOMPARE(order.size(), 3);
+}
+
+void TstDrawing::controlPointsAreDraggedByTheirHandles()
+{
+    auto *line = static_cast<StraightLineItem *>(m_view->createShape(10));
+    line->setStartPoint(QPointF(100, 100));
+    line->setEndPoint(QPointF(300, 100));
+    line->setSelected(true);
+    QSignalSpy changed(m_view, &MeasureGraphicsViewBusiness::sigLineDataChanged);
+
+    const QPointF end = m_view->mapToScene(at(QPointF(300, 100)));
+    QTest::mousePress(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(end));
+    move(QPointF(350, 180), Qt::LeftButton);
+    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(350, 180)));
+    QVERIFY(QLineF(line->scenePoints().at(1), QPointF(350, 180)).length() < 1.0);
+    QCOMPARE(line->scenePoints().at(0), QPointF(100, 100));
+    QVERIFY(!changed.isEmpty());
+
+    // A rectangle's corner handle keeps the opposite corner where it was.
+    m_view->scene()->clearSelection();
+    auto *rect = static_cast<RectItem *>(m_view->createShape(12));
+    rect->setRect(QRectF(400, 300, 100, 80));
+    rect->setSelected(true);
+    QTest::mousePress(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(500, 380)));
+    move(QPointF(560, 420), Qt::LeftButton);
+    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(560, 420)));
+    const QRectF r = rect->mapRectToScene(rect->rectF());
+    QVERIFY(QLineF(r.topLeft(), QPointF(400, 300)).length() < 1.0);
+    QVERIFY(QLineF(r.bottomRight(), QPointF(560, 420)).length() < 1.5);
+    QCOMPARE(m_view->dragMode(), QGraphicsView::RubberBandDrag);
+}
+
+void TstDrawing::selectAllThenDeleteRemovesOnlyShapes()
+{
+    auto *line = static_cast<StraightLineItem *>(m_view->createShape(10));
+    line->setStartPoint(QPointF(100, 100));
+    line->setEndPoint(QPointF(300, 100));
+    TextItem *text = m_view->createTextItem();
+    text->setPos(400, 400);
+    QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
+
+    QTest::keyClick(m_view, Qt::Key_A, Qt::ControlModifier);
+    QVERIFY(line->isSelected());
+    QVERIFY(text->isSelected());
+    QVERIFY(!m_view->backgroundItem()->isSelected());
+    answerNextMessageBoxYes();
+    QTest::keyClick(m_view, Qt::Key_Delete);
+    QCOMPARE(deleted.size(), 1);
+    QCOMPARE(deleted.first().first().value<LineDataBase::Ptr>(), line->lineData());
+    QCOMPARE(text->scene(), m_view->scene());
+}
+
+void TstDrawing::textIsPlacedTypedAndCommitted()
+{
+    QSignalSpy added(m_view, &MeasureGraphicsViewBusiness::sigAddLine);
+    arm(31);
+    click(QPointF(200, 200));
+    QCOMPARE(added.size(), 1);
+    QPointer<TextItem> text = m_view->editingText();
+    QVERIFY(text);
+    QCOMPARE(text->pos(), m_view->mapToScene(at(QPointF(200, 200))));
+    QCOMPARE(text->textInteractionFlags(), Qt::TextEditorInteraction);
+    QTest::keyClicks(m_view, QStringLiteral("5 um"));
+    QCOMPARE(text->toPlainText(), QStringLiteral("5 um"));
+
+    click(QPointF(500, 400));
+    QVERIFY(!m_view->editingText());
+    QCOMPARE(text->textInteractionFlags(), Qt::NoTextInteraction);
+    QCOMPARE(added.size(), 1);
+
+    // A click on an existing text selects it instead of making a new one.
+    click(text->mapToScene(text->textRect().center()));
+    QCOMPARE(added.size(), 1);
+    QVERIFY(text->isSelected());
+}
+
+void TstDrawing::scaleBarsAndRulerLine()
+{
+    QSignalSpy length(m_view, &MeasureGraphicsViewBusiness::sigScaleLengthChanged);
+    arm(32);
+    click(QPointF(300, 300));
+    QCOMPARE(length.size(), 1);
+    QCOMPARE(length.first().first().toDouble(), 100.0);
+    GraphicsItemBase *manual = lastShape();
+    QVERIFY(manual && manual->type() == 32 && manual->isSelected());
+    m_view->setDrawToolActive(false);
+
+    m_view->delAllLine();
+    m_view->setScaleBarShown(true);
+    GraphicsItemBase *automatic = lastShape();
+    QVERIFY(automatic && automatic->type() == 32);
+    QCOMPARE(automatic->scenePoints().first(), QPointF(20, 560));
+    arm(32);
+    click(QPointF(300, 300));
+    manual = lastShape();
+    m_view->setDrawToolActive(false);
+    m_view->setScaleBarShown(false);
+    QVERIFY(!automatic->isVisible());
+    QVERIFY(manual->isVisible());
+    m_view->setScaleBarShown(true);
+    QVERIFY(automatic->isVisible());
+    QCOMPARE(m_view->allItems().size(), 2);
+
+    length.clear();
+    StraightLineItem *ruler = m_view->createRulerLine(QPointF(400, 300), 200);
+    QCOMPARE(ruler->scenePoints(), (QList<QPointF>{QPointF(300, 300), QPointF(500, 300)}));
+    QVERIFY(ruler->showEndGuides());
+    QVERIFY(ruler->isSelected());
+    QCOMPARE(length.last().first().toDouble(), 200.0);
+}
+
+void TstDrawing::toolDefaultsComeFromSettings()
+{
+    QSettings settings;
+    settings.clear();
+    settings.setValue("Measure/Rect/defaultLineColor", "#123456");
+    settings.setValue("Measure/defaultLineWidth", 5);
+    settings.setValue("Measure/Arc/defaultLineWidth", 7);
+    settings.setValue("Measure/defaultCPColorAlpha", 90);
+    settings.sync();
+    m_view->loadToolDefaults();
+
+    // The first load replaces stored tool colours by the palette once and writes them all.
+    QCOMPARE(settings.value("Measure/defaultColorsUpgraded").toBool(), true);
+    QCOMPARE(m_view->toolDefaults().tool(12).lineColor, QColor("#00AA00"));
+    for (int type : ToolDefaultsTable::toolTypes()) {
+        const QString key = QStringLiteral("Measure/%1/defaultLineColor").arg(ShapeTypes::key(type));
+        QCOMPARE(QColor(settings.value(key).toString()), ToolDefaultsTable::paletteColor(type));
+    }
+    settings.setValue("Measure/Rect/defaultLineColor", "#123456");
+    m_view->loadToolDefaults();
+    QCOMPARE(m_view->toolDefaults().tool(12).lineColor, QColor("#123456"));
+
+    const Attribute::Ptr arc = m_view->createShape(25)->attribute();
+    QCOMPARE(arc->imgElement.width, 7);
+    QCOMPARE(arc->imgElement.color, QColor("#00AA88"));
+    QCOMPARE(arc->controlPoint.color.alpha(), 90);
+    QCOMPARE(arc->textLabel.fontSize, 24);
+    QCOMPARE(m_view->createShape(10)->attribute()->imgElement.width, 5);
+    // Text and scale bars have no settings: the built-in style.
+    QCOMPARE(m_view->createShape(32)->attribute()->imgElement.width, 1);
+    QCOMPARE(m_view->createTextItem()->attribute()->imgElement.width, 1);
+}
+
+void TstDrawing::editedToolDefaultsAreStored()
+{
+    QSignalSpy defaults(m_view, &MeasureGraphicsViewBusiness::sigToolDefaultAttributesChanged);
+    arm(12);
+    const Attribute::Ptr attr = defaults.last().first().value<Attribute::Ptr>();
+    QVERIFY(attr);
+    attr->imgElement.width = 9;
+    attr->imgElement.color = QColor(10, 20, 30);
+    attr->textLabel.fontSize = 31;
+    m_view->onAttributeDataChanged();
+    QSettings settings;
+    QCOMPARE(settings.value("Measure/Rect/defaultLineWidth").toInt(), 9);
+    QCOMPARE(settings.value("Measure/Rect/defaultLineColor").toString(), QString("#ff0a141e"));
+    QCOMPARE(settings.value("Measure/labelFontSize").toInt(), 31);
+
+    click(QPointF(100, 100));
+    click(QPointF(200, 200));
+    const Attribute::Ptr drawn = lastShape()->attribute();
+    QCOMPARE(drawn->imgElement.width, 9);
+    QCOMPARE(drawn->textLabel.fontSize, 31);
+    QVERIFY(drawn != attr);
+
+    // The text tool offers nothing to edit.
+    arm(31);
+    QVERIFY(!defaults.last().first().value<Attribute::Ptr>());
+    settings.remove("Measure/labelFontSize");
+}
+
+QTEST_MAIN(TstDrawing)
+#include "tst_drawing.moc"
