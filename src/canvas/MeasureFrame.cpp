@@ -68,6 +68,7 @@ void MeasureFrame::resizeEvent(QResizeEvent *event)
 void MeasureFrame::showStillImage(const QImage &image)
 {
     m_view->updateFrameImage(image);
+    m_view->setFitMode(true);
     m_view->fitViewToScene();
 }
 

@@ -35,6 +35,8 @@ public:
     QSize imageSize() const { return m_imageSize; }
     QImage image() const { return m_image; }
     bool fitMode() const { return m_fitMode; }
+    // In fit mode the zoom follows the viewport size.
+    void setFitMode(bool on) { m_fitMode = on; }
 
     void fitViewToScene();
     // Clamped to [0.1, 10]; ignored without an image. Turns fit mode off.
