@@ -70,12 +70,14 @@ void MeasureFrame::showStillImage(const QImage &image)
     m_view->updateFrameImage(image);
     m_view->setFitMode(true);
     m_view->fitViewToScene();
+    m_view->handleStillImageShown();
 }
 
 bool MeasureFrame::openImageFile(const QString &path)
 {
     if (!m_view->loadImageFile(path, true))
         return false;
+    m_view->handleImageFileOpened(path);
     m_preview->hide();
     m_view->setBackgroundVisible(true);
     return true;

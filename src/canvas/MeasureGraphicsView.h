@@ -81,6 +81,11 @@ public:
 
     virtual void clearAll();
 
+    // Called by the frame after it opened an image file (`path`) or showed a camera still. The
+    // drawing layer overrides them to restore the file's drawing and announce the new picture.
+    virtual void handleImageFileOpened(const QString &path) { Q_UNUSED(path) }
+    virtual void handleStillImageShown() {}
+
     QSize sizeHint() const override;
 
 signals:
