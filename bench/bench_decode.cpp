@@ -1,16 +1,17 @@
 // bench_decode.cpp: cost per frame of our MJPG and H.264 decoders against the ffmpeg program
 // decoding the same packets.
 //
-// Packets are encoded at start-up from a synthetic textured specimen (MJPG 3840x2160 and
-// 1920x1080, H.264 1920x1080). Our decoders are timed in process CPU seconds (all threads);
-// the reference is the CPU time of `ffmpeg ... -f null -` as a child process, taken as the
-// difference between decoding 2N and N frames so that its start-up cost drops out. A summary
-// with the median of the repetitions and the ratio to the reference is printed at the end.
+// Two kinds of packets are made at start-up: the demo camera's own (its drifting stage micrometer,
+// MJPG 3840x2160 and 1920x1080 through its JPEG encoder, H.264 1920x1080 through its loop
+// encoder), and a noisier sensor-like specimen in MJPG that costs more to decode. Our decoders
+// are timed in process CPU seconds (all threads); the reference is the CPU time of
+// `ffmpeg ... -f null -` as a child process, taken as the difference between decoding 2N and N
+// frames so that its start-up cost drops out. A summary with the median of the repetitions and
+// the ratio to the reference is printed at the end.
 #include <benchmark/benchmark.h>
 
-#include <QBuffer>
-#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -24,13 +25,13 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "camera/DemoEncoders.h"
+#include "camera/DemoSpecimen.h"
 #include "camera/FfmpegDecoder.h"
 #include "camera/TurboJpegDecoder.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
-#include <libavutil/opt.h>
 }
 
 extern char **environ;
@@ -39,9 +40,9 @@ namespace {
 
 constexpr int kDistinctFrames = 8;
 
-// A specimen-like picture: smooth illumination, fine texture, sensor noise, dark round cells and
-// a ruler of ticks, drifting a little from frame to frame so that packets differ.
-QImage specimen(int width, int height, int index)
+// A sensor-like picture: smooth illumination, fine texture, strong pixel noise, dark round cells
+// and a ruler of ticks, drifting a little from frame to frame so that packets differ.
+QImage noisySpecimen(int width, int height, int index)
 {
     QImage image(width, height, QImage::Format_RGB32);
     quint32 seed = 0x9E3779B9u * quint32(index + 1);
@@ -71,78 +72,44 @@ QImage specimen(int width, int height, int index)
     return image;
 }
 
-std::vector<QByteArray> mjpgPackets(int width, int height)
+std::vector<QByteArray> noisyMjpgPackets(int width, int height)
 {
     std::vector<QByteArray> packets;
-    for (int i = 0; i < kDistinctFrames; ++i) {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        specimen(width, height, i).save(&buffer, "JPEG", 85);
-        packets.push_back(bytes);
-    }
+    for (int i = 0; i < kDistinctFrames; ++i)
+        packets.push_back(DemoEncoders::encodeJpeg(noisySpecimen(width, height, i)));
     return packets;
 }
 
-// H.264 as a camera sends it: Annex B, no B-frames, a key frame every 30 frames, CABAC.
-std::vector<QByteArray> h264Packets(int width, int height, int frames)
+// The demo camera's drifting stage with its default picture settings.
+QList<QImage> demoPictures(int width, int height, int count)
+{
+    const int margin = 40;
+    const QImage stage = DemoSpecimen::renderStage(width, height, margin);
+    QList<QImage> pictures;
+    for (int step = 0; step < count; ++step) {
+        QImage picture =
+            stage.copy(QRect(DemoSpecimen::driftOffset(step, margin), QSize(width, height)));
+        DemoSpecimen::applySettings(&picture, DemoSpecimen::Settings(), step);
+        pictures << picture;
+    }
+    return pictures;
+}
+
+std::vector<QByteArray> demoMjpgPackets(int width, int height)
 {
     std::vector<QByteArray> packets;
-    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec)
-        return packets;
-    AVCodecContext *context = avcodec_alloc_context3(codec);
-    context->width = width;
-    context->height = height;
-    context->pix_fmt = AV_PIX_FMT_YUV420P;
-    context->time_base = AVRational{1, 30};
-    context->gop_size = 30;
-    context->max_b_frames = 0;
-    context->bit_rate = 8000000;
-    av_opt_set(context->priv_data, "preset", "veryfast", 0);
-    if (avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
-        return packets;
-    }
-    AVFrame *frame = av_frame_alloc();
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = width;
-    frame->height = height;
-    av_frame_get_buffer(frame, 0);
-    AVPacket *packet = av_packet_alloc();
-    auto drain = [&]() {
-        while (avcodec_receive_packet(context, packet) == 0) {
-            packets.emplace_back(reinterpret_cast<const char *>(packet->data), packet->size);
-            av_packet_unref(packet);
-        }
-    };
-    for (int i = 0; i < frames; ++i) {
-        const QImage rgb = specimen(width, height, i % kDistinctFrames);
-        av_frame_make_writable(frame);
-        for (int y = 0; y < height; ++y) {
-            const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-            for (int x = 0; x < width; ++x) {
-                const int r = qRed(line[x]), g = qGreen(line[x]), b = qBlue(line[x]);
-                frame->data[0][y * frame->linesize[0] + x] =
-                    uint8_t(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-                if ((x & 1) == 0 && (y & 1) == 0) {
-                    frame->data[1][(y / 2) * frame->linesize[1] + x / 2] =
-                        uint8_t(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
-                    frame->data[2][(y / 2) * frame->linesize[2] + x / 2] =
-                        uint8_t(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
-                }
-            }
-        }
-        frame->pts = i;
-        avcodec_send_frame(context, frame);
-        drain();
-    }
-    avcodec_send_frame(context, nullptr);
-    drain();
-    av_packet_free(&packet);
-    av_frame_free(&frame);
-    avcodec_free_context(&context);
+    for (const QImage &picture : demoPictures(width, height, kDistinctFrames))
+        packets.push_back(DemoEncoders::encodeJpeg(picture));
     return packets;
+}
+
+std::vector<QByteArray> demoH264Packets(int width, int height)
+{
+    QList<QByteArray> loop;
+    QString error;
+    if (!DemoEncoders::encodeH264Loop(demoPictures(width, height, 30), 30, &loop, &error))
+        std::fprintf(stderr, "H.264 packets: %s\n", qPrintable(error));
+    return std::vector<QByteArray>(loop.begin(), loop.end());
 }
 
 struct Stream
@@ -162,12 +129,13 @@ std::vector<Stream> &streams()
 
 void prepareStreams()
 {
+    using Codec = FfmpegDecoder::Codec;
+    streams().push_back({"demo MJPG 4K", Codec::Mjpeg, 3840, 2160, demoMjpgPackets(3840, 2160)});
+    streams().push_back({"demo MJPG 1080p", Codec::Mjpeg, 1920, 1080, demoMjpgPackets(1920, 1080)});
+    streams().push_back({"demo H264 1080p", Codec::H264, 1920, 1080, demoH264Packets(1920, 1080)});
+    streams().push_back({"noisy MJPG 4K", Codec::Mjpeg, 3840, 2160, noisyMjpgPackets(3840, 2160)});
     streams().push_back(
-        {"MJPG 3840x2160", FfmpegDecoder::Codec::Mjpeg, 3840, 2160, mjpgPackets(3840, 2160)});
-    streams().push_back(
-        {"MJPG 1920x1080", FfmpegDecoder::Codec::Mjpeg, 1920, 1080, mjpgPackets(1920, 1080)});
-    streams().push_back(
-        {"H264 1920x1080", FfmpegDecoder::Codec::H264, 1920, 1080, h264Packets(1920, 1080, 60)});
+        {"noisy MJPG 1080p", Codec::Mjpeg, 1920, 1080, noisyMjpgPackets(1920, 1080)});
     for (const Stream &s : streams()) {
         qint64 bytes = 0;
         for (const QByteArray &p : s.packets)
@@ -254,16 +222,24 @@ double childCpuSeconds()
 }
 
 // Runs ffmpeg on the file; returns its CPU seconds, or a negative value when it failed.
-double runFfmpeg(const QString &file, const char *format, bool lowres)
+// How the ffmpeg program is asked to decode: plainly, at a quarter size, or plainly and then
+// converted to 32-bit BGRA as our decoder's output is.
+enum class Reference { Plain, Lowres, ToBgra };
+
+double runFfmpeg(const QString &file, const char *format, Reference mode)
 {
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostdin", "-v", "error"};
-    if (lowres) {
+    if (mode == Reference::Lowres) {
         args.push_back("-lowres");
         args.push_back("2");
     }
     for (const char *a : {"-f", format, "-i"})
         args.push_back(a);
     args.push_back(file.toStdString());
+    if (mode == Reference::ToBgra) {
+        args.push_back("-pix_fmt");
+        args.push_back("bgra");
+    }
     for (const char *a : {"-f", "null", "-"})
         args.push_back(a);
     std::vector<char *> argv;
@@ -281,7 +257,7 @@ double runFfmpeg(const QString &file, const char *format, bool lowres)
 }
 
 // The ffmpeg program decoding the same packets: CPU per frame from 2N minus N frames.
-void referenceFfmpeg(benchmark::State &state, int streamIndex, bool lowres)
+void referenceFfmpeg(benchmark::State &state, int streamIndex, Reference mode)
 {
     const Stream &stream = streams()[size_t(streamIndex)];
     if (stream.packets.empty() || QStandardPaths::findExecutable("ffmpeg").isEmpty()) {
@@ -303,8 +279,8 @@ void referenceFfmpeg(benchmark::State &state, int streamIndex, bool lowres)
     const int frames = int(stream.packets.size()) * perPass;
     const char *format = stream.codec == FfmpegDecoder::Codec::Mjpeg ? "mjpeg" : "h264";
     for (auto _ : state) {
-        const double one = runFfmpeg(single, format, lowres);
-        const double two = runFfmpeg(twice, format, lowres);
+        const double one = runFfmpeg(single, format, mode);
+        const double two = runFfmpeg(twice, format, mode);
         if (one < 0 || two < 0) {
             state.SkipWithError("ffmpeg failed");
             return;
@@ -337,7 +313,10 @@ public:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The demo stage is drawn with text: a GUI application, on no screen unless one is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     av_log_set_level(AV_LOG_ERROR);
     // The decoders announce every open; only warnings matter here.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
@@ -347,45 +326,52 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     prepareStreams();
 
+    // Our paths on every stream, each paired with the ffmpeg program on the same packets.
     struct Case
     {
-        std::string label;
         int stream;
         Path path;
+        const char *what;
     };
-    const std::vector<Case> ours = {
-        {"MJPG 4K preview, FFmpeg lowres 2 + fit 960x540", 0, Path::PreviewFfmpegLowres},
-        {"MJPG 4K preview, libjpeg-turbo scale 1:4", 0, Path::PreviewTurbo},
-        {"MJPG 4K full resolution, 1 thread", 0, Path::FullResolution},
-        {"MJPG 4K full resolution, recording (2 threads)", 0, Path::FullResolutionRecording},
-        {"MJPG 1080p preview, FFmpeg lowres 2 + fit 960x540", 1, Path::PreviewFfmpegLowres},
-        {"MJPG 1080p preview, libjpeg-turbo scale 1:4", 1, Path::PreviewTurbo},
-        {"MJPG 1080p full resolution, 1 thread", 1, Path::FullResolution},
-        {"H264 1080p, 2 threads frame+slice", 2, Path::FullResolution},
+    std::vector<Case> ours;
+    for (int stream : {0, 1, 3, 4}) {
+        ours.push_back(
+            {stream, Path::PreviewFfmpegLowres, "preview, FFmpeg lowres 2 + fit 960x540"});
+        ours.push_back({stream, Path::PreviewTurbo, "preview, libjpeg-turbo scale 1:4"});
+        ours.push_back({stream, Path::FullResolution, "full resolution, 1 thread"});
+    }
+    ours.push_back({0, Path::FullResolutionRecording, "full resolution, 2 threads (recording)"});
+    ours.push_back({2, Path::FullResolution, "2 threads, frame + slice"});
+
+    // MJPG paths against plain or quarter-size decoding; H.264 (a full-size RGB picture per
+    // packet) against decoding plus conversion to BGRA.
+    auto referenceFor = [](const Case &c) {
+        const Stream &stream = streams()[size_t(c.stream)];
+        if (stream.codec != FfmpegDecoder::Codec::Mjpeg)
+            return std::make_pair(std::string("reference: ffmpeg -pix_fmt bgra, ") + stream.name,
+                                  Reference::ToBgra);
+        if (c.path == Path::PreviewFfmpegLowres || c.path == Path::PreviewTurbo)
+            return std::make_pair(std::string("reference: ffmpeg -lowres 2, ") + stream.name,
+                                  Reference::Lowres);
+        return std::make_pair(std::string("reference: ffmpeg, ") + stream.name, Reference::Plain);
     };
-    for (const Case &c : ours)
-        benchmark::RegisterBenchmark(c.label.c_str(), decodeFrames, c.stream, c.path)
+    std::vector<std::pair<std::string, std::string>> pairs;
+    std::map<std::string, std::pair<int, Reference>> references;
+    for (const Case &c : ours) {
+        const std::string name = std::string(streams()[size_t(c.stream)].name) + " " + c.what;
+        benchmark::RegisterBenchmark(name.c_str(), decodeFrames, c.stream, c.path)
             ->Unit(benchmark::kMillisecond)
             ->MeasureProcessCPUTime()
             ->UseRealTime()
             ->MinTime(1.0)
             ->Repetitions(5)
             ->ReportAggregatesOnly();
-    struct Reference
-    {
-        std::string label;
-        int stream;
-        bool lowres;
-    };
-    const std::vector<Reference> references = {
-        {"reference: ffmpeg -lowres 2, MJPG 4K", 0, true},
-        {"reference: ffmpeg, MJPG 4K", 0, false},
-        {"reference: ffmpeg -lowres 2, MJPG 1080p", 1, true},
-        {"reference: ffmpeg, MJPG 1080p", 1, false},
-        {"reference: ffmpeg, H264 1080p", 2, false},
-    };
-    for (const Reference &r : references)
-        benchmark::RegisterBenchmark(r.label.c_str(), referenceFfmpeg, r.stream, r.lowres)
+        const auto [reference, mode] = referenceFor(c);
+        pairs.emplace_back(name, reference);
+        references[reference] = {c.stream, mode};
+    }
+    for (const auto &[name, what] : references)
+        benchmark::RegisterBenchmark(name.c_str(), referenceFfmpeg, what.first, what.second)
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(1)
@@ -395,15 +381,8 @@ int main(int argc, char **argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    // Our path, its reference, and the ratio of CPU per frame.
-    const std::vector<std::pair<std::string, std::string>> pairs = {
-        {ours[0].label, references[0].label}, {ours[1].label, references[0].label},
-        {ours[2].label, references[1].label}, {ours[3].label, references[1].label},
-        {ours[4].label, references[2].label}, {ours[5].label, references[2].label},
-        {ours[6].label, references[3].label}, {ours[7].label, references[4].label},
-    };
     std::printf("\nMedian of 5 repetitions, per frame (reference: CPU of the ffmpeg program)\n");
-    std::printf("%-52s %9s %9s %8s %9s %7s\n", "path", "CPU ms", "wall ms", "max fps", "ref ms",
+    std::printf("%-60s %8s %8s %8s %8s %6s\n", "path", "CPU ms", "wall ms", "fps/wall", "ref ms",
                 "ratio");
     for (const auto &[mine, reference] : pairs) {
         const auto m = reporter.medians.find(mine);
@@ -411,7 +390,7 @@ int main(int argc, char **argv)
         if (m == reporter.medians.end())
             continue;
         const double refMs = r == reporter.medians.end() ? 0.0 : r->second.second;
-        std::printf("%-52s %9.2f %9.2f %8.1f %9.2f %7.2f\n", mine.c_str(), m->second.first,
+        std::printf("%-60s %8.2f %8.2f %8.1f %8.2f %6.2f\n", mine.c_str(), m->second.first,
                     m->second.second, 1000.0 / m->second.second, refMs,
                     refMs > 0 ? m->second.first / refMs : 0.0);
     }
