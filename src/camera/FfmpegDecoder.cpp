@@ -87,6 +87,23 @@ QImage paddedImage(const QSize &size, QImage::Format format)
     return QImage(data, size.width(), size.height(), int(stride), format, av_free, data);
 }
 
+// The output size for a frame of width x height with the given fit box (0 = frame's own).
+QSize outputSize(int width, int height, int targetWidth, int targetHeight)
+{
+    if (targetWidth > 0 && targetHeight > 0) {
+        const double scale = std::min(double(targetWidth) / width, double(targetHeight) / height);
+        // Halves round upwards: floor(x + 0.5).
+        const int w = std::max(1, int(std::floor(width * scale + 0.5)));
+        const int h = std::max(1, int(std::floor(height * scale + 0.5)));
+        return QSize(w, h);
+    }
+    if (targetWidth > 0)
+        return QSize(targetWidth, height);
+    if (targetHeight > 0)
+        return QSize(width, targetHeight);
+    return QSize(width, height);
+}
+
 } // namespace
 
 FfmpegDecoder::FfmpegDecoder()
@@ -213,22 +230,6 @@ bool FfmpegDecoder::sendPacket(const QByteArray &bytes)
     }
     qWarning() << "avcodec_send_packet failed:" << result;
     return false;
-}
-
-QSize FfmpegDecoder::outputSize(int width, int height, int targetWidth, int targetHeight)
-{
-    if (targetWidth > 0 && targetHeight > 0) {
-        const double scale = std::min(double(targetWidth) / width, double(targetHeight) / height);
-        // Halves round upwards: floor(x + 0.5).
-        const int w = std::max(1, int(std::floor(width * scale + 0.5)));
-        const int h = std::max(1, int(std::floor(height * scale + 0.5)));
-        return QSize(w, h);
-    }
-    if (targetWidth > 0)
-        return QSize(targetWidth, height);
-    if (targetHeight > 0)
-        return QSize(width, targetHeight);
-    return QSize(width, height);
 }
 
 bool FfmpegDecoder::receiveFrame(QImage *out, bool *again)

@@ -60,9 +60,6 @@ public:
     // comes back unchanged.
     static QByteArray toAnnexB(const QByteArray &input);
 
-    // The output size for a frame of width x height with the given fit box.
-    static QSize outputSize(int width, int height, int targetWidth, int targetHeight);
-
 private:
     void closeContext();
 

@@ -5,40 +5,28 @@
 #include <QtTest>
 
 #include "TestEnv.h"
+#include "camera/DemoEncoders.h"
 #include "camera/FfmpegDecoder.h"
 #include "camera/TurboJpegDecoder.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
-#include <libavutil/opt.h>
 }
 
 namespace {
 
 QStringList g_messages;
 
-void collectMessages(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    g_messages.append(message);
-}
-
-// Captures every diagnostic message while it lives.
+// Collects every diagnostic message while it lives.
 struct MessageCapture
 {
     MessageCapture()
     {
         g_messages.clear();
-        m_previous = qInstallMessageHandler(collectMessages);
+        m_previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { g_messages << m; });
     }
     ~MessageCapture() { qInstallMessageHandler(m_previous); }
-    int count(const QString &prefix) const
-    {
-        int n = 0;
-        for (const QString &m : g_messages)
-            n += m.startsWith(prefix) ? 1 : 0;
-        return n;
-    }
     QtMessageHandler m_previous;
 };
 
@@ -74,56 +62,17 @@ QByteArray toJpeg(const QImage &image, int quality = 95)
     return bytes;
 }
 
-// Encodes frames of width x height whose luma is `left` on the left half and `right` on the
-// right half (neutral chroma), as Annex B H.264 packets, one per frame, key frame every 10.
-QList<QByteArray> encodeH264(int width, int height, int frames, int left, int right)
+// Identical frames, dark grey on the left half and light grey on the right, as one H.264 group
+// of pictures: the first packet is the key frame, the others depend on it.
+QList<QByteArray> encodeH264(int frames)
 {
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 200, 200));
+    QPainter(&picture).fillRect(0, 0, 32, 48, QColor(50, 50, 50));
     QList<QByteArray> packets;
-    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec)
-        return packets;
-    AVCodecContext *context = avcodec_alloc_context3(codec);
-    context->width = width;
-    context->height = height;
-    context->pix_fmt = AV_PIX_FMT_YUV420P;
-    context->time_base = AVRational{1, 30};
-    context->gop_size = 10;
-    context->max_b_frames = 0;
-    av_opt_set(context->priv_data, "preset", "ultrafast", 0);
-    av_opt_set(context->priv_data, "tune", "zerolatency", 0);
-    if (avcodec_open2(context, codec, nullptr) < 0) {
-        avcodec_free_context(&context);
-        return packets;
-    }
-    AVFrame *frame = av_frame_alloc();
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = width;
-    frame->height = height;
-    av_frame_get_buffer(frame, 0);
-    AVPacket *packet = av_packet_alloc();
-    auto drain = [&]() {
-        while (avcodec_receive_packet(context, packet) == 0) {
-            packets.append(QByteArray(reinterpret_cast<const char *>(packet->data), packet->size));
-            av_packet_unref(packet);
-        }
-    };
-    for (int i = 0; i < frames; ++i) {
-        av_frame_make_writable(frame);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                frame->data[0][y * frame->linesize[0] + x] = uint8_t(x < width / 2 ? left : right);
-        for (int plane = 1; plane < 3; ++plane)
-            for (int y = 0; y < height / 2; ++y)
-                memset(frame->data[plane] + y * frame->linesize[plane], 128, size_t(width / 2));
-        frame->pts = i;
-        avcodec_send_frame(context, frame);
-        drain();
-    }
-    avcodec_send_frame(context, nullptr);
-    drain();
-    av_packet_free(&packet);
-    av_frame_free(&frame);
-    avcodec_free_context(&context);
+    QString error;
+    DemoEncoders::encodeH264Loop(QList<QImage>() << QVector<QImage>(frames, picture).toList(), 30,
+                                 &packets, &error);
     return packets;
 }
 
@@ -162,10 +111,9 @@ QByteArray mutate(const QByteArray &good, QRandomGenerator &random)
             bad[start + i] = char(random.bounded(256));
         break;
     }
-    default: // pure noise
-        bad = QByteArray(1 + random.bounded(4096), Qt::Uninitialized);
-        for (char &c : bad)
-            c = char(random.bounded(256));
+    default: // noise
+        bad.resize(4 + 4 * random.bounded(1024));
+        random.fillRange(reinterpret_cast<quint32 *>(bad.data()), bad.size() / 4);
         break;
     }
     return bad;
@@ -210,47 +158,18 @@ private slots:
                                    << bytesOf({0, 0, 0, 1}) + unit + bytesOf({0, 0, 0, 1}) + unit2;
         QTest::newRow("length past the end")
             << bytesOf({0, 0, 0, 9}) + unit << bytesOf({0, 0, 0, 9}) + unit;
-        QTest::newRow("second length past the end")
-            << bytesOf({0, 0, 0, 5}) + unit + bytesOf({0, 0, 0, 9}) + unit2
-            << bytesOf({0, 0, 0, 5}) + unit + bytesOf({0, 0, 0, 9}) + unit2;
         QTest::newRow("already Annex B")
             << bytesOf({0, 0, 0, 1}) + unit << bytesOf({0, 0, 0, 1}) + unit;
         QTest::newRow("shorter than nine bytes")
             << bytesOf({0, 0, 0, 3, 1, 2, 3}) << bytesOf({0, 0, 0, 3, 1, 2, 3});
         QTest::newRow("leftover shorter than a length")
             << bytesOf({0, 0, 0, 5}) + unit + bytesOf({0, 0}) << bytesOf({0, 0, 0, 1}) + unit;
-        QTest::newRow("JPEG") << bytesOf({0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'})
-                              << bytesOf({0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'});
     }
     void annexBRewrite()
     {
         QFETCH(QByteArray, input);
         QFETCH(QByteArray, expected);
         QCOMPARE(FfmpegDecoder::toAnnexB(input), expected);
-    }
-
-    void outputSize_data()
-    {
-        QTest::addColumn<QSize>("frame");
-        QTest::addColumn<QSize>("box");
-        QTest::addColumn<QSize>("expected");
-        QTest::newRow("no box") << QSize(960, 540) << QSize(0, 0) << QSize(960, 540);
-        QTest::newRow("4K lowres fits") << QSize(960, 540) << QSize(960, 540) << QSize(960, 540);
-        QTest::newRow("4:3 into 16:9") << QSize(640, 480) << QSize(960, 540) << QSize(720, 540);
-        QTest::newRow("small is enlarged") << QSize(320, 180) << QSize(960, 540) << QSize(960, 540);
-        QTest::newRow("half rounds up") << QSize(4, 6) << QSize(1, 100) << QSize(1, 2);
-        QTest::newRow("never below one") << QSize(1000, 2) << QSize(10, 100) << QSize(10, 1);
-        QTest::newRow("width alone") << QSize(640, 480) << QSize(100, 0) << QSize(100, 480);
-        QTest::newRow("height alone") << QSize(640, 480) << QSize(0, 100) << QSize(640, 100);
-    }
-    void outputSize()
-    {
-        QFETCH(QSize, frame);
-        QFETCH(QSize, box);
-        QFETCH(QSize, expected);
-        QCOMPARE(
-            FfmpegDecoder::outputSize(frame.width(), frame.height(), box.width(), box.height()),
-            expected);
     }
 
     // Quadrants red, green / blue, white land where the mirror flags put them; grey output
@@ -297,26 +216,10 @@ private slots:
         }
     }
 
-    // Limited-range H.264 luma 16 and 235 become grey 0 and 255.
-    void greyH264IsFullRange()
-    {
-        const QList<QByteArray> packets = encodeH264(64, 48, 1, 16, 235);
-        QVERIFY(!packets.isEmpty());
-        FfmpegDecoder decoder;
-        decoder.setH26xThreads(1);
-        QVERIFY(decoder.open(FfmpegDecoder::Codec::H264, 64, 48, true, 0));
-        QList<QImage> pictures;
-        for (const QByteArray &packet : packets)
-            pictures += feed(decoder, packet);
-        QCOMPARE(pictures.size(), 1);
-        QVERIFY(qGray(pictures[0].pixel(8, 24)) <= 4);
-        QVERIFY(qGray(pictures[0].pixel(56, 24)) >= 251);
-    }
-
     // Runs of invalid packets are logged at the 1st, 30th, 60th..., and a good packet ends a run.
     void invalidPacketsLoggedSparingly()
     {
-        const QList<QByteArray> packets = encodeH264(64, 48, 12, 60, 200);
+        const QList<QByteArray> packets = encodeH264(12);
         QVERIFY(packets.size() >= 12);
         FfmpegDecoder decoder;
         decoder.setH26xThreads(1);
@@ -335,20 +238,15 @@ private slots:
                     logged.append(m.mid(line.size()));
             QCOMPARE(logged, QStringList({"1", "30", "60"}));
         }
-        QVERIFY(!feed(decoder, packets[10]).isEmpty()); // key frame
+        QVERIFY(!feed(decoder, packets[0]).isEmpty()); // key frame
         QCOMPARE(decoder.invalidPacketCount(), 0);
     }
 
     // libjpeg-turbo at 1/4 and FFmpeg at lowres 2 agree on the size and, closely, on the pixels.
-    void turboQuarterMatchesFfmpegLowres_data()
-    {
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("multiple of 32") << QSize(320, 192);
-        QTest::newRow("odd size") << QSize(202, 118);
-    }
     void turboQuarterMatchesFfmpegLowres()
     {
-        QFETCH(QSize, size);
+        const QSize size(202,
+                         118); // not a multiple of the 16-pixel MCU: partial blocks at the edges
         const QByteArray jpeg = toJpeg(gradientImage(size.width(), size.height()), 90);
         QImage turbo;
         QVERIFY(TurboJpegDecoder().decode(jpeg, &turbo, 4));
@@ -394,7 +292,7 @@ private slots:
 
         MessageCapture capture;
         QVERIFY(!decoder.decode(QByteArray("not a jpeg at all"), &out, 4));
-        QCOMPARE(capture.count("libjpeg error: "), 1);
+        QCOMPARE(g_messages.filter(QRegularExpression("^libjpeg error: ")).size(), 1);
 
         // A damaged header claiming 65535x65535 is refused instead of decoding padding for seconds.
         QByteArray huge = jpeg;
@@ -412,8 +310,8 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("lowres");
         QTest::addColumn<bool>("grey");
-        for (const QSize &size : {QSize(96, 64), QSize(97, 61), QSize(100, 61), QSize(64, 57)})
-            for (int lowres : {0, 2, 3})
+        for (const QSize &size : {QSize(96, 64), QSize(97, 61)})
+            for (int lowres : {0, 2})
                 for (bool grey : {false, true})
                     QTest::addRow("%dx%d lowres %d%s", size.width(), size.height(), lowres,
                                   grey ? " grey" : "")
@@ -465,15 +363,17 @@ private slots:
                 turbo.decode(bad, &picture, 4);
             }
         }
-        QList<QImage> pictures;
+        QList<QImage> previews, fulls;
         for (int i = 0; i < 3; ++i) {
-            pictures += feed(preview, good);
-            pictures += feed(full, good);
+            previews += feed(preview, good);
+            fulls += feed(full, good);
         }
-        QVERIFY(pictures.size() >= 4);
-        const QImage &last = pictures.last();
-        QCOMPARE(last.size(), QSize(96, 64));
-        QVERIFY(channelDistance(last.pixel(10, 10), qRgb(255, 0, 0)) <= 8);
+        QVERIFY(previews.size() >= 2 && fulls.size() >= 2);
+        // The quarter-size 24x16 preview is fitted into 960x540.
+        QCOMPARE(previews.last().size(), QSize(810, 540));
+        QCOMPARE(fulls.last().size(), QSize(96, 64));
+        QVERIFY(channelDistance(previews.last().pixel(40, 40), qRgb(255, 0, 0)) <= 8);
+        QVERIFY(channelDistance(fulls.last().pixel(10, 10), qRgb(255, 0, 0)) <= 8);
         QImage small;
         QVERIFY(turbo.decode(good, &small, 4));
         QCOMPARE(small.size(), QSize(24, 16));
@@ -482,7 +382,7 @@ private slots:
     // Thousands of damaged H.264 packets, then the stream from a key frame: pictures resume.
     void corruptH264ThenKeyFrame()
     {
-        const QList<QByteArray> packets = encodeH264(64, 48, 20, 60, 200);
+        const QList<QByteArray> packets = encodeH264(20);
         QVERIFY(packets.size() >= 20);
         FfmpegDecoder decoder;
         decoder.setH26xThreads(2);
@@ -497,14 +397,14 @@ private slots:
         QList<QImage> pictures;
         {
             MessageCapture quiet;
-            for (int i = 10; i < 20; ++i)
-                pictures += feed(decoder, packets[i]);
+            for (const QByteArray &packet : packets)
+                pictures += feed(decoder, packet);
         }
-        QVERIFY(pictures.size() >= 5);
+        QVERIFY(pictures.size() >= 10);
         const QImage &last = pictures.last();
         QCOMPARE(last.size(), QSize(64, 48));
-        QVERIFY(qAbs(qGray(last.pixel(8, 24)) - qGray(qRgb(51, 51, 51))) <= 12);
-        QVERIFY(qAbs(qGray(last.pixel(56, 24)) - 216) <= 12);
+        QVERIFY(qAbs(qGray(last.pixel(8, 24)) - 50) <= 12);
+        QVERIFY(qAbs(qGray(last.pixel(56, 24)) - 200) <= 12);
     }
 };
 
