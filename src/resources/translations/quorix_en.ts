@@ -107,6 +107,17 @@
         </message>
     </context>
     <context>
+        <name>MeasureGraphicsViewBusiness</name>
+        <message>
+            <source>提示</source>
+            <translation>Info</translation>
+        </message>
+        <message>
+            <source>确定删除选中的线?</source>
+            <translation>Delete the selected line?</translation>
+        </message>
+    </context>
+    <context>
         <name>ReportExporter</name>
         <message>
             <source>不支持的导出格式: .%1</source>

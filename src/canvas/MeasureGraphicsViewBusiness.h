@@ -1,0 +1,119 @@
+// MeasureGraphicsViewBusiness.h: the canvas view that draws measurement shapes with the mouse,
+// keeps their records registered, deletes them safely and holds the tools' default styles.
+#pragma once
+
+#include "canvas/MeasureGraphicsView.h"
+#include "canvas/ToolDefaults.h"
+#include "model/LineDataBase.h"
+#include "shapes/TextItem.h"
+
+#include <QList>
+#include <QPair>
+#include <QPointer>
+
+class StraightLineItem;
+
+// A tool is armed by writing its type into the LineDataRegistry and calling
+// setDrawToolActive(true); clicks then create and complete shapes of that type. Every shape's
+// record is announced with sigAddLine, its changes with sigLineDataChanged and its removal with
+// sigDelLine. Shapes are removed from the scene at once and deleted 10 ms later, so no handler
+// still on the stack touches a deleted item. GUI thread.
+class MeasureGraphicsViewBusiness : public MeasureGraphicsView
+{
+    Q_OBJECT
+
+public:
+    explicit MeasureGraphicsViewBusiness(QWidget *parent = nullptr);
+    ~MeasureGraphicsViewBusiness() override;
+
+    // A shape of a drawing tool (10 to 30, 32) around `record`; a null record gets a new one with
+    // the tool's defaults. The shape is registered, added to the scene and announced. Null for
+    // other types.
+    GraphicsItemBase *createShape(int toolType, LineDataBase::Ptr record = nullptr);
+    // A text item (tool 31) around `record`, registered, added and announced like a shape.
+    TextItem *createTextItem(LineDataBase::Ptr record = nullptr);
+    // A horizontal straight line of `length` pixels centred on `centre`, with its end guides,
+    // selected: the ruler of the calibration.
+    StraightLineItem *createRulerLine(const QPointF &centre, double length);
+
+    // Asks, then removes the selected shapes (text items stay).
+    void deleteSelected();
+    // Shows or hides the scale bars (hiding keeps manually placed ones); showing with an image
+    // and no bar creates one near the bottom-left corner.
+    void setScaleBarShown(bool show);
+    bool scaleBarShown() const { return m_scaleBarShown; }
+
+    // Reloads the tools' default styles from the settings.
+    void loadToolDefaults();
+    const ToolDefaultsTable &toolDefaults() const { return m_toolDefaults; }
+    // The armed tool's defaults offered for editing; null while no tool with settings is armed.
+    Attribute::Ptr currentToolAttribute() const { return m_currentToolAttribute; }
+
+    GraphicsItemBase *currentShape() const { return m_currentShape; }
+    TextItem *editingText() const { return m_editingText; }
+    bool isDeleting() const { return m_deleting; }
+
+signals:
+    void sigAddLine(LineDataBase::Ptr lptr);
+    void sigDelLine(LineDataBase::Ptr lptr);
+    void sigLineDataChanged(LineDataBase::Ptr lptr);
+    void sigImageLoadStatusChanged(bool loaded);
+    void sigScaleLengthChanged(double pixelLength);
+    void sigDrawingFinished();
+    void sigToolDefaultAttributesChanged(Attribute::Ptr attr);
+    void sigCalibrationLoaded();
+
+public slots:
+    void setDrawToolActive(bool active);
+    void delAllLine();
+    void setPanningMode(bool panning);
+    void removeLine(GraphicsItemBase *lineItem);
+    void onAttributeDataChanged() override;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    using PendingDeletion = QPair<GraphicsItemBase *, LineDataBase::Ptr>;
+
+    void registerNewItem(QGraphicsItem *item, const LineDataBase::Ptr &record);
+    void onShapeChanged(GraphicsItemBase *shape);
+    // Announces and detaches one shape and schedules its deletion.
+    void detachShape(GraphicsItemBase *shape, const LineDataBase::Ptr &record);
+    void processPendingDeletions();
+    void emitToolDefaults(bool active);
+    void setDrawingCursor();
+    // Leaves drawing mode: the first four steps of disarming.
+    void disarm();
+
+    bool grabControlPoint(QMouseEvent *event);
+    void pressWithTool(QMouseEvent *event);
+    void startShape(int type, const QPointF &p);
+    void continueShape(const QPointF &p);
+    void completeShape(GraphicsItemBase *shape);
+    void moveWithTool(const QPointF &p);
+    void releaseRightButton();
+    void releaseText(const QPointF &p);
+    void releaseScaleBar(const QPointF &p);
+    void endTextEditing();
+    TextItem *textItemAt(const QPoint &viewPos) const;
+    // Whether the pointer still names a live shape; never dereferences a deleted one.
+    static bool isLive(GraphicsItemBase *shape);
+
+    GraphicsItemBase *m_currentShape = nullptr;
+    QPointer<TextItem> m_editingText; // cleared by itself when the scene is replaced
+    bool m_mousePressed = false;
+    bool m_polygonAppendOnMove = false;
+    int m_clickCount = 0; // presses given to the current double circle or five-point ellipse
+    QList<PendingDeletion> m_pendingDeletions;
+    bool m_drawToolActive = false;
+    bool m_deleting = false;
+    bool m_controlPointDrag = false;
+    GraphicsItemBase *m_dragShape = nullptr;
+    bool m_scaleBarShown = true;
+    Attribute::Ptr m_currentToolAttribute;
+    ToolDefaultsTable m_toolDefaults;
+};
