@@ -50,7 +50,13 @@ inline quint32 packGrey(int c)
 // The row kernels are built for AVX2 as well as the baseline and chosen at run time; each loop
 // handles whole Y,Y pairs with their U,V so that it vectorises. Loads and stores go through
 // memcpy because rows need not be aligned to their word size.
+// ThreadSanitizer instruments the clone resolvers, which run before its runtime starts: such
+// builds use the baseline kernels only.
+#if defined(__SANITIZE_THREAD__)
+#define QUORIX_ROW_KERNEL
+#else
 #define QUORIX_ROW_KERNEL __attribute__((target_clones("avx2", "default")))
+#endif
 
 // Two output pixels of one chroma pair.
 inline quint64 pixelPair(int y0, int y1, int u, int v, const ChromaTables &t)

@@ -30,16 +30,11 @@ void captureMessage(QtMsgType, const QMessageLogContext &, const QString &text)
     g_log << text;
 }
 
-QStringList logLines()
-{
-    QMutexLocker lock(&g_logLock);
-    return g_log;
-}
-
 int logCount(const QString &text)
 {
+    QMutexLocker lock(&g_logLock);
     int count = 0;
-    for (const QString &line : logLines())
+    for (const QString &line : qAsConst(g_log))
         count += line.contains(text) ? 1 : 0;
     return count;
 }
