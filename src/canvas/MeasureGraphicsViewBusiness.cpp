@@ -177,6 +177,17 @@ void MeasureGraphicsViewBusiness::loadToolDefaults()
     m_toolDefaults.load();
 }
 
+void MeasureGraphicsViewBusiness::handleImageFileOpened(const QString &path)
+{
+    Q_UNUSED(path)
+    emit sigImageLoadStatusChanged(true);
+}
+
+void MeasureGraphicsViewBusiness::handleStillImageShown()
+{
+    emit sigImageLoadStatusChanged(true);
+}
+
 void MeasureGraphicsViewBusiness::registerNewItem(QGraphicsItem *item,
                                                   const LineDataBase::Ptr &record)
 {

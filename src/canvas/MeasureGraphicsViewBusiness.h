@@ -53,6 +53,10 @@ public:
     TextItem *editingText() const { return m_editingText; }
     bool isDeleting() const { return m_deleting; }
 
+    // A new picture was shown: announced with sigImageLoadStatusChanged(true).
+    void handleImageFileOpened(const QString &path) override;
+    void handleStillImageShown() override;
+
 signals:
     void sigAddLine(LineDataBase::Ptr lptr);
     void sigDelLine(LineDataBase::Ptr lptr);

@@ -52,6 +52,7 @@ private slots:
     void cleanup();
     void everyToolDrawsItsShape_data();
     void everyToolDrawsItsShape();
+    void everyToolRendersOnTheSheet();
     void rightButtonDiscardsShortShapes_data();
     void rightButtonDiscardsShortShapes();
     void rightClickWhenArmedEndsDrawing();
@@ -132,48 +133,70 @@ GraphicsItemBase *TstDrawing::lastShape() const
     return lines.isEmpty() ? nullptr : m_view->itemByName(lines.last()->id);
 }
 
+namespace {
+
+// One drawing per tool as a user makes it: the clicks, whether the right button finishes it, and
+// the points the record then holds (scene coordinates).
+struct ToolCase
+{
+    const char *name;
+    int tool;
+    Points clicks;
+    bool finishWithRightButton;
+    Points expected;
+};
+
+QVector<ToolCase> toolCases()
+{
+    QVector<ToolCase> cases;
+    const QPointF a(100, 100), b(300, 100), c(320, 220), d(150, 260);
+    const Points two{a, b}, three{a, b, c}, four{a, b, c, d};
+    cases.append({"straight line", 10, two, false, two});
+    cases.append({"arrow", 24, two, false, two});
+    cases.append({"polyline", 11, three, true, three});
+    cases.append({"rectangle", 12, Points{a, c}, false, Points{a, c}});
+    cases.append({"rectangle drawn up-left", 12, Points{c, a}, false, Points{c, a}});
+    cases.append({"ellipse", 21, Points{a, c}, false, Points{a, c}});
+    cases.append({"polygon", 13, three, true, three});
+    cases.append({"three-point line", 14, three, false, three});
+    cases.append({"three-point ellipse", 22, three, false, three});
+    cases.append({"centre-radius circle", 15, two, false, two});
+    cases.append({"two-point circle", 20, two, false, two});
+    const Points circles{QPointF(100, 100), QPointF(140, 100), QPointF(300, 100),
+                         QPointF(330, 100)};
+    cases.append({"double circle", 16, circles, false, circles});
+    // The third click is projected onto the perpendicular through the second point.
+    cases.append({"three-point rectangle", 17, Points{a, b, QPointF(330, 220)}, false,
+                  Points{a, b, QPointF(300, 220)}});
+    const Points onEllipse{QPointF(400, 300), QPointF(300, 360), QPointF(200, 300),
+                           QPointF(300, 240), QPointF(370.7, 342.4)};
+    cases.append({"five-point ellipse", 23, onEllipse, false, onEllipse});
+    cases.append({"arc", 25, three, false, three});
+    cases.append({"three-point angle", 18, three, false, three});
+    cases.append({"perpendicular by 3", 29, three, false, three});
+    cases.append({"four-point angle", 19, four, false, four});
+    const Points parallels{QPointF(100, 100), QPointF(300, 100), QPointF(120, 200),
+                           QPointF(300, 200)};
+    cases.append({"parallel by 4", 26, parallels, false, parallels});
+    cases.append({"perpendicular by 4", 30, four, false, four});
+    Points eight;
+    for (int i = 0; i < 8; ++i)
+        eight << QPointF(100 + 40 * i, i < 4 ? 100 : 250);
+    cases.append({"parallel by 8", 27, eight, false, eight});
+    cases.append({"parallels by any", 28, four, true, four});
+    return cases;
+}
+
+} // namespace
+
 void TstDrawing::everyToolDrawsItsShape_data()
 {
     QTest::addColumn<int>("tool");
     QTest::addColumn<Points>("clicks");
     QTest::addColumn<bool>("finishWithRightButton");
     QTest::addColumn<Points>("expected");
-
-    const QPointF a(100, 100), b(300, 100), c(320, 220), d(150, 260);
-    const Points two{a, b}, three{a, b, c}, four{a, b, c, d};
-    QTest::newRow("straight line") << 10 << two << false << two;
-    QTest::newRow("arrow") << 24 << two << false << two;
-    QTest::newRow("polyline") << 11 << three << true << three;
-    QTest::newRow("rectangle") << 12 << Points{a, c} << false << Points{a, c};
-    QTest::newRow("rectangle drawn up-left") << 12 << Points{c, a} << false << Points{c, a};
-    QTest::newRow("ellipse") << 21 << Points{a, c} << false << Points{a, c};
-    QTest::newRow("polygon") << 13 << three << true << three;
-    QTest::newRow("three-point line") << 14 << three << false << three;
-    QTest::newRow("three-point ellipse") << 22 << three << false << three;
-    QTest::newRow("centre-radius circle") << 15 << two << false << two;
-    QTest::newRow("two-point circle") << 20 << two << false << two;
-    const Points circles{QPointF(100, 100), QPointF(140, 100), QPointF(300, 100),
-                         QPointF(330, 100)};
-    QTest::newRow("double circle") << 16 << circles << false << circles;
-    // The third click is projected onto the perpendicular through the second point.
-    QTest::newRow("three-point rectangle")
-        << 17 << Points{a, b, QPointF(330, 220)} << false << Points{a, b, QPointF(300, 220)};
-    const Points onEllipse{QPointF(400, 300), QPointF(300, 360), QPointF(200, 300),
-                           QPointF(300, 240), QPointF(370.7, 342.4)};
-    QTest::newRow("five-point ellipse") << 23 << onEllipse << false << onEllipse;
-    QTest::newRow("arc") << 25 << three << false << three;
-    QTest::newRow("three-point angle") << 18 << three << false << three;
-    QTest::newRow("perpendicular by 3") << 29 << three << false << three;
-    QTest::newRow("four-point angle") << 19 << four << false << four;
-    const Points parallels{QPointF(100, 100), QPointF(300, 100), QPointF(120, 200),
-                           QPointF(300, 200)};
-    QTest::newRow("parallel by 4") << 26 << parallels << false << parallels;
-    QTest::newRow("perpendicular by 4") << 30 << four << false << four;
-    Points eight;
-    for (int i = 0; i < 8; ++i)
-        eight << QPointF(100 + 40 * i, i < 4 ? 100 : 250);
-    QTest::newRow("parallel by 8") << 27 << eight << false << eight;
-    QTest::newRow("parallels by any") << 28 << four << true << four;
+    for (const ToolCase &c : toolCases())
+        QTest::newRow(c.name) << c.tool << c.clicks << c.finishWithRightButton << c.expected;
 }
 
 void TstDrawing::everyToolDrawsItsShape()
@@ -216,6 +239,51 @@ void TstDrawing::everyToolDrawsItsShape()
             qPrintable(
                 QStringLiteral("point %1: (%2, %3)").arg(i).arg(points[i].x()).arg(points[i].y())));
     }
+}
+
+void TstDrawing::everyToolRendersOnTheSheet()
+{
+    const QColor background(60, 60, 60);
+    QImage image(1600, 1000, QImage::Format_RGB32);
+    image.fill(background);
+    m_view->setBackgroundImage(image, true);
+
+    QList<GraphicsItemBase *> shapes;
+    for (const ToolCase &c : toolCases()) {
+        if (QByteArray(c.name).contains("up-left"))
+            continue;
+        const QPointF origin(20 + (shapes.size() % 6) * 260, 20 + (shapes.size() / 6) * 240);
+        const auto place = [&](const QPointF &p) { return origin + (p - QPointF(100, 100)) * 0.7; };
+        arm(c.tool);
+        for (const QPointF &p : c.clicks)
+            click(place(p));
+        if (c.finishWithRightButton)
+            click(place(QPointF(420, 380)), Qt::RightButton);
+        QVERIFY2(!m_view->currentShape(), c.name);
+        shapes << lastShape();
+    }
+    arm(32);
+    click(QPointF(1400, 900));
+    shapes << lastShape();
+    arm(31);
+    click(QPointF(1100, 800));
+    QTest::keyClicks(m_view, QStringLiteral("12.5 um"));
+    m_view->setDrawToolActive(false);
+    for (int i = 0; i < shapes.size(); i += 2)
+        shapes[i]->setSelected(true);
+
+    const QImage sheet = m_view->renderSceneToImage();
+    for (GraphicsItemBase *shape : shapes) {
+        const QRect box = shape->sceneBoundingRect().toAlignedRect() & sheet.rect();
+        bool painted = false;
+        for (int y = box.top(); y <= box.bottom() && !painted; ++y) {
+            for (int x = box.left(); x <= box.right() && !painted; ++x)
+                painted = sheet.pixelColor(x, y) != background;
+        }
+        QVERIFY2(painted, qPrintable(ShapeTypes::key(shape->type())));
+    }
+    QTemporaryDir dir;
+    QVERIFY(sheet.save(qEnvironmentVariable("QUORIX_RENDER_DIR", dir.path()) + "/drawn_tools.png"));
 }
 
 void TstDrawing::rightButtonDiscardsShortShapes_data()
