@@ -279,6 +279,20 @@ void RightWidget::onLineSelected(LineDataBase::Ptr lptr)
     }
 }
 
+void RightWidget::onSelectedAttributeChanged(Attribute::Ptr attribute)
+{
+    LineDataBase::Ptr match;
+    if (attribute) {
+        for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines()) {
+            if (record->attribute == attribute) {
+                match = record;
+                break;
+            }
+        }
+    }
+    onLineSelected(match);
+}
+
 void RightWidget::onCurrentItemChanged(QTableWidgetItem *current)
 {
     if (m_selecting || !current)

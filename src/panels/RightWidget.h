@@ -62,6 +62,9 @@ public slots:
     void onDeleteSelectedRow();
     void onDeleteAllRows();
     void onLineSelected(LineDataBase::Ptr lptr);
+    // The canvas names its selected shape by its style: the row of the record that carries this
+    // attribute is selected (none for a null attribute or one without a record).
+    void onSelectedAttributeChanged(Attribute::Ptr attribute);
     void onExportCsv();
     void clearAll();
     void setCalibrationData(CalibrationData *data);
