@@ -153,11 +153,16 @@ MeasureGraphicsViewBusiness::MeasureGraphicsViewBusiness(QWidget *parent)
     : MeasureGraphicsView(parent)
 {
     loadToolDefaults();
+    // Shapes also die with a replaced scene; the pointers kept here must not outlive them.
+    connect(GraphicsItemLifetimeManager::instance(),
+            &GraphicsItemLifetimeManager::itemAboutToBeDeleted, this,
+            &MeasureGraphicsViewBusiness::forgetShape);
 }
 
 MeasureGraphicsViewBusiness::~MeasureGraphicsViewBusiness()
 {
     // The scene dies after this object; its shapes must not call back into it meanwhile.
+    disconnect(GraphicsItemLifetimeManager::instance(), nullptr, this, nullptr);
     if (m_scene) {
         for (QGraphicsItem *item : m_scene->items()) {
             if (auto *shape = dynamic_cast<GraphicsItemBase *>(item))
@@ -232,6 +237,19 @@ StraightLineItem *MeasureGraphicsViewBusiness::createRulerLine(const QPointF &ce
     return line;
 }
 
+void MeasureGraphicsViewBusiness::forgetShape(GraphicsItemBase *shape)
+{
+    if (shape == m_currentShape) {
+        m_currentShape = nullptr;
+        m_polygonAppendOnMove = false;
+        setSuppressSelectionSignal(false);
+    }
+    if (shape == m_dragShape) {
+        m_dragShape = nullptr;
+        m_controlPointDrag = false;
+    }
+}
+
 void MeasureGraphicsViewBusiness::onShapeChanged(GraphicsItemBase *shape)
 {
     if (m_deleting || !m_scene || !isLive(shape) || shape->scene() != m_scene)
@@ -253,12 +271,7 @@ void MeasureGraphicsViewBusiness::detachShape(GraphicsItemBase *shape,
 {
     try {
         shape->setChangeCallback(nullptr);
-        if (m_currentShape == shape)
-            m_currentShape = nullptr;
-        if (m_dragShape == shape) {
-            m_dragShape = nullptr;
-            m_controlPointDrag = false;
-        }
+        forgetShape(shape);
         if (record) {
             LineDataRegistry::instance()->removeLine(record->id);
             emit sigDelLine(record);

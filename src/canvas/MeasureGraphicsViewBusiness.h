@@ -85,6 +85,8 @@ private:
 
     void registerNewItem(QGraphicsItem *item, const LineDataBase::Ptr &record);
     void onShapeChanged(GraphicsItemBase *shape);
+    // Drops every pointer this object keeps to `shape` (removed or about to be deleted).
+    void forgetShape(GraphicsItemBase *shape);
     // Announces and detaches one shape and schedules its deletion.
     void detachShape(GraphicsItemBase *shape, const LineDataBase::Ptr &record);
     void processPendingDeletions();

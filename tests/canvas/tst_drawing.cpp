@@ -58,6 +58,7 @@ private slots:
     void rightClickWhenArmedEndsDrawing();
     void lineNeedsTwoDistinctPoints();
     void disarmingDeletesHalfDrawnShape();
+    void newPictureForgetsHalfDrawnShape();
     void removalInsideRemovalIsQueued();
     void controlPointsAreDraggedByTheirHandles();
     void selectAllThenDeleteRemovesOnlyShapes();
@@ -371,6 +372,27 @@ void TstDrawing::disarmingDeletesHalfDrawnShape()
     QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
     QTRY_VERIFY(gone.contains(shape));
     disconnect(connection);
+}
+
+void TstDrawing::newPictureForgetsHalfDrawnShape()
+{
+    arm(11);
+    click(QPointF(100, 100));
+    click(QPointF(200, 150));
+    QVERIFY(m_view->currentShape());
+    // A new picture replaces the scene and deletes its items without removeLine.
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    m_view->setBackgroundImage(image, true);
+    QVERIFY(!m_view->currentShape());
+    LineDataRegistry::instance()->clear();
+
+    QSignalSpy added(m_view, &MeasureGraphicsViewBusiness::sigAddLine);
+    click(QPointF(50, 50));
+    click(QPointF(150, 80));
+    click(QPointF(300, 300), Qt::RightButton);
+    QCOMPARE(added.size(), 1);
+    QCOMPARE(lastShape()->points().size(), 2);
 }
 
 void TstDrawing::removalInsideRemovalIsQueued()
