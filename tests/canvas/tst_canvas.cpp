@@ -11,7 +11,6 @@
 #include "TestEnv.h"
 #include "calibration/CalibrationData.h"
 #include "canvas/GraphicsScene.h"
-#include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureFrame.h"
 #include "canvas/MeasureGraphicsView.h"
 #include "preview/VideoOpenGLWidget.h"
@@ -71,7 +70,6 @@ private slots:
     void selectionReportsAttribute();
     void pressOnEmptyCanvasClearsSelection();
     void recordingOverlayIsCreatedOnce();
-    void registryFindsAndRemovesRecords();
     void frameForwardsZoomAndRejectsUnreadableFiles();
     void previewCoversTheBackgroundWhileLive();
     void renderSheet();
@@ -445,18 +443,6 @@ void TstCanvas::recordingOverlayIsCreatedOnce()
     QVERIFY(time->geometry().right() <= f.view.width() - 12);
     f.view.setRecordingOverlay(false);
     QVERIFY(!time->isVisible());
-}
-
-void TstCanvas::registryFindsAndRemovesRecords()
-{
-    LineDataRegistry *registry = LineDataRegistry::instance();
-    QCOMPARE(registry->toolType(), LineDataRegistry::kHandTool);
-    auto record = std::make_shared<BrokenLineDataItem>();
-    registry->addLine(record);
-    QCOMPARE(registry->line(record->id), LineDataBase::Ptr(record));
-    QVERIFY(registry->removeLine(record->id));
-    QVERIFY(!registry->removeLine(record->id));
-    QVERIFY(!registry->line(record->id));
 }
 
 void TstCanvas::frameForwardsZoomAndRejectsUnreadableFiles()

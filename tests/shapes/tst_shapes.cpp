@@ -127,14 +127,6 @@ void TstShapes::labelRectangle()
     label.setText("");
     QCOMPARE(label.rect(), QRectF(0, 0, 200, 36));
 
-    // A long text at the default size grows the rectangle and keeps the 8-unit margin.
-    attribute->textLabel.fontSize = 24;
-    label.setAttribute(attribute);
-    label.setText("L: 123456.78 (μm)");
-    const QFontMetricsF metrics(LabelItem::labelFont(*attribute));
-    QCOMPARE(label.rect().width(),
-             metrics.boundingRect(QRectF(0, 0, 10000, 10000), Qt::AlignLeft, label.text()).width() +
-                 8);
     // A damaged style with size 0 still gives a usable font.
     attribute->textLabel.fontSize = 0;
     QCOMPARE(LabelItem::labelFont(*attribute).pointSize(), 1);
