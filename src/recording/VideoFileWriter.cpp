@@ -128,7 +128,8 @@ VideoFileWriter::OpenResult VideoFileWriter::open(const Options &options, QStrin
         return OpenResult::Failed;
     }
 
-    ret = avio_open(&m_format->pb, path.constData(), AVIO_FLAG_WRITE);
+    // "file:" keeps a colon in the name from being read as a protocol (such as "http:").
+    ret = avio_open(&m_format->pb, "file:" + path, AVIO_FLAG_WRITE);
     if (ret < 0) {
         *error =
             QCoreApplication::translate("VideoRecorder", "无法创建视频文件: %1").arg(codeText(ret));

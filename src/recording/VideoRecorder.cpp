@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 VideoRecorder::VideoRecorder(QObject *parent)
     : QObject(parent)

@@ -36,7 +36,10 @@ public:
 
     // Asks the worker to open `path` (container by its extension) for frames of `size` at `fps`
     // frames per second, stopping a running recording first. An empty size or fps below 1 emits
-    // error() and changes nothing, not even a running recording. Caller's thread.
+    // error() and changes nothing, not even a running recording. A file that cannot be opened is
+    // reported with error() from the worker; the recorder then stays recording without a file,
+    // dropping frames, until stop(), which announces nothing. A failed write is reported once and
+    // closes the file, keeping what was written. Caller's thread.
     void start(const QString &path, const QSize &size, int fps);
     // Finishes the file and returns once the worker has closed it; recordingStopped() follows
     // when a file was open. Does nothing when not recording. Caller's thread.
