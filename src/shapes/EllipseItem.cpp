@@ -26,5 +26,5 @@ void EllipseItem::updateLabel()
         createLabel(r.topLeft());
     m_label->setPos(r.topLeft());
     m_label->setText(QStringLiteral("a: %1\nb: %2\n")
-                         .arg(formatLength(r.width() / 2), formatLength(r.height() / 2)));
+                         .arg(formatLength(qAbs(r.width()) / 2), formatLength(qAbs(r.height()) / 2)));
 }

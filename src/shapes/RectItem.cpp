@@ -183,8 +183,9 @@ void RectItem::updateLabel()
     if (!m_label)
         createLabel(r.topLeft());
     m_label->setPos(r.topLeft());
-    m_label->setText(
-        QStringLiteral("H: %1\nW: %2\n").arg(formatLength(r.height()), formatLength(r.width())));
+    // Sizes are magnitudes: a rectangle drawn towards the top left is not negative in size.
+    m_label->setText(QStringLiteral("H: %1\nW: %2\n")
+                         .arg(formatLength(qAbs(r.height())), formatLength(qAbs(r.width()))));
 }
 
 QList<QPointF> RectItem::scenePoints() const

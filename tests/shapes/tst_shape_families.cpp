@@ -269,12 +269,13 @@ void TstShapeFamilies::twoCornerEllipseAndRectangleLabels()
     EllipseItem reversed(nullptr);
     reversed.addPointF({110, 60});
     reversed.addPointF({10, 10});
-    QCOMPARE(label(reversed), QString("a: -50.0 (px)\nb: -25.0 (px)\n"));
+    // Drawn towards the top left, the semi-axes are still positive lengths.
+    QCOMPARE(label(reversed), QString("a: 50.0 (px)\nb: 25.0 (px)\n"));
 
     RectItem rect(nullptr);
     rect.addPointF({200, 150});
     rect.addPointF({100, 100});
-    QCOMPARE(label(rect), QString("H: -50.0 (px)\nW: -100.0 (px)\n"));
+    QCOMPARE(label(rect), QString("H: 50.0 (px)\nW: 100.0 (px)\n"));
     QCOMPARE(rect.scenePoints().size(), 8);
 }
 
