@@ -20,6 +20,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -405,6 +406,45 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(stopped.count(), 0);
         QCOMPARE(errors.count(), 1);
+    }
+
+    void failedWritesAreReportedOnce_data()
+    {
+        QTest::addColumn<bool>("fullDevice");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("device full from the start") << true << "开始写入失败: 0x";
+        QTest::newRow("file size limit reached later") << false << "写入帧失败: 0x";
+    }
+
+    // Writes that fail (a full disk, a size limit) are reported once, not once per frame; the
+    // file is closed and the stop announces nothing.
+    void failedWritesAreReportedOnce()
+    {
+        QFETCH(bool, fullDevice);
+        QFETCH(QString, text);
+        const QString path = m_dir + (fullDevice ? "/full.mp4" : "/limited.mp4");
+        rlimit previous{};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        if (fullDevice) {
+            QVERIFY(QFile::link("/dev/full", path));
+        } else {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit = previous;
+            limit.rlim_cur = 16 * 1024;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        VideoRecorder recorder;
+        QSignalSpy errors(&recorder, &VideoRecorder::error);
+        QSignalSpy stopped(&recorder, &VideoRecorder::recordingStopped);
+        recorder.start(path, QSize(320, 240), 30);
+        feedAtRate(recorder, QSize(320, 240), 30, 45);
+        recorder.stop();
+        setrlimit(RLIMIT_FSIZE, &previous);
+        QTest::qWait(50);
+        QCOMPARE(errors.count(), 1);
+        QVERIFY2(errors.at(0).at(0).toString().startsWith(text),
+                 qPrintable(errors.at(0).at(0).toString()));
+        QCOMPARE(stopped.count(), 0);
     }
 
     // A recording process killed without warning leaves every completed fragment playable.
