@@ -184,7 +184,9 @@ void MeasureGraphicsViewBusiness::loadToolDefaults()
 
 void MeasureGraphicsViewBusiness::handleImageFileOpened(const QString &path)
 {
-    Q_UNUSED(path)
+    // The drawing stored in the file is restored before the picture is announced, so that the
+    // restored shapes do not count as changes.
+    loadFromMetadata(path);
     emit sigImageLoadStatusChanged(true);
 }
 

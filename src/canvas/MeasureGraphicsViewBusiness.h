@@ -57,6 +57,20 @@ public:
     void handleImageFileOpened(const QString &path) override;
     void handleStillImageShown() override;
 
+    // The drawing travels inside the picture file (MeasureGraphicsViewBusinessDocument.cpp).
+    // Embeds the shapes and the calibration into the existing JPEG, PNG or TIFF file at `path`;
+    // on failure the file is unchanged and the user is told why.
+    bool saveWithMetadata(const QString &path);
+    // Empties the canvas, then restores the shapes and the calibration stored in the file. False
+    // when the file carries no readable drawing.
+    bool loadFromMetadata(const QString &path);
+    // Rebuilds the shapes of a drawing document; elements of unknown type are skipped.
+    void deserializeDrawingData(const QJsonObject &root);
+
+public slots:
+    // As saveWithMetadata, but a BMP file only gets a warning.
+    void onSaveImg(const QString &path);
+
 signals:
     void sigAddLine(LineDataBase::Ptr lptr);
     void sigDelLine(LineDataBase::Ptr lptr);

@@ -109,8 +109,44 @@
     <context>
         <name>MeasureGraphicsViewBusiness</name>
         <message>
+            <source>BMP 格式不支持保存测量标注。
+如需保留标注，请改用 PNG、JPG 或 TIFF 格式。</source>
+            <translation>BMP files cannot hold measurement annotations.
+To keep the annotations, save as PNG, JPG or TIFF instead.</translation>
+        </message>
+        <message>
+            <source>保存提示</source>
+            <translation>Save Notice</translation>
+        </message>
+        <message>
+            <source>图片文件结构已损坏，测量标注未能写入：
+%1</source>
+            <translation>The image file is damaged; the measurement annotations could not be written:
+%1</translation>
+        </message>
+        <message>
             <source>提示</source>
             <translation>Info</translation>
+        </message>
+        <message>
+            <source>无法识别该图片格式，测量标注未能保存：
+%1
+如需保留标注，请改用 PNG、JPG 或 TIFF 格式。</source>
+            <translation>The image format was not recognised; the measurement annotations were not saved:
+%1
+To keep the annotations, save as PNG, JPG or TIFF instead.</translation>
+        </message>
+        <message>
+            <source>测量标注写入图片失败，文件保持原样：
+%1</source>
+            <translation>Writing the measurement annotations into the image failed; the file is unchanged:
+%1</translation>
+        </message>
+        <message>
+            <source>测量标注过多，超出 JPG 文件可容纳的大小，未能写入图片。
+如需保留全部标注，请改用 PNG 或 TIFF 格式。</source>
+            <translation>There are too many measurement annotations for a JPG file to hold; they were not written into the image.
+To keep all annotations, save as PNG or TIFF instead.</translation>
         </message>
         <message>
             <source>确定删除选中的线?</source>

@@ -1,0 +1,234 @@
+// MeasureGraphicsViewBusinessDocument.cpp: saving the drawing into the picture file and restoring
+// it from there.
+#include "canvas/DrawingDocument.h"
+#include "canvas/GraphicsScene.h"
+#include "canvas/LineDataRegistry.h"
+#include "canvas/MeasureGraphicsViewBusiness.h"
+#include "shapes/GraphicsItemBase.h"
+#include "shapes/LabelItem.h"
+#include "shapes/ShapeTypes.h"
+#include "shapes/TextItem.h"
+
+#include "calibration/CalibrationData.h"
+#include "metadata/ExifUserComment.h"
+
+#include <QDebug>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMessageBox>
+
+#include <exception>
+
+namespace {
+
+// Puts a rebuilt shape where its scene points are: at their centroid, holding the points relative
+// to it, so that the item moves as a whole.
+void placeShape(GraphicsItemBase *shape, const QList<QPointF> &points)
+{
+    const int type = shape->toolType();
+    QList<QPointF> &local = shape->points();
+    if (type == ShapeTypes::Perpendicular3Points || type == ShapeTypes::Perpendicular4Points) {
+        local = points;
+        shape->setPos(0, 0);
+        return;
+    }
+    if (points.size() == 1) {
+        shape->setPos(points.first());
+        local = {QPointF(0, 0)};
+        return;
+    }
+    local.clear();
+    if (points.isEmpty())
+        return;
+    double cx = 0;
+    double cy = 0;
+    for (const QPointF &p : points) {
+        cx += p.x();
+        cy += p.y();
+    }
+    const QPointF centroid(cx / points.size(), cy / points.size());
+    shape->setPos(centroid);
+    for (const QPointF &p : points)
+        local.append(p - centroid);
+}
+
+} // namespace
+
+void MeasureGraphicsViewBusiness::onSaveImg(const QString &path)
+{
+    if (ExifUserComment::detectImageKind(path) == ExifContainer::BmpImage) {
+        QMessageBox::warning(this, tr("保存提示"),
+                             tr("BMP 格式不支持保存测量标注。\n如需保留标注，请改用 "
+                                "PNG、JPG 或 TIFF 格式。"));
+        return;
+    }
+    const bool saved = saveWithMetadata(path);
+    qInfo().noquote() << "MeasureGraphicsViewBusiness::onSaveImg"
+                      << ", " << __LINE__
+                      << (saved ? ": Save image with meta data success!"
+                                : ": Save image with meta data failure!");
+}
+
+bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
+{
+    if (!m_scene) {
+        qCritical().noquote() << "Scene does not exist in saveWithMetadata";
+        return false;
+    }
+    DrawingDocument::StoreResult result = DrawingDocument::StoreResult::WriteFailed;
+    try {
+        const QJsonObject root =
+            DrawingDocument::document(m_scene->items(), m_scene->calibrationData());
+        const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Compact);
+        qDebug().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
+                           << ", " << __LINE__ << ", jsonData: " << QString::fromUtf8(json);
+        result = DrawingDocument::store(path, json.toBase64());
+    } catch (const std::exception &e) {
+        qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
+                              << ", " << __LINE__ << ": exception:" << e.what();
+        return false;
+    }
+    if (result == DrawingDocument::StoreResult::Stored)
+        return true;
+    qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
+                          << ", " << __LINE__ << ": 写入 EXIF UserComment 失败:" << path;
+    QString message;
+    switch (result) {
+    case DrawingDocument::StoreResult::Bmp:
+        message = tr("BMP 格式不支持保存测量标注。\n如需保留标注，请改用 PNG、JPG 或 TIFF 格式。");
+        break;
+    case DrawingDocument::StoreResult::Unsupported:
+        message = tr("无法识别该图片格式，测量标注未能保存：\n%1\n如需保留标注，请改用 PNG、JPG "
+                     "或 TIFF 格式。")
+                      .arg(path);
+        break;
+    case DrawingDocument::StoreResult::TooLargeForJpeg:
+        message = tr("测量标注过多，超出 JPG 文件可容纳的大小，未能写入图片。\n如需保留全部标注，"
+                     "请改用 PNG 或 TIFF 格式。");
+        break;
+    case DrawingDocument::StoreResult::Malformed:
+        message = tr("图片文件结构已损坏，测量标注未能写入：\n%1").arg(path);
+        break;
+    default:
+        message = tr("测量标注写入图片失败，文件保持原样：\n%1").arg(path);
+        break;
+    }
+    QMessageBox::warning(this, tr("保存提示"), message);
+    return false;
+}
+
+bool MeasureGraphicsViewBusiness::loadFromMetadata(const QString &path)
+{
+    const QList<GraphicsItemBase *> shapes = allItems();
+    for (GraphicsItemBase *shape : shapes)
+        removeLine(shape);
+    // Text items are not in the name index; they go as well, so that the canvas starts empty.
+    if (m_scene) {
+        endTextEditing();
+        for (QGraphicsItem *item : m_scene->items()) {
+            auto *text = dynamic_cast<TextItem *>(item);
+            if (!text || text->parentItem())
+                continue;
+            if (const LineDataBase::Ptr record = text->lineData()) {
+                LineDataRegistry::instance()->removeLine(record->id);
+                emit sigDelLine(record);
+            }
+            removeItem(text);
+            text->deleteLater();
+        }
+    }
+
+    QByteArray comment;
+    if (!DrawingDocument::readComment(path, &comment)) {
+        qWarning().noquote() << "未找到可用的 UserComment 绘图数据";
+        return false;
+    }
+    comment = comment.trimmed();
+    // Some writers pad the comment with zero bytes.
+    while (comment.endsWith('\0'))
+        comment.chop(1);
+    if (comment.isEmpty()) {
+        qDebug().noquote() << "No drawing data found (empty UserComment)";
+        return true;
+    }
+    QJsonObject root;
+    QString error;
+    if (!DrawingDocument::decode(comment, &root, &error)) {
+        qWarning().noquote() << error;
+        return false;
+    }
+    qDebug().noquote() << "JSON parsed successfully, loading drawing data...";
+
+    CalibrationData *calibration = m_scene ? m_scene->calibrationData() : nullptr;
+    if (root.contains(QStringLiteral("calibration")) && calibration) {
+        if (!DrawingDocument::applyCalibration(root.value(QStringLiteral("calibration")).toObject(),
+                                               calibration))
+            qWarning().noquote() << "MeasureGraphicsViewBusiness::loadFromMetadata"
+                                 << ", " << __LINE__ << ": calibration entry without usable values";
+        calibration->saveToSettings();
+        emit sigCalibrationLoaded();
+    }
+    deserializeDrawingData(root);
+    return true;
+}
+
+void MeasureGraphicsViewBusiness::deserializeDrawingData(const QJsonObject &root)
+{
+    if (!m_scene)
+        return;
+    const QJsonArray elements = root.value(QStringLiteral("shapes")).toArray();
+    for (const QJsonValue &value : elements) {
+        const QJsonObject element = value.toObject();
+        const int type = element.value(QStringLiteral("type")).toInt();
+        qDebug().noquote() << "MeasureGraphicsViewBusiness::deserializeDrawingData"
+                           << ", " << __LINE__ << ": itemType = " << type;
+        if (type < ShapeTypes::StraightLine || type > ShapeTypes::Scale) {
+            qWarning().noquote() << "Unknown item type:" << type;
+            continue;
+        }
+        QList<QPointF> points;
+        if (!DrawingDocument::readPoints(element.value(QStringLiteral("raw_points")), &points)) {
+            qWarning().noquote() << "MeasureGraphicsViewBusiness::deserializeDrawingData"
+                                 << ", " << __LINE__ << ": point out of range, item skipped, type"
+                                 << type;
+            continue;
+        }
+        const auto attribute = std::make_shared<Attribute>(
+            DrawingDocument::readAttribute(element.value(QStringLiteral("attribute"))));
+
+        if (type == DrawingDocument::kTextType) {
+            TextItem *text = createTextItem();
+            text->lineData()->attribute = attribute;
+            text->setPos(points.isEmpty() ? QPointF() : points.first());
+            QString content = element.contains(QStringLiteral("text_content"))
+                                  ? element.value(QStringLiteral("text_content")).toString()
+                                  : text->toPlainText();
+            if (content.isEmpty())
+                content = QStringLiteral("Text");
+            text->setPlainText(content);
+            text->setTextInteractionFlags(Qt::NoTextInteraction);
+            emit sigLineDataChanged(text->lineData());
+            continue;
+        }
+
+        GraphicsItemBase *shape = createShape(type);
+        if (!shape)
+            continue;
+        const LineDataBase::Ptr record = shape->lineData();
+        record->attribute = attribute;
+        placeShape(shape, points);
+        shape->setFlag(QGraphicsItem::ItemIsSelectable, true);
+        shape->setFlag(QGraphicsItem::ItemIsMovable, true);
+        shape->setAcceptHoverEvents(true);
+        LabelItem *label = shape->labelItem();
+        if (!label) {
+            const QRectF bounds = shape->boundingRect();
+            label = shape->createLabel(QPointF(bounds.center().x(), bounds.top() - 20));
+        }
+        label->setAttribute(record->attribute);
+        if (element.contains(QStringLiteral("label_text")))
+            label->setText(element.value(QStringLiteral("label_text")).toString());
+        shape->updateShape();
+        emit sigLineDataChanged(record);
+    }
+}
