@@ -375,59 +375,34 @@ private slots:
         QCOMPARE(changedOutside, 0);
     }
 
-    void unusableFileIsReported_data()
+    void failuresAreReportedOnce_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::newRow("missing folder") << "/missing-folder/video.mp4";
-        QTest::newRow("folder in the way") << "folder.mp4";
-        QTest::newRow("unknown container") << "video.unknownext";
-    }
-
-    // The error names the failure; the recorder stays recording without a file, drops frames,
-    // and its stop announces no file.
-    void unusableFileIsReported()
-    {
-        QFETCH(QString, path);
-        if (!path.startsWith('/'))
-            path = m_dir + "/" + path;
-        if (path.endsWith("folder.mp4"))
-            QVERIFY(QDir().mkpath(path));
-        VideoRecorder recorder;
-        QSignalSpy errors(&recorder, &VideoRecorder::error);
-        QSignalSpy stopped(&recorder, &VideoRecorder::recordingStopped);
-        recorder.start(path, QSize(320, 240), 10);
-        QTRY_COMPARE(errors.count(), 1);
-        QVERIFY2(errors.at(0).at(0).toString().startsWith("无法创建视频文件: 0x"),
-                 qPrintable(errors.at(0).at(0).toString()));
-        QVERIFY(recorder.isRecording());
-        recorder.writeFrame(filled(QSize(320, 240), Qt::gray));
-        recorder.stop();
-        QVERIFY(!recorder.isRecording());
-        QTest::qWait(50);
-        QCOMPARE(stopped.count(), 0);
-        QCOMPARE(errors.count(), 1);
-    }
-
-    void failedWritesAreReportedOnce_data()
-    {
-        QTest::addColumn<bool>("fullDevice");
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        QTest::newRow("device full from the start") << true << "开始写入失败: 0x";
-        QTest::newRow("file size limit reached later") << false << "写入帧失败: 0x";
+        const QString create = "无法创建视频文件: 0x";
+        QTest::newRow("missing folder") << "/missing-folder/video.mp4" << create;
+        QTest::newRow("folder in the way") << "folder.mp4" << create;
+        QTest::newRow("unknown container") << "video.unknownext" << create;
+        QTest::newRow("device full") << "full.mp4"
+                                     << "开始写入失败: 0x";
+        QTest::newRow("size limit reached later") << "limited.mp4"
+                                                  << "写入帧失败: 0x";
     }
 
-    // Writes that fail (a full disk, a size limit) are reported once, not once per frame; the
-    // file is closed and the stop announces nothing.
-    void failedWritesAreReportedOnce()
+    // One error naming the failure, not one per frame; the recorder stays recording without a
+    // file until the stop, which announces nothing.
+    void failuresAreReportedOnce()
     {
-        QFETCH(bool, fullDevice);
+        QFETCH(QString, name);
         QFETCH(QString, text);
-        const QString path = m_dir + (fullDevice ? "/full.mp4" : "/limited.mp4");
+        const QString path = name.startsWith('/') ? name : m_dir + "/" + name;
         rlimit previous{};
         getrlimit(RLIMIT_FSIZE, &previous);
-        if (fullDevice) {
+        if (name == "folder.mp4")
+            QVERIFY(QDir().mkpath(path));
+        if (name == "full.mp4")
             QVERIFY(QFile::link("/dev/full", path));
-        } else {
+        if (name == "limited.mp4") {
             signal(SIGXFSZ, SIG_IGN);
             rlimit limit = previous;
             limit.rlim_cur = 16 * 1024;
@@ -438,6 +413,7 @@ private slots:
         QSignalSpy stopped(&recorder, &VideoRecorder::recordingStopped);
         recorder.start(path, QSize(320, 240), 30);
         feedAtRate(recorder, QSize(320, 240), 30, 45);
+        QVERIFY(recorder.isRecording());
         recorder.stop();
         setrlimit(RLIMIT_FSIZE, &previous);
         QTest::qWait(50);
