@@ -4,7 +4,11 @@
 #include <QDebug>
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -26,6 +30,35 @@ QString codeText(int code)
     return QStringLiteral("0x%1 (%2)")
         .arg(quint32(code), 8, 16, QLatin1Char('0'))
         .arg(QString::fromUtf8(message));
+}
+
+constexpr int kIoBufferSize = 1 << 16;
+
+int writeToFile(void *opaque, uint8_t *data, int size)
+{
+    const int fd = *static_cast<const int *>(opaque);
+    for (int done = 0; done < size;) {
+        const ssize_t written = ::write(fd, data + done, size_t(size - done));
+        if (written < 0 && errno != EINTR)
+            return AVERROR(errno);
+        done += written > 0 ? int(written) : 0;
+    }
+    // Start putting the new bytes on the disk now instead of when the kernel gets round to it
+    // (up to half a minute later), so that a power cut loses little more than one fragment.
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    return size;
+}
+
+int64_t seekInFile(void *opaque, int64_t offset, int whence)
+{
+    const int fd = *static_cast<const int *>(opaque);
+    if (whence & AVSEEK_SIZE) {
+        struct stat status
+        {};
+        return ::fstat(fd, &status) == 0 ? int64_t(status.st_size) : AVERROR(errno);
+    }
+    const off_t position = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+    return position < 0 ? AVERROR(errno) : int64_t(position);
 }
 
 bool isIsoMedia(const AVOutputFormat *format)
@@ -128,8 +161,22 @@ VideoFileWriter::OpenResult VideoFileWriter::open(const Options &options, QStrin
         return OpenResult::Failed;
     }
 
-    // "file:" keeps a colon in the name from being read as a protocol (such as "http:").
-    ret = avio_open(&m_format->pb, "file:" + path, AVIO_FLAG_WRITE);
+    // Our own file I/O: the name is a plain file name (never a protocol such as "http:"), and
+    // the written bytes can be pushed to the disk as they come.
+    m_fd = ::open(QFile::encodeName(options.path).constData(),
+                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    ret = m_fd < 0 ? AVERROR(errno) : 0;
+    if (ret == 0) {
+        auto *buffer = static_cast<unsigned char *>(av_malloc(kIoBufferSize));
+        m_format->pb = buffer ? avio_alloc_context(buffer, kIoBufferSize, 1, &m_fd, nullptr,
+                                                   writeToFile, seekInFile)
+                              : nullptr;
+        if (!m_format->pb) {
+            av_free(buffer);
+            ret = AVERROR(ENOMEM);
+        }
+        m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    }
     if (ret < 0) {
         *error =
             QCoreApplication::translate("VideoRecorder", "无法创建视频文件: %1").arg(codeText(ret));
@@ -283,12 +330,11 @@ bool VideoFileWriter::close(QString *warning)
         code = av_write_trailer(m_format);
         ok = code >= 0;
     }
-    if (m_format->pb) {
-        const int closed = avio_closep(&m_format->pb);
-        if (ok && closed < 0) {
-            code = closed;
-            ok = false;
-        }
+    // The finished file is made durable before the recording is announced as saved.
+    const int closed = closeFile(true);
+    if (ok && closed < 0) {
+        code = closed;
+        ok = false;
     }
     if (!ok)
         *warning = codeText(code);
@@ -296,10 +342,28 @@ bool VideoFileWriter::close(QString *warning)
     return ok;
 }
 
+int VideoFileWriter::closeFile(bool sync)
+{
+    int result = 0;
+    if (m_format && m_format->pb) {
+        avio_flush(m_format->pb);
+        result = m_format->pb->error;
+        av_freep(&m_format->pb->buffer);
+        avio_context_free(&m_format->pb);
+    }
+    if (m_fd >= 0) {
+        if (sync && ::fdatasync(m_fd) != 0 && result == 0)
+            result = AVERROR(errno);
+        if (::close(m_fd) != 0 && result == 0)
+            result = AVERROR(errno);
+        m_fd = -1;
+    }
+    return result;
+}
+
 void VideoFileWriter::release(bool removeFile)
 {
-    if (m_format && m_format->pb)
-        avio_closep(&m_format->pb);
+    closeFile(false);
     avformat_free_context(m_format);
     m_format = nullptr;
     m_stream = nullptr;

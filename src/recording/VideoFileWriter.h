@@ -18,8 +18,9 @@ struct AVStream;
 struct SwsContext;
 
 // The container follows the file name's extension (".mp4" MP4, ".avi" AVI). MP4 is written as
-// fragments of at most one second (one key frame each), flushed to the file as they complete,
-// so that a crash or a kill keeps everything up to the last fragment playable. Time stamps are
+// fragments of at most half a second (a key frame at least every second), handed to the file and
+// on towards the disk as they complete, so that a crash, a kill or a power cut keeps everything
+// up to the last fragment playable; a closed file is synced to the disk. Time stamps are
 // given in 100-ns units and placed on the grid of the nominal frame rate (the nearest frame
 // time; a frame whose place is taken moves to the next one).
 // Used by one thread at a time (the recorder's worker).
@@ -76,6 +77,9 @@ public:
 private:
     bool openCodec(bool withProfile, int *code);
     bool encode(AVFrame *frame, int *code);
+    // Flushes and closes the file (after syncing it to the disk when asked); returns the first
+    // error met, 0 when none.
+    int closeFile(bool sync);
     void release(bool removeFile);
 
     Options m_options;
@@ -85,6 +89,7 @@ private:
     AVFrame *m_frame = nullptr;
     AVPacket *m_packet = nullptr;
     SwsContext *m_sws = nullptr;
+    int m_fd = -1;          // the file, written through m_format->pb
     QImage m_padded;        // RGB32 input of odd size, padded to even
     int64_t m_lastPts = -1; // in frames of the nominal rate
 };
