@@ -1,0 +1,585 @@
+// Tests of the drawing that travels inside a picture file: every shape type saved into PNG, JPEG
+// and TIFF (both byte orders) and reopened, exiftool reading our comment, the calibration entry,
+// partial and damaged documents, and the files that cannot take a drawing.
+#include <QtTest>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMessageBox>
+#include <QProcess>
+
+#include "TestEnv.h"
+#include "calibration/CalibrationData.h"
+#include "canvas/DrawingDocument.h"
+#include "canvas/GraphicsScene.h"
+#include "canvas/LineDataRegistry.h"
+#include "canvas/MeasureGraphicsViewBusiness.h"
+#include "metadata/ExifUserComment.h"
+#include "shapes/GraphicsItemBase.h"
+#include "shapes/LabelItem.h"
+#include "shapes/ShapeTypes.h"
+#include "shapes/TextItem.h"
+
+#include <cmath>
+
+namespace {
+
+QImage specimen()
+{
+    QImage image(160, 120, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 3 % 256, y * 5 % 256, (x ^ y) % 256));
+    }
+    return image;
+}
+
+// An uncompressed RGB TIFF in the given byte order, written by hand so that both orders are
+// certain.
+QByteArray tiffFile(const QImage &image, bool bigEndian)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    const quint32 w = quint32(rgb.width());
+    const quint32 h = quint32(rgb.height());
+    QByteArray pixels;
+    for (int y = 0; y < rgb.height(); ++y)
+        pixels.append(reinterpret_cast<const char *>(rgb.constScanLine(y)), int(w * 3));
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s.setByteOrder(bigEndian ? QDataStream::BigEndian : QDataStream::LittleEndian);
+    s.writeRawData(bigEndian ? "MM" : "II", 2);
+    s << quint16(42) << quint32(8);
+    const quint16 entries = 10;
+    const quint32 bitsOffset = 8 + 2 + entries * 12 + 4;
+    const quint32 dataOffset = bitsOffset + 6;
+    s << entries;
+    auto entry = [&s](quint16 tag, quint16 type, quint32 count, quint32 value) {
+        s << tag << type << count;
+        if (type == 3 && count == 1)
+            s << quint16(value) << quint16(0);
+        else
+            s << value;
+    };
+    entry(256, 3, 1, w);
+    entry(257, 3, 1, h);
+    entry(258, 3, 3, bitsOffset);
+    entry(259, 3, 1, 1);
+    entry(262, 3, 1, 2);
+    entry(273, 4, 1, dataOffset);
+    entry(277, 3, 1, 3);
+    entry(278, 3, 1, h);
+    entry(279, 4, 1, quint32(pixels.size()));
+    entry(284, 3, 1, 1);
+    s << quint32(0) << quint16(8) << quint16(8) << quint16(8);
+    s.writeRawData(pixels.constData(), pixels.size());
+    return out;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// Writes a picture: "png", "jpg", "bmp", "tif-II" or "tif-MM".
+bool makePicture(const QString &format, const QString &path)
+{
+    if (format.startsWith("tif"))
+        return writeAll(path, tiffFile(specimen(), format.endsWith("MM")));
+    return specimen().save(path, format.toLatin1(), 95);
+}
+
+// Closes the next message box once it is shown and keeps its text.
+class MessageBoxCatcher : public QObject
+{
+public:
+    MessageBoxCatcher()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                if (box && box->isVisible()) {
+                    m_texts << box->text();
+                    box->close();
+                }
+            }
+        });
+        m_timer.start(10);
+    }
+    QStringList texts() const { return m_texts; }
+
+private:
+    QTimer m_timer;
+    QStringList m_texts;
+};
+
+// Points that give each tool a proper shape, in scene coordinates.
+QList<QPointF> pointsFor(int type)
+{
+    const QPointF c(400.25, 300.5);
+    switch (type) {
+    case ShapeTypes::BrokenLine:
+        return {c, c + QPointF(80, 10), c + QPointF(120, -60.125)};
+    case ShapeTypes::Polygon:
+        return {c, c + QPointF(90, 0), c + QPointF(100, 70), c + QPointF(-5, 60)};
+    case ShapeTypes::Line3Point:
+    case ShapeTypes::Rec3Point:
+    case ShapeTypes::Ellipse3Point:
+    case ShapeTypes::Angle3Point:
+    case ShapeTypes::Arc:
+    case ShapeTypes::Perpendicular3Points:
+        return {c, c + QPointF(150, 20), c + QPointF(60, 90.75)};
+    case ShapeTypes::Ellipse5Point: {
+        QList<QPointF> list;
+        for (int k = 0; k < 5; ++k) {
+            const double a = k * 2 * M_PI / 5 + 0.3;
+            list << c + QPointF(100 * std::cos(a), 60 * std::sin(a));
+        }
+        return list;
+    }
+    case ShapeTypes::DoubleCircle:
+        return {c, c + QPointF(40, 0), c + QPointF(200, 30), c + QPointF(200, 95)};
+    case ShapeTypes::Angle4Point:
+    case ShapeTypes::Parallel4Points:
+    case ShapeTypes::Perpendicular4Points:
+        return {c, c + QPointF(200, 10), c + QPointF(20, 80), c + QPointF(180, 95.5)};
+    case ShapeTypes::Parallel8Points: {
+        QList<QPointF> list;
+        for (int k = 0; k < 4; ++k)
+            list << c + QPointF(0, 40 * k) << c + QPointF(200, 40 * k + 3);
+        return list;
+    }
+    case ShapeTypes::ParallelAny:
+        return {c, c + QPointF(200, 0), c + QPointF(10, 50), c + QPointF(30, 100),
+                c + QPointF(50, 150)};
+    default:
+        return {c, c + QPointF(170.5, 64.25)};
+    }
+}
+
+QList<int> drawingTypes()
+{
+    QList<int> types;
+    for (int t = ShapeTypes::StraightLine; t <= ShapeTypes::Scale; ++t) {
+        if (t != ShapeTypes::Text)
+            types << t;
+    }
+    return types;
+}
+
+// What a reopened shape must show again.
+struct ShapeState
+{
+    QList<QPointF> points;
+    QJsonObject attribute;
+    QString label;
+};
+
+QMap<int, ShapeState> shapeStates(MeasureGraphicsViewBusiness *view)
+{
+    QMap<int, ShapeState> states;
+    for (GraphicsItemBase *shape : view->allItems()) {
+        ShapeState state;
+        state.points = shape->scenePoints();
+        state.attribute = shape->attribute()->toJson();
+        state.label = shape->labelItem() ? shape->labelItem()->text() : QString();
+        states.insert(shape->toolType(), state);
+    }
+    return states;
+}
+
+QList<TextItem *> textItems(MeasureGraphicsViewBusiness *view)
+{
+    QList<TextItem *> texts;
+    for (QGraphicsItem *item : view->graphicsScene()->items()) {
+        if (auto *text = dynamic_cast<TextItem *>(item))
+            texts << text;
+    }
+    return texts;
+}
+
+QByteArray exiftoolComment(const QString &path)
+{
+    QProcess process;
+    process.start("exiftool", {"-b", "-UserComment", path});
+    if (!process.waitForFinished(30000))
+        return "exiftool did not finish";
+    return process.readAllStandardOutput();
+}
+
+} // namespace
+
+class TstDocument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void everyShapeSurvivesThePictureFile_data();
+    void everyShapeSurvivesThePictureFile();
+    void storedDocumentsLoad_data();
+    void storedDocumentsLoad();
+    void calibrationEntry_data();
+    void calibrationEntry();
+    void uncalibratedDrawingHasNoCalibrationEntry();
+    void filesThatCannotTakeTheDrawingStayUnchanged_data();
+    void filesThatCannotTakeTheDrawingStayUnchanged();
+
+private:
+    MeasureGraphicsViewBusiness *newView();
+    // A PNG at `m_path` whose UserComment is `comment`.
+    void pictureWithComment(const QByteArray &comment);
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    CalibrationData *m_calibration = nullptr;
+    QList<MeasureGraphicsViewBusiness *> m_views;
+};
+
+void TstDocument::initTestCase()
+{
+    TestEnv::isolate();
+    qRegisterMetaType<LineDataBase::Ptr>();
+    qRegisterMetaType<Attribute::Ptr>();
+    QVERIFY(m_dir.isValid());
+}
+
+void TstDocument::init()
+{
+    m_calibration = new CalibrationData;
+    m_calibration->addMagnification({"10X", 250000.0});
+    m_calibration->setCurrentIndex(0);
+    m_calibration->setCurrentUnit("mm");
+    m_path = m_dir.filePath(QString("picture_%1").arg(QTest::currentDataTag()).replace(' ', '_'));
+}
+
+void TstDocument::cleanup()
+{
+    for (MeasureGraphicsViewBusiness *view : m_views) {
+        view->delAllLine();
+        delete view;
+    }
+    m_views.clear();
+    QTest::qWait(20); // lets the deferred deletions run
+    LineDataRegistry::instance()->clear();
+    delete m_calibration;
+    m_calibration = nullptr;
+}
+
+MeasureGraphicsViewBusiness *TstDocument::newView()
+{
+    auto *view = new MeasureGraphicsViewBusiness;
+    view->setCalibrationData(m_calibration);
+    m_views << view;
+    return view;
+}
+
+void TstDocument::pictureWithComment(const QByteArray &comment)
+{
+    m_path += ".png";
+    QVERIFY(makePicture("png", m_path));
+    QVERIFY(ExifUserComment::writeUserComment(m_path, comment.toStdString()));
+}
+
+void TstDocument::everyShapeSurvivesThePictureFile_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("png") << "png";
+    QTest::newRow("jpeg") << "jpg";
+    QTest::newRow("tiff II") << "tif-II";
+    QTest::newRow("tiff MM") << "tif-MM";
+}
+
+void TstDocument::everyShapeSurvivesThePictureFile()
+{
+    QFETCH(QString, format);
+    m_path += format.startsWith("tif") ? ".tif" : "." + format;
+    QVERIFY(makePicture(format, m_path));
+    const QByteArray prefix = readAll(m_path).left(4);
+    if (format.startsWith("tif"))
+        QCOMPARE(prefix.left(2), format.endsWith("MM") ? QByteArray("MM") : QByteArray("II"));
+    m_calibration->addMagnification({"100X", 2.5e6});
+    m_calibration->setCurrentIndex(1);
+    m_calibration->setCurrentUnit("μm");
+
+    MeasureGraphicsViewBusiness *view = newView();
+    QVERIFY(view->loadImageFile(m_path, true));
+    view->handleImageFileOpened(m_path);
+    const QImage pixelsBefore = view->image();
+    for (int type : drawingTypes()) {
+        GraphicsItemBase *shape = view->createShape(type);
+        QVERIFY2(shape, qPrintable(ShapeTypes::key(type)));
+        Attribute &a = *shape->attribute();
+        a.imgElement.color = QColor::fromHsv(type * 11 % 360, 200, 220, 180);
+        a.imgElement.fillColor = QColor(type, 40, 90, 30);
+        a.imgElement.width = type % 4 + 1;
+        a.imgElement.lineStyle = type % 5;
+        a.textLabel.color = QColor::fromRgb(10, type * 7, 200);
+        a.textLabel.fontFamily = "DejaVu Sans";
+        a.textLabel.bold = type % 2;
+        a.controlPoint.radius = type % 7 + 3;
+        shape->points() = pointsFor(type);
+        shape->updateShape();
+    }
+    TextItem *text = view->createTextItem();
+    text->setPos(33.5, 44.25);
+    text->setPlainText("样品 A – 3 µm");
+    text->attribute()->textLabel.color = QColor("#80112233");
+    const QMap<int, ShapeState> saved = shapeStates(view);
+    const QJsonObject savedTextAttribute = text->attribute()->toJson();
+    QCOMPARE(saved.size(), drawingTypes().size());
+
+    QVERIFY(view->saveWithMetadata(m_path));
+    std::string stored;
+    QVERIFY(ExifUserComment::readUserComment(m_path, &stored));
+    QCOMPARE(exiftoolComment(m_path), QByteArray::fromStdString(stored));
+    QJsonObject root;
+    QString error;
+    QVERIFY2(DrawingDocument::decode(QByteArray::fromStdString(stored), &root, &error),
+             qPrintable(error));
+    QCOMPARE(root.value("magic").toString(), QString("VELK_DRAW_DATA"));
+    QCOMPARE(root.value("version").toInt(), 2);
+
+    QImage reread;
+    QVERIFY(reread.load(m_path));
+    QCOMPARE(reread.convertToFormat(QImage::Format_RGB32),
+             pixelsBefore.convertToFormat(QImage::Format_RGB32));
+
+    // A fresh view with another calibration list opens the file as the frame does.
+    delete m_calibration;
+    m_calibration = new CalibrationData;
+    m_calibration->addMagnification({"10X", 250000.0});
+    m_calibration->setCurrentIndex(0);
+    MeasureGraphicsViewBusiness *reopened = newView();
+    QSignalSpy calibrationLoaded(reopened, &MeasureGraphicsViewBusiness::sigCalibrationLoaded);
+    QVERIFY(reopened->loadImageFile(m_path, true));
+    reopened->handleImageFileOpened(m_path);
+    QCOMPARE(calibrationLoaded.count(), 1);
+    QCOMPARE(m_calibration->count(), 2);
+    QCOMPARE(m_calibration->currentMagnification().name, QString("100X"));
+    QCOMPARE(m_calibration->currentMagnification().resolution, 2.5e6);
+    QCOMPARE(m_calibration->currentUnit(), QString("μm"));
+
+    const QMap<int, ShapeState> loaded = shapeStates(reopened);
+    QCOMPARE(loaded.keys(), saved.keys());
+    for (int type : saved.keys()) {
+        const ShapeState &before = saved[type];
+        const ShapeState &after = loaded[type];
+        const QByteArray what = ShapeTypes::key(type).toLatin1();
+        QCOMPARE(after.points.size(), before.points.size());
+        for (int i = 0; i < before.points.size(); ++i) {
+            QVERIFY2(QLineF(after.points[i], before.points[i]).length() < 1e-6, what);
+        }
+        QVERIFY2(after.attribute == before.attribute, what);
+        // Shapes placed by code (not drawn) may not have made their label yet.
+        QVERIFY2(before.label.isEmpty() || after.label == before.label,
+                 what + ": " + after.label.toUtf8() + " / " + before.label.toUtf8());
+    }
+    const QList<TextItem *> texts = textItems(reopened);
+    QCOMPARE(texts.size(), 1);
+    QCOMPARE(texts[0]->toPlainText(), QString("样品 A – 3 µm"));
+    QCOMPARE(texts[0]->pos(), QPointF(33.5, 44.25));
+    QCOMPARE(texts[0]->attribute()->toJson(), savedTextAttribute);
+    QCOMPARE(texts[0]->textInteractionFlags(), Qt::NoTextInteraction);
+}
+
+void TstDocument::storedDocumentsLoad_data()
+{
+    QTest::addColumn<QByteArray>("comment");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QList<int>>("types"); // the loaded shapes' types, ascending
+    QTest::addColumn<QString>("text");     // the text item's text, if one loads
+
+    auto base64 = [](const char *json) { return QByteArray(json).toBase64(); };
+    const char line[] = R"({"type":10,"raw_points":[{"x":1,"y":2},{"x":30,"y":40}]})";
+    QTest::newRow("unknown type skipped")
+        << base64(QByteArray(R"({"shapes":[{"type":99},)") + line +
+                  R"(,{"type":"x"},{"type":12,"raw_points":[{"x":5,"y":5},{"x":50,"y":60}]}]})")
+        << true << QList<int>{10, 12} << QString();
+    QTest::newRow("no magic, no version") << base64(QByteArray(R"({"shapes":[)") + line + "]}")
+                                          << true << QList<int>{10} << QString();
+    QTest::newRow("text without content")
+        << base64(R"({"shapes":[{"type":31,"raw_points":[{"x":7,"y":8}]}]})") << true
+        << QList<int>{} << "Text";
+    QTest::newRow("empty text content") << base64(R"({"shapes":[{"type":31,"text_content":""}]})")
+                                        << true << QList<int>{} << "Text";
+    QTest::newRow("point far outside any picture")
+        << base64(QByteArray(
+                      R"({"shapes":[{"type":13,"raw_points":[{"x":1e300,"y":0},{"x":1,"y":1}]},)") +
+                  line + "]}")
+        << true << QList<int>{10} << QString();
+    QTest::newRow("missing coordinates read as zero")
+        << base64(R"({"shapes":[{"type":20,"raw_points":[{"x":3},{"y":4}]}]})") << true
+        << QList<int>{20} << QString();
+    QTest::newRow("empty comment") << QByteArray() << true << QList<int>{} << QString();
+    QTest::newRow("not Base64") << QByteArray("{not base64!}") << false << QList<int>{}
+                                << QString();
+    QTest::newRow("broken JSON") << base64(R"({"shapes":[{"type":10,)") << false << QList<int>{}
+                                 << QString();
+    QTest::newRow("root is an array") << base64("[1,2]") << false << QList<int>{} << QString();
+}
+
+void TstDocument::storedDocumentsLoad()
+{
+    QFETCH(QByteArray, comment);
+    QFETCH(bool, result);
+    QFETCH(QList<int>, types);
+    QFETCH(QString, text);
+    pictureWithComment(comment);
+    MeasureGraphicsViewBusiness *view = newView();
+    QVERIFY(view->loadImageFile(m_path, true));
+    // A drawing already on the canvas is replaced, text included.
+    view->createShape(ShapeTypes::Circle2Point)->points() = pointsFor(ShapeTypes::Circle2Point);
+    view->createTextItem()->setPlainText("old");
+    QSignalSpy added(view, &MeasureGraphicsViewBusiness::sigAddLine);
+    QSignalSpy removed(view, &MeasureGraphicsViewBusiness::sigDelLine);
+
+    QCOMPARE(view->loadFromMetadata(m_path), result);
+    QCOMPARE(removed.count(), 2);
+    QList<int> loaded;
+    for (GraphicsItemBase *shape : view->allItems())
+        loaded << shape->toolType();
+    std::sort(loaded.begin(), loaded.end());
+    QCOMPARE(loaded, types);
+    QStringList texts;
+    for (TextItem *item : textItems(view))
+        texts << item->toPlainText();
+    QCOMPARE(texts, text.isEmpty() ? QStringList() : QStringList{text});
+    QCOMPARE(added.count(), types.size() + texts.size());
+    QCOMPARE(LineDataRegistry::instance()->lines().size(), types.size() + texts.size());
+    if (types == QList<int>{20}) {
+        const QList<QPointF> points = view->allItems().first()->scenePoints();
+        QCOMPARE(points, (QList<QPointF>{QPointF(3, 0), QPointF(0, 4)}));
+    }
+}
+
+void TstDocument::calibrationEntry_data()
+{
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<double>("resolution"); // of the current magnification
+    QTest::addColumn<QString>("unit");
+
+    // The list starts as 10X (250000 px/m, current) and 40X (1e6), unit mm.
+    QTest::newRow("unknown name is added and current")
+        << QByteArray(R"({"magnification_name":"100X","resolution":2500000,"unit":"μm"})")
+        << QStringList{"10X", "40X", "100X"} << 2 << 2.5e6 << "μm";
+    QTest::newRow("known name gets the resolution")
+        << QByteArray(R"({"magnification_name":"40X","resolution":1200000,"unit":"cm"})")
+        << QStringList{"10X", "40X"} << 1 << 1.2e6 << "cm";
+    QTest::newRow("unknown unit is ignored")
+        << QByteArray(R"({"magnification_name":"40X","resolution":1000000,"unit":"UM"})")
+        << QStringList{"10X", "40X"} << 1 << 1e6 << "mm";
+    QTest::newRow("resolution of zero spoils nothing")
+        << QByteArray(R"({"magnification_name":"10X","resolution":0,"unit":"m"})")
+        << QStringList{"10X", "40X"} << 0 << 250000.0 << "m";
+    QTest::newRow("negative resolution spoils nothing")
+        << QByteArray(R"({"magnification_name":"new","resolution":-3})")
+        << QStringList{"10X", "40X"} << 0 << 250000.0 << "mm";
+}
+
+void TstDocument::calibrationEntry()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(QStringList, names);
+    QFETCH(int, current);
+    QFETCH(double, resolution);
+    QFETCH(QString, unit);
+    m_calibration->addMagnification({"40X", 1e6});
+    pictureWithComment(QByteArray(R"({"shapes":[],"calibration":)" + entry + "}").toBase64());
+    MeasureGraphicsViewBusiness *view = newView();
+    QVERIFY(view->loadImageFile(m_path, true));
+    QSignalSpy loaded(view, &MeasureGraphicsViewBusiness::sigCalibrationLoaded);
+    QVERIFY(view->loadFromMetadata(m_path));
+    QCOMPARE(loaded.count(), 1);
+    QStringList actual;
+    for (const CalibrationData::Magnification &m : m_calibration->magnifications())
+        actual << m.name;
+    QCOMPARE(actual, names);
+    QCOMPARE(m_calibration->currentIndex(), current);
+    QCOMPARE(m_calibration->currentMagnification().resolution, resolution);
+    QCOMPARE(m_calibration->currentUnit(), unit);
+    // The change is kept in the settings.
+    CalibrationData stored;
+    stored.loadFromSettings();
+    QCOMPARE(stored.count(), names.size());
+    QCOMPARE(stored.currentIndex(), current);
+}
+
+void TstDocument::uncalibratedDrawingHasNoCalibrationEntry()
+{
+    m_path += ".png";
+    QVERIFY(makePicture("png", m_path));
+    m_calibration->setMagnification(0, {"10X", 0.0});
+    MeasureGraphicsViewBusiness *view = newView();
+    QVERIFY(view->loadImageFile(m_path, true));
+    view->createShape(ShapeTypes::StraightLine)->points() = pointsFor(ShapeTypes::StraightLine);
+    QVERIFY(view->saveWithMetadata(m_path));
+    std::string stored;
+    QVERIFY(ExifUserComment::readUserComment(m_path, &stored));
+    QJsonObject root;
+    QString error;
+    QVERIFY(DrawingDocument::decode(QByteArray::fromStdString(stored), &root, &error));
+    QVERIFY(!root.contains("calibration"));
+    QCOMPARE(root.value("shapes").toArray().size(), 1);
+
+    QSignalSpy loaded(view, &MeasureGraphicsViewBusiness::sigCalibrationLoaded);
+    QVERIFY(view->loadFromMetadata(m_path));
+    QCOMPARE(loaded.count(), 0);
+    QCOMPARE(m_calibration->count(), 1);
+    QCOMPARE(view->allItems().size(), 1);
+}
+
+void TstDocument::filesThatCannotTakeTheDrawingStayUnchanged_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("polygonPoints");
+    QTest::addColumn<bool>("viaSlot");
+    QTest::addColumn<QString>("message"); // a part of the warning shown
+
+    QTest::newRow("bmp via slot") << "bmp" << 3 << true << "BMP";
+    QTest::newRow("bmp") << "bmp" << 3 << false << "BMP";
+    QTest::newRow("jpeg too small for drawing") << "jpg" << 6000 << false << "JPG";
+    QTest::newRow("truncated png") << "png-cut" << 3 << false << "损坏";
+}
+
+void TstDocument::filesThatCannotTakeTheDrawingStayUnchanged()
+{
+    QFETCH(QString, format);
+    QFETCH(int, polygonPoints);
+    QFETCH(bool, viaSlot);
+    QFETCH(QString, message);
+    m_path += "." + format.left(3);
+    QVERIFY(makePicture(format.left(3), m_path));
+    MeasureGraphicsViewBusiness *view = newView();
+    QVERIFY(view->loadImageFile(m_path, true));
+    if (format == "png-cut")
+        QVERIFY(writeAll(m_path, readAll(m_path).chopped(40)));
+    GraphicsItemBase *polygon = view->createShape(ShapeTypes::Polygon);
+    for (int i = 0; i < polygonPoints; ++i)
+        polygon->points() << QPointF(i * 0.123456789, std::sin(i) * 100.123456789);
+    const QByteArray before = readAll(m_path);
+
+    MessageBoxCatcher boxes;
+    if (viaSlot)
+        view->onSaveImg(m_path);
+    else
+        QVERIFY(!view->saveWithMetadata(m_path));
+    QCOMPARE(boxes.texts().size(), 1);
+    QVERIFY2(boxes.texts().first().contains(message), qPrintable(boxes.texts().first()));
+    QCOMPARE(readAll(m_path), before);
+    QVERIFY(!QFileInfo::exists(m_path + ".velk_tmp"));
+}
+
+QTEST_MAIN(TstDocument)
+#include "tst_document.moc"
