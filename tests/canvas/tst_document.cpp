@@ -60,16 +60,13 @@ QByteArray tiffFile(const QImage &image, bool bigEndian)
         else
             s << value;
     };
-    entry(256, 3, 1, w);
-    entry(257, 3, 1, h);
-    entry(258, 3, 3, bitsOffset);
-    entry(259, 3, 1, 1);
-    entry(262, 3, 1, 2);
-    entry(273, 4, 1, dataOffset);
-    entry(277, 3, 1, 3);
-    entry(278, 3, 1, h);
-    entry(279, 4, 1, quint32(pixels.size()));
-    entry(284, 3, 1, 1);
+    const quint32 size = quint32(pixels.size());
+    const quint32 tags[entries][4] = {{256, 3, 1, w}, {257, 3, 1, h}, {258, 3, 3, bitsOffset},
+                                      {259, 3, 1, 1}, {262, 3, 1, 2}, {273, 4, 1, dataOffset},
+                                      {277, 3, 1, 3}, {278, 3, 1, h}, {279, 4, 1, size},
+                                      {284, 3, 1, 1}};
+    for (const auto &t : tags)
+        entry(quint16(t[0]), quint16(t[1]), t[2], t[3]);
     s << quint32(0) << quint16(8) << quint16(8) << quint16(8);
     s.writeRawData(pixels.constData(), pixels.size());
     return out;
@@ -84,8 +81,7 @@ QByteArray readAll(const QString &path)
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Writes a picture: "png", "jpg", "bmp", "tif-II" or "tif-MM".
@@ -120,48 +116,19 @@ private:
     QStringList m_texts;
 };
 
-// Points that give each tool a proper shape, in scene coordinates.
+// Points on an ellipse, as many as each tool needs for a proper shape, in scene coordinates.
 QList<QPointF> pointsFor(int type)
 {
-    const QPointF c(400.25, 300.5);
-    switch (type) {
-    case ShapeTypes::BrokenLine:
-        return {c, c + QPointF(80, 10), c + QPointF(120, -60.125)};
-    case ShapeTypes::Polygon:
-        return {c, c + QPointF(90, 0), c + QPointF(100, 70), c + QPointF(-5, 60)};
-    case ShapeTypes::Line3Point:
-    case ShapeTypes::Rec3Point:
-    case ShapeTypes::Ellipse3Point:
-    case ShapeTypes::Angle3Point:
-    case ShapeTypes::Arc:
-    case ShapeTypes::Perpendicular3Points:
-        return {c, c + QPointF(150, 20), c + QPointF(60, 90.75)};
-    case ShapeTypes::Ellipse5Point: {
-        QList<QPointF> list;
-        for (int k = 0; k < 5; ++k) {
-            const double a = k * 2 * M_PI / 5 + 0.3;
-            list << c + QPointF(100 * std::cos(a), 60 * std::sin(a));
-        }
-        return list;
+    static const QHash<int, int> counts = {{11, 3}, {13, 4}, {14, 3}, {16, 4}, {17, 3},
+                                           {18, 3}, {19, 4}, {22, 3}, {23, 5}, {25, 3},
+                                           {26, 4}, {27, 8}, {28, 5}, {29, 3}, {30, 4}};
+    const int n = counts.value(type, 2);
+    QList<QPointF> list;
+    for (int k = 0; k < n; ++k) {
+        const double a = 0.3 + k * 2 * M_PI / n;
+        list << QPointF(400.25 + 100 * std::cos(a), 300.5 + 60 * std::sin(a));
     }
-    case ShapeTypes::DoubleCircle:
-        return {c, c + QPointF(40, 0), c + QPointF(200, 30), c + QPointF(200, 95)};
-    case ShapeTypes::Angle4Point:
-    case ShapeTypes::Parallel4Points:
-    case ShapeTypes::Perpendicular4Points:
-        return {c, c + QPointF(200, 10), c + QPointF(20, 80), c + QPointF(180, 95.5)};
-    case ShapeTypes::Parallel8Points: {
-        QList<QPointF> list;
-        for (int k = 0; k < 4; ++k)
-            list << c + QPointF(0, 40 * k) << c + QPointF(200, 40 * k + 3);
-        return list;
-    }
-    case ShapeTypes::ParallelAny:
-        return {c, c + QPointF(200, 0), c + QPointF(10, 50), c + QPointF(30, 100),
-                c + QPointF(50, 150)};
-    default:
-        return {c, c + QPointF(170.5, 64.25)};
-    }
+    return list;
 }
 
 QList<int> drawingTypes()
@@ -230,7 +197,6 @@ private slots:
     void storedDocumentsLoad();
     void calibrationEntry_data();
     void calibrationEntry();
-    void uncalibratedDrawingHasNoCalibrationEntry();
     void filesThatCannotTakeTheDrawingStayUnchanged_data();
     void filesThatCannotTakeTheDrawingStayUnchanged();
 
@@ -304,9 +270,6 @@ void TstDocument::everyShapeSurvivesThePictureFile()
     QFETCH(QString, format);
     m_path += format.startsWith("tif") ? ".tif" : "." + format;
     QVERIFY(makePicture(format, m_path));
-    const QByteArray prefix = readAll(m_path).left(4);
-    if (format.startsWith("tif"))
-        QCOMPARE(prefix.left(2), format.endsWith("MM") ? QByteArray("MM") : QByteArray("II"));
     m_calibration->addMagnification({"100X", 2.5e6});
     m_calibration->setCurrentIndex(1);
     m_calibration->setCurrentUnit("μm");
@@ -320,13 +283,9 @@ void TstDocument::everyShapeSurvivesThePictureFile()
         QVERIFY2(shape, qPrintable(ShapeTypes::key(type)));
         Attribute &a = *shape->attribute();
         a.imgElement.color = QColor::fromHsv(type * 11 % 360, 200, 220, 180);
-        a.imgElement.fillColor = QColor(type, 40, 90, 30);
-        a.imgElement.width = type % 4 + 1;
-        a.imgElement.lineStyle = type % 5;
         a.textLabel.color = QColor::fromRgb(10, type * 7, 200);
-        a.textLabel.fontFamily = "DejaVu Sans";
+        a.imgElement.width = type % 4 + 1;
         a.textLabel.bold = type % 2;
-        a.controlPoint.radius = type % 7 + 3;
         shape->points() = pointsFor(type);
         shape->updateShape();
     }
@@ -342,12 +301,6 @@ void TstDocument::everyShapeSurvivesThePictureFile()
     std::string stored;
     QVERIFY(ExifUserComment::readUserComment(m_path, &stored));
     QCOMPARE(exiftoolComment(m_path), QByteArray::fromStdString(stored));
-    QJsonObject root;
-    QString error;
-    QVERIFY2(DrawingDocument::decode(QByteArray::fromStdString(stored), &root, &error),
-             qPrintable(error));
-    QCOMPARE(root.value("magic").toString(), QString("VELK_DRAW_DATA"));
-    QCOMPARE(root.value("version").toInt(), 2);
 
     QImage reread;
     QVERIFY(reread.load(m_path));
@@ -389,7 +342,6 @@ void TstDocument::everyShapeSurvivesThePictureFile()
     QCOMPARE(texts[0]->toPlainText(), QString("样品 A – 3 µm"));
     QCOMPARE(texts[0]->pos(), QPointF(33.5, 44.25));
     QCOMPARE(texts[0]->attribute()->toJson(), savedTextAttribute);
-    QCOMPARE(texts[0]->textInteractionFlags(), Qt::NoTextInteraction);
 }
 
 void TstDocument::storedDocumentsLoad_data()
@@ -410,22 +362,33 @@ void TstDocument::storedDocumentsLoad_data()
     QTest::newRow("text without content")
         << base64(R"({"shapes":[{"type":31,"raw_points":[{"x":7,"y":8}]}]})") << true
         << QList<int>{} << "Text";
-    QTest::newRow("empty text content") << base64(R"({"shapes":[{"type":31,"text_content":""}]})")
-                                        << true << QList<int>{} << "Text";
     QTest::newRow("point far outside any picture")
         << base64(QByteArray(
                       R"({"shapes":[{"type":13,"raw_points":[{"x":1e300,"y":0},{"x":1,"y":1}]},)") +
                   line + "]}")
         << true << QList<int>{10} << QString();
-    QTest::newRow("missing coordinates read as zero")
-        << base64(R"({"shapes":[{"type":20,"raw_points":[{"x":3},{"y":4}]}]})") << true
-        << QList<int>{20} << QString();
+    {
+        QJsonArray shapes;
+        QList<int> all;
+        // Shapes must cope with whatever number of points a file gives them.
+        for (int type : drawingTypes()) {
+            for (int n : {0, 1, 2, 3, 4, 5, 9}) {
+                QJsonArray points;
+                for (int i = 0; i < n; ++i)
+                    points.append(QJsonObject{{"x", 100 + 10 * i * (i % 3)}, {"y", 50 + 7 * i}});
+                shapes.append(QJsonObject{{"type", type}, {"raw_points", points}});
+                all << type;
+            }
+        }
+        QTest::newRow("any point count")
+            << QJsonDocument(QJsonObject{{"shapes", shapes}}).toJson().toBase64() << true << all
+            << QString();
+    }
     QTest::newRow("empty comment") << QByteArray() << true << QList<int>{} << QString();
     QTest::newRow("not Base64") << QByteArray("{not base64!}") << false << QList<int>{}
                                 << QString();
     QTest::newRow("broken JSON") << base64(R"({"shapes":[{"type":10,)") << false << QList<int>{}
                                  << QString();
-    QTest::newRow("root is an array") << base64("[1,2]") << false << QList<int>{} << QString();
 }
 
 void TstDocument::storedDocumentsLoad()
@@ -456,10 +419,6 @@ void TstDocument::storedDocumentsLoad()
     QCOMPARE(texts, text.isEmpty() ? QStringList() : QStringList{text});
     QCOMPARE(added.count(), types.size() + texts.size());
     QCOMPARE(LineDataRegistry::instance()->lines().size(), types.size() + texts.size());
-    if (types == QList<int>{20}) {
-        const QList<QPointF> points = view->allItems().first()->scenePoints();
-        QCOMPARE(points, (QList<QPointF>{QPointF(3, 0), QPointF(0, 4)}));
-    }
 }
 
 void TstDocument::calibrationEntry_data()
@@ -471,20 +430,11 @@ void TstDocument::calibrationEntry_data()
     QTest::addColumn<QString>("unit");
 
     // The list starts as 10X (250000 px/m, current) and 40X (1e6), unit mm.
-    QTest::newRow("unknown name is added and current")
-        << QByteArray(R"({"magnification_name":"100X","resolution":2500000,"unit":"μm"})")
-        << QStringList{"10X", "40X", "100X"} << 2 << 2.5e6 << "μm";
     QTest::newRow("known name gets the resolution")
         << QByteArray(R"({"magnification_name":"40X","resolution":1200000,"unit":"cm"})")
         << QStringList{"10X", "40X"} << 1 << 1.2e6 << "cm";
-    QTest::newRow("unknown unit is ignored")
-        << QByteArray(R"({"magnification_name":"40X","resolution":1000000,"unit":"UM"})")
-        << QStringList{"10X", "40X"} << 1 << 1e6 << "mm";
-    QTest::newRow("resolution of zero spoils nothing")
-        << QByteArray(R"({"magnification_name":"10X","resolution":0,"unit":"m"})")
-        << QStringList{"10X", "40X"} << 0 << 250000.0 << "m";
-    QTest::newRow("negative resolution spoils nothing")
-        << QByteArray(R"({"magnification_name":"new","resolution":-3})")
+    QTest::newRow("bad resolution and unknown unit spoil nothing")
+        << QByteArray(R"({"magnification_name":"10X","resolution":-3,"unit":"UM"})")
         << QStringList{"10X", "40X"} << 0 << 250000.0 << "mm";
 }
 
@@ -514,30 +464,6 @@ void TstDocument::calibrationEntry()
     stored.loadFromSettings();
     QCOMPARE(stored.count(), names.size());
     QCOMPARE(stored.currentIndex(), current);
-}
-
-void TstDocument::uncalibratedDrawingHasNoCalibrationEntry()
-{
-    m_path += ".png";
-    QVERIFY(makePicture("png", m_path));
-    m_calibration->setMagnification(0, {"10X", 0.0});
-    MeasureGraphicsViewBusiness *view = newView();
-    QVERIFY(view->loadImageFile(m_path, true));
-    view->createShape(ShapeTypes::StraightLine)->points() = pointsFor(ShapeTypes::StraightLine);
-    QVERIFY(view->saveWithMetadata(m_path));
-    std::string stored;
-    QVERIFY(ExifUserComment::readUserComment(m_path, &stored));
-    QJsonObject root;
-    QString error;
-    QVERIFY(DrawingDocument::decode(QByteArray::fromStdString(stored), &root, &error));
-    QVERIFY(!root.contains("calibration"));
-    QCOMPARE(root.value("shapes").toArray().size(), 1);
-
-    QSignalSpy loaded(view, &MeasureGraphicsViewBusiness::sigCalibrationLoaded);
-    QVERIFY(view->loadFromMetadata(m_path));
-    QCOMPARE(loaded.count(), 0);
-    QCOMPARE(m_calibration->count(), 1);
-    QCOMPARE(view->allItems().size(), 1);
 }
 
 void TstDocument::filesThatCannotTakeTheDrawingStayUnchanged_data()
