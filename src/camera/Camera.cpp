@@ -82,11 +82,14 @@ Camera::Camera(QObject *parent)
 Camera::Camera(std::unique_ptr<CaptureBackend> backend, QObject *parent)
     : QObject(parent)
     , m_backend(std::move(backend))
-{}
+{
+    startDecodeThreads();
+}
 
 Camera::~Camera()
 {
     close();
+    stopDecodeThreads();
 }
 
 QList<CaptureDeviceInfo> Camera::devices()
@@ -332,6 +335,9 @@ void Camera::close()
         m_h26xQueue.clear();
         m_newData = false;
     }
+    // No picture of this stream leaves after close, and the next stream gets new decoders.
+    waitDecodeIdle();
+    releaseDecoders();
     m_mediaTypeKnown = false;
     m_running = false;
     m_opened = false;
@@ -452,6 +458,7 @@ void Camera::enqueue(bool mjpg, const uchar *buffer, long length)
 {
     QByteArray packet(reinterpret_cast<const char *>(buffer), int(length));
     QMutexLocker lock(&m_queueLock);
+    m_queueStream = {m_subtype, m_width, std::abs(m_height), !m_colourEnabled};
     if (mjpg) {
         if (m_mjpgQueue.size() >= kMjpgQueueLimit)
             m_mjpgQueue.removeFirst();

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "camera/CaptureBackend.h"
+#include "camera/FfmpegDecoder.h"
+#include "camera/TurboJpegDecoder.h"
 #include "camera/VideoFrameYUV.h"
 
 #include <QByteArray>
@@ -15,6 +17,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 // The camera the application shows. open/close, the setters and the property calls run on the
 // user-interface thread; deliverBuffer runs on the backend's streaming thread. Uncompressed
@@ -34,6 +37,8 @@ public:
     // Most MJPG and H.264/H.265 packets that wait for decoding; the oldest goes first.
     static constexpr int kMjpgQueueLimit = 16;
     static constexpr int kH26xQueueLimit = 60;
+    // Most MJPG packets waiting for the full-resolution decoder; further ones are not queued.
+    static constexpr int kFullQueueLimit = 3;
 
     // Uses the devices of this machine (V4L2 and the demo camera).
     explicit Camera(QObject *parent = nullptr);
@@ -57,6 +62,13 @@ public:
     bool mirrorHorizontal() const { return m_mirrorHorizontal; }
     bool mirrorVertical() const { return m_mirrorVertical; }
     bool colourEnabled() const { return m_colourEnabled; }
+
+    // While on (a recording runs) every MJPG packet is offered to the full-resolution decoder;
+    // otherwise one packet per second. Any thread.
+    void setFullRate(bool on) { m_fullRate = on; }
+    bool fullRate() const { return m_fullRate; }
+    // While held the decode thread takes no packet, so the queues can be inspected. Any thread.
+    void setDecodingHeld(bool held);
 
     // Picture properties (writers, live readers and capability tests).
     bool setExposure(long value);
@@ -124,6 +136,33 @@ private:
     void enqueue(bool mjpg, const uchar *buffer, long length);
     void countCameraFrame();
 
+    // The decode threads (CameraDecode.cpp). Both run from construction to destruction.
+    struct StreamInfo
+    {
+        quint32 subtype = 0;
+        int width = 0;
+        int height = 0; // rows, always positive
+        bool grey = false;
+        bool operator==(const StreamInfo &o) const
+        {
+            return subtype == o.subtype && width == o.width && height == o.height && grey == o.grey;
+        }
+    };
+    struct FullPacket
+    {
+        QByteArray data;
+        StreamInfo stream;
+    };
+    void startDecodeThreads();
+    void stopDecodeThreads();
+    void waitDecodeIdle();
+    void releaseDecoders();
+    void decodeLoop();
+    void fullDecodeLoop();
+    void decodeMjpg(const QByteArray &packet, const StreamInfo &stream, qint64 now);
+    void decodeH26x(const QByteArray &packet, const StreamInfo &stream);
+    void countDecodedFrame(const QString &logTemplate);
+
     std::unique_ptr<CaptureBackend> m_backend;
     bool m_opened = false;
     std::atomic<bool> m_running{false};
@@ -154,4 +193,40 @@ private:
     QList<QByteArray> m_mjpgQueue;
     QList<QByteArray> m_h26xQueue;
     bool m_newData = false;
+    // Also under m_queueLock: the stream the queued packets belong to (set by the callback),
+    // the stop and hold requests, and whether the decode thread is working on a packet.
+    StreamInfo m_queueStream;
+    bool m_stopDecode = false;
+    bool m_decodeHeld = false;
+    bool m_decodeBusy = false;
+
+    // m_fullLock protects m_fullQueue, m_stopFull and m_fullBusy; m_fullCondition wakes the
+    // full-resolution thread and whoever waits for it to go idle.
+    QMutex m_fullLock;
+    QWaitCondition m_fullCondition;
+    QList<FullPacket> m_fullQueue;
+    bool m_stopFull = false;
+    bool m_fullBusy = false;
+    std::atomic<bool> m_fullRate{false};
+    qint64 m_lastFullTime = 0; // decode thread only: µs of the last full-resolution offer
+
+    // m_decoderLock protects the preview decoders and the stream each was opened for.
+    QMutex m_decoderLock;
+    std::unique_ptr<FfmpegDecoder> m_previewDecoder;
+    StreamInfo m_previewStream;
+    std::unique_ptr<FfmpegDecoder> m_streamDecoder;
+    StreamInfo m_streamStream;
+    // m_fullDecoderLock protects the full-resolution decoder, its stream and its thread mode.
+    QMutex m_fullDecoderLock;
+    std::unique_ptr<FfmpegDecoder> m_fullDecoder;
+    StreamInfo m_fullStream;
+    bool m_fullDecoderFullRate = false;
+    // Decode thread only: stateless, made on first use.
+    std::unique_ptr<TurboJpegDecoder> m_jpegDecoder;
+    // Shared by every rate log of the decode thread.
+    std::atomic<qint64> m_decodedFrameCount{0};
+    qint64 m_decodedRateTime = 0; // decode thread only
+
+    std::thread m_decodeThread;
+    std::thread m_fullThread;
 };

@@ -45,9 +45,12 @@ void clearLog()
     g_log.clear();
 }
 
+// Queued packets stay in the queues, where the tests look at them.
 std::unique_ptr<Camera> cameraOn(ScriptedV4l2Device &device)
 {
-    return std::make_unique<Camera>(std::make_unique<V4l2CaptureBackend>(device.io()));
+    auto camera = std::make_unique<Camera>(std::make_unique<V4l2CaptureBackend>(device.io()));
+    camera->setDecodingHeld(true);
+    return camera;
 }
 
 QByteArray packet(const QByteArray &head, int size, char fill = 'x')

@@ -103,9 +103,12 @@ int decodeH264(const QList<QByteArray> &packets, QSize *size)
     return pictures;
 }
 
+// Queued packets stay in the queues, where the tests look at them.
 std::unique_ptr<Camera> demoCamera()
 {
-    return std::make_unique<Camera>(std::make_unique<DemoCameraBackend>());
+    auto camera = std::make_unique<Camera>(std::make_unique<DemoCameraBackend>());
+    camera->setDecodingHeld(true);
+    return camera;
 }
 
 CaptureMode modeOf(quint32 fourcc, int width, int height)
