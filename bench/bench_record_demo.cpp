@@ -1,14 +1,18 @@
-// Records 30 s of synthetic moving frames at 1920x1080 and 30 fps through the recorder, as the
-// camera would hand them over, into the file named on the command line (default
-// "video_demo.mp4"); then check it with ffprobe and ffplay.
+// Records 30 s of the demo camera through the recorder, as the left bar does while recording:
+// full-resolution frames go from the camera's thread straight into VideoRecorder::writeFrame.
+//   bench_record_demo [file.mp4] [FORMAT WIDTH HEIGHT]   (default: video_demo.mp4 YUY2 640 480)
+// Check the result with ffprobe and ffplay.
+#include "camera/Camera.h"
+#include "camera/DemoCameraBackend.h"
 #include "recording/VideoRecorder.h"
 
+#include <QAtomicInt>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QPainter>
-#include <QThread>
+#include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char **argv)
 {
@@ -16,40 +20,42 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : "video_demo.mp4";
-    const QSize size(1920, 1080);
+    const QString format = argc > 4 ? QString::fromLatin1(argv[2]) : QStringLiteral("YUY2");
+    const QSize size = argc > 4 ? QSize(atoi(argv[3]), atoi(argv[4])) : QSize(640, 480);
     const int fps = 30, seconds = 30;
 
     VideoRecorder recorder;
     QObject::connect(&recorder, &VideoRecorder::error, &app, [](const QString &message) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(message));
+        std::fprintf(stderr, "recorder error: %s\n", qPrintable(message));
     });
-    recorder.start(path, size, fps);
+    Camera camera(std::make_unique<DemoCameraBackend>());
+    QObject::connect(&camera, &Camera::error, &app, [](const QString &message) {
+        std::fprintf(stderr, "camera error: %s\n", qPrintable(message));
+    });
+    QAtomicInt offered;
+    QObject::connect(
+        &camera, &Camera::frameReady, &recorder,
+        [&](const QImage &frame) {
+            recorder.writeFrame(frame);
+            offered.ref();
+        },
+        Qt::DirectConnection);
+
+    camera.setFormat(format);
+    if (!camera.setResolution(size.width(), size.height())) {
+        std::fprintf(stderr, "the demo camera has no %s %dx%d mode\n", qPrintable(format),
+                     size.width(), size.height());
+        return 1;
+    }
+    recorder.start(path, camera.resolution(), fps);
     QElapsedTimer clock;
     clock.start();
-    int offered = 0;
-    for (int i = 0; i < fps * seconds; ++i) {
-        while (clock.nsecsElapsed() < qint64(i) * 1000000000 / fps)
-            QThread::usleep(500);
-        QImage frame(size, QImage::Format_RGB32);
-        frame.fill(QColor(30, 40, 55));
-        QPainter painter(&frame);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(QColor(230, 190, 60));
-        painter.drawEllipse(QPoint(100 + (i * 12) % (size.width() - 200), size.height() / 2), 90,
-                            90);
-        painter.setPen(QPen(Qt::white, 3));
-        for (int t = 0; t <= 100; ++t) {
-            const int x = 360 + t * 12 + (i % 60);
-            painter.drawLine(x, 900, x, t % 10 ? 880 : 840);
-        }
-        painter.setFont(QFont("Sans", 40));
-        painter.drawText(QPoint(760, 200), QString("frame %1").arg(i));
-        painter.end();
-        recorder.writeFrame(frame);
-        ++offered;
-    }
+    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    app.exec();
+    camera.close();
     recorder.stop();
-    std::printf("%s: %d frames offered in %.2f s\n", qPrintable(path), offered,
-                clock.nsecsElapsed() / 1e9);
+    std::printf("%s: %d frames of %s %dx%d offered in %.2f s\n", qPrintable(path),
+                offered.loadRelaxed(), qPrintable(format), camera.resolution().width(),
+                camera.resolution().height(), clock.nsecsElapsed() / 1e9);
     return 0;
 }
