@@ -87,6 +87,10 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
         qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                               << ", " << __LINE__ << ": exception:" << e.what();
         return false;
+    } catch (...) {
+        qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
+                              << ", " << __LINE__ << ": unknown exception";
+        return false;
     }
     if (result == DrawingDocument::StoreResult::Stored)
         return true;
