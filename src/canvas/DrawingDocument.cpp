@@ -166,8 +166,15 @@ QByteArray encode(const QJsonObject &root)
 
 bool decode(const QByteArray &text, QJsonObject *root, QString *error)
 {
+    // Line breaks that a tool may have wrapped the text with are not part of it.
+    QByteArray compact;
+    compact.reserve(text.size());
+    for (char c : text) {
+        if (c != '\n' && c != '\r' && c != ' ' && c != '\t')
+            compact.append(c);
+    }
     const QByteArray::FromBase64Result decoded =
-        QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+        QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded) {
         *error = QStringLiteral("UserComment is not Base64 text");
         return false;

@@ -357,8 +357,9 @@ void TstDocument::storedDocumentsLoad_data()
         << base64(QByteArray(R"({"shapes":[{"type":99},)") + line +
                   R"(,{"type":"x"},{"type":12,"raw_points":[{"x":5,"y":5},{"x":50,"y":60}]}]})")
         << true << QList<int>{10, 12} << QString();
-    QTest::newRow("no magic, no version") << base64(QByteArray(R"({"shapes":[)") + line + "]}")
-                                          << true << QList<int>{10} << QString();
+    QTest::newRow("no magic, no version, wrapped")
+        << base64(QByteArray(R"({"shapes":[)") + line + "]}").insert(20, "\r\n") << true
+        << QList<int>{10} << QString();
     QTest::newRow("text without content")
         << base64(R"({"shapes":[{"type":31,"raw_points":[{"x":7,"y":8}]}]})") << true
         << QList<int>{} << "Text";
