@@ -1,0 +1,423 @@
+// bench_decode_replay.cpp: the camera's decode threads fed in real time with pre-encoded packets.
+//
+// A replay backend hands the packets of a stream to the camera's buffer callback at 30 fps for
+// --replay_seconds (default 10) and the camera decodes them as it would a real camera's:
+// previews on the decode thread, one full-resolution MJPG picture per second on the other thread
+// (every packet with --full_rate). Reported per run: preview and full-resolution frames per
+// second, packets that gave no preview (dropped from the bounded queue or still in flight at the
+// end), process CPU seconds per second of video and per preview, and the latency from the buffer
+// callback to previewReady (p50, p99; the n-th preview belongs to the n-th packet, so the figures
+// hold when nothing was dropped). The reference in the same run is the ffmpeg program decoding
+// the same packets (`-lowres 2` for MJPG, as our preview decoder does), CPU per frame taken from
+// decoding 2N minus N frames so that its start-up drops out.
+#include <benchmark/benchmark.h>
+
+#include "camera/Camera.h"
+#include "camera/DemoEncoders.h"
+#include "camera/DemoSpecimen.h"
+#include "camera/FrameConversion.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QMutex>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double g_replaySeconds = 10.0;
+bool g_fullRate = false;
+
+struct Stream
+{
+    const char *name;
+    quint32 fourcc;
+    int width;
+    int height;
+    QList<QByteArray> packets;
+};
+
+std::vector<Stream> &streams()
+{
+    static std::vector<Stream> all;
+    return all;
+}
+
+// The demo camera's drifting stage micrometer with its default picture settings.
+QList<QImage> demoPictures(int width, int height, int count)
+{
+    const int margin = 40;
+    const QImage stage = DemoSpecimen::renderStage(width, height, margin);
+    QList<QImage> pictures;
+    for (int step = 0; step < count; ++step) {
+        QImage picture =
+            stage.copy(QRect(DemoSpecimen::driftOffset(step, margin), QSize(width, height)));
+        DemoSpecimen::applySettings(&picture, DemoSpecimen::Settings(), step);
+        pictures << picture;
+    }
+    return pictures;
+}
+
+void prepareStreams()
+{
+    using namespace FrameConversion;
+    auto mjpg = [](int width, int height) {
+        QList<QByteArray> packets;
+        for (const QImage &picture : demoPictures(width, height, 15))
+            packets << DemoEncoders::encodeJpeg(picture);
+        return packets;
+    };
+    QList<QByteArray> h264;
+    QString error;
+    if (!DemoEncoders::encodeH264Loop(demoPictures(1920, 1080, 30), 30, &h264, &error))
+        std::fprintf(stderr, "H.264 packets: %s\n", qPrintable(error));
+    streams().push_back({"MJPG 3840x2160", kFourccMjpg, 3840, 2160, mjpg(3840, 2160)});
+    streams().push_back({"MJPG 1920x1080", kFourccMjpg, 1920, 1080, mjpg(1920, 1080)});
+    streams().push_back({"H264 1920x1080", kFourccH264, 1920, 1080, h264});
+}
+
+// One camera streaming the packets of a stream round and round at 30 fps.
+class ReplayBackend : public CaptureBackend
+{
+public:
+    ReplayBackend(const Stream &stream, int packetCount)
+        : m_stream(stream)
+        , m_packetCount(packetCount)
+    {
+        m_sendTimes.reserve(size_t(packetCount));
+    }
+    ~ReplayBackend() override { stop(); }
+
+    QList<CaptureDeviceInfo> devices() override
+    {
+        return {{QStringLiteral("replay"), QStringLiteral("replay")}};
+    }
+    int open(int index) override { return index == 0 ? 0 : ENODEV; }
+    void close() override { stop(); }
+    int modes(QList<CaptureMode> *modes) override
+    {
+        *modes = {mode()};
+        return 0;
+    }
+    int setMode(const CaptureMode &) override { return 0; }
+    int currentMode(CaptureMode *mode) override
+    {
+        *mode = this->mode();
+        return 0;
+    }
+    int start(BufferCallback callback) override
+    {
+        stop(); // open() closes first, which stops a replay that never ran
+        m_stop = false;
+        m_done = false;
+        m_sendTimes.clear();
+        m_thread = std::thread([this, callback] {
+            const auto start = Clock::now();
+            for (int i = 0; i < m_packetCount && !m_stop; ++i) {
+                std::this_thread::sleep_until(start + std::chrono::microseconds(i * 33333LL));
+                const QByteArray &packet = m_stream.packets.at(i % m_stream.packets.size());
+                m_sendTimes.push_back(Clock::now());
+                callback(i / 30.0, reinterpret_cast<const uchar *>(packet.constData()),
+                         packet.size());
+            }
+            m_done = true;
+        });
+        return 0;
+    }
+    void stop() override
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool hasGroup(PropertyGroup) override { return false; }
+    int propertyRange(CameraProperty, PropertyRange *) override { return ENOTSUP; }
+    int property(CameraProperty, long *, long *) override { return ENOTSUP; }
+    int setProperty(CameraProperty, long, long) override { return ENOTSUP; }
+
+    bool done() const { return m_done; }
+    // Valid once done() or after stop().
+    const std::vector<Clock::time_point> &sendTimes() const { return m_sendTimes; }
+
+private:
+    CaptureMode mode() const
+    {
+        CaptureMode m;
+        m.fourcc = m_stream.fourcc;
+        m.width = m_stream.width;
+        m.height = m_stream.height;
+        m.timePerFrame = 333333;
+        return m;
+    }
+
+    const Stream &m_stream;
+    const int m_packetCount;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    std::vector<Clock::time_point> m_sendTimes; // written by the replay thread only
+};
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
+    return values[index];
+}
+
+void replay(benchmark::State &state, int streamIndex)
+{
+    const Stream &stream = streams()[size_t(streamIndex)];
+    if (stream.packets.isEmpty()) {
+        state.SkipWithError("no packets (encoder missing)");
+        return;
+    }
+    const int packetCount = int(g_replaySeconds * 30.0);
+    for (auto _ : state) {
+        auto backend = std::make_unique<ReplayBackend>(stream, packetCount);
+        ReplayBackend *replayBackend = backend.get();
+        QMutex lock; // guards previewTimes
+        std::vector<Clock::time_point> previewTimes;
+        previewTimes.reserve(size_t(packetCount));
+        std::atomic<int> fullFrames{0};
+        std::vector<Clock::time_point> sent; // copied before the camera takes its backend away
+        const double cpuBefore = processCpuSeconds();
+        {
+            Camera camera(std::move(backend));
+            QObject::connect(
+                &camera, &Camera::previewReady, &camera,
+                [&](const QImage &) {
+                    const auto now = Clock::now();
+                    QMutexLocker locker(&lock);
+                    previewTimes.push_back(now);
+                },
+                Qt::DirectConnection);
+            QObject::connect(
+                &camera, &Camera::frameReady, &camera, [&](const QImage &) { ++fullFrames; },
+                Qt::DirectConnection);
+            camera.setFullRate(g_fullRate);
+            if (!camera.open(0)) {
+                state.SkipWithError("camera did not open");
+                return;
+            }
+            while (!replayBackend->done())
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            // Let the last packets through the decoders before stopping.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            camera.close();
+            sent = replayBackend->sendTimes();
+        }
+        const double cpu = processCpuSeconds() - cpuBefore;
+        const double video = sent.size() / 30.0;
+        std::vector<double> latencies;
+        for (size_t i = 0; i < std::min(sent.size(), previewTimes.size()); ++i)
+            latencies.push_back(
+                std::chrono::duration<double, std::milli>(previewTimes[i] - sent[i]).count());
+        state.SetIterationTime(video);
+        state.counters["preview_fps"] = previewTimes.size() / video;
+        state.counters["full_fps"] = fullFrames / video;
+        state.counters["dropped"] = double(sent.size()) - double(previewTimes.size());
+        state.counters["cpu_s_per_s"] = cpu / video;
+        state.counters["cpu_ms_per_preview"] =
+            previewTimes.empty() ? 0.0 : 1000.0 * cpu / previewTimes.size();
+        state.counters["latency_p50_ms"] = percentile(latencies, 0.50);
+        state.counters["latency_p99_ms"] = percentile(latencies, 0.99);
+    }
+}
+
+double childCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds of the ffmpeg program decoding the file, negative when it failed.
+double runFfmpeg(const QString &file, bool mjpg)
+{
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostdin", "-v", "error"};
+    if (mjpg)
+        args.insert(args.end(), {"-lowres", "2"});
+    args.insert(args.end(), {"-f", mjpg ? "mjpeg" : "h264", "-i", file.toStdString()});
+    args.insert(args.end(), {"-f", "null", "-"});
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const double before = childCpuSeconds();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "ffmpeg", nullptr, nullptr, argv.data(), environ) != 0)
+        return -1.0;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1.0;
+    return childCpuSeconds() - before;
+}
+
+void referenceFfmpeg(benchmark::State &state, int streamIndex)
+{
+    const Stream &stream = streams()[size_t(streamIndex)];
+    if (stream.packets.isEmpty() || QStandardPaths::findExecutable("ffmpeg").isEmpty()) {
+        state.SkipWithError("ffmpeg program or packets missing");
+        return;
+    }
+    const bool mjpg = stream.fourcc == FrameConversion::kFourccMjpg;
+    QTemporaryDir dir;
+    const int passes = mjpg ? 4 : 2;
+    auto write = [&](const QString &name, int count) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        for (int pass = 0; pass < count; ++pass)
+            for (const QByteArray &p : stream.packets)
+                file.write(p);
+        return file.fileName();
+    };
+    const QString single = write(QStringLiteral("single"), passes);
+    const QString twice = write(QStringLiteral("twice"), 2 * passes);
+    const int frames = int(stream.packets.size()) * passes;
+    for (auto _ : state) {
+        const double one = runFfmpeg(single, mjpg);
+        const double two = runFfmpeg(twice, mjpg);
+        if (one < 0 || two < 0) {
+            state.SkipWithError("ffmpeg failed");
+            return;
+        }
+        state.SetIterationTime(std::max(0.0, two - one) / frames);
+    }
+}
+
+// Keeps the medians of the repetitions for the closing summary.
+class SummaryReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run &run : runs) {
+            const bool single = run.repetitions <= 1 && run.aggregate_name.empty();
+            if ((run.aggregate_name != "median" && !single) || run.error_occurred)
+                continue;
+            std::string name = run.benchmark_name();
+            name = name.substr(0, name.find('/'));
+            Summary &s = medians[name];
+            s.seconds = run.real_accumulated_time / std::max<double>(1, double(run.iterations));
+            for (const auto &[key, counter] : run.counters)
+                s.counters[key] = counter.value;
+        }
+    }
+    struct Summary
+    {
+        double seconds = 0;
+        std::map<std::string, double> counters;
+    };
+    std::map<std::string, Summary> medians;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The demo stage is drawn with text: a GUI application, on no screen unless one is asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    // The camera and its decoders announce every open; only warnings matter here.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type != QtDebugMsg && type != QtInfoMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    });
+    int repetitions = 3;
+    std::vector<char *> rest;
+    for (int i = 0; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg.startsWith("--replay_seconds="))
+            g_replaySeconds = std::max(1.0, arg.mid(17).toDouble());
+        else if (arg.startsWith("--replay_repetitions="))
+            repetitions = std::max(1, arg.mid(21).toInt());
+        else if (arg == "--full_rate")
+            g_fullRate = true;
+        else
+            rest.push_back(argv[i]);
+    }
+    int restCount = int(rest.size());
+    benchmark::Initialize(&restCount, rest.data());
+    prepareStreams();
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3)
+        std::printf("load average before the run: %.2f %.2f %.2f (%u cores)\n", load[0], load[1],
+                    load[2], std::thread::hardware_concurrency());
+    std::printf("replay %.0f s per run at 30 fps, full-resolution rate: %s\n", g_replaySeconds,
+                g_fullRate ? "every packet (recording)" : "one per second");
+
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (size_t i = 0; i < streams().size(); ++i) {
+        const std::string name = std::string("replay ") + streams()[i].name;
+        const std::string reference =
+            std::string("reference ffmpeg") +
+            (streams()[i].fourcc == FrameConversion::kFourccMjpg ? " -lowres 2, " : ", ") +
+            streams()[i].name;
+        benchmark::RegisterBenchmark(name.c_str(), replay, int(i))
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(repetitions)
+            ->ReportAggregatesOnly();
+        benchmark::RegisterBenchmark(reference.c_str(), referenceFfmpeg, int(i))
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(repetitions)
+            ->ReportAggregatesOnly();
+        pairs.emplace_back(name, reference);
+    }
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\nMedian of %d runs (reference: CPU per frame of the ffmpeg program)\n",
+                repetitions);
+    std::printf("%-24s %8s %8s %8s %8s %9s %8s %8s %8s %6s\n", "stream", "prev fps", "full fps",
+                "dropped", "CPU s/s", "CPU ms/fr", "p50 ms", "p99 ms", "ref ms", "ratio");
+    for (const auto &[mine, reference] : pairs) {
+        const auto m = reporter.medians.find(mine);
+        if (m == reporter.medians.end())
+            continue;
+        const auto r = reporter.medians.find(reference);
+        const double refMs = r == reporter.medians.end() ? 0.0 : 1000.0 * r->second.seconds;
+        auto c = [&](const char *key) { return m->second.counters[key]; };
+        std::printf("%-24s %8.1f %8.1f %8.0f %8.2f %9.2f %8.1f %8.1f %8.2f %6.2f\n",
+                    mine.c_str() + 7, c("preview_fps"), c("full_fps"), c("dropped"),
+                    c("cpu_s_per_s"), c("cpu_ms_per_preview"), c("latency_p50_ms"),
+                    c("latency_p99_ms"), refMs, refMs > 0 ? c("cpu_ms_per_preview") / refMs : 0.0);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
