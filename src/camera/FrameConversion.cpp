@@ -1,7 +1,11 @@
 #include "camera/FrameConversion.h"
 
 #include <algorithm>
-#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace FrameConversion {
 
@@ -37,79 +41,151 @@ inline quint32 clampByte(int v)
     return quint32(std::min(255, std::max(0, v)));
 }
 
-inline quint32 packPixel(int r, int g, int b)
+// A channel is clamp((298 C + 128 + P) >> 8) with C = Y - 16 and P the chroma product from the
+// tables. Since 298 C = 256 C + 42 C, splitting X = P + 128 into hi = X >> 8 and lo = X & 255
+// gives exactly C + hi + ((42 C + lo) >> 8), where every term fits in 16 bits: eight pixels per
+// 128-bit register instead of four, and the clamp is the saturating pack to bytes.
+inline quint32 channel(int c, int hi, int lo)
 {
-    return 0xFF000000u | (clampByte(r >> 8) << 16) | (clampByte(g >> 8) << 8) | clampByte(b >> 8);
+    return clampByte(c + hi + ((42 * c + lo) >> 8));
 }
 
-inline quint32 packGrey(int c)
+// The chroma of one output row in that split form, one hi,lo pair per pixel and channel.
+// Filled per chroma sample with the sums X (one sample per two pixels), then expanded by
+// finish(). The table lookups stay scalar: vector gathers from the tables cost more than they
+// save, and 4:2:0 rows share a line, so its lookups are done once for two rows.
+class ChromaLine
 {
-    return 0xFF000000u | (clampByte(c >> 8) * 0x010101u);
-}
+public:
+    explicit ChromaLine(int width)
+        : m_samples((width + 1) / 2)
+        , m_paddedSamples((m_samples + 7) & ~7)
+        , m_sums(3 * size_t(m_paddedSamples))
+        , m_split(6 * 2 * size_t(m_paddedSamples))
+    {}
 
-// The row kernels are built for AVX2 as well as the baseline and chosen at run time; each loop
-// handles whole Y,Y pairs with their U,V so that it vectorises. Loads and stores go through
-// memcpy because rows need not be aligned to their word size.
-// ThreadSanitizer instruments the clone resolvers, which run before its runtime starts: such
-// builds use the baseline kernels only.
-#if defined(__SANITIZE_THREAD__)
-#define QUORIX_ROW_KERNEL
+    int samples() const { return m_samples; }
+
+    // Sample k from its U and V through the tables.
+    void set(int k, int u, int v, const ChromaTables &t)
+    {
+        setSums(k, t.vr[v] + 128, t.ug[u] + t.vg[v] + 128, t.ub[u] + 128);
+    }
+    void setSums(int k, qint32 r, qint32 g, qint32 b)
+    {
+        m_sums[k] = r;
+        m_sums[m_paddedSamples + k] = g;
+        m_sums[2 * m_paddedSamples + k] = b;
+    }
+
+    // Splits every sum into hi and lo, each repeated for the two pixels of its sample.
+    void finish()
+    {
+        for (int ch = 0; ch < 3; ++ch) {
+            const qint32 *sums = m_sums.data() + size_t(ch) * m_paddedSamples;
+            qint16 *hi = splitHi(ch), *lo = splitLo(ch);
+#if defined(__SSE2__)
+            const __m128i mask = _mm_set1_epi32(0xFF);
+            for (int k = 0; k < m_paddedSamples; k += 8) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums + k));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums + k + 4));
+                const __m128i h = _mm_packs_epi32(_mm_srai_epi32(a, 8), _mm_srai_epi32(b, 8));
+                const __m128i l = _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
+                auto *hOut = reinterpret_cast<__m128i *>(hi + 2 * k);
+                auto *lOut = reinterpret_cast<__m128i *>(lo + 2 * k);
+                _mm_storeu_si128(hOut, _mm_unpacklo_epi16(h, h));
+                _mm_storeu_si128(hOut + 1, _mm_unpackhi_epi16(h, h));
+                _mm_storeu_si128(lOut, _mm_unpacklo_epi16(l, l));
+                _mm_storeu_si128(lOut + 1, _mm_unpackhi_epi16(l, l));
+            }
 #else
-#define QUORIX_ROW_KERNEL __attribute__((target_clones("avx2", "default")))
+            for (int k = 0; k < m_samples; ++k) {
+                hi[2 * k] = hi[2 * k + 1] = qint16(sums[k] >> 8);
+                lo[2 * k] = lo[2 * k + 1] = qint16(sums[k] & 0xFF);
+            }
 #endif
-
-// Two output pixels of one chroma pair.
-inline quint64 pixelPair(int y0, int y1, int u, int v, const ChromaTables &t)
-{
-    const int c0 = 298 * (y0 - 16) + 128, c1 = 298 * (y1 - 16) + 128;
-    const int r = t.vr[v], g = t.ug[u] + t.vg[v], b = t.ub[u];
-    return packPixel(c0 + r, c0 + g, c0 + b) | (quint64(packPixel(c1 + r, c1 + g, c1 + b)) << 32);
-}
-
-QUORIX_ROW_KERNEL void yuy2Row(const uchar *__restrict row, int pairs, uchar *__restrict out,
-                               const ChromaTables &__restrict t)
-{
-    for (int k = 0; k < pairs; ++k) {
-        quint32 w;
-        std::memcpy(&w, row + 4 * k, 4);
-        const quint64 p =
-            pixelPair(int(w & 0xFF), int((w >> 16) & 0xFF), int((w >> 8) & 0xFF), int(w >> 24), t);
-        std::memcpy(out + 8 * k, &p, 8);
+        }
     }
-}
 
-// NV12: luma pairs and interleaved U,V pairs.
-QUORIX_ROW_KERNEL void nv12Row(const uchar *__restrict luma, const uchar *__restrict chroma,
-                               int pairs, uchar *__restrict out, const ChromaTables &__restrict t)
-{
-    for (int k = 0; k < pairs; ++k) {
-        quint16 y, c;
-        std::memcpy(&y, luma + 2 * k, 2);
-        std::memcpy(&c, chroma + 2 * k, 2);
-        const quint64 p = pixelPair(y & 0xFF, y >> 8, c & 0xFF, c >> 8, t);
-        std::memcpy(out + 8 * k, &p, 8);
+    // Channel 0 is red, 1 green, 2 blue; entries are per pixel.
+    const qint16 *hi(int ch) const
+    {
+        return m_split.data() + size_t(2 * ch) * 2 * m_paddedSamples;
     }
-}
-
-// I420: luma pairs with one byte of each chroma plane.
-QUORIX_ROW_KERNEL void i420Row(const uchar *__restrict luma, const uchar *__restrict u,
-                               const uchar *__restrict v, int pairs, uchar *__restrict out,
-                               const ChromaTables &__restrict t)
-{
-    for (int k = 0; k < pairs; ++k) {
-        quint16 y;
-        std::memcpy(&y, luma + 2 * k, 2);
-        const quint64 p = pixelPair(y & 0xFF, y >> 8, u[k], v[k], t);
-        std::memcpy(out + 8 * k, &p, 8);
+    const qint16 *lo(int ch) const
+    {
+        return m_split.data() + size_t(2 * ch + 1) * 2 * m_paddedSamples;
     }
-}
 
-// Monochrome: the stretched luma of every pixel; `step` is 2 for YUY2, 1 for planar luma.
-QUORIX_ROW_KERNEL void greyRow(const uchar *__restrict luma, int step, int width,
-                               quint32 *__restrict out)
+private:
+    qint16 *splitHi(int ch)
+    {
+        return m_split.data() + size_t(2 * ch) * 2 * m_paddedSamples;
+    }
+    qint16 *splitLo(int ch)
+    {
+        return m_split.data() + size_t(2 * ch + 1) * 2 * m_paddedSamples;
+    }
+
+    int m_samples;
+    int m_paddedSamples; // whole blocks of eight; the padding stays zero
+    std::vector<qint32> m_sums;
+    std::vector<qint16> m_split;
+};
+
+// One output row from its luma (every `LumaStep`-th byte: 2 in YUY2, 1 in a luma plane) and its
+// chroma line.
+template <int LumaStep>
+void lumaRow(const uchar *__restrict luma, int width, const ChromaLine &line,
+             quint32 *__restrict out)
 {
-    for (int x = 0; x < width; ++x)
-        out[x] = packGrey(298 * (luma[x * step] - 16) + 128);
+    const qint16 *rh = line.hi(0), *rl = line.lo(0), *gh = line.hi(1), *gl = line.lo(1);
+    const qint16 *bh = line.hi(2), *bl = line.lo(2);
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), sixteen = _mm_set1_epi16(16);
+    const __m128i k42 = _mm_set1_epi16(42), alpha = _mm_set1_epi8(char(0xFF));
+    const auto load = [](const qint16 *p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    };
+    for (; x + 16 <= width; x += 16) {
+        __m128i y0, y1;
+        if (LumaStep == 2) {
+            const __m128i lowBytes = _mm_set1_epi16(0xFF);
+            const auto *p = reinterpret_cast<const __m128i *>(luma + 2 * x);
+            y0 = _mm_and_si128(_mm_loadu_si128(p), lowBytes);
+            y1 = _mm_and_si128(_mm_loadu_si128(p + 1), lowBytes);
+        } else {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(luma + x));
+            y0 = _mm_unpacklo_epi8(bytes, zero);
+            y1 = _mm_unpackhi_epi8(bytes, zero);
+        }
+        const __m128i c0 = _mm_sub_epi16(y0, sixteen), c1 = _mm_sub_epi16(y1, sixteen);
+        const __m128i m0 = _mm_mullo_epi16(c0, k42), m1 = _mm_mullo_epi16(c1, k42);
+        const auto channel16 = [&](const qint16 *hi, const qint16 *lo) {
+            const __m128i v0 = _mm_add_epi16(_mm_add_epi16(c0, load(hi + x)),
+                                             _mm_srai_epi16(_mm_add_epi16(m0, load(lo + x)), 8));
+            const __m128i v1 =
+                _mm_add_epi16(_mm_add_epi16(c1, load(hi + x + 8)),
+                              _mm_srai_epi16(_mm_add_epi16(m1, load(lo + x + 8)), 8));
+            return _mm_packus_epi16(v0, v1);
+        };
+        const __m128i r = channel16(rh, rl), g = channel16(gh, gl), b = channel16(bh, bl);
+        // Memory order of a 0xFFRRGGBB pixel is B, G, R, A.
+        const __m128i bgLow = _mm_unpacklo_epi8(b, g), bgHigh = _mm_unpackhi_epi8(b, g);
+        const __m128i raLow = _mm_unpacklo_epi8(r, alpha), raHigh = _mm_unpackhi_epi8(r, alpha);
+        auto *dst = reinterpret_cast<__m128i *>(out + x);
+        _mm_storeu_si128(dst, _mm_unpacklo_epi16(bgLow, raLow));
+        _mm_storeu_si128(dst + 1, _mm_unpackhi_epi16(bgLow, raLow));
+        _mm_storeu_si128(dst + 2, _mm_unpacklo_epi16(bgHigh, raHigh));
+        _mm_storeu_si128(dst + 3, _mm_unpackhi_epi16(bgHigh, raHigh));
+    }
+#endif
+    for (; x < width; ++x) {
+        const int c = luma[LumaStep * x] - 16;
+        out[x] = 0xFF000000u | (channel(c, rh[x], rl[x]) << 16) | (channel(c, gh[x], gl[x]) << 8) |
+                 channel(c, bh[x], bl[x]);
+    }
 }
 
 // A fresh picture for the result. When `out` already holds a picture of this size and format
@@ -128,23 +204,64 @@ bool makeImage(int width, int height, QImage *out, QImage *image)
     return !image->isNull();
 }
 
-// Runs `convertRow(y, outRow)` for every row, rows in parallel with a static schedule.
-template <typename ConvertRow>
-void convertRows(QImage &image, int height, ConvertRow convertRow)
+// Converts every row, rows in parallel with a static schedule, one row per iteration. Row y
+// takes its chroma from chroma row `chromaRowOf(y)`, which `fill(chromaRow, line)` puts into a
+// line; each thread keeps its last line, so the two rows of a 4:2:0 chroma row, which the static
+// schedule hands to the same thread in turn, share one fill. `lumaOf(y)` is the row's luma.
+template <int LumaStep, typename ChromaRowOf, typename Fill, typename LumaOf>
+void convertRows(QImage &image, int width, int height, ChromaRowOf chromaRowOf, Fill fill,
+                 LumaOf lumaOf)
 {
     chromaTables(); // built before the parallel region
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-#pragma omp parallel for schedule(static)
-    for (int y = 0; y < height; ++y)
-        convertRow(y, bits + y * stride);
+#pragma omp parallel
+    {
+        ChromaLine line(width);
+        int lineRow = -1;
+#pragma omp for schedule(static)
+        for (int y = 0; y < height; ++y) {
+            const int chromaRow = chromaRowOf(y);
+            if (chromaRow != lineRow) {
+                fill(chromaRow, line);
+                line.finish();
+                lineRow = chromaRow;
+            }
+            lumaRow<LumaStep>(lumaOf(y), width, line,
+                              reinterpret_cast<quint32 *>(bits + y * stride));
+        }
+    }
 }
 
-// One pixel from its own Y, U and V through the tables (odd edges and one-pixel axes).
-inline quint32 singlePixel(int y, int u, int v, const ChromaTables &t)
+// Asks for the cache lines of `bytes` bytes at `p`. The chroma of a row is read by a scalar loop
+// whose cache misses would otherwise come one after another; fetching the next row's lines while
+// the current rows convert hides them.
+void prefetch(const uchar *p, qsizetype bytes)
 {
-    const int c = 298 * (y - 16) + 128;
-    return packPixel(c + t.vr[v], c + t.ug[u] + t.vg[v], c + t.ub[u]);
+    for (qsizetype i = 0; i < bytes; i += 64)
+        __builtin_prefetch(p + i);
+}
+
+// Where the U and V bytes of one chroma row are, and the distance between samples.
+struct ChromaRow
+{
+    const uchar *u;
+    const uchar *v;
+    int step;
+};
+
+// Monochrome: every channel is clamp((298 C + 128) >> 8), the split form with X = 128.
+void fillGrey(ChromaLine &line)
+{
+    for (int k = 0; k < line.samples(); ++k)
+        line.setSums(k, 128, 128, 128);
+}
+
+// A frame too small to carry chroma (a one-pixel axis in 4:2:0) converts as neutral chroma.
+void fillNeutral(ChromaLine &line, const ChromaTables &t)
+{
+    for (int k = 0; k < line.samples(); ++k)
+        line.set(k, 128, 128, t);
 }
 
 } // namespace
@@ -212,24 +329,77 @@ bool convertYuy2ToImage(const uchar *data, int width, int height, QImage *out, b
     if (!data || !makeImage(width, height, out, &image))
         return false;
     const qsizetype rowBytes = qsizetype(width) * 2;
+    const auto lumaOf = [&](int y) { return data + y * rowBytes; };
+    if (!colour) {
+        convertRows<2>(
+            image, width, height, [](int) { return 0; },
+            [](int, ChromaLine &line) { fillGrey(line); }, lumaOf);
+        *out = image;
+        return true;
+    }
     const ChromaTables &t = chromaTables();
-    convertRows(image, height, [&](int y, uchar *outRow) {
-        const uchar *row = data + y * rowBytes;
-        auto *pixels = reinterpret_cast<quint32 *>(outRow);
-        if (!colour) {
-            greyRow(row, 2, width, pixels);
-            return;
-        }
-        yuy2Row(row, width / 2, outRow, t);
-        if (width & 1) {
-            // The last pair of an odd width has no V byte in the row: the previous pair's V.
-            const int x = width - 1;
-            pixels[x] = singlePixel(row[2 * x], row[2 * x + 1], x > 0 ? row[2 * x - 1] : 128, t);
-        }
-    });
+    const int pairs = width / 2;
+    convertRows<2>(
+        image, width, height, [](int y) { return y; },
+        [&](int y, ChromaLine &line) {
+            const uchar *row = data + y * rowBytes;
+            if (y + 1 < height)
+                prefetch(row + rowBytes, rowBytes);
+            for (int k = 0; k < pairs; ++k)
+                line.set(k, row[4 * k + 1], row[4 * k + 3], t);
+            if (width & 1) {
+                // The last pair of an odd width has no V byte in the row: the previous pair's V.
+                const int x = width - 1;
+                line.set(pairs, row[2 * x + 1], x > 0 ? row[2 * x - 1] : 128, t);
+            }
+        },
+        lumaOf);
     *out = image;
     return true;
 }
+
+namespace {
+
+// NV12 and I420 differ only in where a chroma row's U and V bytes are: `chromaRowOf(row)` gives
+// the first U, the first V and the distance between samples. Odd sizes reuse the last whole
+// chroma row and column.
+template <typename ChromaRowAt>
+void convert420(const uchar *data, int width, int height, QImage &image, bool colour,
+                ChromaRowAt chromaRowAt)
+{
+    const auto lumaOf = [&](int y) { return data + qsizetype(y) * width; };
+    if (!colour) {
+        convertRows<1>(
+            image, width, height, [](int) { return 0; },
+            [](int, ChromaLine &line) { fillGrey(line); }, lumaOf);
+        return;
+    }
+    const ChromaTables &t = chromaTables();
+    const int pairs = width / 2, lastChromaRow = height / 2 - 1;
+    if (pairs == 0 || lastChromaRow < 0) {
+        convertRows<1>(
+            image, width, height, [](int) { return 0; },
+            [&](int, ChromaLine &line) { fillNeutral(line, t); }, lumaOf);
+        return;
+    }
+    convertRows<1>(
+        image, width, height, [&](int y) { return std::min(y / 2, lastChromaRow); },
+        [&](int chromaRow, ChromaLine &line) {
+            const ChromaRow c = chromaRowAt(chromaRow);
+            if (chromaRow < lastChromaRow) {
+                const ChromaRow next = chromaRowAt(chromaRow + 1);
+                prefetch(next.u, qsizetype(pairs) * next.step);
+                prefetch(next.v, qsizetype(pairs) * next.step);
+            }
+            for (int k = 0; k < pairs; ++k)
+                line.set(k, c.u[k * c.step], c.v[k * c.step], t);
+            if (width & 1)
+                line.set(pairs, c.u[(pairs - 1) * c.step], c.v[(pairs - 1) * c.step], t);
+        },
+        lumaOf);
+}
+
+} // namespace
 
 bool convertNv12ToImage(const uchar *data, int width, int height, QImage *out, bool colour)
 {
@@ -237,26 +407,9 @@ bool convertNv12ToImage(const uchar *data, int width, int height, QImage *out, b
     if (!data || !makeImage(width, height, out, &image))
         return false;
     const uchar *chroma = data + qsizetype(width) * height;
-    const int lastPair = width / 2 - 1, lastChromaRow = height / 2 - 1;
-    const ChromaTables &t = chromaTables();
-    convertRows(image, height, [&](int y, uchar *outRow) {
-        const uchar *row = data + qsizetype(y) * width;
-        auto *pixels = reinterpret_cast<quint32 *>(outRow);
-        if (!colour) {
-            greyRow(row, 1, width, pixels);
-            return;
-        }
-        if (lastPair < 0 || lastChromaRow < 0) { // a one-pixel axis carries no chroma
-            for (int x = 0; x < width; ++x)
-                pixels[x] = singlePixel(row[x], 128, 128, t);
-            return;
-        }
-        // Odd sizes reuse the last whole chroma row and pair.
-        const uchar *c = chroma + qsizetype(std::min(y / 2, lastChromaRow)) * width;
-        nv12Row(row, c, width / 2, outRow, t);
-        if (width & 1)
-            pixels[width - 1] =
-                singlePixel(row[width - 1], c[2 * lastPair], c[2 * lastPair + 1], t);
+    convert420(data, width, height, image, colour, [&](int row) {
+        const uchar *c = chroma + qsizetype(row) * width;
+        return ChromaRow{c, c + 1, 2};
     });
     *out = image;
     return true;
@@ -271,25 +424,9 @@ bool convertI420ToImage(const uchar *data, int width, int height, QImage *out, b
     const uchar *uPlane = data + lumaSize;
     const uchar *vPlane = data + lumaSize + lumaSize / 4;
     const int chromaStride = width / 2;
-    const int lastCol = chromaStride - 1, lastChromaRow = height / 2 - 1;
-    const ChromaTables &t = chromaTables();
-    convertRows(image, height, [&](int y, uchar *outRow) {
-        const uchar *row = data + qsizetype(y) * width;
-        auto *pixels = reinterpret_cast<quint32 *>(outRow);
-        if (!colour) {
-            greyRow(row, 1, width, pixels);
-            return;
-        }
-        if (lastCol < 0 || lastChromaRow < 0) {
-            for (int x = 0; x < width; ++x)
-                pixels[x] = singlePixel(row[x], 128, 128, t);
-            return;
-        }
-        const qsizetype offset = qsizetype(std::min(y / 2, lastChromaRow)) * chromaStride;
-        i420Row(row, uPlane + offset, vPlane + offset, width / 2, outRow, t);
-        if (width & 1)
-            pixels[width - 1] =
-                singlePixel(row[width - 1], uPlane[offset + lastCol], vPlane[offset + lastCol], t);
+    convert420(data, width, height, image, colour, [&](int row) {
+        const qsizetype offset = qsizetype(row) * chromaStride;
+        return ChromaRow{uPlane + offset, vPlane + offset, 1};
     });
     *out = image;
     return true;

@@ -66,25 +66,34 @@ bool convert(const QString &layout, const QByteArray &frame, int width, int heig
     return convertI420ToImage(data, width, height, out, colour);
 }
 
-// Y, U and V of pixel (x, y) in a frame of the layout.
+// Y, U and V of pixel (x, y) in a frame of the layout. Odd sizes: the last pixel of an odd YUY2
+// row takes its own U and the previous pair's V (128 without one); 4:2:0 frames reuse the last
+// whole chroma row and column, and a one-pixel axis carries no chroma.
 void sample(const QString &layout, const QByteArray &f, int width, int height, int x, int y,
             int *yy, int *u, int *v)
 {
     const auto *d = reinterpret_cast<const uchar *>(f.constData());
     if (layout == QLatin1String("YUY2")) {
-        const uchar *pair = d + y * width * 2 + (x / 2) * 4;
-        *yy = d[y * width * 2 + x * 2];
-        *u = pair[1];
-        *v = pair[3];
-    } else if (layout == QLatin1String("NV12")) {
-        *yy = d[y * width + x];
-        const uchar *c = d + width * height + (y / 2) * width + (x / 2) * 2;
+        const uchar *row = d + y * width * 2;
+        *yy = row[x * 2];
+        *u = row[(x / 2) * 4 + 1];
+        const int vAt = (x / 2) * 4 + 3;
+        *v = vAt < width * 2 ? row[vAt] : (vAt >= 4 ? row[vAt - 4] : 128);
+        return;
+    }
+    *yy = d[y * width + x];
+    if (width < 2 || height < 2) {
+        *u = *v = 128;
+        return;
+    }
+    const int cx = std::min(x / 2, width / 2 - 1), cy = std::min(y / 2, height / 2 - 1);
+    if (layout == QLatin1String("NV12")) {
+        const uchar *c = d + width * height + cy * width + cx * 2;
         *u = c[0];
         *v = c[1];
     } else {
-        *yy = d[y * width + x];
-        *u = d[width * height + (y / 2) * (width / 2) + x / 2];
-        *v = d[width * height + width * height / 4 + (y / 2) * (width / 2) + x / 2];
+        *u = d[width * height + cy * (width / 2) + cx];
+        *v = d[width * height + width * height / 4 + cy * (width / 2) + cx];
     }
 }
 
@@ -177,20 +186,31 @@ void TstFrameConversion::randomFrameMatchesReference_data()
 {
     QTest::addColumn<QString>("layout");
     QTest::addColumn<bool>("colour");
-    for (const char *layout : {"YUY2", "NV12", "I420"}) {
-        QTest::addRow("%s colour", layout) << QString::fromLatin1(layout) << true;
-        QTest::addRow("%s monochrome", layout) << QString::fromLatin1(layout) << false;
-    }
+    QTest::addColumn<QSize>("size");
+    // Whole blocks of sixteen pixels, widths that leave a remainder after them, odd sizes and
+    // one-pixel axes.
+    const QSize sizes[] = {{64, 48}, {37, 21}, {50, 7}, {17, 1}, {1, 9}};
+    for (const char *layout : {"YUY2", "NV12", "I420"})
+        for (const QSize &size : sizes) {
+            const QString l = QString::fromLatin1(layout);
+            QTest::addRow("%s colour %dx%d", layout, size.width(), size.height())
+                << l << true << size;
+            QTest::addRow("%s monochrome %dx%d", layout, size.width(), size.height())
+                << l << false << size;
+        }
 }
 
 void TstFrameConversion::randomFrameMatchesReference()
 {
     QFETCH(QString, layout);
     QFETCH(bool, colour);
-    const int width = 64, height = 48;
+    QFETCH(QSize, size);
+    const int width = size.width(), height = size.height();
     const QByteArray frame = randomBytes(width * height * 2, 7);
     QImage image;
     QVERIFY(convert(layout, frame, width, height, &image, colour));
+    QCOMPARE(image.size(), size);
+    QCOMPARE(image.format(), QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             int yy, u, v;
