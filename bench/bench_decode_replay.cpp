@@ -6,8 +6,10 @@
 // (every packet with --full_rate). Reported per run: preview and full-resolution frames per
 // second, packets that gave no preview (dropped from the bounded queue or still in flight at the
 // end), process CPU seconds per second of video and per preview, and the latency from the buffer
-// callback to previewReady (p50, p99; the n-th preview belongs to the n-th packet, so the figures
-// hold when nothing was dropped). The reference in the same run is the ffmpeg program decoding
+// callback to previewReady (p50, p99). Each picture of a stream carries its number in the loop as
+// five black or white squares in its top left corner, read back from the preview to find the
+// packet it came from (the latest one sent with that number; latencies longer than one loop
+// would alias). The reference in the same run is the ffmpeg program decoding
 // the same packets (`-lowres 2` for MJPG, as our preview decoder does), CPU per frame taken from
 // decoding 2N minus N frames so that its start-up drops out.
 #include <benchmark/benchmark.h>
@@ -42,6 +44,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kCodeBits = 5;    // picture numbers 0..31
+constexpr int kCodeSquare = 64; // pixels of the stream picture per code square
 double g_replaySeconds = 10.0;
 bool g_fullRate = false;
 
@@ -70,9 +74,28 @@ QList<QImage> demoPictures(int width, int height, int count)
         QImage picture =
             stage.copy(QRect(DemoSpecimen::driftOffset(step, margin), QSize(width, height)));
         DemoSpecimen::applySettings(&picture, DemoSpecimen::Settings(), step);
+        for (int bit = 0; bit < kCodeBits; ++bit)
+            for (int y = 0; y < kCodeSquare; ++y)
+                std::fill_n(reinterpret_cast<QRgb *>(picture.scanLine(kCodeSquare + y)) +
+                                kCodeSquare * (1 + 2 * bit),
+                            kCodeSquare, (step >> bit) & 1 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
         pictures << picture;
     }
     return pictures;
+}
+
+// The number drawn into a picture, read from a preview of a stream `width` pixels wide.
+int readCode(const QImage &preview, int width)
+{
+    const double scale = double(preview.width()) / width;
+    int code = 0;
+    for (int bit = 0; bit < kCodeBits; ++bit) {
+        const QPoint centre(int((kCodeSquare * (1.5 + 2 * bit)) * scale),
+                            int(kCodeSquare * 1.5 * scale));
+        if (preview.valid(centre) && qGray(preview.pixel(centre)) > 128)
+            code |= 1 << bit;
+    }
+    return code;
 }
 
 void prepareStreams()
@@ -203,8 +226,9 @@ void replay(benchmark::State &state, int streamIndex)
     for (auto _ : state) {
         auto backend = std::make_unique<ReplayBackend>(stream, packetCount);
         ReplayBackend *replayBackend = backend.get();
-        QMutex lock; // guards previewTimes
+        QMutex lock; // guards previewTimes and previewCodes
         std::vector<Clock::time_point> previewTimes;
+        std::vector<int> previewCodes;
         previewTimes.reserve(size_t(packetCount));
         std::atomic<int> fullFrames{0};
         std::vector<Clock::time_point> sent; // copied before the camera takes its backend away
@@ -213,10 +237,12 @@ void replay(benchmark::State &state, int streamIndex)
             Camera camera(std::move(backend));
             QObject::connect(
                 &camera, &Camera::previewReady, &camera,
-                [&](const QImage &) {
+                [&](const QImage &preview) {
                     const auto now = Clock::now();
+                    const int code = readCode(preview, stream.width);
                     QMutexLocker locker(&lock);
                     previewTimes.push_back(now);
+                    previewCodes.push_back(code);
                 },
                 Qt::DirectConnection);
             QObject::connect(
@@ -236,10 +262,22 @@ void replay(benchmark::State &state, int streamIndex)
         }
         const double cpu = processCpuSeconds() - cpuBefore;
         const double video = sent.size() / 30.0;
+        // Each preview belongs to the latest packet sent before it that carries its number.
+        const int loop = int(stream.packets.size());
         std::vector<double> latencies;
-        for (size_t i = 0; i < std::min(sent.size(), previewTimes.size()); ++i)
-            latencies.push_back(
-                std::chrono::duration<double, std::milli>(previewTimes[i] - sent[i]).count());
+        size_t last = 0; // packets sent before the current preview
+        for (size_t k = 0; k < previewTimes.size(); ++k) {
+            while (last < sent.size() && sent[last] <= previewTimes[k])
+                ++last;
+            for (size_t i = last; i-- > 0;)
+                if (int(i % size_t(loop)) == previewCodes[k]) {
+                    latencies.push_back(
+                        std::chrono::duration<double, std::milli>(previewTimes[k] - sent[i])
+                            .count());
+                    break;
+                }
+        }
+        state.counters["unmatched"] = double(previewTimes.size() - latencies.size());
         state.SetIterationTime(video);
         state.counters["preview_fps"] = previewTimes.size() / video;
         state.counters["full_fps"] = fullFrames / video;
