@@ -1,5 +1,7 @@
 #include "camera/FrameConversion.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <vector>
 
@@ -42,26 +44,24 @@ inline quint32 clampByte(int v)
 }
 
 // A channel is clamp((298 C + 128 + P) >> 8) with C = Y - 16 and P the chroma product from the
-// tables. Since 298 C = 256 C + 42 C, splitting X = P + 128 into hi = X >> 8 and lo = X & 255
+// tables. Since 298 C = 256 C + 42 C, splitting P into hi = P >> 8 and lo = P & 255
 // gives exactly C + hi + ((42 C + lo) >> 8), where every term fits in 16 bits: eight pixels per
 // 128-bit register instead of four, and the clamp is the saturating pack to bytes.
 inline quint32 channel(int c, int hi, int lo)
 {
-    return clampByte(c + hi + ((42 * c + lo) >> 8));
+    return clampByte(c + hi + ((42 * c + 128 + lo) >> 8));
 }
 
-// The chroma of one output row in that split form, one hi,lo pair per pixel and channel.
-// Filled per chroma sample with the sums X (one sample per two pixels), then expanded by
-// finish(). The table lookups stay scalar: vector gathers from the tables cost more than they
-// save, and 4:2:0 rows share a line, so its lookups are done once for two rows.
+// The chroma products of one output row, one R, G, B triple per chroma sample (two pixels).
+// The table lookups stay scalar: vector gathers from the tables cost more than they save, and
+// 4:2:0 rows share a line, so its lookups are done once for two rows.
 class ChromaLine
 {
 public:
     explicit ChromaLine(int width)
         : m_samples((width + 1) / 2)
         , m_paddedSamples((m_samples + 7) & ~7)
-        , m_sums(3 * size_t(m_paddedSamples))
-        , m_split(6 * 2 * size_t(m_paddedSamples))
+        , m_products(3 * size_t(m_paddedSamples))
     {}
 
     int samples() const { return m_samples; }
@@ -69,68 +69,41 @@ public:
     // Sample k from its U and V through the tables.
     void set(int k, int u, int v, const ChromaTables &t)
     {
-        setSums(k, t.vr[v] + 128, t.ug[u] + t.vg[v] + 128, t.ub[u] + 128);
+        setProducts(k, t.vr[v], t.ug[u] + t.vg[v], t.ub[u]);
     }
-    void setSums(int k, qint32 r, qint32 g, qint32 b)
+    // Samples 0 to count - 1 through the tables; `uvAt(k, &u, &v)` reads the bytes of sample k.
+    template <typename UvAt>
+    void setRange(int count, UvAt uvAt, const ChromaTables &t)
     {
-        m_sums[k] = r;
-        m_sums[m_paddedSamples + k] = g;
-        m_sums[2 * m_paddedSamples + k] = b;
-    }
-
-    // Splits every sum into hi and lo, each repeated for the two pixels of its sample.
-    void finish()
-    {
-        for (int ch = 0; ch < 3; ++ch) {
-            const qint32 *sums = m_sums.data() + size_t(ch) * m_paddedSamples;
-            qint16 *hi = splitHi(ch), *lo = splitLo(ch);
-#if defined(__SSE2__)
-            const __m128i mask = _mm_set1_epi32(0xFF);
-            for (int k = 0; k < m_paddedSamples; k += 8) {
-                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums + k));
-                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(sums + k + 4));
-                const __m128i h = _mm_packs_epi32(_mm_srai_epi32(a, 8), _mm_srai_epi32(b, 8));
-                const __m128i l = _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
-                auto *hOut = reinterpret_cast<__m128i *>(hi + 2 * k);
-                auto *lOut = reinterpret_cast<__m128i *>(lo + 2 * k);
-                _mm_storeu_si128(hOut, _mm_unpacklo_epi16(h, h));
-                _mm_storeu_si128(hOut + 1, _mm_unpackhi_epi16(h, h));
-                _mm_storeu_si128(lOut, _mm_unpacklo_epi16(l, l));
-                _mm_storeu_si128(lOut + 1, _mm_unpackhi_epi16(l, l));
-            }
-#else
-            for (int k = 0; k < m_samples; ++k) {
-                hi[2 * k] = hi[2 * k + 1] = qint16(sums[k] >> 8);
-                lo[2 * k] = lo[2 * k + 1] = qint16(sums[k] & 0xFF);
-            }
-#endif
+        qint32 *__restrict r = m_products.data();
+        qint32 *__restrict g = r + m_paddedSamples;
+        qint32 *__restrict b = g + m_paddedSamples;
+        for (int k = 0; k < count; ++k) {
+            int u, v;
+            uvAt(k, &u, &v);
+            r[k] = t.vr[v];
+            g[k] = t.ug[u] + t.vg[v];
+            b[k] = t.ub[u];
         }
     }
-
-    // Channel 0 is red, 1 green, 2 blue; entries are per pixel.
-    const qint16 *hi(int ch) const
+    void setProducts(int k, qint32 r, qint32 g, qint32 b)
     {
-        return m_split.data() + size_t(2 * ch) * 2 * m_paddedSamples;
+        m_products[k] = r;
+        m_products[m_paddedSamples + k] = g;
+        m_products[2 * m_paddedSamples + k] = b;
     }
-    const qint16 *lo(int ch) const
+
+    // Channel 0 is red, 1 green, 2 blue; entries are per sample, padded with zeros to whole
+    // blocks of eight samples.
+    const qint32 *products(int ch) const
     {
-        return m_split.data() + size_t(2 * ch + 1) * 2 * m_paddedSamples;
+        return m_products.data() + size_t(ch) * m_paddedSamples;
     }
 
 private:
-    qint16 *splitHi(int ch)
-    {
-        return m_split.data() + size_t(2 * ch) * 2 * m_paddedSamples;
-    }
-    qint16 *splitLo(int ch)
-    {
-        return m_split.data() + size_t(2 * ch + 1) * 2 * m_paddedSamples;
-    }
-
     int m_samples;
-    int m_paddedSamples; // whole blocks of eight; the padding stays zero
-    std::vector<qint32> m_sums;
-    std::vector<qint16> m_split;
+    int m_paddedSamples;
+    std::vector<qint32> m_products;
 };
 
 // One output row from its luma (every `LumaStep`-th byte: 2 in YUY2, 1 in a luma plane) and its
@@ -139,38 +112,44 @@ template <int LumaStep>
 void lumaRow(const uchar *__restrict luma, int width, const ChromaLine &line,
              quint32 *__restrict out)
 {
-    const qint16 *rh = line.hi(0), *rl = line.lo(0), *gh = line.hi(1), *gl = line.lo(1);
-    const qint16 *bh = line.hi(2), *bl = line.lo(2);
+    const qint32 *pr = line.products(0), *pg = line.products(1), *pb = line.products(2);
     int x = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128(), sixteen = _mm_set1_epi16(16);
-    const __m128i k42 = _mm_set1_epi16(42), alpha = _mm_set1_epi8(char(0xFF));
-    const auto load = [](const qint16 *p) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    };
+    const __m128i k42 = _mm_set1_epi16(42), k128 = _mm_set1_epi16(128);
+    const __m128i lowByte32 = _mm_set1_epi32(0xFF), alpha = _mm_set1_epi8(char(0xFF));
     for (; x + 16 <= width; x += 16) {
         __m128i y0, y1;
         if (LumaStep == 2) {
-            const __m128i lowBytes = _mm_set1_epi16(0xFF);
+            const __m128i lowByte16 = _mm_set1_epi16(0xFF);
             const auto *p = reinterpret_cast<const __m128i *>(luma + 2 * x);
-            y0 = _mm_and_si128(_mm_loadu_si128(p), lowBytes);
-            y1 = _mm_and_si128(_mm_loadu_si128(p + 1), lowBytes);
+            y0 = _mm_and_si128(_mm_loadu_si128(p), lowByte16);
+            y1 = _mm_and_si128(_mm_loadu_si128(p + 1), lowByte16);
         } else {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(luma + x));
             y0 = _mm_unpacklo_epi8(bytes, zero);
             y1 = _mm_unpackhi_epi8(bytes, zero);
         }
         const __m128i c0 = _mm_sub_epi16(y0, sixteen), c1 = _mm_sub_epi16(y1, sixteen);
-        const __m128i m0 = _mm_mullo_epi16(c0, k42), m1 = _mm_mullo_epi16(c1, k42);
-        const auto channel16 = [&](const qint16 *hi, const qint16 *lo) {
-            const __m128i v0 = _mm_add_epi16(_mm_add_epi16(c0, load(hi + x)),
-                                             _mm_srai_epi16(_mm_add_epi16(m0, load(lo + x)), 8));
+        const __m128i m0 = _mm_add_epi16(_mm_mullo_epi16(c0, k42), k128);
+        const __m128i m1 = _mm_add_epi16(_mm_mullo_epi16(c1, k42), k128);
+        // The eight products of the block split into hi and lo, each repeated for the two
+        // pixels of its sample, then the sixteen channel values saturated to bytes.
+        const auto channel16 = [&](const qint32 *products) {
+            const auto *p = reinterpret_cast<const __m128i *>(products + x / 2);
+            const __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
+            const __m128i hi = _mm_packs_epi32(_mm_srai_epi32(a, 8), _mm_srai_epi32(b, 8));
+            const __m128i lo =
+                _mm_packs_epi32(_mm_and_si128(a, lowByte32), _mm_and_si128(b, lowByte32));
+            const __m128i v0 =
+                _mm_add_epi16(_mm_add_epi16(c0, _mm_unpacklo_epi16(hi, hi)),
+                              _mm_srai_epi16(_mm_add_epi16(m0, _mm_unpacklo_epi16(lo, lo)), 8));
             const __m128i v1 =
-                _mm_add_epi16(_mm_add_epi16(c1, load(hi + x + 8)),
-                              _mm_srai_epi16(_mm_add_epi16(m1, load(lo + x + 8)), 8));
+                _mm_add_epi16(_mm_add_epi16(c1, _mm_unpackhi_epi16(hi, hi)),
+                              _mm_srai_epi16(_mm_add_epi16(m1, _mm_unpackhi_epi16(lo, lo)), 8));
             return _mm_packus_epi16(v0, v1);
         };
-        const __m128i r = channel16(rh, rl), g = channel16(gh, gl), b = channel16(bh, bl);
+        const __m128i r = channel16(pr), g = channel16(pg), b = channel16(pb);
         // Memory order of a 0xFFRRGGBB pixel is B, G, R, A.
         const __m128i bgLow = _mm_unpacklo_epi8(b, g), bgHigh = _mm_unpackhi_epi8(b, g);
         const __m128i raLow = _mm_unpacklo_epi8(r, alpha), raHigh = _mm_unpackhi_epi8(r, alpha);
@@ -182,9 +161,9 @@ void lumaRow(const uchar *__restrict luma, int width, const ChromaLine &line,
     }
 #endif
     for (; x < width; ++x) {
-        const int c = luma[LumaStep * x] - 16;
-        out[x] = 0xFF000000u | (channel(c, rh[x], rl[x]) << 16) | (channel(c, gh[x], gl[x]) << 8) |
-                 channel(c, bh[x], bl[x]);
+        const int c = luma[LumaStep * x] - 16, k = x / 2;
+        out[x] = 0xFF000000u | (channel(c, pr[k] >> 8, pr[k] & 0xFF) << 16) |
+                 (channel(c, pg[k] >> 8, pg[k] & 0xFF) << 8) | channel(c, pb[k] >> 8, pb[k] & 0xFF);
     }
 }
 
@@ -224,7 +203,6 @@ void convertRows(QImage &image, int width, int height, ChromaRowOf chromaRowOf, 
             const int chromaRow = chromaRowOf(y);
             if (chromaRow != lineRow) {
                 fill(chromaRow, line);
-                line.finish();
                 lineRow = chromaRow;
             }
             lumaRow<LumaStep>(lumaOf(y), width, line,
@@ -250,11 +228,11 @@ struct ChromaRow
     int step;
 };
 
-// Monochrome: every channel is clamp((298 C + 128) >> 8), the split form with X = 128.
+// Monochrome: every channel is clamp((298 C + 128) >> 8), the split form without chroma.
 void fillGrey(ChromaLine &line)
 {
     for (int k = 0; k < line.samples(); ++k)
-        line.setSums(k, 128, 128, 128);
+        line.setProducts(k, 0, 0, 0);
 }
 
 // A frame too small to carry chroma (a one-pixel axis in 4:2:0) converts as neutral chroma.
@@ -345,8 +323,14 @@ bool convertYuy2ToImage(const uchar *data, int width, int height, QImage *out, b
             const uchar *row = data + y * rowBytes;
             if (y + 1 < height)
                 prefetch(row + rowBytes, rowBytes);
-            for (int k = 0; k < pairs; ++k)
-                line.set(k, row[4 * k + 1], row[4 * k + 3], t);
+            line.setRange(
+                pairs,
+                [row](int k, int *u, int *v) {
+                    const quint32 w = qFromLittleEndian<quint32>(row + 4 * k); // Y0 U Y1 V
+                    *u = int((w >> 8) & 0xFF);
+                    *v = int(w >> 24);
+                },
+                t);
             if (width & 1) {
                 // The last pair of an odd width has no V byte in the row: the previous pair's V.
                 const int x = width - 1;
@@ -391,8 +375,13 @@ void convert420(const uchar *data, int width, int height, QImage &image, bool co
                 prefetch(next.u, qsizetype(pairs) * next.step);
                 prefetch(next.v, qsizetype(pairs) * next.step);
             }
-            for (int k = 0; k < pairs; ++k)
-                line.set(k, c.u[k * c.step], c.v[k * c.step], t);
+            line.setRange(
+                pairs,
+                [c](int k, int *u, int *v) {
+                    *u = c.u[k * c.step];
+                    *v = c.v[k * c.step];
+                },
+                t);
             if (width & 1)
                 line.set(pairs, c.u[(pairs - 1) * c.step], c.v[(pairs - 1) * c.step], t);
         },
