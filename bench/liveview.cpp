@@ -1,7 +1,7 @@
 // liveview.cpp: opens a camera and shows its live pictures, printing the frame rates every second.
 //
 //   quorix_liveview [--device N] [--format MJPG|H264|H265|YUY2|RGB24] [--size WxH]
-//                   [--seconds S] [--full-rate] [--list]
+//                   [--seconds S] [--full-rate] [--fps-log] [--list]
 //
 // Without options it opens the first device (the demo camera when no V4L2 camera is present) in
 // the mode the camera chooses. The left view is the OpenGL widget, fed with previewYuvReady; on a
@@ -10,12 +10,14 @@
 #include "camera/Camera.h"
 #include "camera/VideoFrameYUV.h"
 #include "preview/VideoOpenGLWidget.h"
+#include "settings/SettingsKeys.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QSettings>
 #include <QTimer>
 #include <QWidget>
 
@@ -106,12 +108,17 @@ int main(int argc, char **argv)
     const QCommandLineOption fullRateOption(
         QStringLiteral("full-rate"),
         QStringLiteral("Decode every MJPG packet at full size, as while recording."));
+    const QCommandLineOption fpsLogOption(
+        QStringLiteral("fps-log"),
+        QStringLiteral("Log the camera's own rates ([CAMFPS], [DECFPS]) for this run."));
     const QCommandLineOption listOption(QStringLiteral("list"),
                                         QStringLiteral("List the devices and quit."));
-    parser.addOptions(
-        {deviceOption, formatOption, sizeOption, secondsOption, fullRateOption, listOption});
+    parser.addOptions({deviceOption, formatOption, sizeOption, secondsOption, fullRateOption,
+                       fpsLogOption, listOption});
     parser.process(app);
 
+    // The camera reads the switch from the settings of this program, for this run only.
+    QSettings().setValue(SettingsKeys::kFpsLog, parser.isSet(fpsLogOption));
     Camera camera;
     const QList<CaptureDeviceInfo> devices = camera.devices();
     if (parser.isSet(listOption)) {
@@ -192,5 +199,6 @@ int main(int argc, char **argv)
     window.show();
     const int result = app.exec();
     camera.close();
+    QSettings().remove(SettingsKeys::kFpsLog);
     return result;
 }
