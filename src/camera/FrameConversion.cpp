@@ -44,9 +44,9 @@ inline quint32 clampByte(int v)
 }
 
 // A channel is clamp((298 C + 128 + P) >> 8) with C = Y - 16 and P the chroma product from the
-// tables. Since 298 C = 256 C + 42 C, splitting P into hi = P >> 8 and lo = P & 255
-// gives exactly C + hi + ((42 C + lo) >> 8), where every term fits in 16 bits: eight pixels per
-// 128-bit register instead of four, and the clamp is the saturating pack to bytes.
+// tables. Since 298 C = 256 C + 42 C, splitting P into hi = P >> 8 and lo = P & 255 gives exactly
+// C + hi + ((42 C + 128 + lo) >> 8), where every term fits in 16 bits: eight pixels per 128-bit
+// register instead of four, and the clamp is the saturating pack to bytes.
 inline quint32 channel(int c, int hi, int lo)
 {
     return clampByte(c + hi + ((42 * c + 128 + lo) >> 8));
@@ -211,15 +211,6 @@ void convertRows(QImage &image, int width, int height, ChromaRowOf chromaRowOf, 
     }
 }
 
-// Asks for the cache lines of `bytes` bytes at `p`. The chroma of a row is read by a scalar loop
-// whose cache misses would otherwise come one after another; fetching the next row's lines while
-// the current rows convert hides them.
-void prefetch(const uchar *p, qsizetype bytes)
-{
-    for (qsizetype i = 0; i < bytes; i += 64)
-        __builtin_prefetch(p + i);
-}
-
 // Where the U and V bytes of one chroma row are, and the distance between samples.
 struct ChromaRow
 {
@@ -321,8 +312,6 @@ bool convertYuy2ToImage(const uchar *data, int width, int height, QImage *out, b
         image, width, height, [](int y) { return y; },
         [&](int y, ChromaLine &line) {
             const uchar *row = data + y * rowBytes;
-            if (y + 1 < height)
-                prefetch(row + rowBytes, rowBytes);
             line.setRange(
                 pairs,
                 [row](int k, int *u, int *v) {
@@ -370,11 +359,6 @@ void convert420(const uchar *data, int width, int height, QImage &image, bool co
         image, width, height, [&](int y) { return std::min(y / 2, lastChromaRow); },
         [&](int chromaRow, ChromaLine &line) {
             const ChromaRow c = chromaRowAt(chromaRow);
-            if (chromaRow < lastChromaRow) {
-                const ChromaRow next = chromaRowAt(chromaRow + 1);
-                prefetch(next.u, qsizetype(pairs) * next.step);
-                prefetch(next.v, qsizetype(pairs) * next.step);
-            }
             line.setRange(
                 pairs,
                 [c](int k, int *u, int *v) {
