@@ -71,14 +71,15 @@ public:
     {
         setProducts(k, t.vr[v], t.ug[u] + t.vg[v], t.ub[u]);
     }
-    // Samples 0 to count - 1 through the tables; `uvAt(k, &u, &v)` reads the bytes of sample k.
+    // Samples from `first` to `end` - 1 through the tables; `uvAt(k, &u, &v)` reads the bytes of
+    // sample k.
     template <typename UvAt>
-    void setRange(int count, UvAt uvAt, const ChromaTables &t)
+    void setRange(int first, int end, UvAt uvAt, const ChromaTables &t)
     {
         qint32 *__restrict r = m_products.data();
         qint32 *__restrict g = r + m_paddedSamples;
         qint32 *__restrict b = g + m_paddedSamples;
-        for (int k = 0; k < count; ++k) {
+        for (int k = first; k < end; ++k) {
             int u, v;
             uvAt(k, &u, &v);
             r[k] = t.vr[v];
@@ -106,19 +107,87 @@ private:
     std::vector<qint32> m_products;
 };
 
-// One output row from its luma (every `LumaStep`-th byte: 2 in YUY2, 1 in a luma plane) and its
-// chroma line.
-template <int LumaStep>
-void lumaRow(const uchar *__restrict luma, int width, const ChromaLine &line,
+// Pixels converted per step of the vector row kernel, and the first chroma sample of a row of
+// `width` pixels that the kernel leaves to the per-pixel tail.
+constexpr int kBlockPixels = 16;
+inline int firstTailSample(int width)
+{
+#if defined(__SSE2__)
+    return width / kBlockPixels * (kBlockPixels / 2);
+#else
+    Q_UNUSED(width)
+    return 0;
+#endif
+}
+
+// The chroma products of a row taken from a filled line.
+struct LineProducts
+{
+    const ChromaLine &line;
+
+#if defined(__SSE2__)
+    // The eight samples from k on, as two vectors of four per channel.
+    void block(int k, __m128i (&p)[3][2]) const
+    {
+        for (int ch = 0; ch < 3; ++ch) {
+            const auto *src = reinterpret_cast<const __m128i *>(line.products(ch) + k);
+            p[ch][0] = _mm_loadu_si128(src);
+            p[ch][1] = _mm_loadu_si128(src + 1);
+        }
+    }
+#endif
+    void sample(int k, int *r, int *g, int *b) const
+    {
+        *r = line.products(0)[k];
+        *g = line.products(1)[k];
+        *b = line.products(2)[k];
+    }
+};
+
+// YUY2 in colour: the kernel looks the products of a block up straight from its packed U,V bytes
+// and keeps them in registers, which saves writing a line and reading it back; the line holds
+// only the samples from firstTailSample() on.
+struct Yuy2Products
+{
+    const uchar *row;
+    const ChromaTables &t;
+    const ChromaLine &line;
+
+#if defined(__SSE2__)
+    void block(int k, __m128i (&p)[3][2]) const
+    {
+        for (int half = 0; half < 2; ++half) {
+            int u[4], v[4];
+            for (int s = 0; s < 4; ++s) {
+                const quint32 w = qFromLittleEndian<quint32>(row + 4 * (k + 4 * half + s));
+                u[s] = int((w >> 8) & 0xFF); // Y0 U Y1 V
+                v[s] = int(w >> 24);
+            }
+            p[0][half] = _mm_set_epi32(t.vr[v[3]], t.vr[v[2]], t.vr[v[1]], t.vr[v[0]]);
+            p[1][half] = _mm_set_epi32(t.ug[u[3]] + t.vg[v[3]], t.ug[u[2]] + t.vg[v[2]],
+                                       t.ug[u[1]] + t.vg[v[1]], t.ug[u[0]] + t.vg[v[0]]);
+            p[2][half] = _mm_set_epi32(t.ub[u[3]], t.ub[u[2]], t.ub[u[1]], t.ub[u[0]]);
+        }
+    }
+#endif
+    void sample(int k, int *r, int *g, int *b) const
+    {
+        LineProducts{line}.sample(k, r, g, b);
+    }
+};
+
+// One output row from its luma (every `LumaStep`-th byte: 2 in YUY2, 1 in a luma plane) and the
+// chroma products of its samples.
+template <int LumaStep, typename Products>
+void lumaRow(const uchar *__restrict luma, int width, const Products &products,
              quint32 *__restrict out)
 {
-    const qint32 *pr = line.products(0), *pg = line.products(1), *pb = line.products(2);
     int x = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128(), sixteen = _mm_set1_epi16(16);
     const __m128i k42 = _mm_set1_epi16(42), k128 = _mm_set1_epi16(128);
     const __m128i lowByte32 = _mm_set1_epi32(0xFF), alpha = _mm_set1_epi8(char(0xFF));
-    for (; x + 16 <= width; x += 16) {
+    for (; x + kBlockPixels <= width; x += kBlockPixels) {
         __m128i y0, y1;
         if (LumaStep == 2) {
             const __m128i lowByte16 = _mm_set1_epi16(0xFF);
@@ -130,14 +199,15 @@ void lumaRow(const uchar *__restrict luma, int width, const ChromaLine &line,
             y0 = _mm_unpacklo_epi8(bytes, zero);
             y1 = _mm_unpackhi_epi8(bytes, zero);
         }
+        __m128i prod[3][2];
+        products.block(x / 2, prod);
         const __m128i c0 = _mm_sub_epi16(y0, sixteen), c1 = _mm_sub_epi16(y1, sixteen);
         const __m128i m0 = _mm_add_epi16(_mm_mullo_epi16(c0, k42), k128);
         const __m128i m1 = _mm_add_epi16(_mm_mullo_epi16(c1, k42), k128);
         // The eight products of the block split into hi and lo, each repeated for the two
         // pixels of its sample, then the sixteen channel values saturated to bytes.
-        const auto channel16 = [&](const qint32 *products) {
-            const auto *p = reinterpret_cast<const __m128i *>(products + x / 2);
-            const __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
+        const auto channel16 = [&](const __m128i(&pair)[2]) {
+            const __m128i a = pair[0], b = pair[1];
             const __m128i hi = _mm_packs_epi32(_mm_srai_epi32(a, 8), _mm_srai_epi32(b, 8));
             const __m128i lo =
                 _mm_packs_epi32(_mm_and_si128(a, lowByte32), _mm_and_si128(b, lowByte32));
@@ -149,7 +219,7 @@ void lumaRow(const uchar *__restrict luma, int width, const ChromaLine &line,
                               _mm_srai_epi16(_mm_add_epi16(m1, _mm_unpackhi_epi16(lo, lo)), 8));
             return _mm_packus_epi16(v0, v1);
         };
-        const __m128i r = channel16(pr), g = channel16(pg), b = channel16(pb);
+        const __m128i r = channel16(prod[0]), g = channel16(prod[1]), b = channel16(prod[2]);
         // Memory order of a 0xFFRRGGBB pixel is B, G, R, A.
         const __m128i bgLow = _mm_unpacklo_epi8(b, g), bgHigh = _mm_unpackhi_epi8(b, g);
         const __m128i raLow = _mm_unpacklo_epi8(r, alpha), raHigh = _mm_unpackhi_epi8(r, alpha);
@@ -161,9 +231,11 @@ void lumaRow(const uchar *__restrict luma, int width, const ChromaLine &line,
     }
 #endif
     for (; x < width; ++x) {
-        const int c = luma[LumaStep * x] - 16, k = x / 2;
-        out[x] = 0xFF000000u | (channel(c, pr[k] >> 8, pr[k] & 0xFF) << 16) |
-                 (channel(c, pg[k] >> 8, pg[k] & 0xFF) << 8) | channel(c, pb[k] >> 8, pb[k] & 0xFF);
+        const int c = luma[LumaStep * x] - 16;
+        int r, g, b;
+        products.sample(x / 2, &r, &g, &b);
+        out[x] = 0xFF000000u | (channel(c, r >> 8, r & 0xFF) << 16) |
+                 (channel(c, g >> 8, g & 0xFF) << 8) | channel(c, b >> 8, b & 0xFF);
     }
 }
 
@@ -186,10 +258,11 @@ bool makeImage(int width, int height, QImage *out, QImage *image)
 // Converts every row, rows in parallel with a static schedule, one row per iteration. Row y
 // takes its chroma from chroma row `chromaRowOf(y)`, which `fill(chromaRow, line)` puts into a
 // line; each thread keeps its last line, so the two rows of a 4:2:0 chroma row, which the static
-// schedule hands to the same thread in turn, share one fill. `lumaOf(y)` is the row's luma.
-template <int LumaStep, typename ChromaRowOf, typename Fill, typename LumaOf>
+// schedule hands to the same thread in turn, share one fill. `convertRow(y, line, out)` then
+// writes the row.
+template <typename ChromaRowOf, typename Fill, typename ConvertRow>
 void convertRows(QImage &image, int width, int height, ChromaRowOf chromaRowOf, Fill fill,
-                 LumaOf lumaOf)
+                 ConvertRow convertRow)
 {
     chromaTables(); // built before the parallel region
     uchar *bits = image.bits();
@@ -205,8 +278,7 @@ void convertRows(QImage &image, int width, int height, ChromaRowOf chromaRowOf, 
                 fill(chromaRow, line);
                 lineRow = chromaRow;
             }
-            lumaRow<LumaStep>(lumaOf(y), width, line,
-                              reinterpret_cast<quint32 *>(bits + y * stride));
+            convertRow(y, line, reinterpret_cast<quint32 *>(bits + y * stride));
         }
     }
 }
@@ -298,22 +370,24 @@ bool convertYuy2ToImage(const uchar *data, int width, int height, QImage *out, b
     if (!data || !makeImage(width, height, out, &image))
         return false;
     const qsizetype rowBytes = qsizetype(width) * 2;
-    const auto lumaOf = [&](int y) { return data + y * rowBytes; };
     if (!colour) {
-        convertRows<2>(
+        convertRows(
             image, width, height, [](int) { return 0; },
-            [](int, ChromaLine &line) { fillGrey(line); }, lumaOf);
+            [](int, ChromaLine &line) { fillGrey(line); },
+            [&](int y, const ChromaLine &line, quint32 *outRow) {
+                lumaRow<2>(data + y * rowBytes, width, LineProducts{line}, outRow);
+            });
         *out = image;
         return true;
     }
     const ChromaTables &t = chromaTables();
-    const int pairs = width / 2;
-    convertRows<2>(
+    const int pairs = width / 2, firstTail = firstTailSample(width);
+    convertRows(
         image, width, height, [](int y) { return y; },
         [&](int y, ChromaLine &line) {
             const uchar *row = data + y * rowBytes;
             line.setRange(
-                pairs,
+                firstTail, pairs,
                 [row](int k, int *u, int *v) {
                     const quint32 w = qFromLittleEndian<quint32>(row + 4 * k); // Y0 U Y1 V
                     *u = int((w >> 8) & 0xFF);
@@ -326,7 +400,10 @@ bool convertYuy2ToImage(const uchar *data, int width, int height, QImage *out, b
                 line.set(pairs, row[2 * x + 1], x > 0 ? row[2 * x - 1] : 128, t);
             }
         },
-        lumaOf);
+        [&](int y, const ChromaLine &line, quint32 *outRow) {
+            const uchar *row = data + y * rowBytes;
+            lumaRow<2>(row, width, Yuy2Products{row, t, line}, outRow);
+        });
     *out = image;
     return true;
 }
@@ -340,27 +417,29 @@ template <typename ChromaRowAt>
 void convert420(const uchar *data, int width, int height, QImage &image, bool colour,
                 ChromaRowAt chromaRowAt)
 {
-    const auto lumaOf = [&](int y) { return data + qsizetype(y) * width; };
+    const auto convertRow = [&](int y, const ChromaLine &line, quint32 *outRow) {
+        lumaRow<1>(data + qsizetype(y) * width, width, LineProducts{line}, outRow);
+    };
     if (!colour) {
-        convertRows<1>(
+        convertRows(
             image, width, height, [](int) { return 0; },
-            [](int, ChromaLine &line) { fillGrey(line); }, lumaOf);
+            [](int, ChromaLine &line) { fillGrey(line); }, convertRow);
         return;
     }
     const ChromaTables &t = chromaTables();
     const int pairs = width / 2, lastChromaRow = height / 2 - 1;
     if (pairs == 0 || lastChromaRow < 0) {
-        convertRows<1>(
+        convertRows(
             image, width, height, [](int) { return 0; },
-            [&](int, ChromaLine &line) { fillNeutral(line, t); }, lumaOf);
+            [&](int, ChromaLine &line) { fillNeutral(line, t); }, convertRow);
         return;
     }
-    convertRows<1>(
+    convertRows(
         image, width, height, [&](int y) { return std::min(y / 2, lastChromaRow); },
         [&](int chromaRow, ChromaLine &line) {
             const ChromaRow c = chromaRowAt(chromaRow);
             line.setRange(
-                pairs,
+                0, pairs,
                 [c](int k, int *u, int *v) {
                     *u = c.u[k * c.step];
                     *v = c.v[k * c.step];
@@ -369,7 +448,7 @@ void convert420(const uchar *data, int width, int height, QImage &image, bool co
             if (width & 1)
                 line.set(pairs, c.u[(pairs - 1) * c.step], c.v[(pairs - 1) * c.step], t);
         },
-        lumaOf);
+        convertRow);
 }
 
 } // namespace
