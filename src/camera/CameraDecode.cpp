@@ -267,10 +267,21 @@ void Camera::decodeH26x(const QByteArray &packet, const StreamInfo &stream)
             }
         }
         if (m_streamDecoder) {
-            m_streamDecoder->setMirror(horizontal, vertical);
+            FfmpegDecoder &decoder = *m_streamDecoder;
+            decoder.setMirror(horizontal, vertical);
             bool again = false;
-            m_streamDecoder->decode(packet, &picture, &again);
-            if (picture.isNull() && again)
+            // A packet may carry more than one picture. Pictures left in the decoder would make
+            // it refuse every later packet, so a refused packet is sent again after taking one
+            // out, and the last picture made is the one shown.
+            bool sent = decoder.sendPacket(packet);
+            while (!sent && decoder.receiveFrame(&picture, &again))
+                sent = decoder.sendPacket(packet);
+            if (sent) {
+                QImage next;
+                while (decoder.receiveFrame(&next, &again))
+                    picture = next;
+            }
+            if (picture.isNull() && (again || sent))
                 return; // the decoder holds the packet and needs the next one
         }
     }

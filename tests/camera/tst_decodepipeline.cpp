@@ -162,6 +162,7 @@ private slots:
     void fullResolutionSampling_data();
     void fullResolutionSampling();
     void fullQueueSkipsButClockAdvances();
+    void h264PacketsOfTwoPictures();
     void damagedPacketsThenRecovery_data();
     void damagedPacketsThenRecovery();
     void rateLog_data();
@@ -282,6 +283,25 @@ void TstDecodePipeline::fullQueueSkipsButClockAdvances()
     QTRY_COMPARE_WITH_TIMEOUT(sink.frames(), 4, 20000);
     QTest::qWait(200);
     QCOMPARE(sink.frames(), 4);
+}
+
+// Cameras may send two pictures in one buffer; the decoder must not clog up and stall the preview.
+void TstDecodePipeline::h264PacketsOfTwoPictures()
+{
+    if (!DemoEncoders::h264Available())
+        QSKIP("no H.264 encoder");
+    Sink sink;
+    Stream stream(kFourccH264, 320, 240);
+    sink.attach(stream.camera.get());
+    QVERIFY(stream.open());
+    const QList<QByteArray> &loop = stream.packets; // an IDR picture, then three more
+    for (int round = 0; round < 10; ++round) {
+        stream.deliver(loop.at(0) + loop.at(1));
+        stream.deliver(loop.at(2) + loop.at(3));
+        QVERIFY(stream.drained());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(sink.previews() >= 18, 20000);
+    QVERIFY(isRed(sink.lastPreview().pixel(3, 120)));
 }
 
 void TstDecodePipeline::damagedPacketsThenRecovery_data()
