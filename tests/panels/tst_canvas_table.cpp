@@ -404,6 +404,17 @@ void TstCanvasTable::selectionFollowsBothWays()
         QCOMPARE(m_table->selectionModel()->selectedRows().first().row(), i);
     }
     QCOMPARE(rowSelected.count(), 0);
+    // A double circle is picked by one of its circles, which are child items.
+    arm(ShapeTypes::DoubleCircle);
+    for (const QPointF &p :
+         {QPointF(600, 600), QPointF(640, 600), QPointF(800, 600), QPointF(830, 600)})
+        click(p);
+    m_view->setDrawToolActive(false);
+    const LineDataBase::Ptr circles = LineDataRegistry::instance()->lines().last();
+    click(QPointF(600, 640));
+    QCOMPARE(m_view->scene()->selectedItems().size(), 1);
+    QCOMPARE(m_table->currentRow(), rowOf(circles));
+    QCOMPARE(rowSelected.count(), 0);
     // A click on empty canvas clears both.
     click(QPointF(1000, 800));
     QVERIFY(m_view->scene()->selectedItems().isEmpty());
@@ -446,6 +457,15 @@ void TstCanvasTable::deletingRowsRemovesShapes()
             QVERIFY(!LineDataRegistry::instance()->line(record->id));
     }
     QCOMPARE(m_table->rowCount(), LineDataRegistry::instance()->lines().size());
+
+    // A shape given up while drawn takes its row with it.
+    const int rows = m_table->rowCount();
+    arm(ShapeTypes::Polygon);
+    click(QPointF(100, 100));
+    click(QPointF(300, 100));
+    QCOMPARE(m_table->rowCount(), rows + 1);
+    click(QPointF(300, 300), Qt::RightButton);
+    QCOMPARE(m_table->rowCount(), rows);
 }
 
 // The CSV written from the table reads back with its Chinese names and micrometre values.
