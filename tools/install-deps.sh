@@ -34,4 +34,5 @@ sudo=""
 echo "Installing ${#missing[@]} packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# With recommends: the set the project is developed and tested with (fonts, GL drivers, plugins).
+$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
