@@ -47,6 +47,8 @@ int main(int argc, char **argv)
                      size.width(), size.height());
         return 1;
     }
+    // While recording every compressed frame is decoded at full resolution.
+    camera.setFullRate(true);
     recorder.start(path, camera.resolution(), fps);
     QElapsedTimer clock;
     clock.start();
