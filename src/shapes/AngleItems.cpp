@@ -44,9 +44,7 @@ void Angle3PointItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.size() < 3)
         return;
-    if (!m_label)
-        createLabel(list[1]);
-    m_label->setPos(list[1]);
+    placeLabel(list[1]);
     m_label->setText(AngleText::angleBetween(QLineF(list[1], list[2]), QLineF(list[1], list[0])));
 }
 
@@ -72,9 +70,7 @@ void Angle4PointItem::addPointF(const QPointF &p)
         const bool meet = ShapeGeometry::lineIntersection(list[0], list[1], list[2], p, &at) &&
                           QLineF(at, list[1]).length() <= kMaxVertexDistance;
         const QPointF anchor = meet ? at : list[1];
-        if (!m_label)
-            createLabel(anchor);
-        m_label->setPos(anchor);
+        placeLabel(anchor);
     }
     list.append(p);
     notifyChanged();

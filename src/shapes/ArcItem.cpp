@@ -93,9 +93,7 @@ void ArcItem::updateLabel()
             m_label->setText(QStringLiteral("L: %1").arg(formatLength(0.0)));
         return;
     }
-    if (!m_label)
-        createLabel(list[0]);
-    m_label->setPos(list[0]);
+    placeLabel(list[0]);
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(arcLength())));
 }
 

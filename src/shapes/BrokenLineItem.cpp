@@ -47,9 +47,7 @@ void BrokenLineItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.isEmpty())
         return;
-    if (!m_label)
-        createLabel(list.first());
-    m_label->setPos(list.first());
+    placeLabel(list.first());
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_data->length())));
 }
 

@@ -63,9 +63,7 @@ void Circle2PointItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.isEmpty())
         return;
-    if (!m_label)
-        createLabel(list[0]);
-    m_label->setPos(list[0]);
+    placeLabel(list[0]);
     const double diameter = list.size() >= 2 ? QLineF(list[0], list[1]).length() : 0.0;
     m_label->setText(QCoreApplication::translate("Circle2PointItem", "直径") +
                      QStringLiteral(": %1").arg(formatLength(diameter)));

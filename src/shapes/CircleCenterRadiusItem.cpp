@@ -18,9 +18,7 @@ void CircleCenterRadiusItem::addPointF(const QPointF &p)
 {
     QList<QPointF> &list = points();
     if (!m_centreSet) {
-        if (!m_label)
-            createLabel(p);
-        m_label->setPos(p);
+        placeLabel(p);
         list.clear();
         list.append(p);
         m_centreSet = true;

@@ -36,9 +36,7 @@ void Ellipse5PointsItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.size() < 5)
         return;
-    if (!m_label)
-        createLabel(list[0]);
-    m_label->setPos(list[0]);
+    placeLabel(list[0]);
     ShapeGeometry::EllipseAxes axes;
     if (ellipse(&axes)) {
         m_label->setText(

@@ -22,9 +22,8 @@ void EllipseItem::updateLabel()
     if (points().isEmpty())
         return;
     const QRectF r = rectF();
-    if (!m_label)
-        createLabel(r.topLeft());
-    m_label->setPos(r.topLeft());
-    m_label->setText(QStringLiteral("a: %1\nb: %2\n")
-                         .arg(formatLength(qAbs(r.width()) / 2), formatLength(qAbs(r.height()) / 2)));
+    placeLabel(r.topLeft());
+    m_label->setText(
+        QStringLiteral("a: %1\nb: %2\n")
+            .arg(formatLength(qAbs(r.width()) / 2), formatLength(qAbs(r.height()) / 2)));
 }

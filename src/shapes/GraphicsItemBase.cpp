@@ -84,6 +84,13 @@ LabelItem *GraphicsItemBase::createLabel(const QPointF &pos)
     return m_label;
 }
 
+void GraphicsItemBase::placeLabel(const QPointF &pos)
+{
+    if (!m_label)
+        createLabel(pos);
+    m_label->setPos(pos);
+}
+
 LabelItem *GraphicsItemBase::createExtraLabel(const QPointF &pos)
 {
     auto *label = new LabelItem(this);

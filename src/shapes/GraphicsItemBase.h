@@ -65,6 +65,8 @@ public:
 
     // A new label child at `pos` (item coordinates) sharing the record's attribute.
     LabelItem *createLabel(const QPointF &pos);
+    // Moves the label to pos, creating it there first when the shape has none yet.
+    void placeLabel(const QPointF &pos);
     LabelItem *labelItem() const { return m_label; }
     // A further label child like the one above, for shapes that show more than one value.
     LabelItem *createExtraLabel(const QPointF &pos);

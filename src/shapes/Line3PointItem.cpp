@@ -114,9 +114,7 @@ void Line3PointItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.isEmpty())
         return;
-    if (!m_label)
-        createLabel(list.first());
-    m_label->setPos(list.first());
+    placeLabel(list.first());
     const double length = list.size() >= 2 ? QLineF(list[0], list[1]).length() : 0.0;
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(length)));
 }

@@ -81,9 +81,7 @@ void Perpendicular3Points::updateLabel()
     const QList<QPointF> &list = points();
     if (list.size() < 3)
         return;
-    if (!m_label)
-        createLabel(list[2]);
-    m_label->setPos(list[2]);
+    placeLabel(list[2]);
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_perpSegment.length())));
 }
 
@@ -142,9 +140,7 @@ void Perpendicular4Points::updateLabel()
 {
     const QList<QPointF> &list = points();
     if (list.size() >= 2) {
-        if (!m_label)
-            createLabel(list[0]);
-        m_label->setPos(list[0]);
+        placeLabel(list[0]);
         m_label->setText(
             QStringLiteral("L: %1").arg(formatLength(QLineF(list[0], list[1]).length())));
     }

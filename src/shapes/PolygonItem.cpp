@@ -52,9 +52,7 @@ void PolygonItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.size() < 2)
         return;
-    if (!m_label)
-        createLabel(list[0]);
-    m_label->setPos(list[0]);
+    placeLabel(list[0]);
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_data->length())));
 }
 

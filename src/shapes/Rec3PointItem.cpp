@@ -47,9 +47,7 @@ void Rec3PointItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.size() < 2)
         return;
-    if (!m_label)
-        createLabel(list[0]);
-    m_label->setPos(list[0]);
+    placeLabel(list[0]);
     const QString width = formatLength(QLineF(list[0], list[1]).length());
     if (list.size() >= 3) {
         m_label->setText(QStringLiteral("H: %1\nW: %2\n")
@@ -108,9 +106,7 @@ void Ellipse3PointItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.size() < 2)
         return;
-    if (!m_label)
-        createLabel(list[0]);
-    m_label->setPos(list[0]);
+    placeLabel(list[0]);
     const QString a = formatLength(QLineF(list[0], list[1]).length() / 2.0);
     if (list.size() >= 3) {
         const double b = Rec3PointItem::sideDistance(list[0], list[1], list[2]) / 2.0;

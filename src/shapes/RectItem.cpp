@@ -180,9 +180,7 @@ void RectItem::updateLabel()
     if (points().isEmpty())
         return;
     const QRectF r = rectF();
-    if (!m_label)
-        createLabel(r.topLeft());
-    m_label->setPos(r.topLeft());
+    placeLabel(r.topLeft());
     // Sizes are magnitudes: a rectangle drawn towards the top left is not negative in size.
     m_label->setText(QStringLiteral("H: %1\nW: %2\n")
                          .arg(formatLength(qAbs(r.height())), formatLength(qAbs(r.width()))));

@@ -236,9 +236,7 @@ void ScaleItem::placeAt(const QPointF &p)
 {
     QList<QPointF> &list = points();
     list = {p, p + QPointF(100, 0)};
-    if (!m_label)
-        createLabel(p);
-    m_label->setPos(p);
+    placeLabel(p);
     notifyChanged();
     updateShape();
 }
