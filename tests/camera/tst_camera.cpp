@@ -2,6 +2,7 @@
 // checks and queues, streaming, unplugging and the picture properties.
 #include <QtTest>
 
+#include "LogCapture.h"
 #include "TestEnv.h"
 #include "camera/Camera.h"
 #include "camera/FrameConversion.h"
@@ -10,7 +11,6 @@
 #include "settings/SettingsKeys.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QSettings>
 
 #include <linux/videodev2.h>
@@ -19,31 +19,6 @@ using namespace FrameConversion;
 using Size = ScriptedV4l2Device::Size;
 
 namespace {
-
-// Every log line of the process, kept for the checks.
-QMutex g_logLock;
-QStringList g_log;
-
-void captureMessage(QtMsgType, const QMessageLogContext &, const QString &text)
-{
-    QMutexLocker lock(&g_logLock);
-    g_log << text;
-}
-
-int logCount(const QString &text)
-{
-    QMutexLocker lock(&g_logLock);
-    int count = 0;
-    for (const QString &line : qAsConst(g_log))
-        count += line.contains(text) ? 1 : 0;
-    return count;
-}
-
-void clearLog()
-{
-    QMutexLocker lock(&g_logLock);
-    g_log.clear();
-}
 
 // Queued packets stay in the queues, where the tests look at them.
 std::unique_ptr<Camera> cameraOn(ScriptedV4l2Device &device)
@@ -102,12 +77,12 @@ private slots:
 void TstCamera::initTestCase()
 {
     TestEnv::isolate();
-    qInstallMessageHandler(captureMessage);
+    LogCapture::install();
 }
 
 void TstCamera::init()
 {
-    clearLog();
+    LogCapture::clear();
 }
 
 void TstCamera::listsCaptureNodesOnly()
@@ -210,20 +185,20 @@ void TstCamera::formatChoice()
     QCOMPARE(camera->formatName(), subtypeName(fourcc));
     if (choice.isEmpty()) {
         QCOMPARE(formats.count(), 0);
-        QCOMPARE(logCount(QStringLiteral("选择格式:")), 0);
+        QCOMPARE(LogCapture::count(QStringLiteral("选择格式:")), 0);
     } else {
         QCOMPARE(formats.count(), 1);
         QCOMPARE(formats.first().first().toString(), subtypeName(fourcc));
         QCOMPARE(camera->formatName(), subtypeName(fourcc));
-        QCOMPARE(logCount(QStringLiteral("选择格式: %1 %2x%3")
-                              .arg(choice)
-                              .arg(size.width())
-                              .arg(size.height())),
+        QCOMPARE(LogCapture::count(QStringLiteral("选择格式: %1 %2x%3")
+                                       .arg(choice)
+                                       .arg(size.width())
+                                       .arg(size.height())),
                  1);
         // The stream is asked for 30 frames per second.
         QCOMPARE(device.requestedInterval(), qMakePair(quint32(333333), quint32(10000000)));
     }
-    QCOMPARE(logCount(QStringLiteral("相机支持的格式数量:")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("相机支持的格式数量:")), 1);
 }
 
 void TstCamera::openErrors_data()
@@ -337,10 +312,10 @@ void TstCamera::h26xQueueLimitWarnsOnce()
         const QByteArray p = packet(QByteArray("\0\0\0\1", 4) + QByteArray::number(i) + ':', 64);
         camera->deliverBuffer(i, reinterpret_cast<const uchar *>(p.constData()), p.size());
         if (i == 59)
-            QCOMPARE(logCount(warning), 0);
+            QCOMPARE(LogCapture::count(warning), 0);
     }
     QCOMPARE(camera->h26xQueueSize(), Camera::kH26xQueueLimit);
-    QCOMPARE(logCount(warning), 1);
+    QCOMPARE(LogCapture::count(warning), 1);
     QByteArray first;
     QVERIFY(camera->takeH26xPacket(&first));
     QVERIFY(first.startsWith(QByteArray("\0\0\0\1"
@@ -381,7 +356,7 @@ void TstCamera::yuy2StreamBecomesPictures()
     QCOMPARE(plain.pixel(0, 0), qRgb(255, 255, 255));
     QCOMPARE(plain.pixel(639, 479), qRgb(0, 0, 0));
     QCOMPARE(mirrored.pixel(0, 0), qRgb(0, 0, 0));
-    QCOMPARE(logCount(QStringLiteral("创建有效图像失败")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("创建有效图像失败")), 1);
 }
 
 void TstCamera::unsupportedFormatReportsError()
@@ -391,13 +366,13 @@ void TstCamera::unsupportedFormatReportsError()
     device.addFormat(fourcc('G', 'R', 'E', 'Y'), {{640, 480, {30}}});
     auto camera = cameraOn(device);
     QVERIFY(camera->setResolution(640, 480)); // chosen as the "其他" match
-    QCOMPARE(logCount(QStringLiteral("选择格式: 其他 640x480")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("选择格式: 其他 640x480")), 1);
     QSignalSpy errors(camera.get(), &Camera::error);
     device.pushFrame(QByteArray(640 * 480, char(90)));
     QVERIFY(device.waitUntilDelivered(5000));
     QTRY_COMPARE(errors.count(), 1);
     QCOMPARE(errors.first().first().toString(), QStringLiteral("不支持当前摄像头的视频格式"));
-    QCOMPARE(logCount(QStringLiteral("不支持的格式: GREY")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("不支持的格式: GREY")), 1);
 }
 
 void TstCamera::cameraRateLog_data()
@@ -422,7 +397,7 @@ void TstCamera::cameraRateLog()
         QTest::qWait(40);
     }
     camera->close();
-    QCOMPARE(logCount(QStringLiteral("[CAMFPS] 相机投递帧率: ")), enabled ? 1 : 0);
+    QCOMPARE(LogCapture::count(QStringLiteral("[CAMFPS] 相机投递帧率: ")), enabled ? 1 : 0);
     QSettings().remove(SettingsKeys::kFpsLog);
 }
 
@@ -437,7 +412,7 @@ void TstCamera::unplugEndsStreamQuietly()
     QVERIFY(device.waitUntilDelivered(5000));
     QCOMPARE(camera->mjpgQueueSize(), 5);
     device.unplug();
-    QTRY_COMPARE(logCount(QStringLiteral("视频流结束")), 1);
+    QTRY_COMPARE(LogCapture::count(QStringLiteral("视频流结束")), 1);
     camera->close();
     QVERIFY(!camera->isOpened());
     QCOMPARE(device.openHandles(), 0);
@@ -466,7 +441,8 @@ void TstCamera::propertyRangesOnOpen()
     QCOMPARE(numbers(sharpness.first()), (QList<qlonglong>{0, 6, 1, 2, 2}));
     QCOMPARE(colour.first().first().toLongLong(), 1LL);
     QCOMPARE(powerLine.first().first().toLongLong(), 1LL);
-    QCOMPARE(logCount(QStringLiteral("曝光参数 - 范围: -14 - -1 , 步长: 1 , 当前值: -6")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("曝光参数 - 范围: -14 - -1 , 步长: 1 , 当前值: -6")),
+             1);
     QVERIFY(camera->supportsAutoExposure());
     QVERIFY(camera->supportsAutoWhiteBalance());
 }
@@ -521,7 +497,7 @@ void TstCamera::propertyWritesReadBack()
         QCOMPARE(device.controlValue(p.control), p.value);
     }
     QVERIFY(!camera->setPowerlineFrequency(7)); // not in the menu
-    QCOMPARE(logCount(QStringLiteral("设置电力线频率失败: 0x00000016")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("设置电力线频率失败: 0x00000016")), 1);
 
     QVERIFY(camera->setColorEnable(0));
     QCOMPARE(device.controlValue(V4L2_CID_COLORFX), long(V4L2_COLORFX_BW));
@@ -544,15 +520,16 @@ void TstCamera::missingControlsFallBack()
     QCOMPARE(exposure.count(), 0);
     QCOMPARE(gain.count(), 0);
     QCOMPARE(brightness.count(), 1);
-    QCOMPARE(logCount(QStringLiteral("相机不支持 Gain 属性，增益滑块将禁用")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("相机不支持 Gain 属性，增益滑块将禁用")), 1);
     QVERIFY(!camera->setExposure(-5));
     QVERIFY(!camera->supportsAutoExposure());
     QCOMPARE(camera->exposure(), 0L);
-    QVERIFY(logCount(QStringLiteral("相机控制接口未初始化")) >= 2);
+    QVERIFY(LogCapture::count(QStringLiteral("相机控制接口未初始化")) >= 2);
     // Without the colour effect control the picture still turns grey, in software.
     QVERIFY(camera->setColorEnable(0));
     QVERIFY(!camera->colourEnabled());
-    QCOMPARE(logCount(QStringLiteral("ColorEnable 属性不被此相机支持，使用软件灰度方案")), 1);
+    QCOMPARE(LogCapture::count(QStringLiteral("ColorEnable 属性不被此相机支持，使用软件灰度方案")),
+             1);
 }
 
 QTEST_GUILESS_MAIN(TstCamera)

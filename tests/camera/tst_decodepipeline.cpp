@@ -3,6 +3,7 @@
 // still queued.
 #include <QtTest>
 
+#include "LogCapture.h"
 #include "TestEnv.h"
 #include "camera/Camera.h"
 #include "camera/DemoEncoders.h"
@@ -21,24 +22,6 @@
 using namespace FrameConversion;
 
 namespace {
-
-QMutex g_logLock; // guards g_log
-QStringList g_log;
-
-void captureMessage(QtMsgType, const QMessageLogContext &, const QString &text)
-{
-    QMutexLocker lock(&g_logLock);
-    g_log << text;
-}
-
-int logCount(const QString &text)
-{
-    QMutexLocker lock(&g_logLock);
-    int count = 0;
-    for (const QString &line : qAsConst(g_log))
-        count += line.contains(text) ? 1 : 0;
-    return count;
-}
 
 // Red left half, blue right half: mirroring and colour are visible in one pixel.
 QImage halves(int width, int height)
@@ -174,7 +157,7 @@ private slots:
 void TstDecodePipeline::initTestCase()
 {
     TestEnv::isolate();
-    qInstallMessageHandler(captureMessage);
+    LogCapture::install();
 }
 
 void TstDecodePipeline::pictures_data()
@@ -386,7 +369,7 @@ void TstDecodePipeline::rateLog()
     QSettings().setValue(SettingsKeys::kFpsLog, enabled);
     Stream stream(fourcc, 320, 240);
     QVERIFY(stream.open());
-    const int before = logCount(line);
+    const int before = LogCapture::count(line);
     QElapsedTimer timer;
     timer.start();
     // 1.4 s of 30 fps gives one log line after the first second.
@@ -396,7 +379,7 @@ void TstDecodePipeline::rateLog()
     }
     QVERIFY(stream.drained());
     stream.camera.reset();
-    QCOMPARE(logCount(line) - before, enabled ? 1 : 0);
+    QCOMPARE(LogCapture::count(line) - before, enabled ? 1 : 0);
     QSettings().remove(SettingsKeys::kFpsLog);
 }
 
