@@ -21,12 +21,6 @@ std::atomic<bool> g_unsupportedLogged{false};
 std::atomic<bool> g_invalidImageLogged{false};
 std::atomic<bool> g_h26xOverflowLogged{false};
 
-qint64 monotonicMicroseconds()
-{
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 enum class ModeClass { H264, H265, Mjpg, Yuy2, Other };
 
 ModeClass classify(quint32 code)
@@ -366,24 +360,38 @@ bool Camera::setFormat(const QString &name)
     return true;
 }
 
-void Camera::countCameraFrame()
+qint64 Camera::monotonicMicroseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+QString Camera::rateLogLine(std::atomic<qint64> &count, qint64 &since, const QString &logTemplate)
 {
     const qint64 now = monotonicMicroseconds();
-    ++m_cameraFrameCount;
-    if (m_cameraRateTime == 0) {
-        m_cameraRateTime = now;
-        return;
+    ++count;
+    if (since == 0) {
+        since = now;
+        return QString();
     }
-    const qint64 elapsed = now - m_cameraRateTime;
+    const qint64 elapsed = now - since;
     if (elapsed < 1000000)
-        return;
-    const qint64 count = m_cameraFrameCount.exchange(0);
-    if (QSettings().value(SettingsKeys::kFpsLog, SettingsKeys::kFpsLogDefault).toBool())
-        qInfo().noquote() << QStringLiteral("[CAMFPS] 相机投递帧率: %1 fps (%2 帧/%3 ms)")
-                                 .arg(QString::number(count * 1000000.0 / elapsed, 'f', 1))
-                                 .arg(count)
-                                 .arg(QString::number(elapsed / 1000.0, 'f', 0));
-    m_cameraRateTime = now;
+        return QString();
+    const qint64 frames = count.exchange(0);
+    since = now;
+    if (!QSettings().value(SettingsKeys::kFpsLog, SettingsKeys::kFpsLogDefault).toBool())
+        return QString();
+    return logTemplate.arg(QString::number(frames * 1000000.0 / elapsed, 'f', 1))
+        .arg(frames)
+        .arg(QString::number(elapsed / 1000.0, 'f', 0));
+}
+
+void Camera::countCameraFrame()
+{
+    const QString line = rateLogLine(m_cameraFrameCount, m_cameraRateTime,
+                                     QStringLiteral("[CAMFPS] 相机投递帧率: %1 fps (%2 帧/%3 ms)"));
+    if (!line.isEmpty())
+        qInfo().noquote() << line;
 }
 
 Camera::BufferResult Camera::deliverBuffer(double time, const uchar *buffer, long length)

@@ -135,6 +135,11 @@ private:
     long readLive(CameraProperty property);
     void enqueue(bool mjpg, const uchar *buffer, long length);
     void countCameraFrame();
+    // Counts one frame; once a second, while "debug/fpsLog" is on, returns the rate line built
+    // from logTemplate (%1 fps, %2 frames, %3 ms). `since` is 0 before the first frame.
+    static qint64 monotonicMicroseconds(); // steady clock, for rates and sampling
+    static QString rateLogLine(std::atomic<qint64> &count, qint64 &since,
+                               const QString &logTemplate);
 
     // The decode threads (CameraDecode.cpp). Both run from construction to destruction.
     struct StreamInfo

@@ -6,7 +6,6 @@
 
 #include <QDebug>
 #include <QMutexLocker>
-#include <QSettings>
 #include <QThread>
 
 #include <algorithm>
@@ -31,12 +30,6 @@ constexpr qint64 kFullInterval = 1000000; // µs between full-resolution samples
 
 // Process-wide count of MJPG packets that no full-resolution decoder could read.
 std::atomic<int> g_fullDecodeFailures{0};
-
-qint64 monotonicMicroseconds()
-{
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 QImage fitPreview(const QImage &picture)
 {
@@ -129,21 +122,9 @@ void Camera::releaseDecoders()
 
 void Camera::countDecodedFrame(const QString &logTemplate)
 {
-    const qint64 now = monotonicMicroseconds();
-    ++m_decodedFrameCount;
-    if (m_decodedRateTime == 0) {
-        m_decodedRateTime = now;
-        return;
-    }
-    const qint64 elapsed = now - m_decodedRateTime;
-    if (elapsed < 1000000)
-        return;
-    const qint64 count = m_decodedFrameCount.exchange(0);
-    if (QSettings().value(SettingsKeys::kFpsLog, SettingsKeys::kFpsLogDefault).toBool())
-        qDebug().noquote() << logTemplate.arg(QString::number(count * 1000000.0 / elapsed, 'f', 1))
-                                  .arg(count)
-                                  .arg(QString::number(elapsed / 1000.0, 'f', 0));
-    m_decodedRateTime = now;
+    const QString line = rateLogLine(m_decodedFrameCount, m_decodedRateTime, logTemplate);
+    if (!line.isEmpty())
+        qDebug().noquote() << line;
 }
 
 void Camera::decodeLoop()
