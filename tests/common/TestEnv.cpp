@@ -1,6 +1,8 @@
 #include "TestEnv.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -30,6 +32,20 @@ QString sourceDir()
 QString binDir()
 {
     return qEnvironmentVariable("QUORIX_BIN_DIR");
+}
+
+QJsonArray readCsvWithPython(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import csv, json, sys\n"
+                            "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                            "    print(json.dumps(list(csv.reader(f))))\n"),
+             path});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
 }
 
 } // namespace TestEnv

@@ -1,6 +1,7 @@
 // TestEnv.h: gives a test process its own home, data and config folders, never the user's.
 #pragma once
 
+#include <QJsonArray>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -15,5 +16,9 @@ QString isolate();
 // passes to every test.
 QString sourceDir();
 QString binDir();
+
+// The rows of a CSV file as Python's csv module reads it (utf-8-sig): an independent judge of
+// the files we write. An empty array when the file cannot be read.
+QJsonArray readCsvWithPython(const QString &path);
 
 } // namespace TestEnv

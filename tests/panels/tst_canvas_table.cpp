@@ -4,9 +4,7 @@
 #include <QtTest>
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -67,21 +65,6 @@ QVector<ToolDrawing> everyTool()
         {28, four, true},
         {29, three, false},
         {30, four, false}};
-}
-
-// The CSV file as Python's csv module reads it.
-QJsonArray readCsvWithPython(const QString &path)
-{
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import csv, json, sys\n"
-                            "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
-                            "    print(json.dumps(list(csv.reader(f))))\n"),
-             path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return {};
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
 }
 
 } // namespace
@@ -485,7 +468,7 @@ void TstCanvasTable::exportedCsvHoldsTheTable()
     const QString path = dir.filePath(QStringLiteral("测量 结果.csv"));
     QCOMPARE(status.count(), 1);
 
-    const QJsonArray csv = readCsvWithPython(path);
+    const QJsonArray csv = TestEnv::readCsvWithPython(path);
     QCOMPARE(csv.size(), records.size() + 1);
     QCOMPARE(csv.at(0).toArray().at(0).toString(), QStringLiteral("名称"));
     QCOMPARE(csv.at(0).toArray().at(8).toString(), QStringLiteral("面积"));

@@ -5,10 +5,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTableWidget>
 
 #include "TestEnv.h"
@@ -35,21 +33,6 @@ LineDataBase::Ptr record(int type, const Points &points, bool registered = true)
     if (registered)
         LineDataRegistry::instance()->addLine(r);
     return r;
-}
-
-// The CSV file as Python's csv module reads it.
-QJsonArray readCsvWithPython(const QString &path)
-{
-    QProcess p;
-    p.start(QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-c"),
-             QStringLiteral("import csv, json, sys\n"
-                            "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
-                            "    print(json.dumps(list(csv.reader(f))))\n"),
-             path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return {};
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
 }
 
 QJsonArray toJson(const QStringList &header, const QList<QStringList> &rows)
@@ -411,7 +394,7 @@ private slots:
         const QStringList header{"名称", "长度", "宽度", "高度", "半径",
                                  "直径", "角度", "距离", "面积"};
         QCOMPARE(w.tableHeaders(), header);
-        QCOMPARE(readCsvWithPython(path), toJson(header, w.tableRows()));
+        QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, w.tableRows()));
     }
 
     void csvQuoting()
@@ -421,7 +404,7 @@ private slots:
         const QString path = m_dir + QStringLiteral("/quoted.csv");
         QString error;
         QVERIFY2(MeasurementCsv::write(path, header, rows, &error), qPrintable(error));
-        QCOMPARE(readCsvWithPython(path), toJson(header, rows));
+        QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, rows));
     }
 };
 
