@@ -3,27 +3,13 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 
+#include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
-
-// Presses `button` on the next modal message box, and records its text.
-static void answerNextBox(QMessageBox::StandardButton button, QString *text)
-{
-    QTimer::singleShot(0, [button, text] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
-            answerNextBox(button, text); // not shown yet: try again on the next turn
-            return;
-        }
-        *text = box->text();
-        box->button(button)->click();
-    });
-}
 
 class TstSettings : public QObject
 {
@@ -211,12 +197,12 @@ void TstSettings::writeSomeSettings()
 void TstSettings::factoryResetYesClearsEverything()
 {
     writeSomeSettings();
-    QString question, information;
-    answerNextBox(QMessageBox::Yes, &question);
-    QTimer::singleShot(50, [&] { answerNextBox(QMessageBox::Ok, &information); });
+    MessageBoxAnswerer boxes;
+    boxes.answer({QMessageBox::Yes, QMessageBox::Ok});
     QVERIFY(SettingsStore::factoryReset(nullptr));
-    QCOMPARE(question, QString::fromUtf8("确定要恢复出厂设置吗？所有自定义配置将被清除。"));
-    QCOMPARE(information, QString::fromUtf8("已恢复默认设置，请重启软件生效。"));
+    QCOMPARE(boxes.texts(),
+             QStringList({QString::fromUtf8("确定要恢复出厂设置吗？所有自定义配置将被清除。"),
+                          QString::fromUtf8("已恢复默认设置，请重启软件生效。")}));
 
     // As after a restart: a fresh settings object on the file.
     QSettings file(m_ini, QSettings::IniFormat);
@@ -231,10 +217,10 @@ void TstSettings::factoryResetNoKeepsEverything()
     writeSomeSettings();
     QSettings().sync();
     const QStringList before = QSettings().allKeys();
-    QString question;
-    answerNextBox(QMessageBox::No, &question);
+    MessageBoxAnswerer boxes;
+    boxes.answer(QMessageBox::No);
     QVERIFY(!SettingsStore::factoryReset(nullptr));
-    QVERIFY(!question.isEmpty());
+    QCOMPARE(boxes.count(), 1);
     QCOMPARE(QSettings().allKeys(), before);
     QCOMPARE(QSettings().value("Calibration/currentIndex").toInt(), 2);
 }
