@@ -2,14 +2,19 @@
 #include "panels/MeasurementRow.h"
 
 #include "calibration/CalibrationData.h"
+#include "shapes/AngleItems.h"
+#include "shapes/GraphicsItemBase.h"
 #include "shapes/ShapeGeometry.h"
 #include "shapes/ShapeTypes.h"
 
 #include <QLineF>
 
 #include <cmath>
+#include <limits>
 
 namespace {
+
+constexpr double kNotMeasurable = std::numeric_limits<double>::quiet_NaN();
 
 double distance(const QPointF &a, const QPointF &b)
 {
@@ -42,20 +47,33 @@ QPointF midpoint(const QPointF &a, const QPointF &b)
     return (a + b) / 2.0;
 }
 
-// Degrees from the line `from` to the line `to`, counter-clockwise on screen, in [0, 360).
+// Degrees from the line `from` to the line `to`, counter-clockwise on screen, in [0, 360); not
+// measurable when either line has no length, as the angle's label says.
 double angleBetween(const QLineF &from, const QLineF &to)
 {
-    return double(float(from.angleTo(to)));
+    double angle = 0.0;
+    return AngleText::degrees(from, to, &angle) ? angle : kNotMeasurable;
 }
 
-// The arc from p0 through p1 to p2. Collinear points (or two that coincide) have no circle: the
-// arc shape then draws and labels the straight path through them, and the table agrees.
+// Distance from p to the reference line a-b of a parallel; not measurable when the reference has
+// no direction, as the parallel's label says.
+double parallelDistance(const QPointF &p, const QPointF &a, const QPointF &b)
+{
+    if (distance(a, b) < ShapeGeometry::kMinReferenceLength)
+        return kNotMeasurable;
+    return distanceToLine(p, a, b);
+}
+
+// The arc from p0 through p1 to p2. Points without a circle measure only as a flat arc, whose
+// length is its chord, as the arc's label says.
 double arcLength(const QPointF &p0, const QPointF &p1, const QPointF &p2)
 {
     QPointF centre;
     double radius = 0.0;
-    if (!ShapeGeometry::circleThrough(p0, p1, p2, &centre, &radius))
-        return distance(p0, p1) + distance(p1, p2);
+    if (!ShapeGeometry::circleThrough(p0, p1, p2, &centre, &radius)) {
+        double chord = 0.0;
+        return ShapeGeometry::flatArcLength(p0, p1, p2, &chord) ? chord : kNotMeasurable;
+    }
     const double sweep = ShapeGeometry::arcSweep(ShapeGeometry::screenAngle(centre, p0),
                                                  ShapeGeometry::screenAngle(centre, p1),
                                                  ShapeGeometry::screenAngle(centre, p2));
@@ -142,9 +160,10 @@ QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
         break;
     case ShapeTypes::Ellipse5Point: {
         ShapeGeometry::EllipseAxes axes;
-        if (n >= 5 && ShapeGeometry::ellipseThrough(pts, &axes)) {
-            v[Width] = axes.p;
-            v[Height] = axes.q;
+        if (n >= 5) {
+            const bool fitted = ShapeGeometry::ellipseThrough(pts, &axes);
+            v[Width] = fitted ? axes.p : kNotMeasurable;
+            v[Height] = fitted ? axes.q : kNotMeasurable;
         }
         break;
     }
@@ -154,14 +173,17 @@ QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
         break;
     case ShapeTypes::Parallel4Points:
         if (n >= 4)
-            v[Distance] = distanceToLine(pts[2], pts[0], pts[1]);
+            v[Distance] = parallelDistance(pts[2], pts[0], pts[1]);
         break;
     case ShapeTypes::Parallel8Points:
         if (n >= 8)
-            v[Distance] = distanceToLine(midpoint(pts[4], pts[6]), midpoint(pts[0], pts[2]),
-                                         midpoint(pts[1], pts[3]));
+            v[Distance] = parallelDistance(midpoint(pts[4], pts[6]), midpoint(pts[0], pts[2]),
+                                           midpoint(pts[1], pts[3]));
         break;
     case ShapeTypes::ParallelAny:
+        if (n >= 3)
+            v[Distance] = parallelDistance(pts[2], pts[0], pts[1]);
+        break;
     case ShapeTypes::Perpendicular3Points:
         if (n >= 3)
             v[Distance] = distanceToLine(pts[2], pts[0], pts[1]);
@@ -192,8 +214,10 @@ QMap<int, QString> MeasurementRow::cells(const LineDataBase &record,
     const QMap<int, double> values = pixelValues(record);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const double px = it.value();
-        if (it.key() == Angle) {
-            texts[Angle] = QString::number(px, 'g', 6);
+        if (std::isnan(px)) {
+            texts[it.key()] = GraphicsItemBase::notMeasurableText();
+        } else if (it.key() == Angle) {
+            texts[Angle] = AngleText::format(px);
         } else if (it.key() == Area) {
             if (converted) {
                 const double f = calibration->convertPixelLength(1.0);

@@ -26,10 +26,12 @@ public:
     };
 
     // Raw values in image pixels (square pixels for the area, degrees for the angle), keyed by
-    // column; the name column is not part of it.
+    // column; the name column is not part of it. A value the shape cannot measure (its label says
+    // so) is NaN.
     static QMap<int, double> pixelValues(const LineDataBase &record);
 
     // The texts of every cell the record fills, the name included. Lengths and the area are
-    // converted when `calibration` is calibrated and its unit is not "px"; angles never are.
+    // converted when `calibration` is calibrated and its unit is not "px"; angles never are. A
+    // value that cannot be measured reads as the shapes' "not measurable" text.
     static QMap<int, QString> cells(const LineDataBase &record, const CalibrationData *calibration);
 };

@@ -8,6 +8,7 @@
 #include "panels/MeasurementCsv.h"
 #include "panels/MeasurementRow.h"
 #include "settings/SettingsKeys.h"
+#include "shapes/GraphicsItemBase.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -22,6 +23,9 @@
 #include <algorithm>
 
 namespace {
+
+// Marks a cell whose value the shape cannot measure.
+constexpr int kNotMeasuredRole = Qt::UserRole + 1;
 
 // Restores a flag on every way out of a scope.
 class FlagGuard
@@ -133,7 +137,8 @@ QList<QStringList> RightWidget::tableRows() const
         QStringList cells;
         for (int c = 0; c < table->columnCount(); ++c) {
             const QTableWidgetItem *item = table->item(r, c);
-            cells << (item ? item->text() : QString());
+            // A value the shape cannot measure stays empty in files: no number, no prose.
+            cells << (item && !item->data(kNotMeasuredRole).toBool() ? item->text() : QString());
         }
         rows << cells;
     }
@@ -185,6 +190,7 @@ void RightWidget::writeRow(int row, const LineDataBase &record)
             table->setItem(row, c, item);
         }
         item->setText(cell.value());
+        item->setData(kNotMeasuredRole, cell.value() == GraphicsItemBase::notMeasurableText());
     }
 }
 

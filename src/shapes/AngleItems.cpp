@@ -14,13 +14,25 @@ namespace {
 constexpr double kMaxVertexDistance = 1e5;
 } // namespace
 
-QString AngleText::angleBetween(const QLineF &from, const QLineF &to)
+bool AngleText::degrees(const QLineF &from, const QLineF &to, double *angle)
 {
     if (from.length() < 1e-9 || to.length() < 1e-9)
-        return GraphicsItemBase::notMeasurableText();
-    const QString text = QString::number(float(from.angleTo(to)), 'g', 6);
+        return false;
+    *angle = double(float(from.angleTo(to)));
+    return true;
+}
+
+QString AngleText::format(double angle)
+{
+    const QString text = QString::number(angle, 'g', 6);
     // Six significant digits of an angle a hair above 0 would read in exponent form.
     return text.contains(QLatin1Char('e')) ? QStringLiteral("0") : text;
+}
+
+QString AngleText::angleBetween(const QLineF &from, const QLineF &to)
+{
+    double angle = 0.0;
+    return degrees(from, to, &angle) ? format(angle) : GraphicsItemBase::notMeasurableText();
 }
 
 Angle3PointItem::Angle3PointItem(LineDataBase::Ptr data, QGraphicsItem *parent)

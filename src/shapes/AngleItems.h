@@ -29,7 +29,11 @@ private:
 };
 
 namespace AngleText {
-// The angle from `from` to `to` (degrees, counter-clockwise, 0 <= a < 360) as a bare number with
-// six significant digits; "not measurable" when either line has no length.
+// The angle from `from` to `to` in degrees, counter-clockwise, 0 <= a < 360; false when either
+// line has no length.
+bool degrees(const QLineF &from, const QLineF &to, double *angle);
+// An angle as a bare number with six significant digits, never in exponent form.
+QString format(double angle);
+// The angle from `from` to `to` as text; "not measurable" when either line has no length.
 QString angleBetween(const QLineF &from, const QLineF &to);
 } // namespace AngleText

@@ -44,14 +44,16 @@ void ArcItem::computeCircle()
     m_sweep = ShapeGeometry::arcSweep(m_startAngle, m_midAngle, m_endAngle);
 }
 
-double ArcItem::arcLength() const
+bool ArcItem::arcLength(double *length) const
 {
     const QList<QPointF> &list = points();
     if (list.size() < 3)
-        return 0.0;
-    if (m_circular)
-        return 2.0 * M_PI * m_radius * std::abs(m_sweep) / 360.0;
-    return QLineF(list[0], list[1]).length() + QLineF(list[1], list[2]).length();
+        return false;
+    if (m_circular) {
+        *length = 2.0 * M_PI * m_radius * std::abs(m_sweep) / 360.0;
+        return true;
+    }
+    return ShapeGeometry::flatArcLength(list[0], list[1], list[2], length);
 }
 
 GraphicsItemBase::Drawing ArcItem::drawing() const
@@ -94,7 +96,9 @@ void ArcItem::updateLabel()
         return;
     }
     placeLabel(list[0]);
-    m_label->setText(QStringLiteral("L: %1").arg(formatLength(arcLength())));
+    double length = 0.0;
+    m_label->setText(arcLength(&length) ? QStringLiteral("L: %1").arg(formatLength(length))
+                                        : notMeasurableText());
 }
 
 QList<QPointF> ArcItem::scenePoints() const

@@ -18,8 +18,10 @@ public:
     QPointF centre() const { return m_centre; }
     double radius() const { return m_radius; }
     double sweep() const { return m_sweep; }
-    // The measured length: the arc, or the straight path when the points are collinear.
-    double arcLength() const;
+    // The measured length: the arc, or the chord of a flat arc (the middle point on the segment
+    // between the ends); false when the points measure nothing (fewer than three, or collinear
+    // with the middle point outside the ends).
+    bool arcLength(double *length) const;
 
     void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
     void updateShape() override;

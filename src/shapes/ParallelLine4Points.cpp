@@ -106,7 +106,8 @@ void ParallelLine4Points::updateShape()
         return;
     snapPoints();
     QLineF line1, line2;
-    m_measurable = measuredLines(&line1, &line2) && line1.length() >= 1e-5;
+    m_measurable =
+        measuredLines(&line1, &line2) && line1.length() >= ShapeGeometry::kMinReferenceLength;
     if (m_measurable) {
         const QPointF foot = ShapeGeometry::perpendicularFoot(line2.p1(), line1.p1(), line1.p2());
         m_measure = QLineF(foot, line2.p1());

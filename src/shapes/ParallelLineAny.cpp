@@ -68,7 +68,7 @@ void ParallelLineAny::updateShape()
     m_measurable = true;
     if (list.size() >= 2) {
         QPointF a = list[0], b = list[1];
-        m_measurable = QLineF(a, b).length() >= 1e-5;
+        m_measurable = QLineF(a, b).length() >= ShapeGeometry::kMinReferenceLength;
         for (int i = 2; i < list.size(); ++i) {
             const QPointF q = list[i];
             const QPointF foot = ShapeGeometry::perpendicularFoot(q, a, b);

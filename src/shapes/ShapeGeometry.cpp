@@ -65,6 +65,19 @@ bool circleThrough(const QPointF &p0, const QPointF &p1, const QPointF &p2, QPoi
     return true;
 }
 
+bool flatArcLength(const QPointF &p0, const QPointF &p1, const QPointF &p2, double *length)
+{
+    const QPointF chord = p2 - p0;
+    const double len2 = QPointF::dotProduct(chord, chord);
+    if (len2 < kMinReferenceLength * kMinReferenceLength)
+        return false;
+    const double t = QPointF::dotProduct(p1 - p0, chord) / len2;
+    if (t < 0.0 || t > 1.0)
+        return false;
+    *length = std::sqrt(len2);
+    return true;
+}
+
 double screenAngle(const QPointF &c, const QPointF &p)
 {
     double a = std::atan2(p.y() - c.y(), p.x() - c.x()) * 57.29577951308232;

@@ -23,6 +23,14 @@ bool lineIntersection(const QPointF &a1, const QPointF &a2, const QPointF &b1, c
 bool circleThrough(const QPointF &p0, const QPointF &p1, const QPointF &p2, QPointF *centre,
                    double *radius);
 
+// A reference line shorter than this gives parallels no direction to measure across.
+constexpr double kMinReferenceLength = 1e-5;
+
+// The length of an arc whose three points have no circle: only a flat arc, p1 on the segment from
+// p0 to p2 (p0 and p2 apart), measures something, its chord. False for any other point set, such
+// as p1 beyond p2 or p0 on p2.
+bool flatArcLength(const QPointF &p0, const QPointF &p1, const QPointF &p2, double *length);
+
 // Angle of p around c in degrees in [0, 360), screen y pointing down.
 double screenAngle(const QPointF &c, const QPointF &p);
 

@@ -15,7 +15,13 @@
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "panels/MeasurementRow.h"
 #include "panels/RightWidget.h"
+#include "shapes/AngleItems.h"
+#include "shapes/ArcItem.h"
+#include "shapes/Ellipse5PointsItem.h"
 #include "shapes/GraphicsItemBase.h"
+#include "shapes/LabelItem.h"
+#include "shapes/ParallelLine4Points.h"
+#include "shapes/ParallelLineAny.h"
 #include "shapes/RectItem.h"
 #include "shapes/ShapeTypes.h"
 
@@ -82,6 +88,8 @@ private slots:
     void selectionFollowsBothWays();
     void deletingRowsRemovesShapes();
     void exportedCsvHoldsTheTable();
+    void labelAndRowAgree_data();
+    void labelAndRowAgree();
 
 private:
     // The connections between canvas, table and calibration that the main window makes.
@@ -483,6 +491,84 @@ void TstCanvasTable::exportedCsvHoldsTheTable()
     const QList<QPointF> line = m_view->itemByName(records[0]->id)->scenePoints();
     QCOMPARE(csv.at(1).toArray().at(MeasurementRow::Length).toString(),
              QString::number(QLineF(line[0], line[1]).length() / 2, 'f', 2));
+}
+
+// A shape whose points measure nothing says so on its label and in its table cell, and leaves
+// the cell empty in the files; a measurable value reads the same on the label and in the row.
+void TstCanvasTable::labelAndRowAgree_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<Points>("points");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value"); // empty: not measurable
+    // clang-format off
+    QTest::newRow("3-point angle, zero arm") << int(ShapeTypes::Angle3Point) << Points{{50, 50}, {50, 50}, {90, 10}} << int(MeasurementRow::Angle) << QString();
+    QTest::newRow("4-point angle, zero line") << int(ShapeTypes::Angle4Point) << Points{{0, 0}, {0, 0}, {10, 10}, {90, 10}} << int(MeasurementRow::Angle) << QString();
+    QTest::newRow("4-point parallel, base points coincide") << int(ShapeTypes::Parallel4Points) << Points{{20, 20}, {20, 20}, {80, 70}, {30, 90}} << int(MeasurementRow::Distance) << QString();
+    QTest::newRow("8-point parallel, collapsed line") << int(ShapeTypes::Parallel8Points) << Points{{10, 10}, {30, 10}, {30, 10}, {10, 10}, {0, 60}, {90, 60}, {0, 70}, {90, 70}} << int(MeasurementRow::Distance) << QString();
+    QTest::newRow("free parallel, base points coincide") << int(ShapeTypes::ParallelAny) << Points{{20, 20}, {20, 20}, {80, 70}} << int(MeasurementRow::Distance) << QString();
+    QTest::newRow("arc, middle beyond the end") << int(ShapeTypes::Arc) << Points{{0, 0}, {500, 250}, {100, 50}} << int(MeasurementRow::Length) << QString();
+    QTest::newRow("arc, ends coincide") << int(ShapeTypes::Arc) << Points{{0, 0}, {90, 0}, {0, 0}} << int(MeasurementRow::Length) << QString();
+    QTest::newRow("5-point ellipse, no ellipse") << int(ShapeTypes::Ellipse5Point) << Points{{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}} << int(MeasurementRow::Width) << QString();
+    QTest::newRow("3-point angle of 1e-5 degrees") << int(ShapeTypes::Angle3Point) << Points{{100, 0}, {0, 0}, {100, 100 * std::tan(qDegreesToRadians(1e-5))}} << int(MeasurementRow::Angle) << QStringLiteral("0");
+    QTest::newRow("flat arc: its chord") << int(ShapeTypes::Arc) << Points{{0, 7}, {30, 7}, {100, 7}} << int(MeasurementRow::Length) << QStringLiteral("100");
+    // clang-format on
+}
+
+void TstCanvasTable::labelAndRowAgree()
+{
+    QFETCH(int, type);
+    QFETCH(Points, points);
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    auto record = std::make_shared<BrokenLineDataItem>();
+    record->typeNumber = type;
+    std::unique_ptr<GraphicsItemBase> item;
+    switch (type) {
+    case ShapeTypes::Angle3Point:
+        item = std::make_unique<Angle3PointItem>(record);
+        break;
+    case ShapeTypes::Angle4Point:
+        item = std::make_unique<Angle4PointItem>(record);
+        break;
+    case ShapeTypes::Parallel4Points:
+        item = std::make_unique<ParallelLine4Points>(record);
+        break;
+    case ShapeTypes::Parallel8Points:
+        item = std::make_unique<ParallelLine8Points>(record);
+        break;
+    case ShapeTypes::ParallelAny:
+        item = std::make_unique<ParallelLineAny>(record);
+        break;
+    case ShapeTypes::Arc:
+        item = std::make_unique<ArcItem>(record);
+        break;
+    default:
+        item = std::make_unique<Ellipse5PointsItem>(record);
+        break;
+    }
+    // The canvas feeds a five-point ellipse its points directly; the others click by click.
+    if (type == ShapeTypes::Ellipse5Point)
+        record->points = QList<QPointF>(points.cbegin(), points.cend());
+    else
+        for (const QPointF &p : points)
+            item->addPointF(p);
+    item->updateShape();
+    QVERIFY(item->labelItem());
+    const QString label = item->labelItem()->text();
+    LineDataRegistry::instance()->addLine(record);
+    m_panel->onAddDrawLine(record);
+    const QString shown = m_table->item(0, column)->text();
+    const QString filed = m_panel->tableRows().at(0).at(column);
+    if (value.isEmpty()) {
+        QCOMPARE(label, GraphicsItemBase::notMeasurableText());
+        QCOMPARE(shown, GraphicsItemBase::notMeasurableText());
+        QCOMPARE(filed, QString());
+    } else {
+        QCOMPARE(label, column == MeasurementRow::Angle ? value : QStringLiteral("L: 100.0 (px)"));
+        QCOMPARE(shown, value);
+        QCOMPARE(filed, value);
+    }
 }
 
 QTEST_MAIN(TstCanvasTable)

@@ -72,8 +72,8 @@ private slots:
     void circleThroughThreePoints_data();
     void circleThroughThreePoints();
     void arcSweepSignAndLength();
-    void arcDegenerateFallsBackToStraightPath_data();
-    void arcDegenerateFallsBackToStraightPath();
+    void arcWithoutCircle_data();
+    void arcWithoutCircle();
     void circles();
     void fivePointEllipse_data();
     void fivePointEllipse();
@@ -147,7 +147,7 @@ void TstShapeFamilies::arcSweepSignAndLength()
     QVERIFY(qAbs(std::abs(large.sweep()) - 180) < 1e-9);
 }
 
-void TstShapeFamilies::arcDegenerateFallsBackToStraightPath_data()
+void TstShapeFamilies::arcWithoutCircle_data()
 {
     QTest::addColumn<QList<QPointF>>("pts");
     QTest::addColumn<QString>("text");
@@ -156,10 +156,14 @@ void TstShapeFamilies::arcDegenerateFallsBackToStraightPath_data()
         << QList<QPointF>{{0, 7}, {30, 7}, {100, 7}} << "L: 100.0 (px)";
     QTest::newRow("first two coincide")
         << QList<QPointF>{{5, 5}, {5, 5}, {5, 25}} << "L: 20.0 (px)";
-    QTest::newRow("all coincide") << QList<QPointF>{{5, 5}, {5, 5}, {5, 5}} << "L: 0.0 (px)";
+    // Only a flat arc (the middle point between the ends) measures something: its chord.
+    const QString none = QString::fromUtf8("无法测量");
+    QTest::newRow("all coincide") << QList<QPointF>{{5, 5}, {5, 5}, {5, 5}} << none;
+    QTest::newRow("middle beyond the end") << QList<QPointF>{{0, 0}, {500, 250}, {100, 50}} << none;
+    QTest::newRow("ends coincide") << QList<QPointF>{{0, 0}, {90, 0}, {0, 0}} << none;
 }
 
-void TstShapeFamilies::arcDegenerateFallsBackToStraightPath()
+void TstShapeFamilies::arcWithoutCircle()
 {
     QFETCH(QList<QPointF>, pts);
     QFETCH(QString, text);
