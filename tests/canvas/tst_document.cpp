@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QProcess>
 
+#include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "calibration/CalibrationData.h"
 #include "canvas/DrawingDocument.h"
@@ -91,30 +92,6 @@ bool makePicture(const QString &format, const QString &path)
         return writeAll(path, tiffFile(specimen(), format.endsWith("MM")));
     return specimen().save(path, format.toLatin1(), 95);
 }
-
-// Closes the next message box once it is shown and keeps its text.
-class MessageBoxCatcher : public QObject
-{
-public:
-    MessageBoxCatcher()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                auto *box = qobject_cast<QMessageBox *>(w);
-                if (box && box->isVisible()) {
-                    m_texts << box->text();
-                    box->close();
-                }
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList texts() const { return m_texts; }
-
-private:
-    QTimer m_timer;
-    QStringList m_texts;
-};
 
 // Points on an ellipse, as many as each tool needs for a proper shape, in scene coordinates.
 QList<QPointF> pointsFor(int type)
@@ -499,7 +476,7 @@ void TstDocument::filesThatCannotTakeTheDrawingStayUnchanged()
         polygon->points() << QPointF(i * 0.123456789, std::sin(i) * 100.123456789);
     const QByteArray before = readAll(m_path);
 
-    MessageBoxCatcher boxes;
+    MessageBoxAnswerer boxes;
     if (viaSlot)
         view->onSaveImg(m_path);
     else

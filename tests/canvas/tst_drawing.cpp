@@ -4,9 +4,9 @@
 #include <QtTest>
 
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
 
+#include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
@@ -20,27 +20,7 @@
 using Points = QVector<QPointF>;
 Q_DECLARE_METATYPE(Points)
 
-namespace {
-
-// Answers the next message box with Yes once it is shown.
-void answerNextMessageBoxYes()
-{
-    auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer] {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<QMessageBox *>(w);
-            if (box && box->isVisible()) {
-                timer->stop();
-                timer->deleteLater();
-                box->button(QMessageBox::Yes)->click();
-                return;
-            }
-        }
-    });
-    timer->start(10);
-}
-
-} // namespace
+namespace {} // namespace
 
 class TstDrawing : public QObject
 {
@@ -471,7 +451,8 @@ void TstDrawing::selectAllThenDeleteRemovesOnlyShapes()
     QVERIFY(line->isSelected());
     QVERIFY(text->isSelected());
     QVERIFY(!m_view->backgroundItem()->isSelected());
-    answerNextMessageBoxYes();
+    MessageBoxAnswerer boxes;
+    boxes.answer(QMessageBox::Yes);
     QTest::keyClick(m_view, Qt::Key_Delete);
     QCOMPARE(deleted.size(), 1);
     QCOMPARE(deleted.first().first().value<LineDataBase::Ptr>(), line->lineData());

@@ -5,9 +5,9 @@
 
 #include <QJsonArray>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTableWidget>
 
+#include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "calibration/CalibrationData.h"
 #include "canvas/GraphicsScene.h"
@@ -105,8 +105,6 @@ private:
     LineDataBase::Ptr drawLine(const QPointF &from, const QPointF &to);
     int rowOf(const LineDataBase::Ptr &record) const;
     QString cell(const LineDataBase::Ptr &record, int column) const;
-    // Answers the next modal message box with `button`.
-    void answerNextBox(QMessageBox::StandardButton button);
 
     std::unique_ptr<CalibrationData> m_calibration;
     std::unique_ptr<MeasureGraphicsViewBusiness> m_view;
@@ -268,20 +266,6 @@ QString TstCanvasTable::cell(const LineDataBase::Ptr &record, int column) const
     return item ? item->text() : QString();
 }
 
-void TstCanvasTable::answerNextBox(QMessageBox::StandardButton button)
-{
-    auto *timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, timer, [timer, button] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        box->button(button)->click();
-    });
-    timer->start(10);
-}
-
 // Every tool drawn with the mouse gets exactly one row, in drawing order, named after its type
 // and holding the values of the shape's final geometry, in pixels and then in micrometres.
 void TstCanvasTable::everyDrawnShapeHasItsRow()
@@ -423,12 +407,12 @@ void TstCanvasTable::deletingRowsRemovesShapes()
     QVERIFY(shape);
 
     m_table->setCurrentCell(rowOf(victim), MeasurementRow::Name);
-    answerNextBox(QMessageBox::No);
+    MessageBoxAnswerer boxes;
+    boxes.answer({QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes});
     m_panel->onDeleteSelectedRow();
     QCOMPARE(m_table->rowCount(), records.size());
     QVERIFY(m_view->itemByName(victim->id));
 
-    answerNextBox(QMessageBox::Yes);
     m_panel->onDeleteSelectedRow();
     QCOMPARE(m_table->rowCount(), records.size() - 1);
     QCOMPARE(rowOf(victim), -1);
@@ -439,7 +423,6 @@ void TstCanvasTable::deletingRowsRemovesShapes()
     QCOMPARE(m_table->item(rowOf(records[5]), 0)->text(),
              ShapeTypes::displayName(records[5]->type()));
 
-    answerNextBox(QMessageBox::Yes);
     m_panel->onDeleteAllRows();
     QTest::qWait(30);
     QVERIFY(m_view->allItems().isEmpty());

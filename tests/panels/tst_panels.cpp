@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QTableWidget>
 
+#include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "calibration/CalibrationData.h"
 #include "canvas/LineDataRegistry.h"
@@ -51,47 +52,20 @@ class TestPanels : public QObject
     Q_OBJECT
 
 private:
-    // Acts on the next modal dialog or popup menu once the event loop shows it.
-    void answerNext(std::function<void(QWidget *)> act)
+    // Acts on the popup menu once its event loop runs.
+    void answerMenu(std::function<void(QMenu *)> act)
     {
-        if (m_answerer) {
-            m_answerer->stop();
-            m_answerer->deleteLater(); // may be the timer whose callback is running
-        }
-        m_answerer = new QTimer(this);
-        m_answered = false;
-        m_boxTitle.clear();
-        m_boxText.clear();
-        m_answerer->setInterval(10);
-        connect(m_answerer, &QTimer::timeout, this, [this, act] {
-            QWidget *w = QApplication::activePopupWidget();
-            if (!w)
-                w = QApplication::activeModalWidget();
-            if (!w || !w->isVisible())
+        QTimer::singleShot(0, this, [this, act] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu || !menu->isVisible()) {
+                answerMenu(act); // not shown yet: look again on the next turn
                 return;
-            m_answerer->stop();
-            m_answered = true;
-            act(w);
-        });
-        m_answerer->start();
-    }
-    // Answers the next message box with `button`, remembering its title and text.
-    void answerBox(QMessageBox::StandardButton button)
-    {
-        answerNext([this, button](QWidget *w) {
-            auto *box = qobject_cast<QMessageBox *>(w);
-            QVERIFY(box);
-            m_boxTitle = box->windowTitle();
-            m_boxText = box->text();
-            box->button(button)->click();
+            }
+            act(menu);
         });
     }
     QTableWidget *table(RightWidget &w) { return w.findChild<QTableWidget *>("tableWidget"); }
 
-    QPointer<QTimer> m_answerer;
-    bool m_answered = false;
-    QString m_boxTitle;
-    QString m_boxText;
     QString m_dir;
 
 private slots:
@@ -100,11 +74,7 @@ private slots:
         m_dir = TestEnv::isolate();
         qRegisterMetaType<LineDataBase::Ptr>();
     }
-    void cleanup()
-    {
-        delete m_answerer;
-        LineDataRegistry::instance()->clear();
-    }
+    void cleanup() { LineDataRegistry::instance()->clear(); }
 
     void pixelValues_data()
     {
@@ -265,11 +235,11 @@ private slots:
         w.onAddDrawLine(a);
         w.onAddDrawLine(b);
         w.onLineSelected(b);
-        answerBox(QMessageBox::No);
+        MessageBoxAnswerer boxes;
+        boxes.answer({QMessageBox::No, QMessageBox::Yes});
         w.onDeleteSelectedRow();
-        QCOMPARE(m_boxText, QStringLiteral("确定删除选中的线？"));
+        QCOMPARE(boxes.texts(), QStringList(QStringLiteral("确定删除选中的线？")));
         QCOMPARE(deleted.count(), 0);
-        answerBox(QMessageBox::Yes);
         w.onDeleteSelectedRow();
         QCOMPARE(deleted.count(), 1);
         QCOMPARE(deleted.takeFirst().at(0).value<LineDataBase::Ptr>(), b);
@@ -279,10 +249,10 @@ private slots:
         // A row whose record the canvas no longer holds asks nothing.
         w.onLineSelected(a);
         LineDataRegistry::instance()->removeLine(a->id);
-        answerBox(QMessageBox::Yes);
+        boxes.answer(QMessageBox::Yes);
         w.onDeleteSelectedRow();
         QCoreApplication::processEvents();
-        QVERIFY(!m_answered);
+        QCOMPARE(boxes.count(), 2);
         QCOMPARE(deleted.count(), 0);
     }
 
@@ -299,20 +269,19 @@ private slots:
         w.showTable();
         w.show();
         QStringList texts;
-        answerNext([&](QWidget *popup) {
-            auto *menu = qobject_cast<QMenu *>(popup);
-            QVERIFY(menu);
+        MessageBoxAnswerer boxes;
+        boxes.answer(QMessageBox::Yes);
+        answerMenu([&](QMenu *menu) {
             for (QAction *a : menu->actions()) {
                 texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
                 if (a->text() == QStringLiteral("删除全部"))
                     menu->setActiveAction(a);
             }
-            answerBox(QMessageBox::Yes);
             QTest::keyClick(menu, Qt::Key_Return);
         });
         emit t->customContextMenuRequested(QPoint(5, 5));
         QCOMPARE(texts, (QStringList{"删除选中行", "删除全部", "-", "导出测量数据"}));
-        QCOMPARE(m_boxText, QStringLiteral("确定删除所有的线？"));
+        QCOMPARE(boxes.texts(), QStringList(QStringLiteral("确定删除所有的线？")));
         QCOMPARE(deleted.count(), 3);
         QCOMPARE(t->rowCount(), 0);
     }
@@ -368,13 +337,12 @@ private slots:
                 return typed.isEmpty() ? QString() : dir.filePath(typed);
             });
         QSignalSpy status(&w, &RightWidget::sigStatusMessage);
-        answerBox(QMessageBox::Ok);
+        MessageBoxAnswerer boxes;
         w.onExportCsv();
-        QCOMPARE(m_answered, !boxTitle.isEmpty());
-        QCOMPARE(m_boxTitle, boxTitle);
+        QCOMPARE(boxes.titles(), boxTitle.isEmpty() ? QStringList() : QStringList(boxTitle));
         QCOMPARE(asked, withRows ? 1 : 0);
         if (boxTitle == QStringLiteral("导出失败"))
-            QCOMPARE(m_boxText, "无法写入文件: " + dir.filePath("blocker/out.csv"));
+            QCOMPARE(boxes.texts().first(), "无法写入文件: " + dir.filePath("blocker/out.csv"));
         if (withRows)
             QVERIFY(
                 QRegularExpression("^测量数据_\\d{8}_\\d{6}\\.csv$").match(proposed).hasMatch());
