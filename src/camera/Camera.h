@@ -130,7 +130,8 @@ private:
     void readAllProperties();
     bool readRange(CameraProperty property);
     void emitRange(CameraProperty property, const PropertyRange &range, long current);
-    bool setManualProperty(CameraProperty property, long value, const char *failureLog);
+    // Writes a value in manual mode, with the logs of that property.
+    bool setManualProperty(CameraProperty property, long value);
     bool setAutoMode(CameraProperty property, bool on);
     long readLive(CameraProperty property);
     void enqueue(bool mjpg, const uchar *buffer, long length);

@@ -7,31 +7,55 @@
 
 namespace {
 
+// What the range reader and the manual setter of one property log. The setters of exposure, gain
+// and white balance say more than the others; a null text is not logged.
 struct PropertyInfo
 {
     CameraProperty property;
     PropertyGroup group;
     const char *rangePrefix; // log prefix of the range line
-    const char *setFailure;  // log of a failed manual write by the plain setters
+    const char *setFailure;  // log of a failed manual write
+    bool reportMissingGroup; // a write without the property group says so
+    const char *setRange;    // the range, logged before a manual write
+    const char *setAttempt;  // the value and result of every manual write
+    const char *setSuccess;  // the value of a successful manual write
 };
 
 const PropertyInfo kRangeProperties[] = {
-    {CameraProperty::Exposure, PropertyGroup::CameraControl, "曝光参数 - 范围:", "设置曝光失败:"},
-    {CameraProperty::Gain, PropertyGroup::VideoProcAmp, "增益参数 - 范围:", "设置增益失败:"},
+    {CameraProperty::Exposure, PropertyGroup::CameraControl,
+     "曝光参数 - 范围:", "设置曝光失败:", true, "曝光范围:", nullptr, "设置曝光成功:"},
+    {CameraProperty::Gain, PropertyGroup::VideoProcAmp, "增益参数 - 范围:", "设置增益失败:", true,
+     "增益范围:", nullptr, "设置增益成功:"},
     {CameraProperty::WhiteBalance, PropertyGroup::VideoProcAmp,
-     "白平衡参数 - 范围:", "设置白平衡失败:"},
-    {CameraProperty::Brightness, PropertyGroup::VideoProcAmp, "亮度参数 - 范围:", "设置亮度失败:"},
+     "白平衡参数 - 范围:", "设置白平衡失败:", true, nullptr, "[设置白平衡] 值:", nullptr},
+    {CameraProperty::Brightness, PropertyGroup::VideoProcAmp,
+     "亮度参数 - 范围:", "设置亮度失败:", false, nullptr, nullptr, nullptr},
     {CameraProperty::Contrast, PropertyGroup::VideoProcAmp,
-     "对比度参数 - 范围:", "设置对比度失败:"},
+     "对比度参数 - 范围:", "设置对比度失败:", false, nullptr, nullptr, nullptr},
     {CameraProperty::Saturation, PropertyGroup::VideoProcAmp,
-     "饱和度参数 - 范围:", "设置饱和度失败:"},
-    {CameraProperty::Hue, PropertyGroup::VideoProcAmp, "色调参数 - 范围:", "设置色调失败:"},
-    {CameraProperty::Gamma, PropertyGroup::VideoProcAmp, "Gamma参数 - 范围:", "设置Gamma失败:"},
-    {CameraProperty::Sharpness, PropertyGroup::VideoProcAmp, "锐度参数 - 范围:", "设置锐度失败:"},
+     "饱和度参数 - 范围:", "设置饱和度失败:", false, nullptr, nullptr, nullptr},
+    {CameraProperty::Hue, PropertyGroup::VideoProcAmp, "色调参数 - 范围:", "设置色调失败:", false,
+     nullptr, nullptr, nullptr},
+    {CameraProperty::Gamma, PropertyGroup::VideoProcAmp,
+     "Gamma参数 - 范围:", "设置Gamma失败:", false, nullptr, nullptr, nullptr},
+    {CameraProperty::Sharpness, PropertyGroup::VideoProcAmp,
+     "锐度参数 - 范围:", "设置锐度失败:", false, nullptr, nullptr, nullptr},
 };
+
+// Power-line frequency has no range line; it is written like the plain properties.
+const PropertyInfo kPowerLineFrequency = {CameraProperty::PowerLineFrequency,
+                                          PropertyGroup::VideoProcAmpExtended,
+                                          nullptr,
+                                          "设置电力线频率失败:",
+                                          false,
+                                          nullptr,
+                                          nullptr,
+                                          nullptr};
 
 const PropertyInfo &infoOf(CameraProperty property)
 {
+    if (property == CameraProperty::PowerLineFrequency)
+        return kPowerLineFrequency;
     for (const PropertyInfo &info : kRangeProperties)
         if (info.property == property)
             return info;
@@ -135,102 +159,73 @@ void Camera::emitRange(CameraProperty property, const PropertyRange &r, long cur
     }
 }
 
-bool Camera::setExposure(long value)
+bool Camera::setManualProperty(CameraProperty property, long value)
 {
-    if (!m_backend->hasGroup(PropertyGroup::CameraControl)) {
-        qInfo().noquote() << missingGroupLog(PropertyGroup::CameraControl);
+    const PropertyInfo &info = infoOf(property);
+    if (!m_backend->hasGroup(info.group)) {
+        if (info.reportMissingGroup)
+            qInfo().noquote() << missingGroupLog(info.group);
         return false;
     }
     PropertyRange range;
-    if (m_backend->propertyRange(CameraProperty::Exposure, &range) == 0)
-        qInfo().noquote() << "曝光范围:" << range.min << "-" << range.max << "步长:" << range.step;
-    const int rc = m_backend->setProperty(CameraProperty::Exposure, value, PropertyFlagManual);
+    if (info.setRange && m_backend->propertyRange(property, &range) == 0)
+        qInfo().noquote() << info.setRange << range.min << "-" << range.max
+                          << "步长:" << range.step;
+    const int rc = m_backend->setProperty(property, value, PropertyFlagManual);
+    if (info.setAttempt)
+        qInfo().noquote() << info.setAttempt << value << "hr:" << resultCodeText(rc);
     if (rc != 0) {
-        qWarning().noquote() << "设置曝光失败:" << resultCodeText(rc);
+        qWarning().noquote() << info.setFailure << resultCodeText(rc);
         return false;
     }
-    qInfo().noquote() << "设置曝光成功:" << value;
+    if (info.setSuccess)
+        qInfo().noquote() << info.setSuccess << value;
     return true;
+}
+
+bool Camera::setExposure(long value)
+{
+    return setManualProperty(CameraProperty::Exposure, value);
 }
 
 bool Camera::setGain(long value)
 {
-    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp)) {
-        qInfo().noquote() << missingGroupLog(PropertyGroup::VideoProcAmp);
-        return false;
-    }
-    PropertyRange range;
-    if (m_backend->propertyRange(CameraProperty::Gain, &range) == 0)
-        qInfo().noquote() << "增益范围:" << range.min << "-" << range.max << "步长:" << range.step;
-    const int rc = m_backend->setProperty(CameraProperty::Gain, value, PropertyFlagManual);
-    if (rc != 0) {
-        qWarning().noquote() << "设置增益失败:" << resultCodeText(rc);
-        return false;
-    }
-    qInfo().noquote() << "设置增益成功:" << value;
-    return true;
+    return setManualProperty(CameraProperty::Gain, value);
 }
 
 bool Camera::setWhiteBalance(long value)
 {
-    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp)) {
-        qInfo().noquote() << missingGroupLog(PropertyGroup::VideoProcAmp);
-        return false;
-    }
-    const int rc = m_backend->setProperty(CameraProperty::WhiteBalance, value, PropertyFlagManual);
-    qInfo().noquote() << "[设置白平衡] 值:" << value << "hr:" << resultCodeText(rc);
-    if (rc != 0) {
-        qWarning().noquote() << "设置白平衡失败:" << resultCodeText(rc);
-        return false;
-    }
-    return true;
-}
-
-bool Camera::setManualProperty(CameraProperty property, long value, const char *failureLog)
-{
-    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmp))
-        return false;
-    const int rc = m_backend->setProperty(property, value, PropertyFlagManual);
-    if (rc != 0) {
-        qWarning().noquote() << failureLog << resultCodeText(rc);
-        return false;
-    }
-    return true;
+    return setManualProperty(CameraProperty::WhiteBalance, value);
 }
 
 bool Camera::setBrightness(long value)
 {
-    return setManualProperty(CameraProperty::Brightness, value,
-                             infoOf(CameraProperty::Brightness).setFailure);
+    return setManualProperty(CameraProperty::Brightness, value);
 }
 
 bool Camera::setContrast(long value)
 {
-    return setManualProperty(CameraProperty::Contrast, value,
-                             infoOf(CameraProperty::Contrast).setFailure);
+    return setManualProperty(CameraProperty::Contrast, value);
 }
 
 bool Camera::setSaturation(long value)
 {
-    return setManualProperty(CameraProperty::Saturation, value,
-                             infoOf(CameraProperty::Saturation).setFailure);
+    return setManualProperty(CameraProperty::Saturation, value);
 }
 
 bool Camera::setHue(long value)
 {
-    return setManualProperty(CameraProperty::Hue, value, infoOf(CameraProperty::Hue).setFailure);
+    return setManualProperty(CameraProperty::Hue, value);
 }
 
 bool Camera::setGamma(long value)
 {
-    return setManualProperty(CameraProperty::Gamma, value,
-                             infoOf(CameraProperty::Gamma).setFailure);
+    return setManualProperty(CameraProperty::Gamma, value);
 }
 
 bool Camera::setSharpness(long value)
 {
-    return setManualProperty(CameraProperty::Sharpness, value,
-                             infoOf(CameraProperty::Sharpness).setFailure);
+    return setManualProperty(CameraProperty::Sharpness, value);
 }
 
 bool Camera::setAutoMode(CameraProperty property, bool on)
@@ -323,15 +318,7 @@ bool Camera::oneKeyWhiteBalanceActive()
 
 bool Camera::setPowerlineFrequency(long value)
 {
-    if (!m_backend->hasGroup(PropertyGroup::VideoProcAmpExtended))
-        return false;
-    const int rc =
-        m_backend->setProperty(CameraProperty::PowerLineFrequency, value, PropertyFlagManual);
-    if (rc != 0) {
-        qWarning().noquote() << "设置电力线频率失败:" << resultCodeText(rc);
-        return false;
-    }
-    return true;
+    return setManualProperty(CameraProperty::PowerLineFrequency, value);
 }
 
 long Camera::readLive(CameraProperty property)
