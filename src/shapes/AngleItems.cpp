@@ -92,16 +92,8 @@ void Angle4PointItem::addPointF(const QPointF &p)
 
 GraphicsItemBase::Drawing Angle4PointItem::drawing() const
 {
-    Drawing d;
+    Drawing d = firstLineDrawing();
     const QList<QPointF> &list = points();
-    if (list.size() == 1) {
-        d.markers = list;
-        return d;
-    }
-    if (list.size() >= 2) {
-        d.solid.moveTo(list[0]);
-        d.solid.lineTo(list[1]);
-    }
     if (list.size() >= 4) {
         d.solid.moveTo(list[2]);
         d.solid.lineTo(list[3]);
@@ -116,14 +108,6 @@ GraphicsItemBase::Drawing Angle4PointItem::drawing() const
     return d;
 }
 
-void Angle4PointItem::updateShape()
-{
-    if (points().isEmpty())
-        return;
-    setGeometryFromDrawing(drawing());
-    updateLabel();
-}
-
 void Angle4PointItem::updateLabel()
 {
     const QList<QPointF> &list = points();
@@ -132,9 +116,4 @@ void Angle4PointItem::updateLabel()
     QPointF at;
     m_label->setPos(vertex(&at) ? at : list[1]);
     m_label->setText(AngleText::angleBetween(QLineF(list[2], list[3]), QLineF(list[0], list[1])));
-}
-
-void Angle4PointItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
-{
-    paintDrawing(painter, drawing(), isSelectedState(option));
 }

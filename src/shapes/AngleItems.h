@@ -18,12 +18,10 @@ class Angle4PointItem : public BrokenLineItem
 public:
     explicit Angle4PointItem(LineDataBase::Ptr data, QGraphicsItem *parent = nullptr);
     void addPointF(const QPointF &p) override;
-    void updateShape() override;
     void updateLabel() override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
-    Drawing drawing() const;
+    Drawing drawing() const override;
     // The lines' intersection when it lies near enough to be drawn to; else false.
     bool vertex(QPointF *at) const;
 };

@@ -100,16 +100,3 @@ void ArcItem::updateLabel()
     m_label->setText(arcLength(&length) ? QStringLiteral("L: %1").arg(formatLength(length))
                                         : notMeasurableText());
 }
-
-QList<QPointF> ArcItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
-void ArcItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
-{
-    paintDrawing(painter, drawing(), isSelectedState(option));
-}

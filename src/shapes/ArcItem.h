@@ -23,15 +23,12 @@ public:
     // with the middle point outside the ends).
     bool arcLength(double *length) const;
 
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
     void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
     void computeCircle();
-    Drawing drawing() const;
+    Drawing drawing() const override;
 
     bool m_circular = false;
     QPointF m_centre;

@@ -51,14 +51,6 @@ void BrokenLineItem::updateLabel()
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_data->length())));
 }
 
-QList<QPointF> BrokenLineItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
 void BrokenLineItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
 {
     const QList<QPointF> &list = points();

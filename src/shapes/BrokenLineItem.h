@@ -11,9 +11,7 @@ public:
 
     // Appends `p`.
     void addPointF(const QPointF &p) override;
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
     void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 };

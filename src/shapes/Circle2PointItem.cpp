@@ -50,14 +50,6 @@ GraphicsItemBase::Drawing Circle2PointItem::drawing() const
     return d;
 }
 
-void Circle2PointItem::updateShape()
-{
-    if (points().isEmpty())
-        return;
-    setGeometryFromDrawing(drawing());
-    updateLabel();
-}
-
 void Circle2PointItem::updateLabel()
 {
     const QList<QPointF> &list = points();
@@ -67,14 +59,6 @@ void Circle2PointItem::updateLabel()
     const double diameter = list.size() >= 2 ? QLineF(list[0], list[1]).length() : 0.0;
     m_label->setText(QCoreApplication::translate("Circle2PointItem", "直径") +
                      QStringLiteral(": %1").arg(formatLength(diameter)));
-}
-
-QList<QPointF> Circle2PointItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
 }
 
 void Circle2PointItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)

@@ -48,14 +48,6 @@ GraphicsItemBase::Drawing CircleCenterRadiusItem::drawing() const
     return d;
 }
 
-void CircleCenterRadiusItem::updateShape()
-{
-    if (points().isEmpty())
-        return;
-    setGeometryFromDrawing(drawing());
-    updateLabel();
-}
-
 void CircleCenterRadiusItem::updateLabel()
 {
     if (points().isEmpty())
@@ -64,14 +56,6 @@ void CircleCenterRadiusItem::updateLabel()
         createLabel(points().first());
     m_label->setText(QCoreApplication::translate("CircleCenterRadiusItem", "半径") +
                      QStringLiteral(": %1").arg(formatLength(radius())));
-}
-
-QList<QPointF> CircleCenterRadiusItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
 }
 
 void CircleCenterRadiusItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,

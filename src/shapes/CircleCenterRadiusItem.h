@@ -11,14 +11,11 @@ public:
 
     // The first click sets the centre (restarting the circle); later ones the edge point.
     void addPointF(const QPointF &p) override;
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
-    void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
-    Drawing drawing() const;
+    Drawing drawing() const override;
     double radius() const;
 
     bool m_centreSet = false;

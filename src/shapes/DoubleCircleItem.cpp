@@ -71,14 +71,6 @@ GraphicsItemBase::Drawing DoubleCircleItem::drawing() const
     return d;
 }
 
-void DoubleCircleItem::updateShape()
-{
-    if (points().isEmpty())
-        return;
-    setGeometryFromDrawing(drawing());
-    updateLabel();
-}
-
 void DoubleCircleItem::updateLabel()
 {
     if (m_destroying || points().size() < 4)
@@ -87,14 +79,6 @@ void DoubleCircleItem::updateLabel()
         createLabel(centre1());
     m_label->setPos((centre1() + centre2()) / 2.0);
     m_label->setText(formatLength(QLineF(centre1(), centre2()).length()));
-}
-
-QList<QPointF> DoubleCircleItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
 }
 
 void DoubleCircleItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)

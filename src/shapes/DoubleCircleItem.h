@@ -17,12 +17,9 @@ public:
     QPointF centre2() const { return point(2); }
     QPointF edge2() const { return point(3); }
 
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
-    void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
-    Drawing drawing() const;
+    Drawing drawing() const override;
 };

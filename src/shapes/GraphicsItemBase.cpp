@@ -55,7 +55,39 @@ GraphicsItemBase::~GraphicsItemBase()
     m_shapePath = QPainterPath();
 }
 
-void GraphicsItemBase::paint(QPainter *, const QStyleOptionGraphicsItem *, QWidget *) {}
+void GraphicsItemBase::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
+{
+    paintDrawing(painter, drawing(), isSelectedState(option));
+}
+
+void GraphicsItemBase::updateShape()
+{
+    if (points().isEmpty())
+        return;
+    setGeometryFromDrawing(drawing());
+    updateLabel();
+}
+
+QList<QPointF> GraphicsItemBase::scenePoints() const
+{
+    QList<QPointF> result;
+    for (const QPointF &p : points())
+        result.append(mapToScene(p));
+    return result;
+}
+
+GraphicsItemBase::Drawing GraphicsItemBase::firstLineDrawing() const
+{
+    Drawing d;
+    const QList<QPointF> &list = points();
+    if (list.size() < 2) {
+        d.markers = list;
+        return d;
+    }
+    d.solid.moveTo(list[0]);
+    d.solid.lineTo(list[1]);
+    return d;
+}
 
 Attribute::Ptr GraphicsItemBase::attribute() const
 {

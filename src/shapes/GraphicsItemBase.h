@@ -35,20 +35,23 @@ public:
 
     // Recomputes the measured value and the label's text and position.
     virtual void updateLabel() {}
-    // Recomputes shapePath and boundRect, repaints, then updateLabel().
-    virtual void updateShape() {}
+    // Recomputes shapePath and boundRect, repaints, then updateLabel(). By default the geometry
+    // of drawing(); nothing while the shape has no point.
+    virtual void updateShape();
     // One click (or the moving pointer while drawing); each shape decides append or replace.
     virtual void addPointF(const QPointF &p) { Q_UNUSED(p) }
     // Three-point family: the first two points are fixed, the third is being placed.
     virtual void setPointFixed(bool fixed) { Q_UNUSED(fixed) }
     // Hit-tests `pos` (item coordinates) against the control points: sets hoverIndex and cursor.
-    virtual void updateHoverState(const QPointF &pos) { Q_UNUSED(pos) }
+    // By default the first point within the control-point radius wins.
+    virtual void updateHoverState(const QPointF &pos) { hoverOverPoints(pos); }
     // The record's points in scene coordinates.
-    virtual QList<QPointF> scenePoints() const { return {}; }
+    virtual QList<QPointF> scenePoints() const;
     virtual int toolType() const { return m_toolType; }
 
     QRectF boundingRect() const override { return m_boundRect; }
     QPainterPath shape() const override { return m_shapePath; }
+    // By default drawing(), with control points while selected.
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
     int type() const override { return m_toolType; }
 
@@ -99,6 +102,10 @@ protected:
         QPainterPath dashed;
         QList<QPointF> markers;
     };
+    // What the shape paints and hit-tests; nothing by default.
+    virtual Drawing drawing() const { return {}; }
+    // The first line, p0-p1, once both points exist; before that the placed point as a marker.
+    Drawing firstLineDrawing() const;
     // Paints `drawing` with the shape pen, then control points at every point when `handles`.
     void paintDrawing(QPainter *painter, const Drawing &drawing, bool handles) const;
     // Bounds covering `drawing`, the points and their control points; the hit area is the

@@ -20,6 +20,8 @@ public:
     // The label font of an attribute: family, point size (at least 1), weight, italic.
     static QFont labelFont(const Attribute &attribute);
 
+    // A label has no control points.
+    void updateHoverState(const QPointF &) override {}
     QRectF boundingRect() const override { return m_rect; }
     QPainterPath shape() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;

@@ -119,14 +119,6 @@ void Line3PointItem::updateLabel()
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(length)));
 }
 
-QList<QPointF> Line3PointItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
 void Line3PointItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
 {
     const QList<QPointF> &list = points();

@@ -26,10 +26,8 @@ public:
     static void dimensionCorners(const QPointF &p0, const QPointF &p1, const QPointF &p2,
                                  QPointF *a, QPointF *b);
 
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
     void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:

@@ -68,14 +68,8 @@ void ParallelLine4Points::snapPoints()
 
 GraphicsItemBase::Drawing ParallelLine4Points::partialDrawing() const
 {
-    Drawing d;
+    Drawing d = firstLineDrawing();
     const QList<QPointF> &list = points();
-    if (list.size() < 2) {
-        d.markers = list;
-        return d;
-    }
-    d.solid.moveTo(list[0]);
-    d.solid.lineTo(list[1]);
     if (list.size() == 3)
         d.markers << list[2];
     return d;
@@ -128,20 +122,6 @@ void ParallelLine4Points::updateLabel()
     }
     m_label->setPos(m_measure.center() - QPointF(0, 20));
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_measure.length())));
-}
-
-QList<QPointF> ParallelLine4Points::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
-void ParallelLine4Points::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-                                QWidget *)
-{
-    paintDrawing(painter, drawing(), isSelectedState(option));
 }
 
 ParallelLine8Points::ParallelLine8Points(LineDataBase::Ptr data, QGraphicsItem *parent)

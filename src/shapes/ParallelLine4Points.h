@@ -16,11 +16,8 @@ public:
     void addPointF(const QPointF &p) override;
     QLineF measurementSegment() const { return m_measure; }
 
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
     void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
     virtual int pointCount() const { return 4; }
@@ -30,7 +27,7 @@ protected:
     virtual Drawing partialDrawing() const;
     // Keeps the fourth point on the parallel through the third.
     virtual void snapPoints();
-    Drawing drawing() const;
+    Drawing drawing() const override;
 
     QLineF m_measure; // from line 1 to line 2, valid when m_measurable
     bool m_measurable = false;

@@ -29,14 +29,10 @@ LabelItem *ParallelLineAny::segmentLabel(int i) const
 
 GraphicsItemBase::Drawing ParallelLineAny::drawing() const
 {
-    Drawing d;
+    Drawing d = firstLineDrawing();
     const QList<QPointF> &list = points();
-    if (list.size() < 2) {
-        d.markers = list;
+    if (list.size() < 2)
         return d;
-    }
-    d.solid.moveTo(list[0]);
-    d.solid.lineTo(list[1]);
     QLineF reference(list[0], list[1]);
     for (int i = 0; i < m_parallels.size(); ++i) {
         d.solid.moveTo(m_parallels[i].p1());
@@ -111,17 +107,4 @@ void ParallelLineAny::updateLabel()
                            ? QStringLiteral("L: %1").arg(formatLength(m_segments[i].length()))
                            : notMeasurableText());
     }
-}
-
-QList<QPointF> ParallelLineAny::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
-void ParallelLineAny::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
-{
-    paintDrawing(painter, drawing(), isSelectedState(option));
 }

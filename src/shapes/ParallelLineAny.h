@@ -21,14 +21,11 @@ public:
     // The label of segment i (the shape's own label for the first).
     LabelItem *segmentLabel(int i) const;
 
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
     void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
-    Drawing drawing() const;
+    Drawing drawing() const override;
 
     QVector<QLineF> m_segments;
     QVector<QLineF> m_parallels; // the drawn parallel through each further point

@@ -41,16 +41,8 @@ void Perpendicular3Points::computeSegment()
 
 GraphicsItemBase::Drawing Perpendicular3Points::drawing() const
 {
-    Drawing d;
+    Drawing d = firstLineDrawing();
     const QList<QPointF> &list = points();
-    if (list.size() == 1) {
-        d.markers = list;
-        return d;
-    }
-    if (list.size() >= 2) {
-        d.solid.moveTo(list[0]);
-        d.solid.lineTo(list[1]);
-    }
     if (m_hasSegment) {
         d.solid.moveTo(m_perpSegment.p1());
         d.solid.lineTo(m_perpSegment.p2());
@@ -83,20 +75,6 @@ void Perpendicular3Points::updateLabel()
         return;
     placeLabel(list[2]);
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_perpSegment.length())));
-}
-
-QList<QPointF> Perpendicular3Points::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
-void Perpendicular3Points::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-                                 QWidget *)
-{
-    paintDrawing(painter, drawing(), isSelectedState(option));
 }
 
 Perpendicular4Points::Perpendicular4Points(LineDataBase::Ptr data, QGraphicsItem *parent)

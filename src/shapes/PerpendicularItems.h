@@ -15,17 +15,14 @@ public:
     void addPointF(const QPointF &p) override;
     QLineF perpSegment() const { return m_perpSegment; }
 
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
     void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
     // Points beyond which the last one follows the pointer.
     virtual int pointCount() const { return 3; }
     virtual void computeSegment();
-    Drawing drawing() const;
+    Drawing drawing() const override;
 
     QLineF m_perpSegment;
     bool m_hasSegment = false;

@@ -39,14 +39,6 @@ GraphicsItemBase::Drawing PolygonItem::drawing() const
     return d;
 }
 
-void PolygonItem::updateShape()
-{
-    if (points().isEmpty())
-        return;
-    setGeometryFromDrawing(drawing());
-    updateLabel();
-}
-
 void PolygonItem::updateLabel()
 {
     const QList<QPointF> &list = points();
@@ -54,17 +46,4 @@ void PolygonItem::updateLabel()
         return;
     placeLabel(list[0]);
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_data->length())));
-}
-
-QList<QPointF> PolygonItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
-void PolygonItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
-{
-    paintDrawing(painter, drawing(), isSelectedState(option));
 }

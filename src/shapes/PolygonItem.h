@@ -11,12 +11,8 @@ public:
     explicit PolygonItem(LineDataBase::Ptr data, QGraphicsItem *parent = nullptr);
 
     void addPointF(const QPointF &p) override;
-    void updateHoverState(const QPointF &pos) override { hoverOverPoints(pos); }
-    void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
-    Drawing drawing() const;
+    Drawing drawing() const override;
 };

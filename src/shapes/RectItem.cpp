@@ -167,14 +167,6 @@ GraphicsItemBase::Drawing RectItem::drawing() const
     return d;
 }
 
-void RectItem::updateShape()
-{
-    if (points().isEmpty())
-        return;
-    setGeometryFromDrawing(drawing());
-    updateLabel();
-}
-
 void RectItem::updateLabel()
 {
     if (points().isEmpty())

@@ -18,7 +18,6 @@ public:
     QPointF handlePoint(int k) const;
 
     void updateHoverState(const QPointF &pos) override;
-    void updateShape() override;
     void updateLabel() override;
     QList<QPointF> scenePoints() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
@@ -28,7 +27,7 @@ protected:
     void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
     // The outline that paint() draws for rectF().
     virtual QPainterPath outline() const;
-    Drawing drawing() const;
+    Drawing drawing() const override;
 
 private:
     QRectF m_pressRect; // rectF() when a handle was grabbed

@@ -137,14 +137,6 @@ void StraightLineItem::updateLabel()
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(QLineF(list[0], p1).length())));
 }
 
-QList<QPointF> StraightLineItem::scenePoints() const
-{
-    QList<QPointF> result;
-    for (const QPointF &p : points())
-        result.append(mapToScene(p));
-    return result;
-}
-
 void StraightLineItem::paintEndGuides(QPainter *painter) const
 {
     const QList<QPointF> &list = points();

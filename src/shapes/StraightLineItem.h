@@ -23,7 +23,6 @@ public:
     void updateHoverState(const QPointF &pos) override;
     void updateShape() override;
     void updateLabel() override;
-    QList<QPointF> scenePoints() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
