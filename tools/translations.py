@@ -110,6 +110,25 @@ def cmd_add(args):
     return 0
 
 
+def cmd_merge(args):
+    def texts(path):
+        try:
+            return {k: v[0] for k, v in read_entries(path).items()}
+        except (ET.ParseError, OSError):
+            return {}
+    base, ours, theirs = texts(args.base), texts(args.ours), texts(args.theirs)
+    merged = dict(theirs)
+    merged.update(ours)
+    for key in base:
+        if key not in ours or key not in theirs:
+            merged.pop(key, None)
+    for key, text in theirs.items():
+        if key in ours and ours[key] == base.get(key) and text != base.get(key):
+            merged[key] = text
+    write_entries(args.ours, merged)
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -124,8 +143,13 @@ def main():
     p.add_argument('source')
     p.add_argument('english')
     p.add_argument('--ts', default=DEFAULT_TS)
+    p = sub.add_parser('merge')
+    p.add_argument('base')
+    p.add_argument('ours')
+    p.add_argument('theirs')
     args = parser.parse_args()
-    return {'check': cmd_check, 'missing': cmd_missing, 'add': cmd_add}[args.cmd](args)
+    return {'check': cmd_check, 'missing': cmd_missing, 'add': cmd_add,
+            'merge': cmd_merge}[args.cmd](args)
 
 
 if __name__ == '__main__':
