@@ -6,6 +6,7 @@
 #                            look, and a `quorix` command in /usr/bin, so both are named bare.
 #   QUORIX_DESKTOP_TEMPLATE  the desktop entry with @QUORIX_DESKTOP_EXEC@ and @QUORIX_DESKTOP_ICON@
 #   QUORIX_ICON_FILE         the scalable icon
+#   QUORIX_ICON_THEME        the folder of the rendered PNG sizes, <N>x<N>/apps/quorix.png
 
 # A path as the Exec key's single argument: quoted and escaped where it holds a reserved character,
 # '%' doubled so that it is not read as a field code.
@@ -67,3 +68,7 @@ file(READ "${QUORIX_DESKTOP_TEMPLATE}" template)
 file(CONFIGURE OUTPUT "$ENV{DESTDIR}${entry}" CONTENT "${template}" @ONLY)
 file(CHMOD "$ENV{DESTDIR}${entry}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(INSTALL DESTINATION "${data_root}/${icon_subdir}" TYPE FILE FILES "${QUORIX_ICON_FILE}")
+if(NOT EXISTS "${QUORIX_ICON_THEME}")
+    message(FATAL_ERROR "No rendered icons in ${QUORIX_ICON_THEME}: build the quorix_icons target")
+endif()
+file(INSTALL DESTINATION "${data_root}/share/icons" TYPE DIRECTORY FILES "${QUORIX_ICON_THEME}")

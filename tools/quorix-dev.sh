@@ -19,8 +19,8 @@ esac
 "$top/tools/install-deps.sh"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 if [ "$what" = package ]; then
-    # Only what the package holds: the program and its report templates.
-    cmake --build "$build" -j "$(nproc)" --target quorix report_templates
+    # Only what the package holds: the program, its report templates and icons.
+    cmake --build "$build" -j "$(nproc)" --target quorix report_templates quorix_icons
 else
     cmake --build "$build" -j "$(nproc)"
 fi

@@ -5,6 +5,6 @@
 // opening and closing the file on every call so that a hang or crash leaves the last completed
 // step as the last line. When that file cannot be opened (a program folder the user may not
 // write), this and every later entry go to "Quorix/startup_diag.txt" below
-// Logger::defaultFallbackBase(); an entry that fits neither file is skipped. Main thread, before
-// the event loop; usable before QApplication exists.
+// Logger::defaultFallbackBase(); an entry that can be written to neither file is skipped. Main
+// thread, before the event loop; usable before QApplication exists.
 void startupDiag(const char *text);

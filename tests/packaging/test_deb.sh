@@ -14,13 +14,14 @@ deb=$(echo "$work"/out/quorix_*.deb)
 
 # Files: exactly these, owned by root, the command a relative link into the program folder.
 listing=$(dpkg-deb -c "$deb")
-expected="-rw-r--r-- ./opt/quorix/THIRD-PARTY-NOTICES.txt
--rw-r--r-- ./opt/quorix/template/quorix.docx
--rw-r--r-- ./opt/quorix/template/quorix.xlsx
--rw-r--r-- ./usr/share/applications/quorix.desktop
--rw-r--r-- ./usr/share/icons/hicolor/scalable/apps/quorix.svg
--rwxr-xr-x ./opt/quorix/quorix
-lrwxrwxrwx ./usr/bin/quorix -> ../../opt/quorix/quorix"
+expected=$({
+    printf -- '-rw-r--r-- %s\n' ./opt/quorix/THIRD-PARTY-NOTICES.txt ./opt/quorix/template/quorix.docx \
+        ./opt/quorix/template/quorix.xlsx ./usr/share/applications/quorix.desktop \
+        ./usr/share/icons/hicolor/scalable/apps/quorix.svg
+    for size in $icon_sizes; do echo "-rw-r--r-- ./usr/share/icons/hicolor/${size}x${size}/apps/quorix.png"; done
+    echo "-rwxr-xr-x ./opt/quorix/quorix"
+    echo "lrwxrwxrwx ./usr/bin/quorix -> ../../opt/quorix/quorix"
+} | LC_ALL=C sort)
 actual=$(echo "$listing" | awk '$1 !~ /^d/ { $2 = $3 = $4 = $5 = ""; print }' | tr -s ' ' | LC_ALL=C sort)
 [ "$actual" = "$expected" ] || fail "package files differ:
 $actual"
@@ -51,6 +52,7 @@ out=$(desktop-file-validate "$entry" 2>&1) || true
 grep -qx "Exec=quorix" "$entry" || fail "Exec: $(grep ^Exec "$entry")"
 grep -qx "Icon=quorix" "$entry" || fail "Icon: $(grep ^Icon "$entry")"
 grep -q "<svg" "$root/usr/share/icons/hicolor/scalable/apps/quorix.svg" || fail "icon is no SVG"
+check_png_icons "$root/usr/share/icons/hicolor"
 [ -x "$root/usr/bin/quorix" ] || fail "usr/bin/quorix does not lead to the program"
 
 # A first start by a user who may not write the program folder: as root, the start runs as

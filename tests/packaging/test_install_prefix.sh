@@ -10,12 +10,11 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
 
 entry="$prefix/share/applications/quorix.desktop"
 icon="$prefix/share/icons/hicolor/scalable/apps/quorix.svg"
-expected="./THIRD-PARTY-NOTICES.txt
-./quorix
-./share/applications/quorix.desktop
-./share/icons/hicolor/scalable/apps/quorix.svg
-./template/quorix.docx
-./template/quorix.xlsx"
+expected=$({
+    printf '%s\n' ./THIRD-PARTY-NOTICES.txt ./quorix ./share/applications/quorix.desktop \
+        ./share/icons/hicolor/scalable/apps/quorix.svg ./template/quorix.docx ./template/quorix.xlsx
+    for size in $icon_sizes; do echo "./share/icons/hicolor/${size}x${size}/apps/quorix.png"; done
+} | LC_ALL=C sort)
 actual=$(cd "$prefix" && find . ! -type d | LC_ALL=C sort)
 [ "$actual" = "$expected" ] || fail "installed files differ: $actual"
 # Every file the install wrote (the manifest) lies below the prefix.
@@ -29,4 +28,5 @@ grep -qx "Exec=\"$prefix/quorix\"" "$entry" || fail "Exec does not name the pref
 grep -qx "Icon=$icon" "$entry" || fail "Icon does not name the prefix: $(grep ^Icon "$entry")"
 [ -x "$prefix/quorix" ] || fail "the program is not executable"
 grep -q "<svg" "$icon" || fail "the icon is no SVG"
+check_png_icons "$prefix/share/icons/hicolor"
 echo "PASS: desktop entry names $prefix"
