@@ -16,7 +16,7 @@ packages=(
     fonts-noto-cjk
     # testing: a display, independent judges of our files, fuzzing
     xvfb xauth x11-utils xdotool wmctrl openbox imagemagick
-    libimage-exiftool-perl ffmpeg libxml2-utils
+    libimage-exiftool-perl ffmpeg libxml2-utils desktop-file-utils
     python3 python3-docx python3-openpyxl
     clang libclang-rt-14-dev
 )

@@ -3,6 +3,8 @@
 #   tools/quorix-dev.sh run    install what is missing, build, start QUORIX
 #   tools/quorix-dev.sh test   install what is missing, build, run the whole test suite
 #   tools/quorix-dev.sh build  install what is missing, build
+#   tools/quorix-dev.sh package  install what is missing, build the program, make the Debian
+#                                package build/quorix_<version>_<arch>.deb
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,13 +12,18 @@ build="$top/build"
 what=${1:-}
 
 case "$what" in
-run|test|build) ;;
-*) echo "usage: $0 run|test|build" >&2; exit 2 ;;
+run|test|build|package) ;;
+*) echo "usage: $0 run|test|build|package" >&2; exit 2 ;;
 esac
 
 "$top/tools/install-deps.sh"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)"
+if [ "$what" = package ]; then
+    # Only what the package holds: the program, its report templates and icons.
+    cmake --build "$build" -j "$(nproc)" --target quorix report_templates quorix_icons
+else
+    cmake --build "$build" -j "$(nproc)"
+fi
 
 case "$what" in
 run)
@@ -29,5 +36,9 @@ run)
 test)
     cd "$build"
     exec ctest --output-on-failure -j "$(nproc)"
+    ;;
+package)
+    cd "$build"
+    exec cpack -G DEB
     ;;
 esac

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-static QString defaultFallbackBase()
+QString Logger::defaultFallbackBase()
 {
     // The generic data location holds our settings folder too; unlike the application-data
     // location it does not depend on the application name, which may not be set yet when the

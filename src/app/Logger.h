@@ -44,6 +44,9 @@ public:
     static QByteArray formatLine(int level, const QDateTime &time, const QByteArray &text);
     // The five-character level name, or an empty array for an unknown level.
     static QByteArray levelName(int level);
+    // The user's folder below which "Quorix" holds what cannot go beside the program: the generic
+    // data location, else the temporary-files location. Usable before QCoreApplication exists.
+    static QString defaultFallbackBase();
 
 private:
     QDateTime now() const;

@@ -1,5 +1,10 @@
 #include "app/StartupDiag.h"
 
+#include "app/Logger.h"
+
+#include <QDir>
+#include <QFile>
+
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -18,10 +23,26 @@ static std::string executableFolder()
     return exe.substr(0, slash);
 }
 
+// The trace in the user's folder, beside the fallback log folder, for a program folder that the
+// user may not write (an installed program under /opt).
+static std::string fallbackFile()
+{
+    const QString folder = Logger::defaultFallbackBase() + QStringLiteral("/Quorix");
+    QDir().mkpath(folder);
+    return QFile::encodeName(folder + QStringLiteral("/startup_diag.txt")).toStdString();
+}
+
 void startupDiag(const char *text)
 {
-    static const std::string file = executableFolder() + "/startup_diag.txt";
+    // The file is chosen once, so that one start's lines stay together.
+    static std::string file = executableFolder() + "/startup_diag.txt";
+    static bool fellBack = false;
     FILE *out = std::fopen(file.c_str(), "a");
+    if (!out && !fellBack) {
+        fellBack = true;
+        file = fallbackFile();
+        out = std::fopen(file.c_str(), "a");
+    }
     if (!out)
         return;
     std::fputs(text, out);

@@ -40,6 +40,7 @@ private slots:
     void concurrentLinesNeverInterleave();
     void switchesLanguage();
     void startupTraceAndLogOfRealProgram();
+    void realProgramInUnwritableFolderTracesAndLogsForTheUser();
 
 private:
     QString m_root;
@@ -252,6 +253,41 @@ void TstApp::startupTraceAndLogOfRealProgram()
     };
     QCOMPARE(count("installAppLanguage: lang = 0 (no translator)"), 2);
     QCOMPARE(count("installAppLanguage: translator installed, lang = 1"), 1);
+}
+
+void TstApp::realProgramInUnwritableFolderTracesAndLogsForTheUser()
+{
+    // Tests run as root: a folder named like the trace and a file named like the log folder stand
+    // for a program folder the user may not write, as under /opt.
+    QTemporaryDir folder;
+    const QString exe = folder.path() + "/quorix";
+    QVERIFY(QFile::copy(TestEnv::binDir() + "/quorix", exe));
+    QVERIFY(QDir(folder.path()).mkdir("startup_diag.txt"));
+    QFile blocker(folder.path() + "/log");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const QString data = qEnvironmentVariable("XDG_DATA_HOME") + "/Quorix";
+    const QString trace = data + "/startup_diag.txt";
+    QFile::remove(trace);
+    QFile::remove(data + "/QUORIX.ini");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(exe, QStringList());
+    QVERIFY(process.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(readLines(trace).size(), 9, 30000);
+    process.kill();
+    QVERIFY(process.waitForFinished());
+
+    QCOMPARE(readLines(trace).constFirst(), QStringLiteral("start 1: entering main"));
+    QCOMPARE(readLines(trace).constLast(), QStringLiteral("start 9: window shown"));
+    const QStringList log =
+        readLines(data + "/log/quorix_" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+    QVERIFY2(!log.filter(QRegularExpression("  installAppLanguage: lang = 0 \\(no translator\\)$"))
+                  .isEmpty(),
+             qPrintable(log.join('\n')));
 }
 
 QTEST_GUILESS_MAIN(TstApp)
