@@ -19,6 +19,8 @@ LeftBarWidget::LeftBarWidget(std::unique_ptr<CaptureBackend> backend, QWidget *p
     , ui(std::make_unique<Ui::LeftBarWidget>())
 {
     ui->setupUi(this);
+    // YUV previews reach the panel queued from the camera's threads.
+    VideoFrameYUV::registerMetaType();
     m_camera = backend ? new Camera(std::move(backend), this) : new Camera(this);
     m_recorder = new VideoRecorder(this);
     m_calibration = new CalibrationData(this);

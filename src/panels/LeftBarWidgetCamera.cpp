@@ -43,10 +43,13 @@ void repolish(QWidget *widget)
 void LeftBarWidget::setupCameraSide()
 {
     m_exposurePoll = new QTimer(this);
+    m_exposurePoll->setObjectName(QStringLiteral("exposurePoll"));
     m_exposurePoll->setInterval(kAutoPollMs);
     m_whiteBalancePoll = new QTimer(this);
+    m_whiteBalancePoll->setObjectName(QStringLiteral("whiteBalancePoll"));
     m_whiteBalancePoll->setInterval(kAutoPollMs);
     m_fpsTimer = new QTimer(this);
+    m_fpsTimer->setObjectName(QStringLiteral("fpsTimer"));
     m_fpsTimer->setInterval(1000);
     connect(m_fpsTimer, &QTimer::timeout, this, [this] { applyFrameRate(m_fpsClock.restart()); });
 
@@ -249,6 +252,15 @@ bool LeftBarWidget::startCamera()
     fillModeLists();
     refreshFileTypeList();
     applyStartSettings();
+    // Controls of properties the camera announced; the others stay disabled.
+    bool colourBound = false;
+    for (size_t i = FirstColourRow; i < m_rows.size(); ++i)
+        colourBound = colourBound || m_rows[i].bound;
+    ui->pushButtonExposureDefault->setEnabled(m_rows[ExposureRow].bound);
+    ui->pushButtonGainDefault->setEnabled(m_rows[GainRow].bound);
+    ui->pushButtonWBDefault->setEnabled(m_rows[WhiteBalanceRow].bound);
+    ui->pushButtonOneKeyWB->setEnabled(m_rows[WhiteBalanceRow].bound);
+    ui->pushButtonColorDefault->setEnabled(colourBound);
     ui->pushButtonMirror->setEnabled(true);
     ui->pushButtonFlip->setEnabled(true);
     setToggleStyle(ui->pushButtonMirror, m_camera->mirrorHorizontal());
@@ -725,6 +737,13 @@ void LeftBarWidget::on_pushButtonOneKeyWB_clicked()
     if (!m_camera->setOneKeyWhiteBalance(true)) {
         emit sigStatusMessage(tr("一键白平衡失败"));
         return;
+    }
+    // The measured value replaces the automatic mode, which the camera has switched off.
+    if (wb.autoBox->isChecked()) {
+        QSignalBlocker block(wb.autoBox);
+        wb.autoBox->setChecked(false);
+        wb.poll->stop();
+        wb.slider->setStyleSheet(QString());
     }
     ui->pushButtonOneKeyWB->setProperty("oneKeyOn", true);
     ui->pushButtonOneKeyWB->setText(tr("关闭一键白平衡"));
