@@ -216,9 +216,9 @@ private:
 
     // Following the open device by its path, never its display name.
     QString m_openDevicePath;
-    bool m_opening = false;       // startCamera is opening the device
-    QString m_openError;          // the camera's message while opening, for the failure box
-    bool m_errorBoxShown = false; // a camera error box is open; further errors are only logged
+    bool m_opening = false;      // startCamera is opening the device
+    QString m_openError;         // the camera's message while opening, for the failure box
+    bool m_errorPending = false; // a camera error is being reported; further ones are logged
 
     // Frame rate. The counters are written by the camera's threads and read by the timer.
     std::atomic<int> m_previewCount{0};

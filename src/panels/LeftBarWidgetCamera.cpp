@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QFile>
 #include <QMessageBox>
 #include <QMutexLocker>
 #include <QSettings>
@@ -90,6 +91,9 @@ void LeftBarWidget::setupCameraSide()
             connect(r.poll, &QTimer::timeout, this, [this, i] { pollAutoValue(m_rows[i]); });
     }
     m_rows[GainRow].slider->setProperty("gainSupported", false);
+    // Until the icon set is installed the refresh button shows its text.
+    if (!QFile::exists(QStringLiteral(":/imgs/refresh.png")))
+        ui->refreshCameraList->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
     connectCamera();
     fillCameraTexts();
@@ -341,14 +345,20 @@ void LeftBarWidget::onCameraError(const QString &message)
         return;
     }
     qWarning().noquote() << "相机错误:" << message;
-    if (m_errorBoxShown)
-        return; // the stream was closed for the error already on screen
-    // The stream that failed is closed before the box: it cannot pile up further errors, and a
-    // recording is finished while its file can still be completed.
-    m_errorBoxShown = true;
-    closeCamera();
-    QMessageBox::warning(this, tr("相机错误"), message);
-    m_errorBoxShown = false;
+    if (m_errorPending)
+        return; // the stream is being closed for an error already reported
+    // The failed stream is closed before the box: it cannot pile up further errors, and a
+    // recording is finished while its file can still be completed. Both wait for the event
+    // loop, since the error may come from inside a camera call (a reopen that failed).
+    m_errorPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, message] {
+            closeCamera();
+            QMessageBox::warning(this, tr("相机错误"), message);
+            m_errorPending = false;
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- Recording --------------------------------------------------------------------------------

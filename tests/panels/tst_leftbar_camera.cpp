@@ -12,6 +12,7 @@
 #include "camera/V4l2CaptureBackend.h"
 #include "panels/LeftBarWidget.h"
 #include "recording/VideoRecorder.h"
+#include "resources/QuorixResources.h"
 #include "settings/SettingsKeys.h"
 
 #include <QBuffer>
@@ -24,6 +25,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTranslator>
 
 #include <linux/videodev2.h>
 
@@ -169,6 +171,7 @@ private slots:
     void modeListsFollowDevice();
     void unsupportedStreamOneBoxAndClosed();
     void openFailureOneBox();
+    void languageSwitchKeepsState();
     void unplugWhileRecordingFinishesFile();
     void destructionWhileFramesFlow();
 
@@ -189,6 +192,7 @@ private:
 void TstLeftBarCamera::initTestCase()
 {
     TestEnv::isolate();
+    QuorixResources::init();
     qputenv("QUORIX_DEMO_CAMERA", "0");
 }
 
@@ -583,6 +587,37 @@ void TstLeftBarCamera::openFailureOneBox()
     QCOMPARE(errors.count(), 1);
     QCOMPARE(button(bar.get(), "pushButtonPlay")->property("state").toString(),
              QStringLiteral("play"));
+
+    // A reopen for another size that fails: one box, the camera closed.
+    device.failOpen(0);
+    QVERIFY(start(bar.get()));
+    device.failStreamOn(EIO);
+    activate(combo(bar.get(), "comboBoxResolution"), "320 x 240");
+    QTRY_COMPARE(answerer.count(), 2);
+    QCOMPARE(answerer.titles().last(), QStringLiteral("相机错误"));
+    QVERIFY(!bar->camera()->isOpened());
+    QCOMPARE(button(bar.get(), "pushButtonPlay")->property("state").toString(),
+             QStringLiteral("play"));
+    QVERIFY(!combo(bar.get(), "comboBoxResolution")->isEnabled());
+}
+
+void TstLeftBarCamera::languageSwitchKeepsState()
+{
+    ScriptedV4l2Device device;
+    smallModes(device);
+    auto bar = barOn(device);
+    QVERIFY(start(bar.get()));
+    activate(combo(bar.get(), "comboBoxColorMode"), QStringLiteral("黑白"));
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/translations/quorix_en.qm")));
+    QCoreApplication::installTranslator(&english); // posts the language-change events
+    QTRY_COMPARE(button(bar.get(), "pushButtonPlay")->text(), QStringLiteral("Close Camera"));
+    QCOMPARE(bar->findChild<QToolButton *>("toolButtonExposure")->text(),
+             QStringLiteral("Exposure && Gain"));
+    QCOMPARE(combo(bar.get(), "comboBoxColorMode")->currentText(),
+             QStringLiteral("Black and White"));
+    QCoreApplication::removeTranslator(&english);
+    QTRY_COMPARE(button(bar.get(), "pushButtonPlay")->text(), QStringLiteral("关闭相机"));
 }
 
 void TstLeftBarCamera::unplugWhileRecordingFinishesFile()

@@ -314,6 +314,10 @@
             <translation>Exposure &amp; Gain</translation>
         </message>
         <message>
+            <source>曝光 &amp;&amp; 增益</source>
+            <translation>Exposure &amp;&amp; Gain</translation>
+        </message>
+        <message>
             <source>曝光复位</source>
             <translation>Exposure Reset</translation>
         </message>
