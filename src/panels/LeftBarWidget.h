@@ -214,11 +214,11 @@ private:
     QTimer *m_exposurePoll = nullptr;
     QTimer *m_whiteBalancePoll = nullptr;
 
-    // Following the open device by its path, never its display name.
-    QString m_openDevicePath;
+    // Opening and camera errors.
     bool m_opening = false;      // startCamera is opening the device
     QString m_openError;         // the camera's message while opening, for the failure box
     bool m_errorPending = false; // a camera error is being reported; further ones are logged
+    int m_streamGeneration = 0;  // counts successful starts; an error closes only its stream
 
     // Frame rate. The counters are written by the camera's threads and read by the timer.
     std::atomic<int> m_previewCount{0};
