@@ -60,7 +60,7 @@ public:
 
     // Shows the camera page (refreshing the camera list) or the measurement page.
     void showPage(Page page);
-    // Dark or light theme: the panel's own inline styles follow it.
+    // Dark or light theme, for the parts of the panel whose look depends on it (icons).
     void setDarkTheme(bool dark);
     // Re-reads every text in the current language.
     void retranslate();
