@@ -13,17 +13,24 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStyle>
 #include <QUrl>
 
 using namespace SettingsKeys;
 
 SettingDialog::SettingDialog(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::SettingDialog>())
+    : DialogLessWindow(parent)
+    , ui(std::make_unique<Ui::SettingDialog>())
 {
     ui->setupUi(this);
-    // The window system draws the frame and its close button; the form's own caption is for a
-    // frameless window.
-    ui->widgetTitle->hide();
+    setTitleBar(ui->widgetTitle);
+    addCaptionWidget(ui->labelTitle);
+    // The title bar's style follows the window state through its "state" property.
+    connect(this, &DialogLessWindow::maxChange, this, [this](bool maximized) {
+        ui->widgetTitle->setProperty("state", maximized ? "max" : "normal");
+        ui->widgetTitle->style()->unpolish(ui->widgetTitle);
+        ui->widgetTitle->style()->polish(ui->widgetTitle);
+    });
 
     m_folderProvider = [](QWidget *parent, const QString &caption, const QString &start) {
         return QFileDialog::getExistingDirectory(parent, caption, start);
@@ -121,8 +128,13 @@ void SettingDialog::initFilePage()
     m_fileCombos = {{ui->comboBoxFileType, kFileType, kFileTypeDefault, 0}};
     m_fileChecks = {
         {ui->checkBoxSuppressSave, kSuppressSaveNotification, kSuppressSaveNotificationDefault}};
-    m_saveFolder = {ui->radioButton, ui->radioButton_2, ui->lineEdit_5, kUsePresetPath, true,
-                    kSavePath, &SettingsKeys::defaultSavePath};
+    m_saveFolder = {ui->radioButton,
+                    ui->radioButton_2,
+                    ui->lineEdit_5,
+                    kUsePresetPath,
+                    true,
+                    kSavePath,
+                    &SettingsKeys::defaultSavePath};
 }
 
 void SettingDialog::initMeasurePage()
@@ -144,8 +156,13 @@ void SettingDialog::initMeasurePage()
         {ui->checkBoxLabelItalic, kLabelFontItalic, kLabelFontItalicDefault},
         {ui->checkBoxLabelUnderline, kLabelFontUnderline, kLabelFontUnderlineDefault},
     };
-    m_exportFolder = {ui->radioButton_3, ui->radioButton_4, ui->lineEdit_6, kExportRule, false,
-                      kExportPath, &SettingsKeys::defaultExportPath};
+    m_exportFolder = {ui->radioButton_3,
+                      ui->radioButton_4,
+                      ui->lineEdit_6,
+                      kExportRule,
+                      false,
+                      kExportPath,
+                      &SettingsKeys::defaultExportPath};
     initToolTable();
     connect(ui->fontComboBoxLabel, &QFontComboBox::currentFontChanged, this,
             [this](const QFont &font) { m_labelFamily = font.family(); });
@@ -167,8 +184,8 @@ void SettingDialog::initOtherPage()
 // The texts the form does not hold: list rows and combo items, set again on a language change.
 void SettingDialog::fillTexts()
 {
-    static const char *const pages[] = {QT_TR_NOOP("外观"), QT_TR_NOOP("文件"),
-                                        QT_TR_NOOP("测量"), QT_TR_NOOP("杂项")};
+    static const char *const pages[] = {QT_TR_NOOP("外观"), QT_TR_NOOP("文件"), QT_TR_NOOP("测量"),
+                                        QT_TR_NOOP("杂项")};
     for (int row = 0; row < 4; ++row) {
         if (ui->listWidget->count() <= row)
             ui->listWidget->addItem(QString());
@@ -187,7 +204,7 @@ void SettingDialog::changeEvent(QEvent *event)
         ui->retranslateUi(this);
         fillTexts();
     }
-    QDialog::changeEvent(event);
+    DialogLessWindow::changeEvent(event);
 }
 
 void SettingDialog::loadChecks(const QList<CheckRow> &rows, const QSettings &settings)
@@ -221,9 +238,8 @@ void SettingDialog::saveCombos(const QList<ComboRow> &rows, QSettings &settings)
 
 void SettingDialog::loadFolder(const FolderRow &row, const QSettings &settings)
 {
-    const bool preset = row.ruleIsBool
-                            ? settings.value(QLatin1String(row.ruleKey), false).toBool()
-                            : settings.value(QLatin1String(row.ruleKey), 0).toInt() == 1;
+    const bool preset = row.ruleIsBool ? settings.value(QLatin1String(row.ruleKey), false).toBool()
+                                       : settings.value(QLatin1String(row.ruleKey), 0).toInt() == 1;
     (preset ? row.preset : row.ask)->setChecked(true);
     row.path->setText(settings.value(QLatin1String(row.pathKey), row.defaultPath()).toString());
 }
@@ -302,9 +318,9 @@ void SettingDialog::loadMeasurePage(const QSettings &settings)
             .toString());
     ui->spinBoxLabelSize->setValue(
         settings.value(QLatin1String(kLabelFontSize), kLabelFontSizeDefault).toInt());
-    setLabelColor(QColor(
-        settings.value(QLatin1String(kLabelFontColor), QLatin1String(kLabelFontColorDefault))
-            .toString()));
+    setLabelColor(
+        QColor(settings.value(QLatin1String(kLabelFontColor), QLatin1String(kLabelFontColorDefault))
+                   .toString()));
 }
 
 void SettingDialog::loadOtherPage(const QSettings &settings)
@@ -363,7 +379,7 @@ void SettingDialog::saveOtherPage(QSettings &settings)
 void SettingDialog::done(int result)
 {
     stopCapture();
-    QDialog::done(result);
+    DialogLessWindow::done(result);
 }
 
 void SettingDialog::on_pushButtonClose_clicked()

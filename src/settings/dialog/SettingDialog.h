@@ -2,9 +2,9 @@
 #pragma once
 
 #include "canvas/ToolDefaults.h"
+#include "ui/frameless/DialogLessWindow.h"
 
 #include <QColor>
-#include <QDialog>
 #include <QKeySequence>
 #include <QList>
 #include <QMap>
@@ -31,8 +31,9 @@ class SettingDialog;
 // Loads every user preference from the settings store when it is built and writes all of them
 // back on OK or Apply; Cancel and the close button write nothing. Keeps a working copy of every
 // drawing tool's default style, captures keyboard shortcuts (refusing one that another action
-// already uses) and offers the factory reset, after which it closes without saving. GUI thread.
-class SettingDialog : public QDialog
+// already uses) and offers the factory reset, after which it closes without saving. A frameless
+// dialog with its own title bar; give it a parent so it stays above that window. GUI thread.
+class SettingDialog : public DialogLessWindow
 {
     Q_OBJECT
 
@@ -42,9 +43,9 @@ public:
     using FolderProvider =
         std::function<QString(QWidget *parent, const QString &caption, const QString &start)>;
     using UrlOpener = std::function<bool(const QUrl &url)>;
-    using IntProvider = std::function<bool(QWidget *parent, const QString &title,
-                                           const QString &label, int value, int minimum,
-                                           int maximum, int *result)>;
+    using IntProvider =
+        std::function<bool(QWidget *parent, const QString &title, const QString &label, int value,
+                           int minimum, int maximum, int *result)>;
     using ItemProvider =
         std::function<bool(QWidget *parent, const QString &title, const QString &label,
                            const QStringList &items, int current, QString *result)>;

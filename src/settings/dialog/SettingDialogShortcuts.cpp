@@ -60,7 +60,7 @@ bool SettingDialog::eventFilter(QObject *watched, QEvent *event)
                 return true;
             }
         }
-        return QDialog::eventFilter(watched, event);
+        return DialogLessWindow::eventFilter(watched, event);
     }
 
     if (type == QEvent::MouseButtonPress) {
@@ -73,7 +73,7 @@ bool SettingDialog::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (!m_capturing)
-        return QDialog::eventFilter(watched, event);
+        return DialogLessWindow::eventFilter(watched, event);
     switch (type) {
     case QEvent::ShortcutOverride:
         // Accepted: the key reaches the field as a key press instead of firing a shortcut.
@@ -88,7 +88,7 @@ bool SettingDialog::eventFilter(QObject *watched, QEvent *event)
     default:
         break;
     }
-    return QDialog::eventFilter(watched, event);
+    return DialogLessWindow::eventFilter(watched, event);
 }
 
 void SettingDialog::startCapture(QLineEdit *edit)

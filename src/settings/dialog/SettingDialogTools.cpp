@@ -121,9 +121,9 @@ void SettingDialog::showToolRows(int toolType)
     setColorCell(d.lineColor);
     // A style outside the list (written by hand) is shown as its number and kept as it is.
     const QStringList styles = lineStyleNames();
-    table->item(RowLineStyle, 1)->setText(d.lineStyle >= 0 && d.lineStyle < styles.size()
-                                              ? styles.at(d.lineStyle)
-                                              : QString::number(d.lineStyle));
+    table->item(RowLineStyle, 1)
+        ->setText(d.lineStyle >= 0 && d.lineStyle < styles.size() ? styles.at(d.lineStyle)
+                                                                  : QString::number(d.lineStyle));
     table->item(RowControlPointSize, 1)->setText(QString::number(d.controlPointSize));
 }
 
@@ -162,12 +162,15 @@ void SettingDialog::editToolCell(int row)
     ToolDefaults &d = m_tools[m_shownToolType];
     switch (row) {
     case RowLineWidth:
-        m_intProvider(this, tr("线宽"), tr("线宽:"), d.lineWidth, 1, 20, &d.lineWidth);
+    case RowControlPointSize: {
+        const bool width = row == RowLineWidth;
+        int &field = width ? d.lineWidth : d.controlPointSize;
+        int value = field;
+        if (m_intProvider(this, width ? tr("线宽") : tr("控制点大小"),
+                          width ? tr("线宽:") : tr("控制点大小:"), field, 1, 20, &value))
+            field = value;
         break;
-    case RowControlPointSize:
-        m_intProvider(this, tr("控制点大小"), tr("控制点大小:"), d.controlPointSize, 1, 20,
-                      &d.controlPointSize);
-        break;
+    }
     case RowLineColor: {
         const QColor color = m_colorProvider(this, d.lineColor, tr("选择颜色"));
         if (color.isValid())
@@ -215,14 +218,14 @@ void SettingDialog::saveToolDefaults(QSettings &settings)
 void SettingDialog::setLabelColor(const QColor &color)
 {
     m_labelColor = color;
-    ui->pushButtonLabelColor->setStyleSheet(
-        QStringLiteral("background-color: %1;")
-            .arg(color.alpha() == 255 ? color.name()
-                                      : QStringLiteral("rgba(%1, %2, %3, %4)")
-                                            .arg(color.red())
-                                            .arg(color.green())
-                                            .arg(color.blue())
-                                            .arg(color.alpha())));
+    ui->pushButtonLabelColor->setStyleSheet(QStringLiteral("background-color: %1;")
+                                                .arg(color.alpha() == 255
+                                                         ? color.name()
+                                                         : QStringLiteral("rgba(%1, %2, %3, %4)")
+                                                               .arg(color.red())
+                                                               .arg(color.green())
+                                                               .arg(color.blue())
+                                                               .arg(color.alpha())));
     ui->pushButtonLabelColor->setToolTip(displayName(color));
 }
 
