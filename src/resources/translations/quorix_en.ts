@@ -434,6 +434,10 @@ To keep all annotations, save as PNG or TIFF instead.</translation>
             <translation>Crosshair width:</translation>
         </message>
         <message>
+            <source>双击“值”列中的单元格修改该属性。</source>
+            <translation>Double-click a cell of the "Value" column to change that property.</translation>
+        </message>
+        <message>
             <source>双圆</source>
             <translation>Double Circle</translation>
         </message>
@@ -500,6 +504,10 @@ To keep all annotations, save as PNG or TIFF instead.</translation>
         <message>
             <source>字号:</source>
             <translation>Font size:</translation>
+        </message>
+        <message>
+            <source>字段为空时点击它，再按下新的组合键；先用“清除”清空字段。</source>
+            <translation>Click the field while it is empty, then press the new key combination; empty it first with "Clear".</translation>
         </message>
         <message>
             <source>实线</source>

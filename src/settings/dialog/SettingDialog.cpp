@@ -63,6 +63,7 @@ SettingDialog::SettingDialog(QWidget *parent)
     initMeasurePage();
     initOtherPage();
     fillTexts();
+    updatePageIcons();
 
     connect(ui->listWidget, &QListWidget::currentRowChanged, ui->stackedWidget,
             &QStackedWidget::setCurrentIndex);
@@ -196,6 +197,18 @@ void SettingDialog::fillTexts()
     fillToolNames();
     if (m_capturing)
         m_capturing->setPlaceholderText(tr("按下快捷键组合..."));
+}
+
+// The page icons of the stored theme, the one the application shows: light figures on the dark
+// theme, dark figures on the light one.
+void SettingDialog::updatePageIcons()
+{
+    const bool dark = QSettings().value(QLatin1String(kTheme), kThemeDefault).toInt() != 0;
+    const QString folder = dark ? QStringLiteral(":/imgs/") : QStringLiteral(":/imgs/dark/");
+    static const char *const icons[] = {"appearance", "folder", "measure", "misc"};
+    for (int row = 0; row < 4; ++row)
+        ui->listWidget->item(row)->setIcon(
+            QIcon(folder + QLatin1String(icons[row]) + QStringLiteral(".svg")));
 }
 
 void SettingDialog::changeEvent(QEvent *event)
@@ -411,6 +424,7 @@ void SettingDialog::on_pushButton_10_clicked()
         return;
     saveSettings();
     emit settingsChanged();
+    updatePageIcons();
 }
 
 void SettingDialog::on_pushButton_clicked()

@@ -150,6 +150,7 @@ private:
     void initMeasurePage();
     void initOtherPage();
     void fillTexts();
+    void updatePageIcons();
     void loadSettings();
     void loadStylePage(const QSettings &settings);
     void loadFilePage(const QSettings &settings);
