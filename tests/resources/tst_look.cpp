@@ -1,6 +1,7 @@
 // tst_look.cpp: the compiled-in style sheets and icons of both themes load, resolve and read.
 #include "LogCapture.h"
 #include "resources/QuorixResources.h"
+#include "ui/frameless/WidgetLessWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -106,7 +107,7 @@ W *named(QWidget *parent, const char *name, const QString &text = QString())
 // A window built like the program's, by the object names and properties the style sheets use.
 std::unique_ptr<QWidget> buildGallery(const QString &iconDir)
 {
-    auto root = std::make_unique<QWidget>();
+    auto root = std::make_unique<WidgetLessWindow>();
     root->setObjectName(QStringLiteral("MainWidget"));
     auto *rootLayout = new QVBoxLayout(root.get());
     rootLayout->setContentsMargins(0, 0, 0, 0);
@@ -126,6 +127,7 @@ std::unique_ptr<QWidget> buildGallery(const QString &iconDir)
     top->findChild<QPushButton *>(QStringLiteral("pushButtonNormal"))
         ->setProperty("state", "normal");
     rootLayout->addWidget(top);
+    root->setTitleBar(top);
 
     auto *middle = new QHBoxLayout;
     middle->setSpacing(0);
