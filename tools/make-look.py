@@ -199,6 +199,16 @@ ICONS["calibration"] = g('<path d="M3 20 H21 M3 20 V16 M7.5 20 V18 M12 20 V16 M1
                          '<circle cx="12" cy="8.5" r="4.5"/><path d="M12 2.5 V5 M12 12 V14.5 M6 8.5 H8.5 M15.5 8.5 H18"/>')
 ICONS["magnification"] = g('<circle cx="10" cy="10" r="6.5"/><path d="M14.8 14.8 L20.5 20.5"/>'
                            '<path d="M7.6 8 L12.4 12.8 M12.4 8 L7.6 12.8"/>')
+ICONS["appearance"] = g('<path d="M12 3 a9 9 0 1 0 0 18 c1.4 0 2 -1 1.6 -2.2 c-0.5 -1.4 0.4 -2.8 1.9 -2.8 H18 '
+                       'a3 3 0 0 0 3 -3 C21 7 17 3 12 3 Z"/>') + "".join(
+    f'<circle cx="{x}" cy="{y}" r="1.5" fill="AC"/>' for x, y in ((7.5, 11), (10, 7), (14.5, 7), (17, 10.5)))
+ICONS["misc"] = g('<path d="M4 7 H20 M4 12 H20 M4 17 H20"/>') + "".join(
+    f'<circle cx="{x}" cy="{y}" r="2.2" fill="AC"/>' for x, y in ((9, 7), (15, 12), (7, 17)))
+ICONS["keyboard"] = g('<rect x="2.5" y="6" width="19" height="12" rx="1.5"/><path d="M8 14.5 H16"/>') + "".join(
+    f'<rect x="{x - 0.8}" y="{y - 0.8}" width="1.6" height="1.6" fill="FG"/>'
+    for x, y in ((6, 9.5), (9.3, 9.5), (12.6, 9.5), (15.9, 9.5), (18, 12), (6, 12)))
+ICONS["add"] = g('<path d="M12 5 V19 M5 12 H19"/>')
+ICONS["edit"] = g('<path d="M4 20 L4.8 16.2 L15.5 5.5 a2.1 2.1 0 0 1 3 3 L7.8 19.2 Z M13.5 7.5 L16.5 10.5"/>')
 ICONS["arrow_down"] = g('<path d="M6 9.5 L12 15.5 L18 9.5"/>')
 ICONS["arrow_up"] = g('<path d="M6 14.5 L12 8.5 L18 14.5"/>')
 ICONS["arrow_right"] = g('<path d="M9.5 6 L15.5 12 L9.5 18"/>')
