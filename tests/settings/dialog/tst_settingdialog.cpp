@@ -337,8 +337,9 @@ void TstSettingDialog::shortcutCapture()
     QShortcut windowShortcut(QKeySequence(Qt::Key_F9), &dialog);
     QSignalSpy fired(&windowShortcut, &QShortcut::activated);
     dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QApplication::setActiveWindow(&dialog);
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(QApplication::activeWindow(), &dialog);
     QCOMPARE(control<QLineEdit>(&dialog, "放大快捷键")->text(), QStringLiteral("Ctrl+="));
 
     // A field that still shows its shortcut starts no capture.
