@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTableWidget>
 
 #include "MessageBoxAnswerer.h"
@@ -111,6 +112,7 @@ private slots:
     void factoryResetClosesWithoutWritingBack();
     void factoryResetNoKeepsEverything();
     void languageChangeRetranslates();
+    void everyControlHasAnAccessibleName();
 
 private:
     QString m_ini;
@@ -667,6 +669,29 @@ void TstSettingDialog::languageChangeRetranslates()
     QCOMPARE(dialog.findChild<QPushButton *>("pushButton_10")->text(), QStringLiteral("Apply"));
     dialog.findChild<QPushButton *>("pushButton_10")->click();
     QCOMPARE(changed.count(), 1);
+}
+
+void TstSettingDialog::everyControlHasAnAccessibleName()
+{
+    SettingDialog dialog;
+    int controls = 0;
+    for (QWidget *widget : dialog.findChildren<QWidget *>()) {
+        const bool control =
+            qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget) ||
+            qobject_cast<QLineEdit *>(widget) || qobject_cast<QAbstractSpinBox *>(widget) ||
+            qobject_cast<QAbstractItemView *>(widget);
+        // The parts Qt builds inside a combo, spin box, table or tab bar are named by it.
+        QWidget *parent = widget->parentWidget();
+        const bool inner =
+            qobject_cast<QComboBox *>(parent) || qobject_cast<QAbstractSpinBox *>(parent) ||
+            qobject_cast<QAbstractItemView *>(parent) || qobject_cast<QTabBar *>(parent) ||
+            (parent && qobject_cast<QComboBox *>(parent->parentWidget()));
+        if (!control || inner)
+            continue;
+        ++controls;
+        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+    }
+    QVERIFY(controls > 50);
 }
 
 QTEST_MAIN(TstSettingDialog)
