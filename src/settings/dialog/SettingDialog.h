@@ -39,7 +39,8 @@ class SettingDialog : public DialogLessWindow
 
 public:
     // The dialogs the settings dialog opens, replaceable so that tests answer them directly.
-    // Each returns false (or an empty string, an invalid colour) when the user cancels.
+    // Each returns false (or an empty string, an invalid colour) when the user cancels; the URL
+    // opener returns false when nothing could open the folder.
     using FolderProvider =
         std::function<QString(QWidget *parent, const QString &caption, const QString &start)>;
     using UrlOpener = std::function<bool(const QUrl &url)>;
