@@ -133,8 +133,8 @@ void TestFrameless::initTestCase()
     QCOMPARE(run(QStringLiteral("wmctrl"), {QStringLiteral("-m")}), m_haveWm);
     if (m_haveWm) {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(),
-                 screen.adjusted(0, MarginTop, 0, -MarginBottom));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->availableGeometry(),
+                                  screen.adjusted(0, MarginTop, 0, -MarginBottom), WmTimeout);
     }
 }
 
