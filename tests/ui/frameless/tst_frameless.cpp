@@ -42,17 +42,22 @@ bool movePointer(const QPoint &global)
         {QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())});
 }
 
-// Counts the left-button presses that reach a window, before its frame handler sees them.
+// Counts the left-button presses and held-button motions that reach a window, before its frame
+// handler sees them.
 class PressCounter : public QObject
 {
 public:
     int presses = 0;
+    int drags = 0;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::MouseButtonPress)
             ++presses;
+        if (event->type() == QEvent::MouseMove &&
+            (static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton))
+            ++drags;
         return false;
     }
 };
@@ -114,7 +119,8 @@ private slots:
 private:
     bool showSettled(QWidget *window);
     bool press(TestWindow &t, const QPoint &local);
-    bool dragUntil(const QPoint &target, const std::function<bool()> &done);
+    bool dragUntil(TestWindow &t, const QPoint &target, const std::function<bool()> &done,
+                   bool captionDrag = false);
 
     bool m_haveWm = true;
 };
@@ -127,8 +133,8 @@ void TestFrameless::initTestCase()
     QCOMPARE(run(QStringLiteral("wmctrl"), {QStringLiteral("-m")}), m_haveWm);
     if (m_haveWm) {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(),
-                 screen.adjusted(0, MarginTop, 0, -MarginBottom));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->availableGeometry(),
+                                  screen.adjusted(0, MarginTop, 0, -MarginBottom), WmTimeout);
     }
 }
 
@@ -156,11 +162,18 @@ bool TestFrameless::press(TestWindow &t, const QPoint &local)
            QTest::qWaitFor([&] { return t.counter.presses > before; }, WmTimeout);
 }
 
-// Moves the held pointer to target until done() holds, then releases it. The window manager
-// takes over the pointer at some moment after the press; the pointer is wiggled by one pixel and
-// back until it has, so the last motion it sees ends on target.
-bool TestFrameless::dragUntil(const QPoint &target, const std::function<bool()> &done)
+// Moves the held pointer to target until done() holds, then releases it. A caption drag starts
+// at the first motion: that motion goes alone, and the window sees it before anything else moves
+// (a resize starts at the press). The window manager takes over the pointer at some moment after
+// the start; the pointer is wiggled by one pixel and back until it has, so the last motion it
+// sees ends on target.
+bool TestFrameless::dragUntil(TestWindow &t, const QPoint &target,
+                              const std::function<bool()> &done, bool captionDrag)
 {
+    const int drags = t.counter.drags;
+    if (captionDrag && (!movePointer(target) ||
+                        !QTest::qWaitFor([&] { return t.counter.drags > drags; }, WmTimeout)))
+        return false;
     QElapsedTimer clock;
     clock.start();
     bool reached = false;
@@ -267,7 +280,8 @@ void TestFrameless::captionDragMovesWindow()
     const QPoint grab(200, 16);
     const QPoint delta(-260, 150);
     QVERIFY(press(t, grab));
-    QVERIFY2(dragUntil(t.global(grab) + delta, [&] { return t.window.pos() == start + delta; }),
+    QVERIFY2(dragUntil(
+                 t, t.global(grab) + delta, [&] { return t.window.pos() == start + delta; }, true),
              qPrintable(QStringLiteral("window at %1,%2, expected %3,%4")
                             .arg(t.window.x())
                             .arg(t.window.y())
@@ -302,7 +316,7 @@ void TestFrameless::edgeDragResizes()
     QVERIFY(showSettled(&t.window));
     const QRect expected = t.window.geometry().marginsAdded(change);
     QVERIFY(press(t, grab));
-    QVERIFY2(dragUntil(t.global(grab) + delta, [&] { return t.window.geometry() == expected; }),
+    QVERIFY2(dragUntil(t, t.global(grab) + delta, [&] { return t.window.geometry() == expected; }),
              qPrintable(QStringLiteral("geometry %1,%2 %3x%4")
                             .arg(t.window.x())
                             .arg(t.window.y())
