@@ -129,13 +129,8 @@ void SettingDialog::initFilePage()
     m_fileCombos = {{ui->comboBoxFileType, kFileType, kFileTypeDefault, 0}};
     m_fileChecks = {
         {ui->checkBoxSuppressSave, kSuppressSaveNotification, kSuppressSaveNotificationDefault}};
-    m_saveFolder = {ui->radioButton,
-                    ui->radioButton_2,
-                    ui->lineEdit_5,
-                    kUsePresetPath,
-                    true,
-                    kSavePath,
-                    &SettingsKeys::defaultSavePath};
+    m_saveFolder = {ui->radioButton, ui->radioButton_2, ui->lineEdit_5, kUsePresetPath, true,
+                    kSavePath};
 }
 
 void SettingDialog::initMeasurePage()
@@ -157,13 +152,8 @@ void SettingDialog::initMeasurePage()
         {ui->checkBoxLabelItalic, kLabelFontItalic, kLabelFontItalicDefault},
         {ui->checkBoxLabelUnderline, kLabelFontUnderline, kLabelFontUnderlineDefault},
     };
-    m_exportFolder = {ui->radioButton_3,
-                      ui->radioButton_4,
-                      ui->lineEdit_6,
-                      kExportRule,
-                      false,
-                      kExportPath,
-                      &SettingsKeys::defaultExportPath};
+    m_exportFolder = {ui->radioButton_3, ui->radioButton_4, ui->lineEdit_6, kExportRule, false,
+                      kExportPath};
     initToolTable();
     connect(ui->fontComboBoxLabel, &QFontComboBox::currentFontChanged, this,
             [this](const QFont &font) { m_labelFamily = font.family(); });
@@ -251,10 +241,12 @@ void SettingDialog::saveCombos(const QList<ComboRow> &rows, QSettings &settings)
 
 void SettingDialog::loadFolder(const FolderRow &row, const QSettings &settings)
 {
-    const bool preset = row.ruleIsBool ? settings.value(QLatin1String(row.ruleKey), false).toBool()
-                                       : settings.value(QLatin1String(row.ruleKey), 0).toInt() == 1;
+    const QString ruleKey = QLatin1String(row.ruleKey);
+    const QVariant rule = settings.value(ruleKey, defaultValue(ruleKey));
+    const bool preset = row.ruleIsBool ? rule.toBool() : rule.toInt() == 1;
     (preset ? row.preset : row.ask)->setChecked(true);
-    row.path->setText(settings.value(QLatin1String(row.pathKey), row.defaultPath()).toString());
+    const QString pathKey = QLatin1String(row.pathKey);
+    row.path->setText(settings.value(pathKey, defaultValue(pathKey)).toString());
 }
 
 void SettingDialog::saveFolder(const FolderRow &row, QSettings &settings)

@@ -143,7 +143,6 @@ private:
         const char *ruleKey;
         bool ruleIsBool; // "File/usePresetPath" is a bool, "Measure/exportRule" an int
         const char *pathKey;
-        QString (*defaultPath)();
     };
 
     void initStylePage();
