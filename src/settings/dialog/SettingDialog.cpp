@@ -333,16 +333,21 @@ void SettingDialog::loadOtherPage(const QSettings &settings)
     loadChecks(m_otherChecks, settings);
 }
 
-void SettingDialog::saveSettings()
+bool SettingDialog::saveSettings()
 {
     if (m_storeReset)
-        return;
+        return false;
     QSettings settings;
     saveStylePage(settings);
     saveFilePage(settings);
     saveMeasurePage(settings);
     saveOtherPage(settings);
     settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return true;
+    QMessageBox::warning(this, tr("保存设置"),
+                         tr("无法写入设置文件 %1，更改没有保存。").arg(settings.fileName()));
+    return false;
 }
 
 void SettingDialog::saveStylePage(QSettings &settings)
@@ -399,10 +404,11 @@ void SettingDialog::on_listWidget_itemClicked(QListWidgetItem *item)
         ui->stackedWidget->setCurrentIndex(row);
 }
 
+// A failed save keeps the dialog open, so the changes are not lost from view.
 void SettingDialog::on_pushButton_8_clicked()
 {
-    saveSettings();
-    accept();
+    if (m_storeReset || saveSettings())
+        accept();
 }
 
 void SettingDialog::on_pushButton_9_clicked()
@@ -412,9 +418,8 @@ void SettingDialog::on_pushButton_9_clicked()
 
 void SettingDialog::on_pushButton_10_clicked()
 {
-    if (m_storeReset)
+    if (!saveSettings())
         return;
-    saveSettings();
     emit settingsChanged();
     updatePageIcons();
 }

@@ -156,7 +156,9 @@ private:
     void loadFilePage(const QSettings &settings);
     void loadMeasurePage(const QSettings &settings);
     void loadOtherPage(const QSettings &settings);
-    void saveSettings();
+    // Writes every page; false (after telling the user) when the file could not be written, and
+    // after a factory reset, when nothing is written any more.
+    bool saveSettings();
     void saveStylePage(QSettings &settings);
     void saveFilePage(QSettings &settings);
     void saveMeasurePage(QSettings &settings);

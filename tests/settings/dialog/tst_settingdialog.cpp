@@ -111,6 +111,7 @@ private slots:
     void labelDefaults();
     void factoryResetClosesWithoutWritingBack();
     void factoryResetNoKeepsEverything();
+    void unwritableFileIsReported();
     void languageChangeRetranslates();
     void everyControlHasAnAccessibleName();
 
@@ -649,6 +650,23 @@ void TstSettingDialog::factoryResetNoKeepsEverything()
     QCOMPARE(boxes.count(), 1);
     QVERIFY(dialog.isVisible());
     QCOMPARE(fileBytes(m_ini), before);
+}
+
+void TstSettingDialog::unwritableFileIsReported()
+{
+    // A folder where the file belongs makes every write fail (the tests run as root).
+    QVERIFY(QDir().mkpath(m_ini));
+    SettingDialog dialog;
+    QSignalSpy changed(&dialog, &SettingDialog::settingsChanged);
+    dialog.show();
+    MessageBoxAnswerer boxes;
+    click(&dialog, "应用");
+    click(&dialog, "确定");
+    QVERIFY(QDir().rmdir(m_ini));
+    QCOMPARE(boxes.count(), 2);
+    QVERIFY(boxes.texts().first().contains(m_ini));
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(dialog.isVisible());
 }
 
 void TstSettingDialog::languageChangeRetranslates()
