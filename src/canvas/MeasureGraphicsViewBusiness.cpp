@@ -366,7 +366,6 @@ void MeasureGraphicsViewBusiness::setDrawingCursor()
 
 void MeasureGraphicsViewBusiness::disarm()
 {
-    m_drawToolActive = false;
     MeasureGraphicsView::setDrawToolActive(false);
     endTextEditing();
     if (isLive(m_currentShape) && m_currentShape->scene() == m_scene)
@@ -385,7 +384,6 @@ void MeasureGraphicsViewBusiness::setDrawToolActive(bool active)
         emitToolDefaults(false);
         return;
     }
-    m_drawToolActive = true;
     MeasureGraphicsView::setDrawToolActive(true);
     endTextEditing();
     if (isLive(m_currentShape) && m_currentShape->scene() == m_scene)
@@ -413,7 +411,7 @@ void MeasureGraphicsViewBusiness::emitToolDefaults(bool active)
 void MeasureGraphicsViewBusiness::onAttributeDataChanged()
 {
     MeasureGraphicsView::onAttributeDataChanged();
-    if (m_drawToolActive && m_currentToolAttribute)
+    if (drawToolActive() && m_currentToolAttribute)
         m_toolDefaults.store(LineDataRegistry::instance()->toolType(), *m_currentToolAttribute);
 }
 
@@ -423,7 +421,7 @@ void MeasureGraphicsViewBusiness::setPanningMode(bool panning)
     MeasureGraphicsView::setPanningMode(panning);
     if (panning)
         m_mousePressed = false;
-    else if (wasPanning && m_drawToolActive)
+    else if (wasPanning && drawToolActive())
         setDrawingCursor();
 }
 
@@ -845,7 +843,7 @@ void MeasureGraphicsViewBusiness::pressWithTool(QMouseEvent *event)
 
 void MeasureGraphicsViewBusiness::mousePressEvent(QMouseEvent *event)
 {
-    if (!m_drawToolActive && !panningMode() && event->button() == Qt::LeftButton &&
+    if (!drawToolActive() && !panningMode() && event->button() == Qt::LeftButton &&
         grabControlPoint(event))
         return;
 
@@ -857,7 +855,7 @@ void MeasureGraphicsViewBusiness::mousePressEvent(QMouseEvent *event)
         return;
     if (m_currentShape && !(isLive(m_currentShape) && m_currentShape->scene() == m_scene))
         m_currentShape = nullptr;
-    if (panningMode() || !m_drawToolActive) {
+    if (panningMode() || !drawToolActive()) {
         MeasureGraphicsView::mousePressEvent(event);
         return;
     }
@@ -878,7 +876,7 @@ void MeasureGraphicsViewBusiness::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     const int type = LineDataRegistry::instance()->toolType();
-    if (m_drawToolActive && type == ShapeTypes::Text && (event->buttons() & Qt::LeftButton) &&
+    if (drawToolActive() && type == ShapeTypes::Text && (event->buttons() & Qt::LeftButton) &&
         m_scene) {
         for (QGraphicsItem *item : m_scene->selectedItems()) {
             if (auto *text = dynamic_cast<TextItem *>(item)) {
@@ -887,14 +885,14 @@ void MeasureGraphicsViewBusiness::mouseMoveEvent(QMouseEvent *event)
             }
         }
     }
-    if (m_drawToolActive && !m_deleting && m_currentShape) {
+    if (drawToolActive() && !m_deleting && m_currentShape) {
         if (isLive(m_currentShape) && m_currentShape->scene() == m_scene)
             moveWithTool(p);
     }
     MeasureGraphicsView::mouseMoveEvent(event);
 
     // Hover over the control points of selected shapes, after the view's own cursor choice.
-    if (!m_drawToolActive && !m_mousePressed && m_scene && event->buttons() == Qt::NoButton) {
+    if (!drawToolActive() && !m_mousePressed && m_scene && event->buttons() == Qt::NoButton) {
         for (QGraphicsItem *item : m_scene->selectedItems()) {
             auto *shape = dynamic_cast<GraphicsItemBase *>(item);
             if (!shape || shape->type() == ShapeTypes::Label || !isLive(shape))
@@ -967,7 +965,7 @@ void MeasureGraphicsViewBusiness::mouseReleaseEvent(QMouseEvent *event)
     const QScopedValueRollback<bool> guard(inRelease, true);
     if (!m_scene)
         return;
-    if (panningMode() || !m_drawToolActive) {
+    if (panningMode() || !drawToolActive()) {
         MeasureGraphicsView::mouseReleaseEvent(event);
     } else {
         event->accept();

@@ -82,9 +82,9 @@ signals:
     void sigCalibrationLoaded();
 
 public slots:
-    void setDrawToolActive(bool active);
+    void setDrawToolActive(bool active) override;
     void delAllLine();
-    void setPanningMode(bool panning);
+    void setPanningMode(bool panning) override;
     void removeLine(GraphicsItemBase *lineItem);
     void onAttributeDataChanged() override;
 
@@ -129,7 +129,6 @@ private:
     bool m_polygonAppendOnMove = false;
     int m_clickCount = 0; // presses given to the current double circle or five-point ellipse
     QList<PendingDeletion> m_pendingDeletions;
-    bool m_drawToolActive = false;
     bool m_deleting = false;
     bool m_controlPointDrag = false;
     GraphicsItemBase *m_dragShape = nullptr;
