@@ -229,9 +229,20 @@ TextItem *MeasureGraphicsViewBusiness::createTextItem(LineDataBase::Ptr record)
     return text;
 }
 
-StraightLineItem *MeasureGraphicsViewBusiness::createRulerLine(const QPointF &centre, double length)
+StraightLineItem *MeasureGraphicsViewBusiness::createRulerLine(const QPointF &centre, double length,
+                                                               bool announce)
 {
-    auto *line = static_cast<StraightLineItem *>(createShape(ShapeTypes::StraightLine));
+    StraightLineItem *line = nullptr;
+    if (announce) {
+        line = static_cast<StraightLineItem *>(createShape(ShapeTypes::StraightLine));
+    } else {
+        auto record = std::make_shared<BrokenLineDataItem>();
+        m_toolDefaults.apply(*record, ShapeTypes::StraightLine);
+        m_unannounced.insert(record->id);
+        line = new StraightLineItem(record);
+        line->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
+        addItem(line);
+    }
     line->setStartPoint(line->mapFromScene(QPointF(centre.x() - length / 2, centre.y())));
     line->setEndPoint(line->mapFromScene(QPointF(centre.x() + length / 2, centre.y())));
     line->setShowEndGuides(true);
@@ -259,7 +270,8 @@ void MeasureGraphicsViewBusiness::onShapeChanged(GraphicsItemBase *shape)
     const LineDataBase::Ptr record = shape->lineData();
     if (!record)
         return;
-    emit sigLineDataChanged(record);
+    if (isAnnounced(record->id))
+        emit sigLineDataChanged(record);
     if (auto *line = dynamic_cast<StraightLineItem *>(shape)) {
         if (line->points().size() >= 2)
             emit sigScaleLengthChanged(QLineF(line->point(0), line->point(1)).length());
@@ -274,7 +286,8 @@ void MeasureGraphicsViewBusiness::detachShape(GraphicsItemBase *shape,
     try {
         shape->setChangeCallback(nullptr);
         forgetShape(shape);
-        if (record) {
+        const bool ruler = record && m_unannounced.remove(record->id);
+        if (record && !ruler) {
             LineDataRegistry::instance()->removeLine(record->id);
             emit sigDelLine(record);
         }
@@ -283,6 +296,9 @@ void MeasureGraphicsViewBusiness::detachShape(GraphicsItemBase *shape,
         shape->hide();
         // Deleted once every handler still on the stack has returned.
         QTimer::singleShot(10, [shape] { delete shape; });
+        // An unannounced ruler was never announced as a measurement; only its length goes.
+        if (ruler)
+            emit sigScaleLengthChanged(0.0);
     } catch (const std::exception &e) {
         qWarning().noquote() << "[ERROR] Exception during removal:" << e.what();
     } catch (...) {
