@@ -138,4 +138,6 @@ void CalibrationDialog::changeEvent(QEvent *event)
         showResolution();
     }
     CalibrationDialogBase::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        growToFitLater(this);
 }

@@ -94,4 +94,6 @@ void MagnificationEditDialog::changeEvent(QEvent *event)
         ui->labelPerUnit->setText(tr("像素/%1").arg(selectedUnit()));
     }
     CalibrationDialogBase::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        growToFitLater(this);
 }
