@@ -14,7 +14,8 @@ class QWindow;
 
 // Serves one frameless window. Moving and resizing are handed to the window manager with
 // QWindow::startSystemMove() and startSystemResize() (any EWMH window manager); without a window
-// manager that offers them, the handler moves and resizes the window itself. Positions are Qt's
+// manager that offers them, the handler moves and resizes the window itself. Dragging the
+// caption of a maximised window restores it under the pointer. Positions are Qt's
 // logical pixels throughout: nothing is scaled by the device pixel ratio. GUI thread only.
 class WinLessWindow : public QObject
 {
@@ -111,5 +112,6 @@ private:
     Drag m_drag = Drag::None;
     Qt::Edges m_dragEdges;
     QPoint m_pressGlobal;
+    QPoint m_pressPos;
     QRect m_pressGeometry;
 };
