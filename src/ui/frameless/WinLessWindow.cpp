@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 Qt::CursorShape cursorForEdges(Qt::Edges edges)
