@@ -130,6 +130,7 @@ private slots:
     void edgeDragResizes();
     void resizeCursorOverChildren();
     void doubleClickMaximisesToWorkArea();
+    void dragRestoresMaximisedUnderPointer();
     void dialogStaysAboveParent();
 
 private:
@@ -398,6 +399,32 @@ void TestFrameless::doubleClickMaximisesToWorkArea()
     QCOMPARE(spy.count(), 3);
     QCOMPARE(spy.last().at(0).toBool(), false);
     QCOMPARE(t.window.contentsMargins(), QMargins(1, 1, 1, 1));
+}
+
+void TestFrameless::dragRestoresMaximisedUnderPointer()
+{
+    if (!m_haveWm)
+        QSKIP("needs a window manager");
+    TestWindow t;
+    QVERIFY(showSettled(&t.window));
+    const QSize normal = t.window.size();
+    const QRect workArea = QGuiApplication::primaryScreen()->availableGeometry();
+    t.window.showMaximized();
+    QTRY_COMPARE_WITH_TIMEOUT(t.window.geometry(), workArea, WmTimeout);
+
+    // The pointer keeps its place along the title bar (300 of 1920 pixels) and in its height.
+    const QPoint grab(300, 16);
+    const QPoint target = t.global(grab) + QPoint(50, 200);
+    const QRect expected(target - QPoint(300 * normal.width() / workArea.width(), 16), normal);
+    QVERIFY(press(t, grab));
+    QVERIFY2(dragUntil(
+                 t, target,
+                 [&] { return !t.window.isMaximized() && t.window.geometry() == expected; }, true),
+             qPrintable(QStringLiteral("geometry %1,%2 %3x%4")
+                            .arg(t.window.x())
+                            .arg(t.window.y())
+                            .arg(t.window.width())
+                            .arg(t.window.height())));
 }
 
 void TestFrameless::dialogStaysAboveParent()
