@@ -2,7 +2,7 @@
 #include "camera/Camera.h"
 
 #include "camera/FrameConversion.h"
-#include "camera/ImageMirror.h"
+#include "camera/PictureGeometry.h"
 #include "camera/JpegHuffmanTables.h"
 #include "settings/SettingsKeys.h"
 
@@ -255,7 +255,7 @@ void Camera::decodeMjpg(const QByteArray &packet, const StreamInfo &stream, qint
                                                      QSize(kLowresFitWidth, kLowresFitHeight));
     picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                   .convertToFormat(stream.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
-    ImageMirror::mirrorInPlace(&picture, horizontal, vertical);
+    PictureGeometry::mirrorInPlace(&picture, horizontal, vertical);
     countDecodedFrame(QStringLiteral("[DECFPS] Qt JPEG 输出帧率: %1 fps (%2 帧/%3 ms)"));
     emit previewReady(picture);
 }

@@ -1,11 +1,10 @@
 #include "camera/FfmpegDecoder.h"
 
-#include "camera/ImageMirror.h"
+#include "camera/PictureGeometry.h"
 
 #include <QDebug>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -69,13 +68,8 @@ QImage paddedImage(const QSize &size, QImage::Format format)
 // The output size for a frame of width x height with the given fit box (0 = frame's own).
 QSize outputSize(int width, int height, int targetWidth, int targetHeight)
 {
-    if (targetWidth > 0 && targetHeight > 0) {
-        const double scale = std::min(double(targetWidth) / width, double(targetHeight) / height);
-        // Halves round upwards: floor(x + 0.5).
-        const int w = std::max(1, int(std::floor(width * scale + 0.5)));
-        const int h = std::max(1, int(std::floor(height * scale + 0.5)));
-        return QSize(w, h);
-    }
+    if (targetWidth > 0 && targetHeight > 0)
+        return PictureGeometry::fitted(QSize(width, height), QSize(targetWidth, targetHeight));
     if (targetWidth > 0)
         return QSize(targetWidth, height);
     if (targetHeight > 0)
@@ -269,7 +263,7 @@ bool FfmpegDecoder::receiveFrame(QImage *out, bool *again)
               destinationStride);
     av_frame_unref(m_frame);
 
-    ImageMirror::mirrorInPlace(&image, m_mirrorHorizontal, m_mirrorVertical);
+    PictureGeometry::mirrorInPlace(&image, m_mirrorHorizontal, m_mirrorVertical);
     if (out)
         *out = image;
     return true;

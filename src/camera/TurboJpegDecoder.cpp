@@ -1,11 +1,10 @@
 #include "camera/TurboJpegDecoder.h"
 
-#include "camera/ImageMirror.h"
+#include "camera/PictureGeometry.h"
 
 #include <QtGlobal>
 
 #include <algorithm>
-#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
@@ -206,10 +205,7 @@ QSize TurboJpegDecoder::previewSize(const QSize &pictureSize, int reduction, con
         return QSize();
     if (box.width() < 1 || box.height() < 1)
         return QSize(width, height);
-    const double scale = std::min(double(box.width()) / width, double(box.height()) / height);
-    // Halves round upwards: floor(x + 0.5).
-    return QSize(std::max(1, int(std::floor(width * scale + 0.5))),
-                 std::max(1, int(std::floor(height * scale + 0.5))));
+    return PictureGeometry::fitted(QSize(width, height), box);
 }
 
 bool TurboJpegDecoder::decodePreview(const QByteArray &bytes, QImage *out)
@@ -247,7 +243,7 @@ bool TurboJpegDecoder::decodePreview(const QByteArray &bytes, QImage *out)
         // Qt scales grey pictures into 32-bit ones.
         image = image.convertToFormat(m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     }
-    ImageMirror::mirrorInPlace(&image, m_mirrorHorizontal, m_mirrorVertical);
+    PictureGeometry::mirrorInPlace(&image, m_mirrorHorizontal, m_mirrorVertical);
     *out = image;
     return true;
 }

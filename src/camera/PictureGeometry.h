@@ -1,11 +1,23 @@
-// ImageMirror.h: flips a decoded picture in place, without a second copy of it.
+// PictureGeometry.h: the size a decoded picture is fitted to, and flipping it in place.
 #pragma once
 
 #include <QImage>
+#include <QSize>
 
 #include <algorithm>
+#include <cmath>
 
-namespace ImageMirror {
+namespace PictureGeometry {
+
+// `size` scaled to fit into `box` with its aspect kept, each side rounded to the nearest pixel
+// (halves upwards) and at least 1.
+inline QSize fitted(const QSize &size, const QSize &box)
+{
+    const double scale =
+        std::min(double(box.width()) / size.width(), double(box.height()) / size.height());
+    return QSize(std::max(1, int(std::floor(size.width() * scale + 0.5))),
+                 std::max(1, int(std::floor(size.height() * scale + 0.5))));
+}
 
 // Mirrors an 8-bit grey or a 32-bit picture left to right and/or top to bottom in place.
 inline void mirrorInPlace(QImage *image, bool horizontal, bool vertical)
@@ -31,4 +43,4 @@ inline void mirrorInPlace(QImage *image, bool horizontal, bool vertical)
     }
 }
 
-} // namespace ImageMirror
+} // namespace PictureGeometry
