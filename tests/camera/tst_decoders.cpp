@@ -628,6 +628,7 @@ private slots:
         FfmpegDecoder full;
         QVERIFY(full.open(FfmpegDecoder::Codec::Mjpeg, 96, 64, false, 0));
         TurboJpegDecoder turbo;
+        turbo.setPreviewSize(4, QSize(960, 540));
         QRandomGenerator random(12345);
         {
             MessageCapture quiet;
@@ -637,6 +638,10 @@ private slots:
                 feed(full, bad);
                 QImage picture;
                 turbo.decode(bad, &picture, 4);
+                turbo.decodePreview(bad, &picture);
+                QImage::fromData(
+                    JpegHuffmanTables::withStandardTables(JpegHuffmanTables::withoutTables(bad)),
+                    "JPEG");
             }
         }
         QList<QImage> previews, fulls;
@@ -653,6 +658,8 @@ private slots:
         QImage small;
         QVERIFY(turbo.decode(good, &small, 4));
         QCOMPARE(small.size(), QSize(24, 16));
+        QVERIFY(turbo.decodePreview(good, &small));
+        QCOMPARE(small.size(), QSize(810, 540));
     }
 
     // Thousands of damaged H.264 packets, then the stream from a key frame: pictures resume.
