@@ -199,7 +199,7 @@ DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settin
 #pragma omp parallel for schedule(dynamic)
     for (int i = 0; i < int(pictures.size()); ++i) {
         if (isMjpg(mode.fourcc))
-            encoded[i] = DemoEncoders::encodeJpeg(pictures.at(i));
+            encoded[i] = DemoEncoders::encodeMjpegFrame(pictures.at(i));
         else if (isYuy2(mode.fourcc))
             encoded[i] = DemoEncoders::encodeYuyv(pictures.at(i));
         else

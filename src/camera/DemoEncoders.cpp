@@ -1,5 +1,7 @@
 #include "camera/DemoEncoders.h"
 
+#include "camera/JpegHuffmanTables.h"
+
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
@@ -31,7 +33,7 @@ QString avErrorText(int code)
 
 } // namespace
 
-QByteArray encodeJpeg(const QImage &picture, int quality)
+QByteArray encodeJpeg(const QImage &picture, int quality, JpegSampling sampling)
 {
     if (picture.isNull() || picture.format() != QImage::Format_RGB32)
         return QByteArray();
@@ -48,7 +50,11 @@ QByteArray encodeJpeg(const QImage &picture, int quality)
     cinfo.in_color_space = JCS_EXT_BGRX; // Format_RGB32 is B,G,R,X in memory
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    // The luma component's factors; chroma keeps 1x1.
+    cinfo.comp_info[0].h_samp_factor = sampling == JpegSampling::Yuv444 ? 1 : 2;
+    cinfo.comp_info[0].v_samp_factor = sampling == JpegSampling::Yuv420 ? 2 : 1;
     cinfo.dct_method = JDCT_IFAST;
+    cinfo.optimize_coding = FALSE; // the standard Huffman tables, as a camera uses
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(picture.constScanLine(int(cinfo.next_scanline)));
@@ -59,6 +65,11 @@ QByteArray encodeJpeg(const QImage &picture, int quality)
     QByteArray jpeg(reinterpret_cast<const char *>(buffer), int(size));
     std::free(buffer);
     return jpeg;
+}
+
+QByteArray encodeMjpegFrame(const QImage &picture, int quality, JpegSampling sampling)
+{
+    return JpegHuffmanTables::withoutTables(encodeJpeg(picture, quality, sampling));
 }
 
 QByteArray encodeYuyv(const QImage &picture)
