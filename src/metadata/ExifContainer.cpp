@@ -1,8 +1,10 @@
 // ExifContainer.cpp: TIFF, JPEG and PNG structure edits for the EXIF UserComment.
 #include "metadata/ExifContainer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace ExifContainer {
 namespace {
@@ -154,100 +156,224 @@ bool locateComment(TiffView &view, CommentLayout *layout)
     return true;
 }
 
-// Writes fields into a TIFF structure in its byte order.
-class TiffWriter
+void addRun(Pieces *pieces, std::size_t offset, std::size_t length)
+{
+    if (length == 0)
+        return;
+    if (!pieces->empty() && pieces->back().original &&
+        pieces->back().offset + pieces->back().length == offset) {
+        pieces->back().length += length;
+        return;
+    }
+    Piece piece;
+    piece.original = true;
+    piece.offset = offset;
+    piece.length = length;
+    pieces->push_back(std::move(piece));
+}
+
+void addBytes(Pieces *pieces, const std::string &bytes)
+{
+    if (bytes.empty())
+        return;
+    if (!pieces->empty() && !pieces->back().original) {
+        pieces->back().bytes.append(bytes);
+        return;
+    }
+    Piece piece;
+    piece.bytes = bytes;
+    pieces->push_back(std::move(piece));
+}
+
+// An edit of a TIFF structure held against its original bytes, which it never changes: fields
+// written inside the kept part of the original become patches, structures appended at the end
+// form a tail. The result is the original up to `keep` with the patches applied, then the tail.
+// So a large file is edited without copying it, and its unchanged runs can be copied by the
+// kernel. All writes use the structure's byte order.
+class TiffEdit
 {
 public:
-    TiffWriter(std::string &block, bool bigEndian)
-        : m_block(block)
-        , m_bigEndian(bigEndian)
+    explicit TiffEdit(const TiffView &original)
+        : m_view(original)
+        , m_keep(original.size())
     {}
+
+    const TiffView &original() const { return m_view; }
+    std::size_t size() const { return m_keep + m_tail.size(); }
+
+    // Drops the original bytes from `keep` on; called before anything is written there.
+    void truncate(std::size_t keep) { m_keep = keep; }
 
     void put16(std::size_t offset, std::uint16_t value)
     {
-        m_block[offset] = char(m_bigEndian ? value >> 8 : value);
-        m_block[offset + 1] = char(m_bigEndian ? value : value >> 8);
+        const char bytes[2] = {char(m_view.bigEndian() ? value >> 8 : value),
+                               char(m_view.bigEndian() ? value : value >> 8)};
+        write(offset, bytes, 2);
     }
 
     void put32(std::size_t offset, std::uint32_t value)
     {
-        put16(offset + (m_bigEndian ? 0 : 2), std::uint16_t(value >> 16));
-        put16(offset + (m_bigEndian ? 2 : 0), std::uint16_t(value));
+        put16(offset + (m_view.bigEndian() ? 0 : 2), std::uint16_t(value >> 16));
+        put16(offset + (m_view.bigEndian() ? 2 : 0), std::uint16_t(value));
     }
 
-    // Pads the block to an even length, so that the next structure starts at an even offset,
+    // Overwrites `size` bytes at `offset`, which lie inside the result.
+    void write(std::size_t offset, const char *bytes, std::size_t size)
+    {
+        if (offset < m_keep) {
+            const std::size_t patched = std::min(size, m_keep - offset);
+            patch(offset, std::string(bytes, patched));
+            offset += patched;
+            bytes += patched;
+            size -= patched;
+        }
+        if (size > 0)
+            m_tail.replace(offset - m_keep, size, bytes, size);
+    }
+
+    // Pads the result to an even length, so that the next structure starts at an even offset,
     // and returns that offset.
     std::size_t alignEnd()
     {
-        if (m_block.size() % 2 != 0)
-            m_block.push_back('\0');
-        return m_block.size();
+        if (size() % 2 != 0)
+            m_tail.push_back('\0');
+        return size();
     }
 
     // Appends zeros and returns where they start.
     std::size_t appendZeros(std::size_t count)
     {
-        const std::size_t at = m_block.size();
-        m_block.append(count, '\0');
+        const std::size_t at = size();
+        m_tail.append(count, '\0');
         return at;
     }
+
+    void append(const std::string &bytes) { m_tail.append(bytes); }
 
     // Stores `value` as the data of the entry at `entry`: inline when it fits in the 4-byte
     // field, otherwise appended at an even offset that the field then points to.
     void placeValue(std::size_t entry, const std::string &value)
     {
         if (value.size() <= 4) {
-            put32(entry + 8, 0);
-            m_block.replace(entry + 8, value.size(), value);
+            char field[4] = {};
+            std::memcpy(field, value.data(), value.size());
+            write(entry + 8, field, 4);
             return;
         }
         const std::size_t at = alignEnd();
-        m_block.append(value);
+        m_tail.append(value);
         put32(entry + 8, std::uint32_t(at));
     }
 
-    // Appends a copy of the valid IFD at `ifd` with one more entry (tag, type, count, value 0)
-    // placed before the first entry with a greater tag, and the old next-IFD offset. The old IFD
-    // stays where it was, unreferenced. Returns the offset of the new IFD; `entry` receives the
-    // offset of the new entry. The caller has checked that the tag is absent and that the count
-    // can grow.
+    // Appends a copy of the valid original IFD at `ifd` with one more entry (tag, type, count,
+    // value 0) placed before the first entry with a greater tag, and the old next-IFD offset.
+    // The old IFD stays where it was, unreferenced. Returns the offset of the new IFD; `entry`
+    // receives the offset of the new entry. The caller has checked that the tag is absent and
+    // that the count can grow.
     std::size_t appendIfdWith(std::size_t ifd, std::uint16_t tag, std::uint16_t type,
                               std::uint32_t count, std::size_t *entry)
     {
-        const TiffView view(m_block.data(), m_block.size(), m_bigEndian);
-        const std::size_t oldCount = view.u16(ifd);
-        std::string entries = m_block.substr(ifd + 2, oldCount * EntrySize);
-        const std::uint32_t next = view.u32(ifd + 2 + oldCount * EntrySize);
+        const std::size_t oldCount = m_view.u16(ifd);
+        const char *entries = m_view.data() + ifd + 2;
+        const std::uint32_t next = m_view.u32(ifd + 2 + oldCount * EntrySize);
 
         std::size_t slot = 0;
-        while (slot < oldCount && view.u16(ifd + 2 + slot * EntrySize) < tag)
+        while (slot < oldCount && m_view.u16(ifd + 2 + slot * EntrySize) < tag)
             ++slot;
 
         const std::size_t newIfd = alignEnd();
-        appendZeros(2 + (oldCount + 1) * EntrySize + 4);
+        m_tail.reserve(m_tail.size() + 2 + (oldCount + 1) * EntrySize + 4);
+        appendZeros(2);
         put16(newIfd, std::uint16_t(oldCount + 1));
-        const std::size_t first = newIfd + 2;
-        m_block.replace(first, slot * EntrySize, entries, 0, slot * EntrySize);
-        *entry = first + slot * EntrySize;
+        m_tail.append(entries, slot * EntrySize);
+        *entry = appendZeros(EntrySize);
         put16(*entry, tag);
         put16(*entry + 2, type);
         put32(*entry + 4, count);
-        put32(*entry + 8, 0);
-        const std::size_t rest = (oldCount - slot) * EntrySize;
-        m_block.replace(*entry + EntrySize, rest, entries, slot * EntrySize, rest);
-        put32(first + (oldCount + 1) * EntrySize, next);
+        m_tail.append(entries + slot * EntrySize, (oldCount - slot) * EntrySize);
+        put32(appendZeros(4), next);
         return newIfd;
     }
 
+    // Turns `block`, a copy of the original, into the result.
+    void applyTo(std::string &block) const
+    {
+        block.resize(m_keep);
+        for (const Patch &p : m_patches)
+            block.replace(p.offset, p.bytes.size(), p.bytes);
+        block.append(m_tail);
+    }
+
+    // Appends the result to `pieces`, with runs of the original as runs of the file starting
+    // at `base`.
+    void addPieces(std::size_t base, Pieces *pieces) const
+    {
+        std::vector<Patch> patches = m_patches;
+        std::sort(patches.begin(), patches.end(),
+                  [](const Patch &a, const Patch &b) { return a.offset < b.offset; });
+        std::size_t at = 0;
+        for (const Patch &p : patches) {
+            addRun(pieces, base + at, p.offset - at);
+            addBytes(pieces, p.bytes);
+            at = p.offset + p.bytes.size();
+        }
+        addRun(pieces, base + at, m_keep - at);
+        addBytes(pieces, m_tail);
+    }
+
 private:
-    std::string &m_block;
-    bool m_bigEndian;
+    struct Patch
+    {
+        std::size_t offset;
+        std::string bytes;
+    };
+
+    // Records new bytes inside the kept original. Patches that overlap or touch are merged, the
+    // later bytes winning, so that the patches never overlap each other.
+    void patch(std::size_t offset, std::string bytes)
+    {
+        std::size_t begin = offset, end = offset + bytes.size();
+        std::vector<Patch> merged;
+        for (auto it = m_patches.begin(); it != m_patches.end();) {
+            if (it->offset <= end && begin <= it->offset + it->bytes.size()) {
+                begin = std::min(begin, it->offset);
+                end = std::max(end, it->offset + it->bytes.size());
+                merged.push_back(std::move(*it));
+                it = m_patches.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (merged.empty()) {
+            m_patches.push_back({offset, std::move(bytes)});
+            return;
+        }
+        std::string joined(m_view.data() + begin, end - begin);
+        merged.push_back({offset, std::move(bytes)});
+        for (const Patch &p : merged)
+            joined.replace(p.offset - begin, p.bytes.size(), p.bytes);
+        m_patches.push_back({begin, std::move(joined)});
+    }
+
+    TiffView m_view;
+    std::size_t m_keep;
+    std::vector<Patch> m_patches; // inside [0, m_keep), never overlapping
+    std::string m_tail;           // the bytes from m_keep on
 };
 
 bool overlaps(std::uint64_t start, std::uint64_t length, std::uint64_t otherStart,
               std::uint64_t otherLength)
 {
     return start < otherStart + otherLength && otherStart < start + length;
+}
+
+// True when `length` bytes from `offset` stay clear of the header and of the two IFDs we rely on.
+bool clearOfStructures(const TiffView &view, const CommentLayout &layout, std::uint64_t offset,
+                       std::uint64_t length)
+{
+    return !overlaps(offset, length, 0, 8) &&
+           !overlaps(offset, length, layout.ifd0, view.ifdLength(layout.ifd0)) &&
+           !overlaps(offset, length, layout.exifIfd, view.ifdLength(layout.exifIfd));
 }
 
 // True when the value of the existing UserComment entry can be overwritten where it is: the new
@@ -259,9 +385,101 @@ bool fitsInPlace(const TiffView &view, const CommentLayout &layout, std::size_t 
     const std::uint64_t oldOffset = view.u32(layout.comment + 8);
     if (length < 5 || length > oldCount || oldOffset + length > view.size())
         return false;
-    return !overlaps(oldOffset, length, 0, 8) &&
-           !overlaps(oldOffset, length, layout.ifd0, view.ifdLength(layout.ifd0)) &&
-           !overlaps(oldOffset, length, layout.exifIfd, view.ifdLength(layout.exifIfd));
+    return clearOfStructures(view, layout, oldOffset, length);
+}
+
+// True when the value of the existing UserComment entry is the last thing in the structure. A
+// new value of any length then takes its place and the structure grows or shrinks with it, so
+// that a replaced comment never stays behind as dead space. Every value we append ends up last.
+bool valueAtEnd(const TiffView &view, const CommentLayout &layout)
+{
+    const std::uint32_t count = view.u32(layout.comment + 4);
+    const std::uint64_t offset = view.u32(layout.comment + 8);
+    return count > 4 && offset + count == view.size() &&
+           clearOfStructures(view, layout, offset, count);
+}
+
+// Sets the UserComment in `edit`, whose original has the (validated) `layout`.
+EmbedError::Reason editComment(TiffEdit &edit, const CommentLayout &layout,
+                               const std::string &value)
+{
+    const TiffView &view = edit.original();
+    // The most the block can grow by: padding, a rebuilt Exif IFD and IFD0, and the value.
+    const std::uint64_t growth =
+        3 + std::uint64_t(value.size()) + view.ifdLength(layout.ifd0) + 12 +
+        (layout.exifIfd != NotFound ? view.ifdLength(layout.exifIfd) : 18) + 12;
+    if (std::uint64_t(view.size()) + growth > MaxBlockSize)
+        return EmbedError::TooLarge;
+    const std::uint32_t length = std::uint32_t(value.size());
+
+    if (layout.comment != NotFound) {
+        const std::uint32_t oldOffset = view.u32(layout.comment + 8);
+        const bool atEnd = valueAtEnd(view, layout);
+        const bool inPlace = !atEnd && fitsInPlace(view, layout, value.size());
+        if (atEnd)
+            edit.truncate(oldOffset);
+        edit.put16(layout.comment + 2, TypeUndefined);
+        edit.put32(layout.comment + 4, length);
+        if (atEnd && value.size() > 4)
+            edit.append(value); // at the old offset, which the entry keeps
+        else if (inPlace)
+            edit.write(oldOffset, value.data(), value.size());
+        else
+            edit.placeValue(layout.comment, value);
+        return EmbedError::None;
+    }
+
+    if (layout.exifIfd != NotFound) {
+        if (view.u16(layout.exifIfd) == 0xFFFF)
+            return EmbedError::Malformed;
+        std::size_t entry = 0;
+        const std::size_t exifIfd =
+            edit.appendIfdWith(layout.exifIfd, TagUserComment, TypeUndefined, length, &entry);
+        edit.put32(layout.exifPointer + 8, std::uint32_t(exifIfd));
+        edit.placeValue(entry, value);
+        return EmbedError::None;
+    }
+
+    if (view.u16(layout.ifd0) == 0xFFFF)
+        return EmbedError::Malformed;
+    const std::size_t exifIfd = edit.alignEnd();
+    edit.appendZeros(2 + EntrySize + 4);
+    edit.put16(exifIfd, 1);
+    edit.put16(exifIfd + 2, TagUserComment);
+    edit.put16(exifIfd + 4, TypeUndefined);
+    edit.put32(exifIfd + 6, length);
+    std::size_t entry = 0;
+    const std::size_t ifd0 = edit.appendIfdWith(layout.ifd0, TagExifIfd, TypeLong, 1, &entry);
+    edit.put32(entry + 8, std::uint32_t(exifIfd));
+    edit.put32(4, std::uint32_t(ifd0));
+    edit.placeValue(exifIfd + 2, value); // last, so that the next save can take its place
+    return EmbedError::None;
+}
+
+// Validates the TIFF structure of `size` bytes at `data` and sets its UserComment in `edit`.
+EmbedError::Reason editStructure(const char *data, std::size_t size, const std::string &value,
+                                 std::string *result)
+{
+    TiffView view(data, size);
+    CommentLayout layout;
+    if (!locateComment(view, &layout))
+        return EmbedError::Malformed;
+    TiffEdit edit(view);
+    const EmbedError::Reason reason = editComment(edit, layout, value);
+    if (reason == EmbedError::None) {
+        result->assign(data, size);
+        edit.applyTo(*result);
+    }
+    return reason;
+}
+
+bool refuse(EmbedError *error, EmbedError::Reason reason, std::size_t room = 0)
+{
+    if (error) {
+        error->reason = reason;
+        error->room = room;
+    }
+    return false;
 }
 
 enum class JpegScan { Found, NotFound, Malformed };
@@ -269,10 +487,9 @@ enum class JpegScan { Found, NotFound, Malformed };
 // Walks the marker segments of a JPEG up to the start of scan. Found: `segment` is the offset of
 // the 0xFF of the EXIF APP1 segment and `length` its length field. NotFound: the headers end
 // without one. Malformed: the headers are not a well-formed marker sequence.
-JpegScan findExifSegment(const std::string &file, std::size_t *segment, std::size_t *length)
+JpegScan findExifSegment(const char *data, std::size_t size, std::size_t *segment,
+                         std::size_t *length)
 {
-    const char *data = file.data();
-    const std::size_t size = file.size();
     if (size < 6 || byteAt(data, 0) != 0xFF || byteAt(data, 1) != 0xD8)
         return JpegScan::Malformed;
     std::size_t pos = 2;
@@ -304,38 +521,48 @@ JpegScan findExifSegment(const std::string &file, std::size_t *segment, std::siz
     return JpegScan::Malformed;
 }
 
-bool embedInJpeg(std::string &file, const std::string &value)
+// The longest comment text an EXIF block can take where a value lands at the end: everything in
+// the block but the value, and the 8-byte character code, must leave room for it. `block` holds
+// `value` at its end, as editComment() and minimalBlock() lay it out whenever the block grows.
+std::size_t jpegRoom(const std::string &block, const std::string &value)
+{
+    const std::size_t fixed = block.size() - value.size() + 8;
+    return fixed < MaxJpegBlock ? MaxJpegBlock - fixed : 0;
+}
+
+bool planJpeg(const char *file, std::size_t size, const std::string &text, Pieces *pieces,
+              EmbedError *error)
 {
     std::size_t segment = 0, length = 0;
+    const JpegScan scan = findExifSegment(file, size, &segment, &length);
+    if (scan == JpegScan::Malformed)
+        return refuse(error, EmbedError::Malformed);
+    // A comment that cannot fit is laid out at one byte over the limit, to tell the room.
+    const std::string value =
+        userCommentValue(text.size() > MaxJpegBlock ? std::string(MaxJpegBlock, '\0') : text);
     std::string block;
-    const JpegScan scan = findExifSegment(file, &segment, &length);
-    switch (scan) {
-    case JpegScan::Malformed:
-        return false;
-    case JpegScan::Found:
-        block = file.substr(segment + 10, length - 8);
-        if (!setUserComment(block, value))
-            return false;
-        break;
-    case JpegScan::NotFound:
-        if (value.size() > MaxJpegBlock)
-            return false;
+    if (scan == JpegScan::Found) {
+        const EmbedError::Reason reason =
+            editStructure(file + segment + 10, length - 8, value, &block);
+        if (reason != EmbedError::None)
+            return refuse(error, reason);
+    } else {
         block = minimalBlock(value);
-        break;
     }
-    if (block.size() > MaxJpegBlock)
-        return false;
+    if (block.size() > MaxJpegBlock || value.size() != text.size() + 8)
+        return refuse(error, EmbedError::JpegSegmentFull, jpegRoom(block, value));
 
+    const std::size_t at = scan == JpegScan::Found ? segment : 2;
+    const std::size_t replaced = scan == JpegScan::Found ? 2 + length : 0;
     std::string app1;
     app1.reserve(block.size() + 10);
     app1.append("\xff\xe1", 2);
     appendBig16(app1, std::uint16_t(block.size() + 8));
     app1.append("Exif\0\0", 6);
     app1.append(block);
-    if (scan == JpegScan::Found)
-        file.replace(segment, 2 + length, app1);
-    else
-        file.insert(2, app1);
+    addRun(pieces, 0, at);
+    addBytes(pieces, app1);
+    addRun(pieces, at + replaced, size - at - replaced);
     return true;
 }
 
@@ -347,11 +574,9 @@ struct PngChunks
 };
 
 // Walks the chunks of a PNG file from after the signature up to "IEND".
-PngChunks walkPng(const std::string &file)
+PngChunks walkPng(const char *data, std::size_t size)
 {
     PngChunks chunks;
-    const char *data = file.data();
-    const std::size_t size = file.size();
     if (size < 20 || std::memcmp(data, PngSignature, 8) != 0)
         return chunks;
     std::size_t pos = 8;
@@ -373,26 +598,29 @@ PngChunks walkPng(const std::string &file)
     return chunks;
 }
 
-bool embedInPng(std::string &file, const std::string &value)
+bool planPng(const char *file, std::size_t size, const std::string &text, Pieces *pieces,
+             EmbedError *error)
 {
-    const PngChunks chunks = walkPng(file);
+    const PngChunks chunks = walkPng(file, size);
     if (!chunks.complete || chunks.idat == NotFound)
-        return false;
+        return refuse(error, EmbedError::Malformed);
+    if (text.size() > MaxPngChunk)
+        return refuse(error, EmbedError::TooLarge);
+    const std::string value = userCommentValue(text);
     std::string block;
     std::size_t replaced = 0;
     if (chunks.exif != NotFound) {
-        const std::size_t length = readBig32(file.data(), chunks.exif);
-        block = file.substr(chunks.exif + 8, length);
-        if (!setUserComment(block, value))
-            return false;
+        const std::size_t length = readBig32(file, chunks.exif);
+        const EmbedError::Reason reason =
+            editStructure(file + chunks.exif + 8, length, value, &block);
+        if (reason != EmbedError::None)
+            return refuse(error, reason);
         replaced = 12 + length;
     } else {
-        if (value.size() > MaxPngChunk)
-            return false;
         block = minimalBlock(value);
     }
     if (block.size() > MaxPngChunk)
-        return false;
+        return refuse(error, EmbedError::TooLarge);
 
     std::string chunk;
     chunk.reserve(block.size() + 12);
@@ -400,7 +628,27 @@ bool embedInPng(std::string &file, const std::string &value)
     chunk.append("eXIf", 4);
     chunk.append(block);
     appendBig32(chunk, crc32(chunk.data() + 4, chunk.size() - 4));
-    file.replace(chunks.exif != NotFound ? chunks.exif : chunks.idat, replaced, chunk);
+    const std::size_t at = chunks.exif != NotFound ? chunks.exif : chunks.idat;
+    addRun(pieces, 0, at);
+    addBytes(pieces, chunk);
+    addRun(pieces, at + replaced, size - at - replaced);
+    return true;
+}
+
+bool planTiff(const char *file, std::size_t size, const std::string &text, Pieces *pieces,
+              EmbedError *error)
+{
+    TiffView view(file, size);
+    CommentLayout layout;
+    if (!locateComment(view, &layout))
+        return refuse(error, EmbedError::Malformed);
+    if (text.size() > MaxBlockSize)
+        return refuse(error, EmbedError::TooLarge);
+    TiffEdit edit(view);
+    const EmbedError::Reason reason = editComment(edit, layout, userCommentValue(text));
+    if (reason != EmbedError::None)
+        return refuse(error, reason);
+    edit.addPieces(0, pieces);
     return true;
 }
 
@@ -450,64 +698,23 @@ std::string minimalBlock(const std::string &value)
                                "\x01\x00"          // Exif IFD: one entry
                                "\x86\x92\x07\x00"; // UserComment, UNDEFINED
     std::string block(head, sizeof(head) - 1);
+    block.reserve(block.size() + 12 + value.size());
     block.append(12, '\0'); // count, value or offset, next IFD
-    TiffWriter writer(block, false);
-    writer.put32(32, std::uint32_t(value.size()));
-    writer.placeValue(28, value);
-    return block;
+    TiffView view(block.data(), block.size());
+    TiffEdit edit(view);
+    edit.put32(32, std::uint32_t(value.size()));
+    edit.placeValue(28, value);
+    std::string result = block;
+    edit.applyTo(result);
+    return result;
 }
 
 bool setUserComment(std::string &block, const std::string &value)
 {
-    TiffView view(block.data(), block.size());
-    CommentLayout layout;
-    if (!locateComment(view, &layout))
+    std::string result;
+    if (editStructure(block.data(), block.size(), value, &result) != EmbedError::None)
         return false;
-
-    // The most the block can grow by: padding, a rebuilt Exif IFD and IFD0, and the value.
-    std::uint64_t growth = 3 + std::uint64_t(value.size()) + view.ifdLength(layout.ifd0) + 12 +
-                           (layout.exifIfd != NotFound ? view.ifdLength(layout.exifIfd) : 18) + 12;
-    if (std::uint64_t(block.size()) + growth > MaxBlockSize)
-        return false;
-    const std::uint32_t length = std::uint32_t(value.size());
-
-    TiffWriter writer(block, view.bigEndian());
-    if (layout.comment != NotFound) {
-        const bool inPlace = fitsInPlace(view, layout, value.size());
-        const std::uint32_t oldOffset = view.u32(layout.comment + 8);
-        writer.put16(layout.comment + 2, TypeUndefined);
-        writer.put32(layout.comment + 4, length);
-        if (inPlace)
-            block.replace(oldOffset, value.size(), value);
-        else
-            writer.placeValue(layout.comment, value);
-        return true;
-    }
-
-    if (layout.exifIfd != NotFound) {
-        if (view.u16(layout.exifIfd) == 0xFFFF)
-            return false;
-        std::size_t entry = 0;
-        const std::size_t exifIfd =
-            writer.appendIfdWith(layout.exifIfd, TagUserComment, TypeUndefined, length, &entry);
-        writer.placeValue(entry, value);
-        writer.put32(layout.exifPointer + 8, std::uint32_t(exifIfd));
-        return true;
-    }
-
-    if (view.u16(layout.ifd0) == 0xFFFF)
-        return false;
-    const std::size_t exifIfd = writer.alignEnd();
-    writer.appendZeros(2 + EntrySize + 4);
-    writer.put16(exifIfd, 1);
-    writer.put16(exifIfd + 2, TagUserComment);
-    writer.put16(exifIfd + 4, TypeUndefined);
-    writer.put32(exifIfd + 6, length);
-    writer.placeValue(exifIfd + 2, value);
-    std::size_t entry = 0;
-    const std::size_t ifd0 = writer.appendIfdWith(layout.ifd0, TagExifIfd, TypeLong, 1, &entry);
-    writer.put32(entry + 8, std::uint32_t(exifIfd));
-    writer.put32(4, std::uint32_t(ifd0));
+    block.swap(result);
     return true;
 }
 
@@ -542,21 +749,56 @@ bool userComment(const char *block, std::size_t size, std::string *text)
     return true;
 }
 
-bool embedUserComment(std::string &file, const std::string &text)
+bool planUserComment(const char *file, std::size_t size, const std::string &text, Pieces *pieces,
+                     EmbedError *error)
 {
-    const std::string value = userCommentValue(text);
-    switch (kindOf(file.data(), file.size())) {
+    Pieces planned;
+    bool ok = false;
+    switch (kindOf(file, size)) {
     case JpegImage:
-        return embedInJpeg(file, value);
+        ok = planJpeg(file, size, text, &planned, error);
+        break;
     case PngImage:
-        return embedInPng(file, value);
+        ok = planPng(file, size, text, &planned, error);
+        break;
     case TiffImage:
-        return setUserComment(file, value);
+        ok = planTiff(file, size, text, &planned, error);
+        break;
     case BmpImage:
     case UnknownImage:
-        break;
+        return refuse(error, EmbedError::UnsupportedKind);
     }
-    return false;
+    if (ok) {
+        pieces->swap(planned);
+        if (error)
+            *error = EmbedError();
+    }
+    return ok;
+}
+
+std::string assemble(const char *file, const Pieces &pieces)
+{
+    std::size_t total = 0;
+    for (const Piece &piece : pieces)
+        total += piece.original ? piece.length : piece.bytes.size();
+    std::string result;
+    result.reserve(total);
+    for (const Piece &piece : pieces) {
+        if (piece.original)
+            result.append(file + piece.offset, piece.length);
+        else
+            result.append(piece.bytes);
+    }
+    return result;
+}
+
+bool embedUserComment(std::string &file, const std::string &text, EmbedError *error)
+{
+    Pieces pieces;
+    if (!planUserComment(file.data(), file.size(), text, &pieces, error))
+        return false;
+    file = assemble(file.data(), pieces);
+    return true;
 }
 
 bool extractUserComment(const std::string &file, std::string *text)
@@ -564,12 +806,12 @@ bool extractUserComment(const std::string &file, std::string *text)
     switch (kindOf(file.data(), file.size())) {
     case JpegImage: {
         std::size_t segment = 0, length = 0;
-        if (findExifSegment(file, &segment, &length) != JpegScan::Found)
+        if (findExifSegment(file.data(), file.size(), &segment, &length) != JpegScan::Found)
             return false;
         return userComment(file.data() + segment + 10, length - 8, text);
     }
     case PngImage: {
-        const PngChunks chunks = walkPng(file);
+        const PngChunks chunks = walkPng(file.data(), file.size());
         if (chunks.exif == NotFound)
             return false;
         return userComment(file.data() + chunks.exif + 8, readBig32(file.data(), chunks.exif),
