@@ -50,17 +50,28 @@ struct ExiftoolView
     QByteArray comment;
 };
 
+// One exiftool run for several files, as starting exiftool costs more than reading a file.
+QList<ExiftoolView> exiftool(const QStringList &paths)
+{
+    QList<ExiftoolView> views;
+    const QString output =
+        QString::fromUtf8(run("exiftool", QStringList{"-a", "-G1", "-s"} + paths));
+    for (const QString &line : output.split('\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith("======== ") || views.isEmpty())
+            views.append(ExiftoolView());
+        if (line.contains(" UserComment "))
+            views.last().comment = line.mid(line.indexOf(": ") + 2).toUtf8();
+        else if (!line.startsWith("[System]") && !line.startsWith("======== ") &&
+                 !line.contains(" image files read"))
+            views.last().tags << line;
+    }
+    return views;
+}
+
 ExiftoolView exiftool(const QString &path)
 {
-    ExiftoolView view;
-    for (const QString &line : QString::fromUtf8(run("exiftool", {"-a", "-G1", "-s", path}))
-                                   .split('\n', Qt::SkipEmptyParts)) {
-        if (line.contains(" UserComment "))
-            view.comment = line.mid(line.indexOf(": ") + 2).toUtf8();
-        else if (!line.startsWith("[System]"))
-            view.tags << line;
-    }
-    return view;
+    const QList<ExiftoolView> views = exiftool(QStringList{path});
+    return views.isEmpty() ? ExiftoolView() : views.first();
 }
 
 // A picture with enough detail that any re-encoding would show in its pixels.
@@ -107,6 +118,68 @@ void addCameraTags(const QString &path, const QString &folder)
                           "-ThumbnailImage<=" + thumb,
                           path};
     run("exiftool", arguments);
+}
+
+// A maker note as cameras write it: an IFD whose text values lie behind it and are addressed
+// from the start of the TIFF structure, so that moving it would break them.
+QByteArray makerNote(bool bigEndian, quint32 base)
+{
+    const QByteArray texts[] = {QByteArray("Canon EOS 5D Test Image", 24),
+                                QByteArray("Microscopist Lab Seven\0", 24)};
+    QByteArray note;
+    auto put16 = [&](quint16 v) {
+        note.append(char(bigEndian ? v >> 8 : v)).append(char(bigEndian ? v : v >> 8));
+    };
+    auto put32 = [&](quint32 v) {
+        put16(quint16(bigEndian ? v >> 16 : v));
+        put16(quint16(bigEndian ? v : v >> 16));
+    };
+    const quint32 valuesAt = base + 2 + 3 * 12 + 4;
+    put16(3);
+    put16(0x0006), put16(2), put32(24), put32(valuesAt);      // image type
+    put16(0x0009), put16(2), put32(24), put32(valuesAt + 24); // owner name
+    put16(0x0010), put16(4), put32(1), put32(0x80000234);     // model id
+    put32(0);
+    return note + texts[0] + texts[1];
+}
+
+// A JPEG as a camera writes it: EXIF in the given byte order with exposure, GPS, a maker note
+// with offsets into the block, a thumbnail in IFD1 and, where asked, the camera's own
+// UserComment. exiftool writes it; the maker note's offsets are then set to where it landed.
+void makeCameraJpeg(const QString &path, bool bigEndian, bool cameraComment, const QString &folder)
+{
+    QVERIFY(specimen().save(path, "JPG", 90));
+    const QString thumb = folder + "/thumb.jpg";
+    QVERIFY(specimen().scaled(24, 16).save(thumb, "JPG"));
+    QStringList arguments{"-q",
+                          "-overwrite_original",
+                          bigEndian ? "-ExifByteOrder=Big-endian" : "-ExifByteOrder=Little-endian",
+                          "-Make=Canon",
+                          "-Model=Canon EOS 5D",
+                          "-ExposureTime=0.01",
+                          "-FNumber=5.6",
+                          "-ISO=400",
+                          "-DateTimeOriginal=2024:03:05 10:11:12",
+                          "-GPSLatitude=47.5",
+                          "-GPSLatitudeRef=N",
+                          "-ThumbnailImage<=" + thumb};
+    if (cameraComment)
+        arguments << "-UserComment=" + QString(300, 'c');
+    run("exiftool", arguments << path);
+    const QString note = folder + "/makernote.bin";
+    writeAll(note, makerNote(bigEndian, 0));
+    run("exiftool", {"-q", "-overwrite_original", "-MakerNotes<=" + note, path});
+
+    QByteArray bytes = readAll(path);
+    const int tiff = bytes.indexOf(QByteArray("Exif\0\0", 6)) + 6;
+    const int values = bytes.indexOf("Canon EOS 5D Test Image");
+    QVERIFY(tiff > 6 && values > tiff);
+    const int start = values - (2 + 3 * 12 + 4);
+    const QByteArray placed = makerNote(bigEndian, quint32(start - tiff));
+    bytes.replace(start, placed.size(), placed);
+    writeAll(path, bytes);
+    const QByteArray check = run("exiftool", {"-s3", "-OwnerName", "-Warning", path});
+    QCOMPARE(check.trimmed(), QByteArray("Microscopist Lab Seven"));
 }
 
 // Base64 text of `length` characters, as the drawing document arrives.
@@ -164,6 +237,8 @@ private slots:
     void readerCharacterCodes_data();
     void readerCharacterCodes();
     void pngExifAfterImageData();
+    void growingDrawingKeepsFitting_data();
+    void growingDrawingKeepsFitting();
     void failedReplaceKeepsOriginal_data();
     void failedReplaceKeepsOriginal();
     void killedWriteKeepsOriginal();
@@ -273,7 +348,11 @@ void TstMetadata::commentSizeLimits()
     makePicture(format, path);
     const QByteArray before = readAll(path);
     const std::string text = base64Text(length, 'x');
-    QCOMPARE(writeUserComment(path, text), accepted);
+    WriteError error;
+    QCOMPARE(writeUserComment(path, text, FileOps::system(), &error), accepted);
+    QCOMPARE(int(error.reason), int(accepted ? WriteError::None : WriteError::JpegSegmentFull));
+    if (!accepted) // the room left beside the smallest EXIF block we write
+        QCOMPARE(error.room, std::size_t(65475));
     std::string back;
     if (accepted) {
         QVERIFY(readUserComment(path, &back));
@@ -388,6 +467,77 @@ void TstMetadata::pngExifAfterImageData()
     const ExiftoolView after = exiftool(path);
     QCOMPARE(after.comment, QByteArray::fromStdString(text));
     QCOMPARE(after.tags, tagsBefore);
+}
+
+void TstMetadata::growingDrawingKeepsFitting_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("cameraComment");
+    QTest::newRow("jpg II maker note") << "jpg-II" << false;
+    QTest::newRow("jpg MM maker note, camera comment") << "jpg-MM" << true;
+    QTest::newRow("png camera") << "png" << false;
+    QTest::newRow("tif-II camera") << "tif-II" << false;
+    QTest::newRow("tif-MM camera") << "tif-MM" << false;
+}
+
+void TstMetadata::growingDrawingKeepsFitting()
+{
+    // A picture measured, saved, measured more and saved again: each save must fit wherever it
+    // fits in a fresh copy, keep every tag of the camera, and leave the file as large as a fresh
+    // copy with the last drawing.
+    QFETCH(QString, format);
+    QFETCH(bool, cameraComment);
+    const QString kind = format.left(3);
+    const QString original = m_dir.filePath("chain_original." + kind);
+    const QString chain = m_dir.filePath("chain." + kind);
+    const QString fresh = m_dir.filePath("chain_fresh." + kind);
+    if (kind == "jpg") {
+        makeCameraJpeg(original, format.endsWith("MM"), cameraComment, m_dir.path());
+    } else {
+        makePicture(format, original);
+        addCameraTags(original, m_dir.path());
+    }
+    QFile::remove(chain);
+    QVERIFY(QFile::copy(original, chain));
+    const QStringList tagsBefore = exiftool(original).tags;
+    const QByteArray thumbnail = run("exiftool", {"-b", "-ThumbnailImage", original});
+    QVERIFY(thumbnail.startsWith("\xff\xd8") || kind == "tif");
+
+    QStringList steps;
+    std::vector<std::string> texts;
+    for (const int length : {2000, 20000, 2000, 60000}) {
+        texts.push_back(base64Text(length, char('a' + length % 7)));
+        QFile::remove(fresh);
+        QVERIFY(QFile::copy(original, fresh));
+        const bool fitsFresh = writeUserComment(fresh, texts.back());
+        QVERIFY(fitsFresh || kind == "jpg");
+        QCOMPARE(writeUserComment(chain, texts.back()), fitsFresh);
+        QCOMPARE(QFileInfo(chain).size(), QFileInfo(fresh).size());
+        steps << m_dir.filePath(QString("chain_step%1.%2").arg(steps.size()).arg(kind));
+        QFile::remove(steps.last());
+        QVERIFY(QFile::copy(chain, steps.last()));
+    }
+    const QList<ExiftoolView> views = exiftool(steps);
+    QCOMPARE(views.size(), steps.size());
+    for (int i = 0; i < steps.size(); ++i) {
+        QCOMPARE(views[i].comment, QByteArray::fromStdString(texts[std::size_t(i)]));
+        QCOMPARE(views[i].tags, tagsBefore);
+    }
+    QCOMPARE(run("exiftool", {"-b", "-ThumbnailImage", chain}), thumbnail);
+
+    if (kind == "jpg") { // a drawing that cannot fit is refused with the room the picture has
+        WriteError error;
+        QVERIFY(!writeUserComment(chain, base64Text(70000, 'z'), FileOps::system(), &error));
+        QCOMPARE(int(error.reason), int(WriteError::JpegSegmentFull));
+        const std::string largest = base64Text(int(error.room), 'y');
+        QVERIFY(error.room > 60000);
+        QVERIFY(writeUserComment(chain, largest));
+        const QByteArray before = readAll(chain);
+        QVERIFY(!writeUserComment(chain, largest + "y", FileOps::system(), &error));
+        QCOMPARE(error.room, largest.size());
+        QCOMPARE(readAll(chain), before);
+        QCOMPARE(exiftool(chain).tags, tagsBefore);
+    }
 }
 
 void TstMetadata::failedReplaceKeepsOriginal_data()
