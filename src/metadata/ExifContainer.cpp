@@ -541,16 +541,26 @@ bool planJpeg(const char *file, std::size_t size, const std::string &text, Piece
     const std::string value =
         userCommentValue(text.size() > MaxJpegBlock ? std::string(MaxJpegBlock, '\0') : text);
     std::string block;
+    std::size_t roomInPlace = 0; // the longest text that the old comment's place takes
     if (scan == JpegScan::Found) {
-        const EmbedError::Reason reason =
-            editStructure(file + segment + 10, length - 8, value, &block);
+        const char *tiff = file + segment + 10;
+        const EmbedError::Reason reason = editStructure(tiff, length - 8, value, &block);
         if (reason != EmbedError::None)
             return refuse(error, reason);
+        TiffView view(tiff, length - 8);
+        CommentLayout layout;
+        if (locateComment(view, &layout) && layout.comment != NotFound &&
+            !valueAtEnd(view, layout)) {
+            const std::uint32_t count = view.u32(layout.comment + 4);
+            if (count >= 8 && fitsInPlace(view, layout, count))
+                roomInPlace = count - 8;
+        }
     } else {
         block = minimalBlock(value);
     }
     if (block.size() > MaxJpegBlock || value.size() != text.size() + 8)
-        return refuse(error, EmbedError::JpegSegmentFull, jpegRoom(block, value));
+        return refuse(error, EmbedError::JpegSegmentFull,
+                      std::max(jpegRoom(block, value), roomInPlace));
 
     const std::size_t at = scan == JpegScan::Found ? segment : 2;
     const std::size_t replaced = scan == JpegScan::Found ? 2 + length : 0;
