@@ -84,24 +84,26 @@ bool copyFully(const FileOps &ops, int source, const char *data, std::size_t off
     return true;
 }
 
-// The whole regular file open at `fd`, mapped read-only, or read into memory where it cannot be
-// mapped.
+// A whole regular file, mapped read-only, or read into memory where it cannot be mapped.
 class SourceFile
 {
 public:
-    explicit SourceFile(int fd)
-        : m_fd(fd)
-    {}
+    SourceFile() = default;
     SourceFile(const SourceFile &) = delete;
     SourceFile &operator=(const SourceFile &) = delete;
     ~SourceFile()
     {
         if (m_map != MAP_FAILED)
             ::munmap(m_map, m_size);
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
 
-    bool load()
+    bool load(const QString &path)
     {
+        m_fd = ::open(path.toUtf8().constData(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            return false;
         struct stat info;
         if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode) ||
             std::uint64_t(info.st_size) > ExifContainer::MaxBlockSize)
@@ -128,7 +130,7 @@ public:
     }
 
 private:
-    int m_fd;
+    int m_fd = -1;
     void *m_map = MAP_FAILED;
     std::size_t m_size = 0;
     std::string m_bytes;
@@ -213,42 +215,59 @@ bool readFile(const QString &path, std::string *bytes, std::size_t spare)
     }
 }
 
+namespace {
+
+WriteError::Reason writeReason(ExifContainer::EmbedError::Reason reason)
+{
+    switch (reason) {
+    case ExifContainer::EmbedError::None:
+        return WriteError::None;
+    case ExifContainer::EmbedError::UnsupportedKind:
+        return WriteError::UnsupportedKind;
+    case ExifContainer::EmbedError::Malformed:
+        return WriteError::Malformed;
+    case ExifContainer::EmbedError::JpegSegmentFull:
+        return WriteError::JpegSegmentFull;
+    case ExifContainer::EmbedError::TooLarge:
+        break;
+    }
+    return WriteError::TooLarge;
+}
+
+// Writes the file that `pieces` describe to `out`: runs of `source` and new bytes.
+bool writePieces(const FileOps &ops, const SourceFile &source, const ExifContainer::Pieces &pieces,
+                 int out)
+{
+    for (const ExifContainer::Piece &piece : pieces) {
+        const bool ok =
+            piece.original
+                ? copyFully(ops, source.fd(), source.data(), piece.offset, piece.length, out)
+                : writeFully(ops, out, piece.bytes.data(), piece.bytes.size());
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool writeUserComment(const QString &path, const std::string &text, const FileOps &ops,
                       WriteError *error)
 {
     WriteError result;
-    result.reason = WriteError::CannotRead;
     try {
-        const QByteArray name = path.toUtf8();
-        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            SourceFile source(fd);
-            ExifContainer::Pieces pieces;
-            ExifContainer::EmbedError embed;
-            if (!source.load()) {
-                result.reason = WriteError::CannotRead;
-            } else if (!ExifContainer::planUserComment(source.data(), source.size(), text, &pieces,
-                                                       &embed)) {
-                static const WriteError::Reason reasons[] = {
-                    WriteError::None, WriteError::UnsupportedKind, WriteError::Malformed,
-                    WriteError::JpegSegmentFull, WriteError::TooLarge};
-                result.reason = reasons[embed.reason];
-                result.room = embed.room;
-            } else {
-                const bool written = replaceFile(path, ops, [&](int out) {
-                    for (const ExifContainer::Piece &piece : pieces) {
-                        const bool ok = piece.original ? copyFully(ops, source.fd(), source.data(),
-                                                                   piece.offset, piece.length, out)
-                                                       : writeFully(ops, out, piece.bytes.data(),
-                                                                    piece.bytes.size());
-                        if (!ok)
-                            return false;
-                    }
-                    return true;
-                });
-                result.reason = written ? WriteError::None : WriteError::CannotWrite;
-            }
-            ::close(fd);
+        SourceFile source;
+        ExifContainer::Pieces pieces;
+        ExifContainer::EmbedError embed;
+        if (!source.load(path)) {
+            result.reason = WriteError::CannotRead;
+        } else if (!ExifContainer::planUserComment(source.data(), source.size(), text, &pieces,
+                                                   &embed)) {
+            result.reason = writeReason(embed.reason);
+            result.room = embed.room;
+        } else if (!replaceFile(path, ops,
+                                [&](int out) { return writePieces(ops, source, pieces, out); })) {
+            result.reason = WriteError::CannotWrite;
         }
     } catch (const std::exception &) {
         result.reason = WriteError::CannotWrite;

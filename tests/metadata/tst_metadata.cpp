@@ -192,7 +192,16 @@ std::string base64Text(int length, char seed)
 }
 
 // Which step of the atomic replace the scripted file operations fail or interrupt.
-enum FailingStep { FailNothing, FailWrite, FailFsync, FailClose, FailRename, KillAtRename };
+enum FailingStep {
+    FailNothing,
+    FailWrite,
+    FailCopy,
+    FailFsync,
+    FailClose,
+    FailRename,
+    KillAtRename,
+    NoKernelCopy, // the file systems cannot copy between the two files
+};
 FailingStep failingStep = FailNothing;
 
 FileOps scriptedOps()
@@ -206,6 +215,13 @@ FileOps scriptedOps()
             return -1;
         }
         return ::write(fd, data, size);
+    };
+    ops.copyRange = [](int from, off_t *fromOffset, int to, size_t size) -> ssize_t {
+        if (failingStep == FailCopy || failingStep == NoKernelCopy) {
+            errno = failingStep == FailCopy ? EIO : EXDEV;
+            return -1;
+        }
+        return ::copy_file_range(from, fromOffset, to, nullptr, size, 0);
     };
     ops.fsync = [](int fd) { return failingStep == FailFsync ? (errno = EIO, -1) : ::fsync(fd); };
     ops.close = [](int fd) {
@@ -242,6 +258,7 @@ private slots:
     void failedReplaceKeepsOriginal_data();
     void failedReplaceKeepsOriginal();
     void killedWriteKeepsOriginal();
+    void writesWithoutKernelCopy();
     void replaceKeepsModeAndLink();
 
 private:
@@ -544,6 +561,7 @@ void TstMetadata::failedReplaceKeepsOriginal_data()
 {
     QTest::addColumn<int>("step");
     QTest::newRow("write") << int(FailWrite);
+    QTest::newRow("copy") << int(FailCopy);
     QTest::newRow("fsync") << int(FailFsync);
     QTest::newRow("close") << int(FailClose);
     QTest::newRow("rename") << int(FailRename);
@@ -590,6 +608,23 @@ void TstMetadata::killedWriteKeepsOriginal()
     std::string back;
     QVERIFY(readUserComment(path, &back));
     QCOMPARE(back, text);
+}
+
+void TstMetadata::writesWithoutKernelCopy()
+{
+    // Where the kernel cannot copy between the files, the unchanged runs are written from memory.
+    const QString path = m_dir.filePath("nocopy.tif");
+    makePicture("tif-MM", path);
+    const QImage pixels(path);
+    const std::string text = base64Text(3000, 'n');
+    failingStep = NoKernelCopy;
+    const bool written = writeUserComment(path, text, scriptedOps());
+    failingStep = FailNothing;
+    QVERIFY(written);
+    std::string back;
+    QVERIFY(readUserComment(path, &back));
+    QCOMPARE(back, text);
+    QCOMPARE(QImage(path), pixels);
 }
 
 void TstMetadata::replaceKeepsModeAndLink()
