@@ -66,6 +66,7 @@ struct EmbedError
         Malformed,       // the file's structure is damaged
         JpegSegmentFull, // the EXIF block would outgrow a JPEG's 64 KiB APP1 segment
         TooLarge,        // beyond the 32-bit offsets of TIFF or the chunk length of PNG
+        OutOfRange,      // a value the file's format cannot record
     };
     Reason reason = None;
     // JpegSegmentFull: the longest comment text this picture can take, counted as the text

@@ -228,6 +228,8 @@ WriteError::Reason writeReason(ExifContainer::EmbedError::Reason reason)
         return WriteError::Malformed;
     case ExifContainer::EmbedError::JpegSegmentFull:
         return WriteError::JpegSegmentFull;
+    case ExifContainer::EmbedError::OutOfRange:
+        return WriteError::OutOfRange;
     case ExifContainer::EmbedError::TooLarge:
         break;
     }
@@ -254,6 +256,17 @@ bool writePieces(const FileOps &ops, const SourceFile &source, const ExifContain
 bool writeUserComment(const QString &path, const std::string &text, const FileOps &ops,
                       WriteError *error)
 {
+    return writeEdited(
+        path,
+        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+            ExifContainer::EmbedError *embed) {
+            return ExifContainer::planUserComment(file, size, text, pieces, embed);
+        },
+        ops, error);
+}
+
+bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, WriteError *error)
+{
     WriteError result;
     try {
         SourceFile source;
@@ -261,8 +274,7 @@ bool writeUserComment(const QString &path, const std::string &text, const FileOp
         ExifContainer::EmbedError embed;
         if (!source.load(path)) {
             result.reason = WriteError::CannotRead;
-        } else if (!ExifContainer::planUserComment(source.data(), source.size(), text, &pieces,
-                                                   &embed)) {
+        } else if (!plan(source.data(), source.size(), &pieces, &embed)) {
             result.reason = writeReason(embed.reason);
             result.room = embed.room;
         } else if (!replaceFile(path, ops,

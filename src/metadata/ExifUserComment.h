@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
@@ -49,6 +50,7 @@ struct WriteError
         Malformed,       // the file's structure is damaged
         JpegSegmentFull, // the drawing does not fit a JPEG's 64 KiB EXIF segment
         TooLarge,        // beyond what TIFF offsets or PNG chunk lengths can address
+        OutOfRange,      // a value the file's format cannot record
         CannotWrite,     // the new content could not be written
     };
     Reason reason = None;
@@ -66,6 +68,17 @@ struct WriteError
 // writers never do that, they replace files by renaming.)
 bool writeUserComment(const QString &path, const std::string &text,
                       const FileOps &ops = FileOps::system(), WriteError *error = nullptr);
+
+// Plans an edit of the file of `size` bytes at `file` without changing it (see
+// ExifContainer::planUserComment()).
+using Planner =
+    std::function<bool(const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+                       ExifContainer::EmbedError *error)>;
+
+// Maps the file at `path`, plans its edit with `plan` and replaces the file atomically with the
+// result, as writeUserComment() does.
+bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops = FileOps::system(),
+                 WriteError *error = nullptr);
 
 // Reads the UserComment text of the JPEG, PNG or TIFF file at `path`.
 bool readUserComment(const QString &path, std::string *text);

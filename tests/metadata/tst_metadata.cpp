@@ -3,6 +3,9 @@
 #include <QtTest>
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -15,6 +18,7 @@
 #include "TestEnv.h"
 #include "metadata/ExifContainer.h"
 #include "metadata/ExifUserComment.h"
+#include "metadata/PixelSize.h"
 
 using namespace ExifUserComment;
 
@@ -259,6 +263,8 @@ private slots:
     void failedReplaceKeepsOriginal();
     void killedWriteKeepsOriginal();
     void writesWithoutKernelCopy();
+    void pixelSizeReadByOtherPrograms_data();
+    void pixelSizeReadByOtherPrograms();
     void replaceKeepsModeAndLink();
 
 private:
@@ -625,6 +631,113 @@ void TstMetadata::writesWithoutKernelCopy()
     QVERIFY(readUserComment(path, &back));
     QCOMPARE(back, text);
     QCOMPARE(QImage(path), pixels);
+}
+
+void TstMetadata::pixelSizeReadByOtherPrograms_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<double>("pixelsPerMetre");
+    QTest::addColumn<QString>("description"); // of the file's own, kept
+    QTest::newRow("tif-II 1 um") << "tif-II" << 1e6 << QString();
+    QTest::newRow("tif-MM 0.4 um, own description") << "tif-MM" << 2.5e6 << "Specimen 42";
+    QTest::newRow("tif-II ten digits") << "tif-II" << 1234567.891 << QString();
+    QTest::newRow("png 1 um") << "png" << 1e6 << QString();
+    QTest::newRow("png ten digits") << "png" << 1234567.891 << QString();
+    QTest::newRow("jpg JFIF only") << "jpg" << 2.5e6 << QString();
+    QTest::newRow("jpg camera EXIF") << "jpg-camera" << 1234567.891 << QString();
+    QTest::newRow("jpg camera, beyond JFIF") << "jpg-camera" << 4e7 << QString();
+}
+
+void TstMetadata::pixelSizeReadByOtherPrograms()
+{
+    // tifffile, Pillow and exiftool, not our reader, judge what the file says.
+    QFETCH(QString, format);
+    QFETCH(double, pixelsPerMetre);
+    QFETCH(QString, description);
+    const QString kind = format.left(3);
+    const QString path = m_dir.filePath("scale." + kind);
+    QFile::remove(path);
+    if (format == "jpg-camera")
+        makeCameraJpeg(path, false, false, m_dir.path());
+    else
+        makePicture(format, path);
+    if (!description.isEmpty())
+        run("exiftool", {"-q", "-overwrite_original", "-ImageDescription=" + description, path});
+    const QImage pixels(path);
+    QStringList tagsBefore = exiftool(path).tags;
+    QVERIFY(PixelSize::write(path, pixelsPerMetre));
+    QCOMPARE(QImage(path), pixels);
+
+    const QByteArray judged = run("/usr/bin/python3", {"-c", R"(
+import json, sys
+from PIL import Image
+path = sys.argv[1]; out = {}
+im = Image.open(path)
+if 'dpi' in im.info: out['dpi'] = float(im.info['dpi'][0])
+if 'jfif_unit' in im.info: out['jfif'] = [im.info['jfif_unit'], *im.info['jfif_density']]
+exif = im.getexif()
+if 282 in exif: out['exif'] = [float(exif[282]), float(exif[283]), exif[296]]
+if path.endswith('.tif'):
+    import tifffile
+    with tifffile.TiffFile(path) as tif:
+        page = tif.pages[0]
+        x, y = page.tags['XResolution'].value, page.tags['YResolution'].value
+        out['tiff'] = [x[0], x[1], y[0], y[1], int(page.tags['ResolutionUnit'].value)]
+        out['micrometres'] = 1e4 * x[1] / x[0]
+        out['imagej'] = (tif.imagej_metadata or {}).get('unit')
+        out['description'] = page.description
+print(json.dumps(out)))",
+                                                       path});
+    const QJsonObject read = QJsonDocument::fromJson(judged).object();
+    QVERIFY2(!read.isEmpty(), judged.constData());
+    const double perCm = pixelsPerMetre / 100;
+    auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::fabs(b); };
+    if (kind == "tif") {
+        const QJsonArray r = read["tiff"].toArray();
+        QVERIFY2(near(r[0].toDouble() / r[1].toDouble(), perCm), judged.constData());
+        QCOMPARE(r[2].toDouble() / r[3].toDouble(), r[0].toDouble() / r[1].toDouble());
+        QCOMPARE(r[4].toInt(), 3); // centimetre
+        QVERIFY(near(read["micrometres"].toDouble(), 1e6 / pixelsPerMetre));
+        if (pixelsPerMetre == 1e6) // 10000/1 per centimetre: exactly one micrometre
+            QCOMPARE(read["micrometres"].toDouble(), 1.0);
+        QCOMPARE(read["description"].toString(), // tifffile drops the closing line feed
+                 description.isEmpty() ? QString(PixelSize::ImageJDescription).trimmed()
+                                       : description);
+        QCOMPARE(read["imagej"].toString(), description.isEmpty() ? "cm" : "");
+    } else if (kind == "png") {
+        QVERIFY2(near(read["dpi"].toDouble() / 0.0254, std::round(pixelsPerMetre)),
+                 judged.constData());
+    } else {
+        const bool fitsJfif = perCm <= 65535;
+        const QJsonArray jfif = read["jfif"].toArray();
+        QCOMPARE(jfif[0].toInt() == 2, fitsJfif); // dots per centimetre, else left as it was
+        if (fitsJfif)
+            QCOMPARE(jfif[1].toDouble(), std::round(perCm));
+        const QJsonArray exif = read["exif"].toArray();
+        QCOMPARE(exif.isEmpty(), format == "jpg");
+        if (!exif.isEmpty()) {
+            QVERIFY2(near(exif[0].toDouble(), perCm) && near(exif[1].toDouble(), perCm),
+                     judged.constData());
+            QCOMPARE(exif[2].toInt(), 3);
+        }
+    }
+
+    // exiftool agrees, and every other tag (the thumbnail's resolution in IFD1 too) stays.
+    const QString written = perCm <= 65535 ? "IFD0|JFIF|PNG-pHYs" : "IFD0";
+    const QRegularExpression scaleTag("^\\[(" + written +
+                                      ")\\] +((X|Y)Resolution|ResolutionUnit|PixelsPerUnit(X|Y)|"
+                                      "PixelUnits|ImageDescription) ");
+    QStringList tagsAfter = exiftool(path).tags;
+    const QStringList scale = tagsAfter.filter(scaleTag);
+    for (const QString &line : scale.filter(QRegularExpression("(X|Y)Resolution "))) {
+        const double value = line.mid(line.indexOf(": ") + 2).toDouble();
+        QVERIFY2(std::fabs(value - perCm) <= 0.5 + 1e-6 * perCm, qPrintable(line));
+    }
+    QVERIFY2(scale.filter(kind == "png" ? "PixelUnits" : "ResolutionUnit").size() ==
+                 (format == "jpg-camera" && perCm <= 65535 ? 2 : 1),
+             qPrintable(scale.join('\n')));
+    const QRegularExpression otherTag("^(?!(" + scaleTag.pattern().mid(1) + "))");
+    QCOMPARE(tagsAfter.filter(otherTag), tagsBefore.filter(otherTag));
 }
 
 void TstMetadata::replaceKeepsModeAndLink()
