@@ -1,6 +1,8 @@
 // ExifUserComment.cpp: whole-file reads and the atomic replace around the in-memory edits.
 #include "metadata/ExifUserComment.h"
 
+#include "metadata/PixelSize.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 
@@ -261,6 +263,18 @@ bool writeUserComment(const QString &path, const std::string &text, const FileOp
         [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
             ExifContainer::EmbedError *embed) {
             return ExifContainer::planUserComment(file, size, text, pieces, embed);
+        },
+        ops, error);
+}
+
+bool writePixelSize(const QString &path, double pixelsPerMetre, const FileOps &ops,
+                    WriteError *error)
+{
+    return writeEdited(
+        path,
+        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+            ExifContainer::EmbedError *embed) {
+            return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
         },
         ops, error);
 }

@@ -80,6 +80,11 @@ using Planner =
 bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops = FileOps::system(),
                  WriteError *error = nullptr);
 
+// Records `pixelsPerMetre` as the pixel size of the JPEG, PNG or TIFF file at `path` (see
+// PixelSize::plan()) and replaces the file atomically.
+bool writePixelSize(const QString &path, double pixelsPerMetre,
+                    const FileOps &ops = FileOps::system(), WriteError *error = nullptr);
+
 // Reads the UserComment text of the JPEG, PNG or TIFF file at `path`.
 bool readUserComment(const QString &path, std::string *text);
 

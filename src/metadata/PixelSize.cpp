@@ -24,8 +24,9 @@ constexpr std::uint16_t TypeShort = 3;
 constexpr std::uint16_t TypeRational = 5;
 constexpr std::uint16_t UnitCentimetre = 3;
 
-// The fraction closest to `x` (> 0) with numerator and denominator below 2^32, by continued
-// fractions; exact for any x with few enough digits, such as 10000 or 12345.6789.
+// The fraction closest to `x` (between 1/(2^32 - 1) and 2^32 - 1) with numerator and
+// denominator below 2^32, by continued fractions: exact for any x with few enough digits, such as
+// 10000 or 12345.6789.
 std::pair<std::uint32_t, std::uint32_t> rational(double x)
 {
     constexpr std::uint64_t Max = 0xFFFFFFFFu;
@@ -44,9 +45,9 @@ std::pair<std::uint32_t, std::uint32_t> rational(double x)
             break;
         rest = 1 / (rest - whole);
     }
-    if (q1 == 0) // beyond 2^32 - 1
+    if (q1 == 0) // only for x >= 2^32, which the callers refuse
         return {std::uint32_t(Max), 1};
-    if (p1 == 0) // below 2^-32
+    if (p1 == 0) // x < 1/(2^32 - 1), likewise
         return {1, std::uint32_t(Max)};
     return {std::uint32_t(p1), std::uint32_t(q1)};
 }
@@ -342,7 +343,11 @@ bool planTiff(const char *file, std::size_t size, double pixelsPerMetre, Pieces 
 bool plan(const char *file, std::size_t size, double pixelsPerMetre, Pieces *pieces,
           EmbedError *error)
 {
-    if (!std::isfinite(pixelsPerMetre) || pixelsPerMetre <= 0 || pixelsPerMetre > 1e15)
+    // TIFF rationals hold pixels per centimetre between 1/(2^32 - 1) and 2^32 - 1.
+    constexpr double MaxRational = 4294967295.0;
+    const double perCentimetre = pixelsPerMetre / 100;
+    if (!std::isfinite(pixelsPerMetre) || !(perCentimetre >= 1 / MaxRational) ||
+        perCentimetre > MaxRational)
         return refuse(error, EmbedError::OutOfRange);
     Pieces planned;
     bool ok = false;
@@ -375,17 +380,6 @@ bool embed(std::string &file, double pixelsPerMetre, EmbedError *error)
         return false;
     file = assemble(file.data(), pieces);
     return true;
-}
-
-bool write(const QString &path, double pixelsPerMetre, const ExifUserComment::FileOps &ops,
-           ExifUserComment::WriteError *error)
-{
-    return ExifUserComment::writeEdited(
-        path,
-        [&](const char *file, std::size_t size, Pieces *pieces, EmbedError *embedError) {
-            return plan(file, size, pixelsPerMetre, pieces, embedError);
-        },
-        ops, error);
 }
 
 } // namespace PixelSize

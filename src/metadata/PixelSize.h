@@ -2,9 +2,6 @@
 #pragma once
 
 #include "metadata/ExifContainer.h"
-#include "metadata/ExifUserComment.h"
-
-#include <QString>
 
 #include <cstddef>
 #include <string>
@@ -19,8 +16,8 @@
 // - JPEG: the JFIF density in dots per centimetre (rounded; left as it is when the size is beyond
 //   its 16 bits) and, where the file has EXIF, XResolution, YResolution and ResolutionUnit of
 //   IFD0 as in TIFF. A JPEG with neither JFIF nor EXIF gets a JFIF segment.
-// Everything else in the file stays as it is. Plain C++ like ExifContainer, apart from the file
-// function, which goes through the atomic replace of ExifUserComment.
+// Everything else in the file stays as it is. Plain C++ like ExifContainer, so that it can be
+// fuzzed; ExifUserComment::writePixelSize() applies it to a file on disk.
 namespace PixelSize {
 
 // The ImageDescription written into a TIFF that has none.
@@ -34,10 +31,5 @@ bool plan(const char *file, std::size_t size, double pixelsPerMetre, ExifContain
 
 // Records `pixelsPerMetre` in the picture in `file`; on false `file` is unchanged.
 bool embed(std::string &file, double pixelsPerMetre, ExifContainer::EmbedError *error = nullptr);
-
-// Records `pixelsPerMetre` in the picture at `path` and replaces the file atomically.
-bool write(const QString &path, double pixelsPerMetre,
-           const ExifUserComment::FileOps &ops = ExifUserComment::FileOps::system(),
-           ExifUserComment::WriteError *error = nullptr);
 
 } // namespace PixelSize

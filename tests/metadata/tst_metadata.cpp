@@ -665,7 +665,7 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
         run("exiftool", {"-q", "-overwrite_original", "-ImageDescription=" + description, path});
     const QImage pixels(path);
     QStringList tagsBefore = exiftool(path).tags;
-    QVERIFY(PixelSize::write(path, pixelsPerMetre));
+    QVERIFY(writePixelSize(path, pixelsPerMetre));
     QCOMPARE(QImage(path), pixels);
 
     const QByteArray judged = run("/usr/bin/python3", {"-c", R"(
@@ -738,6 +738,15 @@ print(json.dumps(out)))",
              qPrintable(scale.join('\n')));
     const QRegularExpression otherTag("^(?!(" + scaleTag.pattern().mid(1) + "))");
     QCOMPARE(tagsAfter.filter(otherTag), tagsBefore.filter(otherTag));
+
+    // Sizes no format can record are refused, the file untouched.
+    const QByteArray bytes = readAll(path);
+    for (const double refused : {0.0, -1e6, qInf(), 1e12}) {
+        WriteError error;
+        QVERIFY(!writePixelSize(path, refused, FileOps::system(), &error));
+        QCOMPARE(int(error.reason), int(WriteError::OutOfRange));
+    }
+    QCOMPARE(readAll(path), bytes);
 }
 
 void TstMetadata::replaceKeepsModeAndLink()
