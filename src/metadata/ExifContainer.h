@@ -57,7 +57,7 @@ struct Piece
 };
 using Pieces = std::vector<Piece>;
 
-// Why a comment was not embedded.
+// Why an edit (a comment, a pixel size) was refused.
 struct EmbedError
 {
     enum Reason {

@@ -40,7 +40,7 @@ ExifContainer::ImageKind detectImageKind(const QString &path);
 // for later growth. Refuses files larger than ExifContainer::MaxBlockSize.
 bool readFile(const QString &path, std::string *bytes, std::size_t spare = 0);
 
-// Why a comment was not written.
+// Why an edit of a file (a comment, a pixel size) was refused or failed.
 struct WriteError
 {
     enum Reason {
