@@ -1,6 +1,7 @@
 // fuzz_exif_write.cpp: embeds a comment into arbitrary bytes and checks what the writer promises.
-// A refused file must come back unchanged; an accepted one must read back the comment exactly,
-// and accept a second, different comment as well.
+// A refused file must come back unchanged, with a reason (and, for a full JPEG, its exact room);
+// an accepted one must read back the comment exactly, and accept a second, different comment as
+// well.
 #include "metadata/ExifContainer.h"
 
 #include <cstdlib>
@@ -37,8 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     const std::string original(reinterpret_cast<const char *>(data), size);
 
     std::string file = original;
-    if (!ExifContainer::embedUserComment(file, first)) {
+    ExifContainer::EmbedError error;
+    if (!ExifContainer::embedUserComment(file, first, &error)) {
         require(file == original);
+        require(error.reason != ExifContainer::EmbedError::None);
+        if (error.reason == ExifContainer::EmbedError::JpegSegmentFull) {
+            // The room a refused JPEG reports is exact: that much text fits, one byte more not.
+            std::string fitting = original;
+            require(error.room == 0 ||
+                    ExifContainer::embedUserComment(fitting, comment(error.room, 'c')));
+            fitting = original;
+            require(!ExifContainer::embedUserComment(fitting, comment(error.room + 1, 'c')));
+        }
         return 0;
     }
     std::string text;

@@ -17,7 +17,7 @@ packages=(
     # testing: a display, independent judges of our files, fuzzing
     xvfb xauth x11-utils xdotool wmctrl openbox imagemagick
     libimage-exiftool-perl ffmpeg libxml2-utils desktop-file-utils
-    python3 python3-docx python3-openpyxl
+    python3 python3-docx python3-openpyxl python3-tifffile python3-pil
     clang libclang-rt-14-dev
 )
 

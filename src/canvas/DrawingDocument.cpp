@@ -257,7 +257,7 @@ bool applyCalibration(const QJsonObject &entry, CalibrationData *calibration)
     return applied;
 }
 
-StoreResult store(const QString &path, const QByteArray &text)
+StoreResult store(const QString &path, const QByteArray &text, std::size_t *room)
 {
     const ExifContainer::ImageKind kind = ExifUserComment::detectImageKind(path);
     if (kind == ExifContainer::BmpImage)
@@ -265,18 +265,22 @@ StoreResult store(const QString &path, const QByteArray &text)
     if (kind == ExifContainer::UnknownImage)
         return StoreResult::Unsupported;
     const std::string comment(text.constData(), std::size_t(text.size()));
-    if (ExifUserComment::writeUserComment(path, comment))
+    ExifUserComment::WriteError error;
+    if (ExifUserComment::writeUserComment(path, comment, ExifUserComment::FileOps::system(),
+                                          &error))
         return StoreResult::Stored;
-    // Tell apart why the file refused the comment: try the same edit in memory.
-    std::string bytes;
-    if (!ExifUserComment::readFile(path, &bytes))
-        return StoreResult::WriteFailed;
-    std::string copy = bytes;
-    if (ExifContainer::embedUserComment(copy, comment))
-        return StoreResult::WriteFailed;
-    if (kind == ExifContainer::JpegImage && ExifContainer::embedUserComment(bytes, std::string()))
+    switch (error.reason) {
+    case ExifUserComment::WriteError::JpegSegmentFull:
+        if (room)
+            *room = error.room;
         return StoreResult::TooLargeForJpeg;
-    return StoreResult::Malformed;
+    case ExifUserComment::WriteError::UnsupportedKind:
+        return StoreResult::Unsupported;
+    case ExifUserComment::WriteError::Malformed:
+        return StoreResult::Malformed;
+    default:
+        return StoreResult::WriteFailed;
+    }
 }
 
 bool readComment(const QString &path, QByteArray *text)

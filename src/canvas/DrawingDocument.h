@@ -61,8 +61,9 @@ enum class StoreResult {
     Malformed,       // the file's structure is damaged
     WriteFailed,     // the new content could not be written; the file is unchanged
 };
-// Stores `text` as the UserComment of the picture at `path`, replacing the file atomically.
-StoreResult store(const QString &path, const QByteArray &text);
+// Stores `text` as the UserComment of the picture at `path`, replacing the file atomically. On
+// TooLargeForJpeg, `room` (when given) receives the longest text the picture can take.
+StoreResult store(const QString &path, const QByteArray &text, std::size_t *room = nullptr);
 
 // Reads the UserComment of `path`. When the file cannot be read in place, it is read from a copy
 // in the temporary folder ("velk_load_<time>.<suffix>"), which is removed afterwards.

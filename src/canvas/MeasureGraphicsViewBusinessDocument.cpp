@@ -77,6 +77,8 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
         return false;
     }
     DrawingDocument::StoreResult result = DrawingDocument::StoreResult::WriteFailed;
+    std::size_t drawingSize = 0;
+    std::size_t room = 0;
     try {
         // An unannounced ruler is a tool of the moment, not part of the drawing.
         QList<QGraphicsItem *> items = m_scene->items();
@@ -91,7 +93,9 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
         const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Compact);
         qDebug().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                            << ", " << __LINE__ << ", jsonData: " << QString::fromUtf8(json);
-        result = DrawingDocument::store(path, json.toBase64());
+        const QByteArray text = json.toBase64();
+        drawingSize = std::size_t(text.size());
+        result = DrawingDocument::store(path, text, &room);
     } catch (const std::exception &e) {
         qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                               << ", " << __LINE__ << ": exception:" << e.what();
@@ -116,8 +120,11 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
                       .arg(path);
         break;
     case DrawingDocument::StoreResult::TooLargeForJpeg:
-        message = tr("测量标注过多，超出 JPG 文件可容纳的大小，未能写入图片。\n如需保留全部标注，"
-                     "请改用 PNG 或 TIFF 格式。");
+        message =
+            tr("测量标注有 %1 KB，这张 JPG 图片最多只能容纳 %2 KB，标注未能写入图片。\nPNG 和 "
+               "TIFF 格式没有此限制，如需保留全部标注，请改用 PNG 或 TIFF 格式。")
+                .arg(QString::number(double(drawingSize) / 1024, 'f', 1),
+                     QString::number(double(room) / 1024, 'f', 1));
         break;
     case DrawingDocument::StoreResult::Malformed:
         message = tr("图片文件结构已损坏，测量标注未能写入：\n%1").arg(path);

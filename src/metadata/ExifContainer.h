@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Plain C++ with no Qt and no I/O, so that it can be fuzzed on its own. Buffers are std::string
 // used as byte strings. Files come from anywhere: every offset, count and length read from a
@@ -35,19 +36,61 @@ std::string userCommentValue(const std::string &text);
 std::string minimalBlock(const std::string &value);
 
 // Sets the UserComment of a TIFF structure (a whole TIFF file, or the TIFF data of an EXIF block)
-// in the structure's own byte order. Only appends new structures at the end and rewrites the
-// entries and offsets that must point to them; every other byte keeps its place, so absolute
-// offsets (image strips, thumbnails, maker notes) stay valid. False when the structure is
-// malformed or would outgrow 32-bit offsets.
+// in the structure's own byte order. Only appends new structures at the end (or replaces a
+// comment value that is the last thing in the structure) and rewrites the entries and offsets
+// that must point to them; every other byte keeps its place, so absolute offsets (image strips,
+// thumbnails, maker notes) stay valid. False when the structure is malformed or would outgrow
+// 32-bit offsets.
 bool setUserComment(std::string &block, const std::string &value);
 
 // Reads the UserComment of a TIFF structure. A leading 8-byte character code ("ASCII",
 // "UNICODE", "JIS" or undefined) is removed; the rest is returned as raw bytes.
 bool userComment(const char *block, std::size_t size, std::string *text);
 
+// One piece of an edited file: a run of the original file's bytes, or new bytes.
+struct Piece
+{
+    bool original = false;
+    std::size_t offset = 0; // where the run starts in the original file
+    std::size_t length = 0; // of the run
+    std::string bytes;      // the new bytes, when not `original`
+};
+using Pieces = std::vector<Piece>;
+
+// Why an edit (a comment, a pixel size) was refused.
+struct EmbedError
+{
+    enum Reason {
+        None,
+        UnsupportedKind, // not a JPEG, PNG or TIFF file
+        Malformed,       // the file's structure is damaged
+        JpegSegmentFull, // the EXIF block would outgrow a JPEG's 64 KiB APP1 segment
+        TooLarge,        // beyond the 32-bit offsets of TIFF or the chunk length of PNG
+        OutOfRange,      // a value the file's format cannot record
+    };
+    Reason reason = None;
+    // JpegSegmentFull: the longest comment text this picture can take, counted as the text
+    // passed in. The EXIF block is already laid out compactly when this is reported.
+    std::size_t room = 0;
+};
+
+// Plans storing `text` as the UserComment of the JPEG, PNG or TIFF file of `size` bytes at
+// `file`, without changing it: `pieces` receives the new file as runs of the original and new
+// bytes, so that a large file can be written without being copied in memory. Every byte outside
+// the EXIF block keeps its place relative to its neighbours; inside a TIFF structure nothing but
+// the comment and the entries that point to it moves. A comment that is the last value of its
+// block is replaced where it starts, so that the block grows and shrinks with it and repeated
+// saves leave no dead space. On false, `error` (when given) tells why.
+bool planUserComment(const char *file, std::size_t size, const std::string &text, Pieces *pieces,
+                     EmbedError *error = nullptr);
+
+// The file that `pieces`, planned for the original at `file`, describe.
+std::string assemble(const char *file, const Pieces &pieces);
+
 // Stores `text` as the UserComment of the JPEG, PNG or TIFF file in `file`. On false (unknown
-// kind, malformed structure, JPEG segment over 64 KiB) `file` is unchanged.
-bool embedUserComment(std::string &file, const std::string &text);
+// kind, malformed structure, JPEG segment over 64 KiB) `file` is unchanged and `error` (when
+// given) tells why.
+bool embedUserComment(std::string &file, const std::string &text, EmbedError *error = nullptr);
 
 // Reads the UserComment text of the JPEG, PNG or TIFF file in `file`.
 bool extractUserComment(const std::string &file, std::string *text);

@@ -1,6 +1,8 @@
 // ExifUserComment.cpp: whole-file reads and the atomic replace around the in-memory edits.
 #include "metadata/ExifUserComment.h"
 
+#include "metadata/PixelSize.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 
@@ -9,15 +11,13 @@
 #include <cstdio>
 #include <exception>
 #include <fcntl.h>
+#include <functional>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace ExifUserComment {
 namespace {
-
-// Room kept behind a file read for an edit: the comment plus rebuilt IFDs, so that most edits
-// grow the buffer without moving it.
-constexpr std::size_t EditSpare = 64 * 1024;
 
 // The largest single read or write request; larger ones are split.
 constexpr std::size_t MaxIoChunk = std::size_t(1) << 30;
@@ -25,6 +25,11 @@ constexpr std::size_t MaxIoChunk = std::size_t(1) << 30;
 int openFile(const char *path, int flags, mode_t mode)
 {
     return ::open(path, flags, mode);
+}
+
+ssize_t copyFileRange(int from, off_t *fromOffset, int to, size_t size)
+{
+    return ::copy_file_range(from, fromOffset, to, nullptr, size, 0);
 }
 
 // Reads until `size` bytes are in or the file ends; returns the count read, or -1 on error.
@@ -58,6 +63,85 @@ bool writeFully(const FileOps &ops, int fd, const char *data, std::size_t size)
     return true;
 }
 
+// Copies `size` bytes of the source from `offset` to the current position of `fd`: inside the
+// kernel where the file systems allow it, otherwise by writing them from `data`, the source's
+// bytes in memory.
+bool copyFully(const FileOps &ops, int source, const char *data, std::size_t offset,
+               std::size_t size, int fd)
+{
+    off_t at = off_t(offset);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ops.copyRange(source, &at, fd, std::min(size - done, MaxIoChunk));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && done == 0 &&
+            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+             errno == EBADF))
+            return writeFully(ops, fd, data + offset, size);
+        if (n <= 0) // an error, or the source ended early: it changed while we read it
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// A whole regular file, mapped read-only, or read into memory where it cannot be mapped.
+class SourceFile
+{
+public:
+    SourceFile() = default;
+    SourceFile(const SourceFile &) = delete;
+    SourceFile &operator=(const SourceFile &) = delete;
+    ~SourceFile()
+    {
+        if (m_map != MAP_FAILED)
+            ::munmap(m_map, m_size);
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool load(const QString &path)
+    {
+        m_fd = ::open(path.toUtf8().constData(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0)
+            return false;
+        struct stat info;
+        if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+            std::uint64_t(info.st_size) > ExifContainer::MaxBlockSize)
+            return false;
+        m_size = std::size_t(info.st_size);
+        if (m_size == 0)
+            return true;
+        m_map = ::mmap(nullptr, m_size, PROT_READ, MAP_PRIVATE, m_fd, 0);
+        if (m_map != MAP_FAILED)
+            return true;
+        m_bytes.resize(m_size);
+        const ssize_t n = readFully(m_fd, &m_bytes[0], m_size);
+        if (n < 0)
+            return false;
+        m_size = std::size_t(n);
+        return true;
+    }
+
+    int fd() const { return m_fd; }
+    std::size_t size() const { return m_size; }
+    const char *data() const
+    {
+        return m_map != MAP_FAILED ? static_cast<const char *>(m_map) : m_bytes.data();
+    }
+
+private:
+    int m_fd = -1;
+    void *m_map = MAP_FAILED;
+    std::size_t m_size = 0;
+    std::string m_bytes;
+};
+
+// Writes `path` + ".velk_tmp" through `fill`, syncs it and renames it over `path` (over the file
+// a symbolic link at `path` points to), keeping the permission bits of the file replaced.
+bool replaceFile(const QString &path, const FileOps &ops, const std::function<bool(int)> &fill);
+
 // Makes the rename itself durable. The target already holds the new content when this runs, so
 // a failure here is not reported as a failed write.
 void syncFolder(const FileOps &ops, const QString &target)
@@ -74,7 +158,8 @@ void syncFolder(const FileOps &ops, const QString &target)
 
 const FileOps &FileOps::system()
 {
-    static const FileOps ops = {openFile, ::write, ::fsync, ::close, ::rename, ::unlink};
+    static const FileOps ops = {openFile, ::write,  ::fsync,      ::close,
+                                ::rename, ::unlink, copyFileRange};
     return ops;
 }
 
@@ -132,18 +217,90 @@ bool readFile(const QString &path, std::string *bytes, std::size_t spare)
     }
 }
 
-bool writeUserComment(const QString &path, const std::string &text, const FileOps &ops)
+namespace {
+
+WriteError::Reason writeReason(ExifContainer::EmbedError::Reason reason)
 {
-    try {
-        std::string bytes;
-        if (!readFile(path, &bytes, text.size() + EditSpare))
-            return false;
-        if (!ExifContainer::embedUserComment(bytes, text))
-            return false;
-        return writeFileAtomically(path, bytes, ops);
-    } catch (const std::exception &) {
-        return false;
+    switch (reason) {
+    case ExifContainer::EmbedError::None:
+        return WriteError::None;
+    case ExifContainer::EmbedError::UnsupportedKind:
+        return WriteError::UnsupportedKind;
+    case ExifContainer::EmbedError::Malformed:
+        return WriteError::Malformed;
+    case ExifContainer::EmbedError::JpegSegmentFull:
+        return WriteError::JpegSegmentFull;
+    case ExifContainer::EmbedError::OutOfRange:
+        return WriteError::OutOfRange;
+    case ExifContainer::EmbedError::TooLarge:
+        break;
     }
+    return WriteError::TooLarge;
+}
+
+// Writes the file that `pieces` describe to `out`: runs of `source` and new bytes.
+bool writePieces(const FileOps &ops, const SourceFile &source, const ExifContainer::Pieces &pieces,
+                 int out)
+{
+    for (const ExifContainer::Piece &piece : pieces) {
+        const bool ok =
+            piece.original
+                ? copyFully(ops, source.fd(), source.data(), piece.offset, piece.length, out)
+                : writeFully(ops, out, piece.bytes.data(), piece.bytes.size());
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeUserComment(const QString &path, const std::string &text, const FileOps &ops,
+                      WriteError *error)
+{
+    return writeEdited(
+        path,
+        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+            ExifContainer::EmbedError *embed) {
+            return ExifContainer::planUserComment(file, size, text, pieces, embed);
+        },
+        ops, error);
+}
+
+bool writePixelSize(const QString &path, double pixelsPerMetre, const FileOps &ops,
+                    WriteError *error)
+{
+    return writeEdited(
+        path,
+        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+            ExifContainer::EmbedError *embed) {
+            return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
+        },
+        ops, error);
+}
+
+bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, WriteError *error)
+{
+    WriteError result;
+    try {
+        SourceFile source;
+        ExifContainer::Pieces pieces;
+        ExifContainer::EmbedError embed;
+        if (!source.load(path)) {
+            result.reason = WriteError::CannotRead;
+        } else if (!plan(source.data(), source.size(), &pieces, &embed)) {
+            result.reason = writeReason(embed.reason);
+            result.room = embed.room;
+        } else if (!replaceFile(path, ops,
+                                [&](int out) { return writePieces(ops, source, pieces, out); })) {
+            result.reason = WriteError::CannotWrite;
+        }
+    } catch (const std::exception &) {
+        result.reason = WriteError::CannotWrite;
+    }
+    if (error)
+        *error = result;
+    return result.reason == WriteError::None;
 }
 
 bool readUserComment(const QString &path, std::string *text)
@@ -157,6 +314,14 @@ bool readUserComment(const QString &path, std::string *text)
 }
 
 bool writeFileAtomically(const QString &path, const std::string &bytes, const FileOps &ops)
+{
+    return replaceFile(path, ops,
+                       [&](int fd) { return writeFully(ops, fd, bytes.data(), bytes.size()); });
+}
+
+namespace {
+
+bool replaceFile(const QString &path, const FileOps &ops, const std::function<bool(int)> &fill)
 {
     if (path.isEmpty())
         return false;
@@ -177,7 +342,7 @@ bool writeFileAtomically(const QString &path, const std::string &bytes, const Fi
     if (fd < 0)
         return false;
     bool ok = !keepMode || ::fchmod(fd, existing.st_mode & 07777) == 0;
-    ok = ok && writeFully(ops, fd, bytes.data(), bytes.size());
+    ok = ok && fill(fd);
     ok = ok && ops.fsync(fd) == 0;
     ok = ops.close(fd) == 0 && ok;
     ok = ok && ops.rename(tempName.constData(), targetName.constData()) == 0;
@@ -188,5 +353,7 @@ bool writeFileAtomically(const QString &path, const std::string &bytes, const Fi
     syncFolder(ops, target);
     return true;
 }
+
+} // namespace
 
 } // namespace ExifUserComment

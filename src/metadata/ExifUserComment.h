@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
 
@@ -23,6 +24,9 @@ struct FileOps
     int (*close)(int fd);
     int (*rename)(const char *from, const char *to);
     int (*unlink)(const char *path);
+    // Copies `size` bytes from `from` at `*fromOffset` (which it advances) to the current
+    // position of `to`, inside the kernel; the contract of copy_file_range(2).
+    ssize_t (*copyRange)(int from, off_t *fromOffset, int to, size_t size);
 
     // The operating system's calls.
     static const FileOps &system();
@@ -36,11 +40,50 @@ ExifContainer::ImageKind detectImageKind(const QString &path);
 // for later growth. Refuses files larger than ExifContainer::MaxBlockSize.
 bool readFile(const QString &path, std::string *bytes, std::size_t spare = 0);
 
+// Why an edit of a file (a comment, a pixel size) was refused or failed.
+struct WriteError
+{
+    enum Reason {
+        None,
+        CannotRead,      // missing, not a regular file, unreadable or over 4 GiB
+        UnsupportedKind, // not a JPEG, PNG or TIFF file
+        Malformed,       // the file's structure is damaged
+        JpegSegmentFull, // the drawing does not fit a JPEG's 64 KiB EXIF segment
+        TooLarge,        // beyond what TIFF offsets or PNG chunk lengths can address
+        OutOfRange,      // a value the file's format cannot record
+        CannotWrite,     // the new content could not be written
+    };
+    Reason reason = None;
+    // JpegSegmentFull: the longest comment text the picture can take, with its EXIF block laid
+    // out compactly (every other tag and value kept).
+    std::size_t room = 0;
+};
+
 // Stores `text` as the UserComment of the JPEG, PNG or TIFF file at `path` and replaces the file
 // atomically. False, with the file unchanged byte for byte, for any other kind, a malformed file,
-// a comment that does not fit (a JPEG's EXIF segment is limited to 64 KiB) or a failed write.
+// a comment that does not fit (a JPEG's EXIF segment is limited to 64 KiB) or a failed write;
+// `error`, when given, then tells which. The file is mapped, not read: its unchanged runs are
+// copied by the kernel, so that a large TIFF costs little more than a copy of the file. (A file
+// truncated in place by another program while it is mapped ends the process with SIGBUS; our own
+// writers never do that, they replace files by renaming.)
 bool writeUserComment(const QString &path, const std::string &text,
-                      const FileOps &ops = FileOps::system());
+                      const FileOps &ops = FileOps::system(), WriteError *error = nullptr);
+
+// Plans an edit of the file of `size` bytes at `file` without changing it (see
+// ExifContainer::planUserComment()).
+using Planner =
+    std::function<bool(const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+                       ExifContainer::EmbedError *error)>;
+
+// Maps the file at `path`, plans its edit with `plan` and replaces the file atomically with the
+// result, as writeUserComment() does.
+bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops = FileOps::system(),
+                 WriteError *error = nullptr);
+
+// Records `pixelsPerMetre` as the pixel size of the JPEG, PNG or TIFF file at `path` (see
+// PixelSize::plan()) and replaces the file atomically.
+bool writePixelSize(const QString &path, double pixelsPerMetre,
+                    const FileOps &ops = FileOps::system(), WriteError *error = nullptr);
 
 // Reads the UserComment text of the JPEG, PNG or TIFF file at `path`.
 bool readUserComment(const QString &path, std::string *text);

@@ -455,7 +455,8 @@ void TstDocument::filesThatCannotTakeTheDrawingStayUnchanged_data()
 
     QTest::newRow("bmp via slot") << "bmp" << 3 << true << "BMP";
     QTest::newRow("bmp") << "bmp" << 3 << false << "BMP";
-    QTest::newRow("jpeg too small for drawing") << "jpg" << 6000 << false << "JPG";
+    QTest::newRow("jpeg too small for drawing") // tells the room: 65475 bytes
+        << "jpg" << 6000 << false << "最多只能容纳 63.9 KB";
     QTest::newRow("truncated png") << "png-cut" << 3 << false << "损坏";
 }
 

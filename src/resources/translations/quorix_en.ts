@@ -1009,6 +1009,12 @@ To keep the annotations, save as PNG, JPG or TIFF instead.</translation>
 %1</translation>
         </message>
         <message>
+            <source>测量标注有 %1 KB，这张 JPG 图片最多只能容纳 %2 KB，标注未能写入图片。
+PNG 和 TIFF 格式没有此限制，如需保留全部标注，请改用 PNG 或 TIFF 格式。</source>
+            <translation>The measurement drawing takes %1 KB, but this JPG picture can hold at most %2 KB, so the drawing was not written into it.
+PNG and TIFF have no such limit: to keep every measurement, save the picture as PNG or TIFF.</translation>
+        </message>
+        <message>
             <source>测量标注过多，超出 JPG 文件可容纳的大小，未能写入图片。
 如需保留全部标注，请改用 PNG 或 TIFF 格式。</source>
             <translation>There are too many measurement annotations for a JPG file to hold; they were not written into the image.
