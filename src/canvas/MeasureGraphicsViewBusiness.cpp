@@ -83,6 +83,31 @@ const QHash<int, ShapeFactory> &factory()
     return table;
 }
 
+// The calibration ruler: a straight line whose label shows the caption its owner gives it (the
+// real length, say) in place of the measured text, through every later change of the line.
+class RulerLineItem : public StraightLineItem
+{
+public:
+    using StraightLineItem::StraightLineItem;
+
+    // An empty caption brings the measured text back.
+    void setCaption(const QString &caption)
+    {
+        m_caption = caption;
+        updateLabel();
+    }
+
+    void updateLabel() override
+    {
+        StraightLineItem::updateLabel();
+        if (!m_caption.isEmpty() && labelItem())
+            labelItem()->setText(m_caption);
+    }
+
+private:
+    QString m_caption;
+};
+
 // The foot of p on the line through b perpendicular to a-b (single precision); p itself when a
 // and b coincide.
 QPointF projectOntoPerpendicular(const QPointF &a, const QPointF &b, const QPointF &p)
@@ -233,15 +258,14 @@ TextItem *MeasureGraphicsViewBusiness::createTextItem(LineDataBase::Ptr record)
 StraightLineItem *MeasureGraphicsViewBusiness::createRulerLine(const QPointF &centre, double length,
                                                                bool announce)
 {
-    StraightLineItem *line = nullptr;
+    auto record = std::make_shared<BrokenLineDataItem>();
+    m_toolDefaults.apply(*record, ShapeTypes::StraightLine);
+    auto *line = new RulerLineItem(record);
+    line->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
     if (announce) {
-        line = static_cast<StraightLineItem *>(createShape(ShapeTypes::StraightLine));
+        registerNewItem(line, record);
     } else {
-        auto record = std::make_shared<BrokenLineDataItem>();
-        m_toolDefaults.apply(*record, ShapeTypes::StraightLine);
         m_unannounced.insert(record->id);
-        line = new StraightLineItem(record);
-        line->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
         addItem(line);
     }
     line->setStartPoint(line->mapFromScene(QPointF(centre.x() - length / 2, centre.y())));
@@ -462,7 +486,10 @@ bool MeasureGraphicsViewBusiness::setLineLabelText(const QString &id, const QStr
     GraphicsItemBase *shape = itemByName(id);
     if (!isLive(shape) || !shape->labelItem())
         return false;
-    shape->labelItem()->setText(text);
+    if (auto *ruler = dynamic_cast<RulerLineItem *>(shape))
+        ruler->setCaption(text);
+    else
+        shape->labelItem()->setText(text);
     return true;
 }
 

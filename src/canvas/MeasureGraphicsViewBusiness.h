@@ -55,9 +55,10 @@ public:
     // selected) when the canvas holds none.
     bool selectLineById(const QString &id);
 
-    // Sets the label text of the shape with this record id, e.g. the ruler's "L: ..." text during
-    // a calibration; false when there is no such shape or it has no label. A later change of the
-    // shape's geometry writes its own measured text again.
+    // Sets the label text of the shape with this record id; false when there is no such shape or
+    // it has no label. On a line made by createRulerLine the text stays through every later
+    // change of the line (an empty text brings the measured one back), so its owner relabels it
+    // on sigScaleLengthChanged; other shapes write their measured text again when they change.
     bool setLineLabelText(const QString &id, const QString &text);
     // The pixel length between the first two points of the straight line (also arrow, scale
     // bar, ruler) with this record id; -1 when there is no such line.
