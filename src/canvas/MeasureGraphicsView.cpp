@@ -3,6 +3,7 @@
 
 #include "calibration/CalibrationData.h"
 #include "canvas/GraphicsScene.h"
+#include "canvas/LineDataRegistry.h"
 #include "settings/SettingsKeys.h"
 #include "shapes/GraphicsItemBase.h"
 #include "shapes/LabelItem.h"
@@ -120,7 +121,7 @@ void MeasureGraphicsView::rebuildScene(const QSize &size)
     bool crosshair = false;
     CalibrationData *calibration = m_calibration.data();
     m_backgroundItem = nullptr;
-    m_nameIndex.clear();
+    forgetDrawing();
     if (m_scene) {
         crosshair = m_scene->crosshairVisible();
         if (!calibration)
@@ -619,6 +620,9 @@ void MeasureGraphicsView::addItem(QGraphicsItem *item)
     m_scene->addItem(item);
     if (shape && shape->lineData())
         m_nameIndex.insert(shape->lineData()->id, shape);
+    auto *text = dynamic_cast<TextItem *>(item);
+    if (text && text->lineData())
+        m_textIndex.insert(text->lineData()->id, text);
 }
 
 void MeasureGraphicsView::removeItem(QGraphicsItem *item)
@@ -628,6 +632,9 @@ void MeasureGraphicsView::removeItem(QGraphicsItem *item)
     auto *shape = dynamic_cast<GraphicsItemBase *>(item);
     if (shape && shape->lineData())
         m_nameIndex.remove(shape->lineData()->id);
+    auto *text = dynamic_cast<TextItem *>(item);
+    if (text && text->lineData())
+        m_textIndex.remove(text->lineData()->id);
     if (item->scene() == m_scene)
         m_scene->removeItem(item);
 }
@@ -637,15 +644,46 @@ GraphicsItemBase *MeasureGraphicsView::itemByName(const QString &id) const
     return m_nameIndex.value(id, nullptr);
 }
 
+TextItem *MeasureGraphicsView::textItemByName(const QString &id) const
+{
+    return m_textIndex.value(id).data();
+}
+
+QGraphicsItem *MeasureGraphicsView::graphicsItemByName(const QString &id) const
+{
+    if (GraphicsItemBase *shape = itemByName(id))
+        return shape;
+    return textItemByName(id);
+}
+
 QList<GraphicsItemBase *> MeasureGraphicsView::allItems() const
 {
     return m_nameIndex.values();
 }
 
+QList<TextItem *> MeasureGraphicsView::allTextItems() const
+{
+    QList<TextItem *> texts;
+    for (const QPointer<TextItem> &text : m_textIndex) {
+        if (text)
+            texts.append(text.data());
+    }
+    return texts;
+}
+
+void MeasureGraphicsView::forgetDrawing()
+{
+    m_nameIndex.clear();
+    m_textIndex.clear();
+    // The records belonged to items that go without a removal of their own; left registered
+    // they would count as a drawing that no longer exists.
+    LineDataRegistry::instance()->clear();
+}
+
 void MeasureGraphicsView::clearAll()
 {
     m_backgroundItem = nullptr;
-    m_nameIndex.clear();
+    forgetDrawing();
     if (m_scene)
         m_scene->clear();
 }

@@ -16,6 +16,7 @@ class GraphicsItemBase;
 class GraphicsScene;
 class QGraphicsPixmapItem;
 class QLabel;
+class TextItem;
 
 // Scene coordinates are full-resolution image pixels whatever size the displayed pixmap has.
 // GUI thread.
@@ -66,10 +67,18 @@ public:
     virtual void setDrawToolActive(bool active) { m_drawToolActive = active; }
     bool drawToolActive() const { return m_drawToolActive; }
 
+    // Shapes and text items with a record are indexed by the record's id while in the scene.
     void addItem(QGraphicsItem *item);
     void removeItem(QGraphicsItem *item);
+    // The shape of a record id; null for text items and unknown ids.
     GraphicsItemBase *itemByName(const QString &id) const;
+    // The text item of a record id; null for shapes, unknown ids and deleted items.
+    TextItem *textItemByName(const QString &id) const;
+    // The shape or text item of a record id, whichever it is; null when there is none.
+    QGraphicsItem *graphicsItemByName(const QString &id) const;
     QList<GraphicsItemBase *> allItems() const;
+    // The indexed text items that still exist.
+    QList<TextItem *> allTextItems() const;
 
     // The scene at full resolution (transparent where nothing is); null without a scene.
     QImage renderSceneToImage();
@@ -80,6 +89,8 @@ public:
     bool saveFusedImage(const QString &path);
     bool saveBackgroundImage(const QString &path);
 
+    // Deletes every item with the scene's contents and forgets the drawing's records, without
+    // announcing the removals.
     virtual void clearAll();
 
     // Called by the frame after it opened an image file (`path`) or showed a camera still. The
@@ -115,6 +126,8 @@ protected:
 
 private:
     void rebuildScene(const QSize &size);
+    // Empties the indexes and the record registry when every item goes at once.
+    void forgetDrawing();
     void applyCheckerboard();
     void applyDragMode();
     void placeRecordingLabels();
@@ -140,5 +153,7 @@ private:
     bool m_suppressSelectionSignal = false;
     bool m_drawToolActive = false;
     QHash<QString, GraphicsItemBase *> m_nameIndex;
+    // Text items are QObjects: a guarded pointer reads null once an item is gone.
+    QHash<QString, QPointer<TextItem>> m_textIndex;
     QPointer<CalibrationData> m_calibration;
 };

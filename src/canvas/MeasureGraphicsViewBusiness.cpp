@@ -14,6 +14,7 @@
 #include "shapes/Ellipse5PointsItem.h"
 #include "shapes/EllipseItem.h"
 #include "shapes/GraphicsItemLifetimeManager.h"
+#include "shapes/LabelItem.h"
 #include "shapes/Line3PointItem.h"
 #include "shapes/ParallelLine4Points.h"
 #include "shapes/ParallelLineAny.h"
@@ -81,6 +82,31 @@ const QHash<int, ShapeFactory> &factory()
     };
     return table;
 }
+
+// The calibration ruler: a straight line whose label shows the caption its owner gives it (the
+// real length, say) in place of the measured text, through every later change of the line.
+class RulerLineItem : public StraightLineItem
+{
+public:
+    using StraightLineItem::StraightLineItem;
+
+    // An empty caption brings the measured text back.
+    void setCaption(const QString &caption)
+    {
+        m_caption = caption;
+        updateLabel();
+    }
+
+    void updateLabel() override
+    {
+        StraightLineItem::updateLabel();
+        if (!m_caption.isEmpty() && labelItem())
+            labelItem()->setText(m_caption);
+    }
+
+private:
+    QString m_caption;
+};
 
 // The foot of p on the line through b perpendicular to a-b (single precision); p itself when a
 // and b coincide.
@@ -232,15 +258,14 @@ TextItem *MeasureGraphicsViewBusiness::createTextItem(LineDataBase::Ptr record)
 StraightLineItem *MeasureGraphicsViewBusiness::createRulerLine(const QPointF &centre, double length,
                                                                bool announce)
 {
-    StraightLineItem *line = nullptr;
+    auto record = std::make_shared<BrokenLineDataItem>();
+    m_toolDefaults.apply(*record, ShapeTypes::StraightLine);
+    auto *line = new RulerLineItem(record);
+    line->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
     if (announce) {
-        line = static_cast<StraightLineItem *>(createShape(ShapeTypes::StraightLine));
+        registerNewItem(line, record);
     } else {
-        auto record = std::make_shared<BrokenLineDataItem>();
-        m_toolDefaults.apply(*record, ShapeTypes::StraightLine);
         m_unannounced.insert(record->id);
-        line = new StraightLineItem(record);
-        line->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
         addItem(line);
     }
     line->setStartPoint(line->mapFromScene(QPointF(centre.x() - length / 2, centre.y())));
@@ -306,19 +331,61 @@ void MeasureGraphicsViewBusiness::detachShape(GraphicsItemBase *shape,
     }
 }
 
+void MeasureGraphicsViewBusiness::detachText(TextItem *text, const LineDataBase::Ptr &record)
+{
+    try {
+        if (text == m_editingText)
+            m_editingText = nullptr;
+        text->setTextInteractionFlags(Qt::NoTextInteraction);
+        text->clearFocus();
+        if (record) {
+            LineDataRegistry::instance()->removeLine(record->id);
+            emit sigDelLine(record);
+        }
+        removeItem(text);
+        text->hide();
+        // Deleted once every handler still on the stack has returned.
+        QTimer::singleShot(10, text, [text] { delete text; });
+    } catch (const std::exception &e) {
+        qWarning().noquote() << "[ERROR] Exception during removal:" << e.what();
+    } catch (...) {
+        qWarning().noquote() << "[ERROR] Unknown exception during removal";
+    }
+}
+
+void MeasureGraphicsViewBusiness::queueDeletion(const PendingDeletion &pending)
+{
+    if (!m_pendingDeletions.contains(pending))
+        m_pendingDeletions.append(pending);
+}
+
 void MeasureGraphicsViewBusiness::removeLine(GraphicsItemBase *lineItem)
 {
     if (!isLive(lineItem) || !lineItem->scene())
         return;
     const LineDataBase::Ptr record = lineItem->lineData();
     if (m_deleting) {
-        const PendingDeletion pending(lineItem, record);
-        if (!m_pendingDeletions.contains(pending))
-            m_pendingDeletions.append(pending);
+        queueDeletion({lineItem, nullptr, record});
         return;
     }
     m_deleting = true;
     detachShape(lineItem, record);
+    m_deleting = false;
+    processPendingDeletions();
+}
+
+void MeasureGraphicsViewBusiness::removeTextItem(TextItem *text)
+{
+    // A removed text has left the scene and waits for its deletion.
+    if (!text || !text->scene())
+        return;
+    const LineDataBase::Ptr record = text->lineData();
+    if (m_deleting) {
+        queueDeletion({nullptr, text, record});
+        return;
+    }
+    m_deleting = true;
+    detachText(text, record);
     m_deleting = false;
     processPendingDeletions();
 }
@@ -333,11 +400,65 @@ void MeasureGraphicsViewBusiness::processPendingDeletions()
         const QList<PendingDeletion> batch = m_pendingDeletions;
         m_pendingDeletions.clear();
         for (const PendingDeletion &pending : batch) {
-            if (isLive(pending.first) && pending.first->scene())
-                detachShape(pending.first, pending.second);
+            if (pending.shape && isLive(pending.shape) && pending.shape->scene())
+                detachShape(pending.shape, pending.record);
+            else if (pending.text && pending.text->scene())
+                detachText(pending.text, pending.record);
         }
     }
     m_deleting = false;
+}
+
+bool MeasureGraphicsViewBusiness::removeLineById(const QString &id)
+{
+    if (GraphicsItemBase *shape = itemByName(id)) {
+        removeLine(shape);
+        return true;
+    }
+    if (TextItem *text = textItemByName(id)) {
+        removeTextItem(text);
+        return true;
+    }
+    return false;
+}
+
+bool MeasureGraphicsViewBusiness::selectLineById(const QString &id)
+{
+    if (!m_scene)
+        return false;
+    m_scene->clearSelection();
+    QGraphicsItem *item = graphicsItemByName(id);
+    if (!item)
+        return false;
+    item->setSelected(true);
+    return true;
+}
+
+void MeasureGraphicsViewBusiness::onDelLineRequested(LineDataBase::Ptr record)
+{
+    if (!record || removeLineById(record->id) || !isAnnounced(record->id))
+        return;
+    // A row whose item is gone: its record goes, and the row with it.
+    LineDataRegistry::instance()->removeLine(record->id);
+    emit sigDelLine(record);
+}
+
+void MeasureGraphicsViewBusiness::onLineSelectionRequested(LineDataBase::Ptr record)
+{
+    if (record)
+        selectLineById(record->id);
+    else if (m_scene)
+        m_scene->clearSelection();
+}
+
+void MeasureGraphicsViewBusiness::dropOrphanRecords()
+{
+    for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines()) {
+        if (graphicsItemByName(record->id))
+            continue;
+        LineDataRegistry::instance()->removeLine(record->id);
+        emit sigDelLine(record);
+    }
 }
 
 void MeasureGraphicsViewBusiness::delAllLine()
@@ -345,6 +466,40 @@ void MeasureGraphicsViewBusiness::delAllLine()
     const QList<GraphicsItemBase *> shapes = allItems();
     for (GraphicsItemBase *shape : shapes)
         removeLine(shape);
+    if (m_scene) {
+        QList<TextItem *> texts;
+        for (QGraphicsItem *item : m_scene->items()) {
+            auto *text = dynamic_cast<TextItem *>(item);
+            if (text && !text->parentItem())
+                texts.append(text);
+        }
+        for (TextItem *text : qAsConst(texts))
+            removeTextItem(text);
+    }
+    // Items queued behind a running removal keep their records until they are taken.
+    if (!m_deleting)
+        dropOrphanRecords();
+}
+
+bool MeasureGraphicsViewBusiness::setLineLabelText(const QString &id, const QString &text)
+{
+    GraphicsItemBase *shape = itemByName(id);
+    if (!isLive(shape) || !shape->labelItem())
+        return false;
+    if (auto *ruler = dynamic_cast<RulerLineItem *>(shape))
+        ruler->setCaption(text);
+    else
+        shape->labelItem()->setText(text);
+    return true;
+}
+
+double MeasureGraphicsViewBusiness::linePixelLength(const QString &id) const
+{
+    GraphicsItemBase *shape = itemByName(id);
+    auto *line = isLive(shape) ? dynamic_cast<StraightLineItem *>(shape) : nullptr;
+    if (!line || line->points().size() < 2)
+        return -1.0;
+    return QLineF(line->point(0), line->point(1)).length();
 }
 
 void MeasureGraphicsViewBusiness::deleteSelected()

@@ -8,7 +8,6 @@
 #include "shapes/TextItem.h"
 
 #include <QList>
-#include <QPair>
 #include <QPointer>
 #include <QSet>
 
@@ -45,6 +44,25 @@ public:
 
     // Asks, then removes the selected shapes (text items stay).
     void deleteSelected();
+    // Removes a text item as removeLine removes a shape: its record leaves the registry,
+    // sigDelLine announces it, and the item is taken from the scene at once and deleted 10 ms
+    // later. Asked for during another removal it waits for that one to finish.
+    void removeTextItem(TextItem *text);
+    // Removes the shape or text item of a record id (removeLine or removeTextItem); false when
+    // the canvas holds no item with that id.
+    bool removeLineById(const QString &id);
+    // Clears the selection and selects the shape or text item of a record id; false (nothing
+    // selected) when the canvas holds none.
+    bool selectLineById(const QString &id);
+
+    // Sets the label text of the shape with this record id; false when there is no such shape or
+    // it has no label. On a line made by createRulerLine the text stays through every later
+    // change of the line (an empty text brings the measured one back), so its owner relabels it
+    // on sigScaleLengthChanged; other shapes write their measured text again when they change.
+    bool setLineLabelText(const QString &id, const QString &text);
+    // The pixel length between the first two points of the straight line (also arrow, scale
+    // bar, ruler) with this record id; -1 when there is no such line.
+    double linePixelLength(const QString &id) const;
     // Shows or hides the scale bars (hiding keeps manually placed ones); showing with an image
     // and no bar creates one near the bottom-left corner.
     void setScaleBarShown(bool show);
@@ -90,7 +108,16 @@ signals:
 
 public slots:
     void setDrawToolActive(bool active) override;
+    // Removes every shape and text item as removeLine does (the half-drawn shape and the text
+    // being typed included), then drops registered records that no item on the canvas carries,
+    // announcing each with sigDelLine so that no row outlives its item.
     void delAllLine();
+    // The measurement table asks to delete the item of a record. A record without an item on the
+    // canvas is dropped from the registry and announced with sigDelLine, so its row goes too.
+    void onDelLineRequested(LineDataBase::Ptr record);
+    // The measurement table made a record's row current: its shape or text item becomes the only
+    // selected item (none for a null record).
+    void onLineSelectionRequested(LineDataBase::Ptr record);
     void setPanningMode(bool panning) override;
     void removeLine(GraphicsItemBase *lineItem);
     void onAttributeDataChanged() override;
@@ -102,7 +129,17 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    using PendingDeletion = QPair<GraphicsItemBase *, LineDataBase::Ptr>;
+    // A shape or a text item whose removal waits for the running one.
+    struct PendingDeletion
+    {
+        GraphicsItemBase *shape = nullptr;
+        QPointer<TextItem> text;
+        LineDataBase::Ptr record;
+        bool operator==(const PendingDeletion &other) const
+        {
+            return shape == other.shape && text == other.text && record == other.record;
+        }
+    };
 
     void registerNewItem(QGraphicsItem *item, const LineDataBase::Ptr &record);
     void onShapeChanged(GraphicsItemBase *shape);
@@ -110,6 +147,10 @@ private:
     void forgetShape(GraphicsItemBase *shape);
     // Announces and detaches one shape and schedules its deletion.
     void detachShape(GraphicsItemBase *shape, const LineDataBase::Ptr &record);
+    void detachText(TextItem *text, const LineDataBase::Ptr &record);
+    void queueDeletion(const PendingDeletion &pending);
+    // Registered records that no item on the canvas carries leave the registry with sigDelLine.
+    void dropOrphanRecords();
     void processPendingDeletions();
     void emitToolDefaults(bool active);
     void setDrawingCursor();

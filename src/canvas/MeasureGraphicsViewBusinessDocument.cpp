@@ -2,7 +2,6 @@
 // it from there.
 #include "canvas/DrawingDocument.h"
 #include "canvas/GraphicsScene.h"
-#include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "shapes/GraphicsItemBase.h"
 #include "shapes/LabelItem.h"
@@ -139,24 +138,8 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
 
 bool MeasureGraphicsViewBusiness::loadFromMetadata(const QString &path)
 {
-    const QList<GraphicsItemBase *> shapes = allItems();
-    for (GraphicsItemBase *shape : shapes)
-        removeLine(shape);
-    // Text items are not in the name index; they go as well, so that the canvas starts empty.
-    if (m_scene) {
-        endTextEditing();
-        for (QGraphicsItem *item : m_scene->items()) {
-            auto *text = dynamic_cast<TextItem *>(item);
-            if (!text || text->parentItem())
-                continue;
-            if (const LineDataBase::Ptr record = text->lineData()) {
-                LineDataRegistry::instance()->removeLine(record->id);
-                emit sigDelLine(record);
-            }
-            removeItem(text);
-            text->deleteLater();
-        }
-    }
+    // The canvas starts empty: shapes and text items go as every removal does.
+    delAllLine();
 
     QByteArray comment;
     if (!DrawingDocument::readComment(path, &comment)) {

@@ -13,6 +13,7 @@
 #include "canvas/MeasureFrame.h"
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "shapes/GraphicsItemLifetimeManager.h"
+#include "shapes/LabelItem.h"
 #include "shapes/RectItem.h"
 #include "shapes/ShapeTypes.h"
 #include "shapes/StraightLineItem.h"
@@ -45,6 +46,11 @@ private slots:
     void selectAllThenDeleteRemovesOnlyShapes();
     void textIsPlacedTypedAndCommitted();
     void scaleBarsAndRulerLine();
+    void textItemsAreFoundAndRemovedByRecordId();
+    void clearingTakesTextsAndOrphanRecords();
+    void replacedOrClearedSceneLeavesNoRecords_data();
+    void replacedOrClearedSceneLeavesNoRecords();
+    void rulerIsRelabelledThroughTheView();
     void toolDefaultsComeFromSettings();
     void editedToolDefaultsAreStored();
     void toolArmedThroughTheFrameDraws();
@@ -518,6 +524,152 @@ void TstDrawing::scaleBarsAndRulerLine()
     QVERIFY(ruler->showEndGuides());
     QVERIFY(ruler->isSelected());
     QCOMPARE(length.last().first().toDouble(), 200.0);
+}
+
+// A text item is reached by its record id like a shape, and its removal is announced and
+// deferred like a shape's, queued when asked for during another removal.
+void TstDrawing::textItemsAreFoundAndRemovedByRecordId()
+{
+    GraphicsItemBase *line = m_view->createShape(10);
+    TextItem *text = m_view->createTextItem();
+    text->setPos(400, 400);
+    const QString lineId = line->lineData()->id;
+    const QString textId = text->lineData()->id;
+    QCOMPARE(m_view->textItemByName(textId), text);
+    QCOMPARE(m_view->graphicsItemByName(textId), text);
+    QCOMPARE(m_view->graphicsItemByName(lineId), line);
+    QVERIFY(!m_view->itemByName(textId));
+    QVERIFY(!m_view->textItemByName(lineId));
+
+    QVERIFY(m_view->selectLineById(lineId));
+    QVERIFY(m_view->selectLineById(textId));
+    QCOMPARE(m_view->scene()->selectedItems(), QList<QGraphicsItem *>{text});
+    QVERIFY(!m_view->selectLineById(QStringLiteral("no-such-id")));
+    QVERIFY(m_view->scene()->selectedItems().isEmpty());
+
+    // Removing the line asks for the text from the removal handler: it follows, not nested.
+    QStringList order;
+    int depth = 0, maxDepth = 0;
+    const auto connection = connect(m_view, &MeasureGraphicsViewBusiness::sigDelLine, this,
+                                    [&](LineDataBase::Ptr record) {
+                                        maxDepth = qMax(maxDepth, ++depth);
+                                        order << record->id;
+                                        m_view->removeTextItem(text);
+                                        m_view->removeLineById(textId);
+                                        --depth;
+                                    });
+    QPointer<TextItem> guard(text);
+    QVERIFY(m_view->removeLineById(lineId));
+    disconnect(connection);
+    QCOMPARE(order, (QStringList{lineId, textId}));
+    QCOMPARE(maxDepth, 1);
+    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
+    QVERIFY(!m_view->graphicsItemByName(textId));
+    // Out of the scene at once, deleted only after the handlers have returned.
+    QVERIFY(guard && !guard->scene() && !guard->isVisible());
+    QTRY_VERIFY(!guard);
+    QVERIFY(!m_view->removeLineById(textId));
+    QCOMPARE(order.size(), 2);
+}
+
+// Clearing the canvas takes the shapes, every text (the one being typed too) and records that no
+// item carries any more, each announced once.
+void TstDrawing::clearingTakesTextsAndOrphanRecords()
+{
+    GraphicsItemBase *line = m_view->createShape(10);
+    QPointer<TextItem> placed = m_view->createTextItem();
+    arm(31);
+    click(QPointF(200, 200));
+    QPointer<TextItem> typed = m_view->editingText();
+    QVERIFY(typed && typed != placed);
+    QTest::keyClicks(m_view, QStringLiteral("12"));
+    auto orphan = std::make_shared<BrokenLineDataItem>();
+    LineDataRegistry::instance()->addLine(orphan);
+    const QList<LineDataBase::Ptr> expected{line->lineData(), placed->lineData(), typed->lineData(),
+                                            orphan};
+
+    QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
+    m_view->delAllLine();
+    QList<LineDataBase::Ptr> announced;
+    for (const QList<QVariant> &args : deleted)
+        announced << args.first().value<LineDataBase::Ptr>();
+    QCOMPARE(announced.size(), expected.size());
+    for (const LineDataBase::Ptr &record : expected)
+        QVERIFY(announced.contains(record));
+    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
+    QVERIFY(!m_view->editingText());
+    QVERIFY(m_view->allTextItems().isEmpty());
+    QTRY_VERIFY(!placed && !typed);
+    // The text tool still works on the emptied canvas.
+    click(QPointF(300, 300));
+    QVERIFY(m_view->editingText());
+    QCOMPARE(LineDataRegistry::instance()->lines().size(), 1);
+}
+
+void TstDrawing::replacedOrClearedSceneLeavesNoRecords_data()
+{
+    QTest::addColumn<bool>("newPicture");
+    QTest::newRow("new picture") << true;
+    QTest::newRow("scene cleared") << false;
+}
+
+// Items that go with their scene leave no records behind, so an empty canvas reads as empty.
+void TstDrawing::replacedOrClearedSceneLeavesNoRecords()
+{
+    QFETCH(bool, newPicture);
+    const QString lineId = m_view->createShape(12)->lineData()->id;
+    const QString textId = m_view->createTextItem()->lineData()->id;
+    QCOMPARE(LineDataRegistry::instance()->lines().size(), 2);
+    if (newPicture) {
+        QImage image(640, 480, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        m_view->setBackgroundImage(image, true);
+    } else {
+        m_view->clearAll();
+    }
+    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
+    QVERIFY(!m_view->graphicsItemByName(lineId));
+    QVERIFY(!m_view->graphicsItemByName(textId));
+    QVERIFY(m_view->allTextItems().isEmpty());
+}
+
+// The calibration's ruler is relabelled and measured through the view by its record id.
+void TstDrawing::rulerIsRelabelledThroughTheView()
+{
+    StraightLineItem *ruler = m_view->createRulerLine(QPointF(400, 300), 200, false);
+    const QString id = ruler->lineData()->id;
+    QCOMPARE(m_view->linePixelLength(id), 200.0);
+    QVERIFY(m_view->setLineLabelText(id, QStringLiteral("L: 200.0 px / 1.00 mm")));
+    QCOMPARE(ruler->labelItem()->text(), QStringLiteral("L: 200.0 px / 1.00 mm"));
+
+    // Relabelled on every length change, the ruler shows the caller's text after a drag.
+    const auto connection =
+        connect(m_view, &MeasureGraphicsViewBusiness::sigScaleLengthChanged, this, [&] {
+            m_view->setLineLabelText(
+                id, QStringLiteral("L: %1 px").arg(m_view->linePixelLength(id), 0, 'f', 1));
+        });
+    ruler->setEndPoint(ruler->mapFromScene(QPointF(550, 300)));
+    QCOMPARE(m_view->linePixelLength(id), 250.0);
+    QCOMPARE(ruler->labelItem()->text(), QStringLiteral("L: 250.0 px"));
+    // Dragged by its end handle: the release redraws the line, the caption stays.
+    QTest::mousePress(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(550, 300)));
+    move(QPointF(600, 300), Qt::LeftButton);
+    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(600, 300)));
+    disconnect(connection);
+    QVERIFY(qAbs(m_view->linePixelLength(id) - 300.0) < 1.0);
+    QCOMPARE(ruler->labelItem()->text(),
+             QStringLiteral("L: %1 px").arg(m_view->linePixelLength(id), 0, 'f', 1));
+    QVERIFY(m_view->setLineLabelText(id, QString()));
+    QVERIFY(ruler->labelItem()->text().endsWith(QLatin1String("(px)")));
+
+    const QString textId = m_view->createTextItem()->lineData()->id;
+    QVERIFY(!m_view->setLineLabelText(textId, QStringLiteral("x")));
+    QCOMPARE(m_view->linePixelLength(textId), -1.0);
+    QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
+    QVERIFY(m_view->removeLineById(id));
+    QVERIFY(deleted.isEmpty()); // the ruler never was a measurement
+    QVERIFY(!m_view->setLineLabelText(id, QStringLiteral("x")));
+    QCOMPARE(m_view->linePixelLength(id), -1.0);
 }
 
 void TstDrawing::toolDefaultsComeFromSettings()

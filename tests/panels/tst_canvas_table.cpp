@@ -24,6 +24,7 @@
 #include "shapes/ParallelLineAny.h"
 #include "shapes/RectItem.h"
 #include "shapes/ShapeTypes.h"
+#include "shapes/TextItem.h"
 
 #include <memory>
 
@@ -159,15 +160,8 @@ void TstCanvasTable::wire()
     connect(view, &V::sigDelLine, panel, &RightWidget::onDelDrawLine);
     connect(view, &V::sigLineDataChanged, panel, &RightWidget::onDrawLineDataChanged);
     connect(view, &V::sigChoosedItemChanged, panel, &RightWidget::onSelectedAttributeChanged);
-    connect(panel, &RightWidget::sigDelDrawLine, view, [view](LineDataBase::Ptr line) {
-        if (line)
-            view->removeLine(view->itemByName(line->id));
-    });
-    connect(panel, &RightWidget::sigLineSelected, view, [view](LineDataBase::Ptr line) {
-        view->scene()->clearSelection();
-        if (GraphicsItemBase *item = line ? view->itemByName(line->id) : nullptr)
-            item->setSelected(true);
-    });
+    connect(panel, &RightWidget::sigDelDrawLine, view, &V::onDelLineRequested);
+    connect(panel, &RightWidget::sigLineSelected, view, &V::onLineSelectionRequested);
     CalibrationData *calibration = m_calibration.get();
     view->setCalibrationData(calibration);
     panel->setCalibrationData(calibration);
@@ -277,8 +271,7 @@ void TstCanvasTable::everyDrawnShapeHasItsRow()
     for (int row = 0; row < records.size(); ++row) {
         const LineDataBase::Ptr &record = records[row];
         const QString what = ShapeTypes::key(record->type());
-        QVERIFY2(m_view->itemByName(record->id) || record->type() == ShapeTypes::Text,
-                 qPrintable(what));
+        QVERIFY2(m_view->graphicsItemByName(record->id), qPrintable(what));
         QCOMPARE(rowOf(record), row);
         QCOMPARE(m_table->item(row, 0)->text(), ShapeTypes::displayName(record->type()));
         // The last change of the shape reached the table.
@@ -368,6 +361,13 @@ void TstCanvasTable::selectionFollowsBothWays()
         QCOMPARE(m_table->selectionModel()->selectedRows().first().row(), i);
     }
     QCOMPARE(rowSelected.count(), 3);
+    // A text row selects its text item.
+    TextItem *note = m_view->createTextItem();
+    note->setPos(1200, 100);
+    const QRect noteCell = m_table->visualItemRect(m_table->item(3, MeasurementRow::Name));
+    QTest::mouseClick(m_table->viewport(), Qt::LeftButton, Qt::NoModifier, noteCell.center());
+    QCOMPARE(m_view->scene()->selectedItems(), QList<QGraphicsItem *>{note});
+    QCOMPARE(rowSelected.count(), 4);
 
     rowSelected.clear();
     for (int i : {0, 2}) {
@@ -408,7 +408,7 @@ void TstCanvasTable::deletingRowsRemovesShapes()
 
     m_table->setCurrentCell(rowOf(victim), MeasurementRow::Name);
     MessageBoxAnswerer boxes;
-    boxes.answer({QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes});
+    boxes.answer({QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes});
     m_panel->onDeleteSelectedRow();
     QCOMPARE(m_table->rowCount(), records.size());
     QVERIFY(m_view->itemByName(victim->id));
@@ -423,14 +423,25 @@ void TstCanvasTable::deletingRowsRemovesShapes()
     QCOMPARE(m_table->item(rowOf(records[5]), 0)->text(),
              ShapeTypes::displayName(records[5]->type()));
 
+    // The text row goes like any other, its item deferred like a shape.
+    const LineDataBase::Ptr textRecord = records.last();
+    QCOMPARE(textRecord->type(), ShapeTypes::Text);
+    QPointer<TextItem> text = m_view->textItemByName(textRecord->id);
+    QVERIFY(text);
+    m_table->setCurrentCell(rowOf(textRecord), MeasurementRow::Name);
+    m_panel->onDeleteSelectedRow();
+    QCOMPARE(rowOf(textRecord), -1);
+    QVERIFY(!LineDataRegistry::instance()->line(textRecord->id));
+    QVERIFY(!m_view->textItemByName(textRecord->id));
+    QVERIFY(text && !text->scene());
+    QTRY_VERIFY(!text);
+
     m_panel->onDeleteAllRows();
     QTest::qWait(30);
     QVERIFY(m_view->allItems().isEmpty());
-    for (const LineDataBase::Ptr &record : records) {
-        if (record->type() != ShapeTypes::Text)
-            QVERIFY(!LineDataRegistry::instance()->line(record->id));
-    }
-    QCOMPARE(m_table->rowCount(), LineDataRegistry::instance()->lines().size());
+    QVERIFY(m_view->allTextItems().isEmpty());
+    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
+    QCOMPARE(m_table->rowCount(), 0);
 
     // A shape given up while drawn takes its row with it.
     const int rows = m_table->rowCount();
