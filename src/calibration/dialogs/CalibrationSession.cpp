@@ -97,11 +97,10 @@ void CalibrationSession::onActualLengthChanged(double, double actualLength, cons
 
 void CalibrationSession::relabel()
 {
-    StraightLineItem *line = ruler();
-    if (!line || line->points().size() < 2 || !line->labelItem())
-        return;
-    line->labelItem()->setText(
-        rulerLabel(QLineF(line->point(0), line->point(1)).length(), m_actualLength, m_unit));
+    // Through the view, so that the text stays when the user drags the ruler's handles.
+    const double pixels = m_view->linePixelLength(m_rulerId);
+    if (pixels >= 0.0)
+        m_view->setLineLabelText(m_rulerId, rulerLabel(pixels, m_actualLength, m_unit));
 }
 
 void CalibrationSession::removeRuler()
