@@ -100,7 +100,7 @@ QJsonObject probeStream(const QString &path)
                  "stream=codec_name,profile,pix_fmt,width,height,color_space,color_range,"
                  "nb_read_frames,r_frame_rate:format=duration",
                  "-of", "json", path});
-    probe.waitForFinished(60000);
+    probe.waitForFinished(120000);
     const QJsonObject root = QJsonDocument::fromJson(probe.readAllStandardOutput()).object();
     QJsonObject stream = root.value("streams").toArray().first().toObject();
     stream.insert("duration", root.value("format").toObject().value("duration"));
@@ -118,7 +118,7 @@ std::vector<QByteArray> decodeFrames(const QString &path, const QSize &size, con
 {
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", {"-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", format, "-"});
-    ffmpeg.waitForFinished(60000);
+    ffmpeg.waitForFinished(120000);
     const QByteArray all = ffmpeg.readAllStandardOutput();
     const int frameBytes = size.width() * size.height() * bytesPerPixel;
     std::vector<QByteArray> frames;
@@ -229,7 +229,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(m_dir + "/refused.mp4"));
         if (whileRecording) {
             recorder.stop();
-            QTRY_COMPARE(stopped.count(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, 60000);
             QCOMPARE(frameCount(running), 1);
         }
         QCOMPARE(errors.count(), 1);
@@ -291,7 +291,7 @@ private slots:
             QVERIFY(span > 0);
             recorder.stop();
             QVERIFY(!recorder.isRecording());
-            QTRY_COMPARE(stopped.count(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(stopped.count(), 1, 60000);
             QCOMPARE(stopped.at(0).at(0).toString(), name);
         }
         qInstallMessageHandler(previous);
@@ -484,7 +484,7 @@ private slots:
         QProcess probe;
         probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
                                 "frame=pts_time", "-of", "csv=p=0", path});
-        QVERIFY(probe.waitForFinished(60000));
+        QVERIFY(probe.waitForFinished(120000));
         const QList<QByteArray> times = probe.readAllStandardOutput().trimmed().split('\n');
         QVERIFY2(times.size() >= 55, qPrintable(QString::number(times.size())));
         QVERIFY2(times.last().toDouble() >= 1.95, times.last().constData());
