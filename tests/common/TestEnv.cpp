@@ -31,7 +31,8 @@ void runTimersStartedBefore(int ms)
     Q_ASSERT(ms <= 20);
     bool fired = false;
     QTimer::singleShot(ms, Qt::PreciseTimer, [&fired] { fired = true; });
-    QTest::qWaitFor([&fired] { return fired; }, 600000);
+    if (!QTest::qWaitFor([&fired] { return fired; }, 600000))
+        qFatal("the event loop is stuck: a timer of %d ms has not fired in 10 minutes", ms);
 }
 
 QString sourceDir()
