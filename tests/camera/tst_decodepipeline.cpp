@@ -331,7 +331,7 @@ void TstDecodePipeline::damagedPacketsThenRecovery()
     stream.camera->setFullRate(true);
     QRandomGenerator random(fourcc);
     const int headerBytes = fourcc == kFourccMjpg ? 2 : 5; // what the callback checks
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 400; ++i) { // a hundred packets of each kind of damage
         QByteArray p = stream.packets.at(i % stream.packets.size());
         switch (i % 4) {
         case 0: // truncated
