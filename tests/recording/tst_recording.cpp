@@ -283,7 +283,7 @@ private slots:
         double span = 0;
         {
             TestClock clock;
-            VideoRecorder recorder(clock.clock());
+            VideoRecorder recorder(nullptr, clock.clock());
             QSignalSpy stopped(&recorder, &VideoRecorder::recordingStopped);
             recorder.start(name, size, fps);
             QVERIFY(recorder.isRecording());
@@ -322,7 +322,7 @@ private slots:
         const qint64 half = 50000000; // half a frame of 10 fps
         {
             TestClock clock;
-            VideoRecorder recorder(clock.clock());
+            VideoRecorder recorder(nullptr, clock.clock());
             recorder.start(path, QSize(320, 240), 10);
             for (int i = 0; i < 40; ++i) {
                 clock.handed = i * half;
@@ -349,7 +349,7 @@ private slots:
         const QSize size(320, 240);
         const QImage red = filled(size, Qt::red), blue = filled(size, Qt::blue);
         TestClock clock;
-        VideoRecorder recorder(clock.clock());
+        VideoRecorder recorder(nullptr, clock.clock());
         recorder.start(path, size, 1);
         clock.set(300000000);
         recorder.writeFrame(filled(size, Qt::gray));
@@ -455,7 +455,7 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &limit);
         }
         TestClock clock;
-        VideoRecorder recorder(clock.clock());
+        VideoRecorder recorder(nullptr, clock.clock());
         QSignalSpy errors(&recorder, &VideoRecorder::error);
         QSignalSpy stopped(&recorder, &VideoRecorder::recordingStopped);
         recorder.start(path, QSize(320, 240), 30);
@@ -495,12 +495,12 @@ int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--record-until-killed") {
-        // Child of the kill test: records 3 s of 1280x720 at 30 fps, says so, and waits to be
+        // Child of the kill test: records 3 s of 640x360 at 30 fps, says so, and waits to be
         // killed with the file still open.
         TestClock clock;
-        VideoRecorder recorder(clock.clock());
-        recorder.start(QString::fromLocal8Bit(argv[2]), QSize(1280, 720), 30);
-        if (feedOnGrid(recorder, clock, QSize(1280, 720), 30, 91) < 0)
+        VideoRecorder recorder(nullptr, clock.clock());
+        recorder.start(QString::fromLocal8Bit(argv[2]), QSize(640, 360), 30);
+        if (feedOnGrid(recorder, clock, QSize(640, 360), 30, 91) < 0)
             return 1;
         std::printf("written\n");
         std::fflush(stdout);
