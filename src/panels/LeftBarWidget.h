@@ -186,6 +186,7 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     // Camera side, connected by object name.
@@ -233,6 +234,7 @@ private:
     void armTool(int toolType, bool drawing);
     void markChosen(QAbstractButton *chosen);
     void fillCalibrationLists();
+    void layoutToolButtons();
     void selectCalibrationEntries();
     void changeSaveFolder(bool video);
     void onRecordingStopped(const QString &filePath);
@@ -266,7 +268,9 @@ private:
     // Capture side.
     AttributeTree *m_attributeTree = nullptr; // the form's treeWidget
     QList<QAbstractButton *> m_actionButtons; // delete buttons: in the group, never "choose"
-    QHash<QString, SaveKind> m_pendingStores; // files handed to the main window to store
+    QList<QPair<int, QAbstractButton *>> m_gridTools; // tool buttons in form order
+    int m_toolColumns = 2;                            // columns of the tool buttons now
+    QHash<QString, SaveKind> m_pendingStores;         // files handed to the main window to store
     SaveFileNameProvider m_saveFileName;
     OpenFileNameProvider m_openFileName;
     OpenUrlProvider m_openUrl;

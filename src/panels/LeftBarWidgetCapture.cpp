@@ -18,13 +18,18 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
+#include <QToolButton>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -169,6 +174,34 @@ void LeftBarWidget::setupCaptureSide()
     // Until the canvas shows a picture there is nothing to draw on.
     setDrawButtonsEnabled(false);
 
+    // The tool buttons below the four file buttons, in form order: two columns while the
+    // widest fits twice, one otherwise (a narrow panel, or long texts of another language).
+    QGridLayout *grid = ui->gridLayoutMeasureTools;
+    for (int i = 0; i < grid->count(); ++i) {
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+        grid->getItemPosition(i, &row, &column, &rowSpan, &columnSpan);
+        if (auto *button = qobject_cast<QAbstractButton *>(grid->itemAt(i)->widget()))
+            if (m_toolGroup->buttons().contains(button))
+                m_gridTools.append({row * 2 + column, button});
+    }
+    std::sort(m_gridTools.begin(), m_gridTools.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    ui->scrollAreaMeasure->viewport()->installEventFilter(this);
+
+    // The lists may narrow with the panel: long magnification names are elided, and the full
+    // text of the current entry is in the tool tip.
+    for (QComboBox *list : {ui->comboBoxProName, ui->comboBoxUnit, ui->comboBoxFileType}) {
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->setMinimumContentsLength(1);
+        connect(list, &QComboBox::currentTextChanged, list, &QWidget::setToolTip);
+    }
+
+    // The capture buttons say what they do; the file buttons show icons, named in tool tips.
+    ui->toolButtonCapture->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ui->toolButtonVideotape->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    retranslateCaptureSide();
+
     connect(ui->toolButtonCapture, &QAbstractButton::clicked, this, &LeftBarWidget::onCapture);
     connect(ui->toolButtonVideotape, &QAbstractButton::clicked, this,
             &LeftBarWidget::onVideotapeClicked);
@@ -211,7 +244,42 @@ void LeftBarWidget::setupCaptureSide()
 
 void LeftBarWidget::retranslateCaptureSide()
 {
+    for (QToolButton *button : {ui->toolButtonOpenImg, ui->toolButtonSave,
+                                ui->toolButtonFusionImage, ui->toolButtonExportReport})
+        button->setToolTip(button->text());
     fillCalibrationLists();
+    layoutToolButtons();
+}
+
+bool LeftBarWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->scrollAreaMeasure->viewport() && event->type() == QEvent::Resize)
+        layoutToolButtons();
+    return QWidget::eventFilter(watched, event);
+}
+
+void LeftBarWidget::layoutToolButtons()
+{
+    QGridLayout *grid = ui->gridLayoutMeasureTools;
+    int widest = 0;
+    for (const auto &tool : m_gridTools)
+        widest = std::max(widest, tool.second->sizeHint().width());
+    const QMargins margins = grid->contentsMargins();
+    const int available = ui->scrollAreaMeasure->viewport()->width() - margins.left() -
+                          margins.right() - grid->horizontalSpacing();
+    const int columns = available >= 2 * widest ? 2 : 1;
+    if (columns == m_toolColumns)
+        return;
+    m_toolColumns = columns;
+    constexpr int kFirstRow = 2; // below the file buttons
+    for (int i = 0; i < m_gridTools.size(); ++i) {
+        QAbstractButton *button = m_gridTools.at(i).second;
+        grid->removeWidget(button);
+        if (columns == 2)
+            grid->addWidget(button, kFirstRow + i / 2, i % 2);
+        else
+            grid->addWidget(button, kFirstRow + i, 0, 1, 2);
+    }
 }
 
 void LeftBarWidget::setSaveFileNameProvider(SaveFileNameProvider provider)

@@ -25,6 +25,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -679,11 +680,12 @@ void TstLeftBarCapture::calibrationListsFollowTheData()
 
 void TstLeftBarCapture::screenshots()
 {
-    // Both pages in both themes and languages: no clipped text, a shot for a person to look at.
+    // Both pages in both themes and languages, at the narrowest and the first width the main
+    // window gives the bar: nothing cut off, nothing beyond the right edge, a shot to look at.
     auto widget = bar();
-    widget->resize(300, 900);
     widget->setDrawButtonsEnabled(true);
     widget->show();
+    QStringList overflow;
     for (const bool english : {false, true}) {
         QVERIFY(WidgetLook::setEnglish(english));
         for (const bool dark : {true, false}) {
@@ -695,21 +697,36 @@ void TstLeftBarCapture::screenshots()
             }
             widget->setStyleSheet(sheet);
             widget->setDarkTheme(dark);
-            for (const auto page : {LeftBarWidget::CameraPage, LeftBarWidget::MeasurePage}) {
-                widget->showPage(page);
-                QApplication::processEvents();
-                const QString shot =
-                    QString("leftbar_%1_%2_%3")
-                        .arg(page == LeftBarWidget::CameraPage ? "camera" : "measure",
-                             dark ? "dark" : "light", english ? "en" : "zh");
-                QStringList clipped = WidgetLook::clippedTexts(
-                    widget->findChild<QStackedWidget *>("stackedWidget")->currentWidget());
-                QVERIFY2(clipped.isEmpty(), qPrintable(shot + ": " + clipped.join(", ")));
-                WidgetLook::saveScreenshot(widget.get(), shot);
+            const int w = widget->fontMetrics().horizontalAdvance(
+                QCoreApplication::translate("LeftBarWidget", "停止录像"));
+            for (const int width : {std::max(2 * w + 62, 160), 2 * w + 142}) {
+                widget->resize(width, 900);
+                for (const auto page : {LeftBarWidget::CameraPage, LeftBarWidget::MeasurePage}) {
+                    widget->showPage(page);
+                    QApplication::processEvents();
+                    const QString shot =
+                        QString("leftbar_%1_%2_%3_%4")
+                            .arg(page == LeftBarWidget::CameraPage ? "camera" : "measure",
+                                 dark ? "dark" : "light", english ? "en" : "zh")
+                            .arg(width);
+                    QWidget *current =
+                        widget->findChild<QStackedWidget *>("stackedWidget")->currentWidget();
+                    const QStringList clipped = WidgetLook::clippedTexts(current);
+                    QVERIFY2(clipped.isEmpty(), qPrintable(shot + ": " + clipped.join(", ")));
+                    auto *area = current->findChild<QScrollArea *>();
+                    const int need = area->widget()->minimumSizeHint().width();
+                    // The camera page's sections need more than the narrowest width yet.
+                    const bool narrowest = width < 2 * w + 142;
+                    if (need > area->viewport()->width() &&
+                        (page == LeftBarWidget::MeasurePage || !narrowest))
+                        overflow << QString("%1 needs %2").arg(shot).arg(need);
+                    WidgetLook::saveScreenshot(widget.get(), shot);
+                }
             }
         }
     }
     QVERIFY(WidgetLook::setEnglish(false));
+    QVERIFY2(overflow.isEmpty(), qPrintable(overflow.join(", ")));
 }
 
 QTEST_MAIN(TstLeftBarCapture)
