@@ -33,6 +33,8 @@
 #include <QUrl>
 
 #include <atomic>
+#include <csignal>
+#include <sys/resource.h>
 #include <thread>
 
 using namespace FrameConversion;
@@ -487,6 +489,38 @@ void TstLeftBarCapture::recorderFailuresEndTheRecording()
     QVERIFY(QDir(folder).isEmpty());
     QVERIFY(received.status.isEmpty());
     QCOMPARE(received.recording, QList<bool>({true, false, true, false}));
+
+    // A file that cannot be finished: its one frame reaches the disk only when the encoder is
+    // flushed at the stop, beyond the file size this process may write. Reported as such, never
+    // as saved.
+    setPreset(false, folder);
+    m_dialog.answers << m_dir.filePath("limited.mp4");
+    record->click();
+    QVERIFY(widget->isRecording());
+    QImage noise(640, 480, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < noise.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(noise.scanLine(y));
+        for (int x = 0; x < noise.width(); ++x)
+            line[x] = (seed = seed * 1664525u + 1013904223u) | 0xff000000u;
+    }
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = previous;
+    limit.rlim_cur = 64 * 1024;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    widget->updateFrame(noise);
+    QTRY_VERIFY_WITH_TIMEOUT(!widget->recorder()->hasWaitingFrame(), kWaitMs);
+    record->click(); // the file is finished under the limit
+    setrlimit(RLIMIT_FSIZE, &previous);
+    QVERIFY(!widget->isRecording());
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 3, kWaitMs);
+    QCOMPARE(boxes.titles().last(), QStringLiteral("录像错误"));
+    QVERIFY2(boxes.texts().last().startsWith("视频文件未能完成:"),
+             qPrintable(boxes.texts().last()));
+    QVERIFY(received.status.isEmpty());
+    QVERIFY(!widget->isRecording());
 }
 
 void TstLeftBarCapture::toolButtonsArmTheirTools_data()
