@@ -413,6 +413,23 @@ void TstCalibrationDialogs::managerRoundTripKeepsTheCurrentEntry()
     QCOMPARE(data.currentMagnification().name, QString("4X neu"));
     QCOMPARE(data.currentMagnification().resolution, 250000.0);
     QVERIFY(data.isCalibrated());
+
+    // Clearing asks first (No keeps the list); Cancel then changes nothing.
+    MagnificationDialog clearing(&data);
+    clearing.show();
+    MessageBoxAnswerer answers;
+    answers.answer({QMessageBox::No, QMessageBox::Yes});
+    auto *clearAll = child<QPushButton>(&clearing, "pushButtonClearAll");
+    QTest::mouseClick(clearAll, Qt::LeftButton);
+    QCOMPARE(clearing.workingList().size(), 2);
+    QTest::mouseClick(clearAll, Qt::LeftButton);
+    QVERIFY(clearing.workingList().isEmpty());
+    QVERIFY(!clearAll->isEnabled());
+    QVERIFY(!child<QPushButton>(&clearing, "pushButtonExport")->isEnabled());
+    QCOMPARE(answers.titles(), (QStringList{"清空确认", "清空确认"}));
+    QTest::mouseClick(child<QPushButton>(&clearing, "pushButtonCancel"), Qt::LeftButton);
+    QCOMPARE(data.count(), 2);
+    QCOMPARE(data.currentIndex(), 0);
 }
 
 void TstCalibrationDialogs::editDialogNeverRoundsTheStoredResolution_data()
