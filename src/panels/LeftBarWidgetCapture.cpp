@@ -189,7 +189,7 @@ void LeftBarWidget::setupCaptureSide()
     ui->scrollAreaMeasure->viewport()->installEventFilter(this);
 
     // The lists may narrow with the panel: long magnification names are elided, and the full
-    // text of the current entry is in the tool tip.
+    // text of the current entry is in the tool tip (refills, with signals blocked, set it too).
     for (QComboBox *list : {ui->comboBoxProName, ui->comboBoxUnit, ui->comboBoxFileType}) {
         list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         list->setMinimumContentsLength(1);
@@ -266,7 +266,7 @@ void LeftBarWidget::layoutToolButtons()
         widest = std::max(widest, tool.second->sizeHint().width());
     const QMargins margins = grid->contentsMargins();
     const int available = ui->scrollAreaMeasure->viewport()->width() - margins.left() -
-                          margins.right() - grid->horizontalSpacing();
+                          margins.right() - std::max(0, grid->horizontalSpacing());
     const int columns = available >= 2 * widest ? 2 : 1;
     if (columns == m_toolColumns)
         return;
@@ -436,6 +436,7 @@ void LeftBarWidget::refreshFileTypeList()
             list->addItem(QString::fromLatin1(type.text), QString::fromLatin1(type.suffix));
     }
     list->setCurrentIndex(storedFileType());
+    list->setToolTip(list->currentText());
 }
 
 // ---- After-save dialog ------------------------------------------------------------------------
@@ -689,6 +690,8 @@ void LeftBarWidget::selectCalibrationEntries()
         current >= 0 && current < m_calibration->count() ? current + 1 : 0);
     ui->comboBoxUnit->setCurrentIndex(
         std::max(0, ui->comboBoxUnit->findData(m_calibration->currentUnit())));
+    ui->comboBoxProName->setToolTip(ui->comboBoxProName->currentText());
+    ui->comboBoxUnit->setToolTip(ui->comboBoxUnit->currentText());
 }
 
 void LeftBarWidget::onCalibrationProNameChanged(int index)
