@@ -15,6 +15,11 @@ LeftBarWidget::LeftBarWidget(QWidget *parent)
 {}
 
 LeftBarWidget::LeftBarWidget(std::unique_ptr<CaptureBackend> backend, QWidget *parent)
+    : LeftBarWidget(std::move(backend), RecorderClock(), parent)
+{}
+
+LeftBarWidget::LeftBarWidget(std::unique_ptr<CaptureBackend> backend, RecorderClock recorderClock,
+                             QWidget *parent)
     : QWidget(parent)
     , ui(std::make_unique<Ui::LeftBarWidget>())
 {
@@ -22,7 +27,8 @@ LeftBarWidget::LeftBarWidget(std::unique_ptr<CaptureBackend> backend, QWidget *p
     // YUV previews reach the panel queued from the camera's threads.
     VideoFrameYUV::registerMetaType();
     m_camera = backend ? new Camera(std::move(backend), this) : new Camera(this);
-    m_recorder = new VideoRecorder(this);
+    m_recorder =
+        recorderClock ? new VideoRecorder(std::move(recorderClock), this) : new VideoRecorder(this);
     m_calibration = new CalibrationData(this);
 
     // Each section's header button folds its content away and back.
@@ -82,6 +88,7 @@ void LeftBarWidget::retranslate()
 {
     ui->retranslateUi(this);
     fillCameraTexts();
+    retranslateCaptureSide();
 }
 
 void LeftBarWidget::changeEvent(QEvent *event)

@@ -6,6 +6,7 @@
 #include "model/Attribute.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QMutex>
@@ -14,12 +15,15 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
+class AttributeTree;
 class CalibrationData;
 class Camera;
 class CaptureBackend;
+class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -27,6 +31,7 @@ class QLabel;
 class QSlider;
 class QSpinBox;
 class QTimer;
+class QUrl;
 class VideoRecorder;
 
 namespace Ui {
@@ -51,6 +56,11 @@ public:
     explicit LeftBarWidget(QWidget *parent = nullptr);
     // Uses `backend` instead, e.g. a scripted device in tests.
     explicit LeftBarWidget(std::unique_ptr<CaptureBackend> backend, QWidget *parent = nullptr);
+    // Nanoseconds of a monotonic clock for the recorder (the steady clock when empty): tests
+    // hand frames over at exact times.
+    using RecorderClock = std::function<qint64()>;
+    LeftBarWidget(std::unique_ptr<CaptureBackend> backend, RecorderClock recorderClock,
+                  QWidget *parent = nullptr);
     // Stops a recording (finishing its file) and closes the camera before any member goes.
     ~LeftBarWidget() override;
 
@@ -91,6 +101,19 @@ public:
     void endRecording();
     bool isRecording() const;
 
+    // The dialogs and the desktop behind the capture side, replaceable for tests. A save dialog
+    // gets the proposed name and the filters, preselects *selectedFilter and returns the chosen
+    // one there; an empty name cancels. The URL opener shows a folder in the file browser.
+    using SaveFileNameProvider =
+        std::function<QString(QWidget *parent, const QString &caption, const QString &proposedName,
+                              const QString &filter, QString *selectedFilter)>;
+    using OpenFileNameProvider =
+        std::function<QString(QWidget *parent, const QString &caption, const QString &filter)>;
+    using OpenUrlProvider = std::function<bool(const QUrl &url)>;
+    void setSaveFileNameProvider(SaveFileNameProvider provider);
+    void setOpenFileNameProvider(OpenFileNameProvider provider);
+    void setOpenUrlProvider(OpenUrlProvider provider);
+
 public slots:
     // Camera side.
     void refreshCameraList();
@@ -108,7 +131,25 @@ public slots:
     void updateYuvPreview(VideoFrameYUV frame);
 
     // Capture side (LeftBarWidgetCapture.cpp).
+    // Writes the latest camera frame to the preset folder (or a chosen file) and asks the main
+    // window with sigSaveImage to store the drawing with it; onCaptureStored() reports the end.
     void onCapture();
+    // The main window's answer to sigSaveImage(path): the picture with its drawing was stored
+    // (ok) or not (error says why). Only then does the user hear of the save: status text and
+    // the after-save dialog for a capture, a warning box for a failure.
+    void onCaptureStored(const QString &path, bool ok, const QString &error);
+    // Starts a recording (preset folder or a chosen file) or stops the running one.
+    void onVideotapeClicked();
+    // The after-save dialog: open the folder, change the save folder, "don't ask again".
+    void showSaveSuccessDialog(const QString &title, const QString &text, const QString &filePath);
+    void on_toolButtonSave_clicked();
+    void on_toolButtonOpenImg_clicked();
+    void onGroupButtonClicked(QAbstractButton *button);
+    void on_pushButtonDel_clicked();
+    void on_pushButtonDelAll_clicked();
+    // Index 0 is "未定义" (no magnification), index i + 1 magnification i.
+    void onCalibrationProNameChanged(int index);
+    void onCalibrationUnitChanged(int index);
     void setDrawButtonsEnabled(bool enabled);
     void onAttribute(Attribute::Ptr m_attribute);
     // Rebuilds the magnification and unit lists from the reloaded calibration data.
@@ -145,6 +186,7 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     // Camera side, connected by object name.
@@ -182,6 +224,21 @@ private:
 
     void setupCameraSide();
     void setupCaptureSide();
+    void retranslateCaptureSide();
+    // Capture side helpers (LeftBarWidgetCapture.cpp).
+    enum class SaveKind { Capture, Picture };
+    QString askSaveFileName(const QString &caption, const QString &proposedName,
+                            const QString &filter, QString *selectedFilter);
+    QString presetFolder() const;
+    QString imageSavePath(const QString &caption);
+    void armTool(int toolType, bool drawing);
+    void markChosen(QAbstractButton *chosen);
+    void fillCalibrationLists();
+    void layoutToolButtons();
+    void selectCalibrationEntries();
+    void changeSaveFolder(bool video);
+    void onRecordingStopped(const QString &filePath);
+    void onRecorderError(const QString &message);
     void connectCamera();
     void fillCameraTexts();
     void onCameraError(const QString &message);
@@ -207,6 +264,18 @@ private:
     CalibrationData *m_calibration = nullptr;
     QButtonGroup *m_toolGroup = nullptr;
     QString m_lastSavedPath;
+
+    // Capture side.
+    AttributeTree *m_attributeTree = nullptr; // the form's treeWidget
+    QList<QAbstractButton *> m_actionButtons; // delete buttons: in the group, never "choose"
+    QList<QPair<int, QAbstractButton *>> m_gridTools; // tool buttons in form order
+    int m_toolColumns = 2;                            // columns of the tool buttons now
+    QHash<QString, SaveKind> m_pendingStores;         // files handed to the main window to store
+    SaveFileNameProvider m_saveFileName;
+    OpenFileNameProvider m_openFileName;
+    OpenUrlProvider m_openUrl;
+    int m_recorderErrors = 0;          // errors reported by the recorder so far
+    bool m_recorderErrorShown = false; // a recorder error box is open; more are only logged
     bool m_darkTheme = true;
 
     // The nine property rows: exposure, gain, white balance and the six colour adjustments.

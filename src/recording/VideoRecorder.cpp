@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDebug>
+#include <QFile>
 #include <QMutexLocker>
 
 #include <algorithm>
@@ -275,10 +276,25 @@ void VideoRecorder::closeFile(bool announce)
 {
     if (!m_writer)
         return;
+    // A file is announced as saved only when it holds a frame and was finished; an empty one is
+    // removed, and either failure is reported instead.
+    const bool empty = m_firstArrivalNs < 0;
     QString warning;
-    if (!m_writer->close(&warning))
+    const bool finished = m_writer->close(&warning);
+    if (!finished)
         qWarning().noquote() << "Finalize failed:" << warning;
     m_writer.reset();
-    if (announce)
+    if (empty) {
+        QFile::remove(m_filePath);
+        qWarning().noquote() << "VideoRecorder::closeFile: no frame recorded, removed"
+                             << m_filePath;
+    }
+    if (!announce)
+        return;
+    if (empty)
+        emit error(tr("录像没有收到任何画面，未保存文件"));
+    else if (!finished)
+        emit error(tr("视频文件未能完成:%1").arg(warning));
+    else
         emit recordingStopped(m_filePath);
 }

@@ -49,7 +49,9 @@ public:
     // closes the file, keeping what was written. Caller's thread.
     void start(const QString &path, const QSize &size, int fps);
     // Finishes the file and returns once the worker has closed it; recordingStopped() follows
-    // when a file was open. Does nothing when not recording. Caller's thread.
+    // when a file was open and finished. A file that got no frame is removed and a file that
+    // could not be finished is kept; both are reported with error() instead. Does nothing when
+    // not recording. Caller's thread.
     void stop();
     // True from start() until stop() returns. Any thread.
     bool isRecording() const;

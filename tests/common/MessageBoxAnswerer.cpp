@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -21,13 +22,18 @@ MessageBoxAnswerer::~MessageBoxAnswerer()
 
 void MessageBoxAnswerer::answer(QMessageBox::StandardButton button)
 {
-    m_queue.append(button);
+    m_queue.append({button, QString(), false});
 }
 
 void MessageBoxAnswerer::answer(std::initializer_list<QMessageBox::StandardButton> buttons)
 {
     for (const QMessageBox::StandardButton button : buttons)
-        m_queue.append(button);
+        answer(button);
+}
+
+void MessageBoxAnswerer::answerText(const QString &buttonText, bool tickCheckBox)
+{
+    m_queue.append({QMessageBox::NoButton, buttonText, tickCheckBox});
 }
 
 void MessageBoxAnswerer::clear()
@@ -56,8 +62,18 @@ void MessageBoxAnswerer::respond(QMessageBox *box)
     m_titles.append(box->windowTitle());
     m_texts.append(box->text());
     QAbstractButton *button = nullptr;
-    if (!m_queue.isEmpty())
-        button = box->button(m_queue.takeFirst());
+    if (!m_queue.isEmpty()) {
+        const Answer answer = m_queue.takeFirst();
+        if (answer.tickCheckBox && box->checkBox())
+            box->checkBox()->setChecked(true);
+        if (answer.text.isEmpty()) {
+            button = box->button(answer.button);
+        } else {
+            for (QAbstractButton *candidate : box->buttons())
+                if (candidate->text() == answer.text)
+                    button = candidate;
+        }
+    }
     if (!button)
         button = box->escapeButton();
     if (!button)

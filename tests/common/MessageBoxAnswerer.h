@@ -20,6 +20,9 @@ public:
     // Queues the answers for the next boxes, in order.
     void answer(QMessageBox::StandardButton button);
     void answer(std::initializer_list<QMessageBox::StandardButton> buttons);
+    // Queues a click on the button with this text (a box's own buttons), ticking the box's check
+    // box first when `tickCheckBox` is set.
+    void answerText(const QString &buttonText, bool tickCheckBox = false);
 
     // The boxes answered so far: their titles and texts, in order.
     QStringList titles() const { return m_titles; }
@@ -34,7 +37,13 @@ protected:
 private:
     void respond(QMessageBox *box);
 
-    QList<QMessageBox::StandardButton> m_queue;
+    struct Answer
+    {
+        QMessageBox::StandardButton button = QMessageBox::NoButton;
+        QString text; // clicks the button with this text instead, when set
+        bool tickCheckBox = false;
+    };
+    QList<Answer> m_queue;
     QStringList m_titles;
     QStringList m_texts;
 };

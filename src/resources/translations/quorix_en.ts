@@ -391,6 +391,10 @@
     <context>
         <name>LeftBarWidget</name>
         <message>
+            <source> 保存成功</source>
+            <translation> saved successfully</translation>
+        </message>
+        <message>
             <source>3点垂线</source>
             <translation>3-Point Perpendicular</translation>
         </message>
@@ -435,12 +439,20 @@
             <translation>Gamma</translation>
         </message>
         <message>
+            <source>MP4 视频 (*.mp4)</source>
+            <translation>MP4 video (*.mp4)</translation>
+        </message>
+        <message>
             <source>一键白平衡</source>
             <translation>One-Key White Balance</translation>
         </message>
         <message>
             <source>一键白平衡失败</source>
             <translation>One-key white balance failed</translation>
+        </message>
+        <message>
+            <source>不再提示</source>
+            <translation>Don't ask again</translation>
         </message>
         <message>
             <source>两点圆</source>
@@ -453,6 +465,22 @@
         <message>
             <source>保存图片</source>
             <translation>Save Image</translation>
+        </message>
+        <message>
+            <source>保存失败:%1</source>
+            <translation>Save failed: %1</translation>
+        </message>
+        <message>
+            <source>保存失败，请检查路径和权限</source>
+            <translation>Save failed. Please check the path and permissions</translation>
+        </message>
+        <message>
+            <source>保存录像</source>
+            <translation>Save Recording</translation>
+        </message>
+        <message>
+            <source>保存截图</source>
+            <translation>Save Screenshot</translation>
         </message>
         <message>
             <source>保存融合图像</source>
@@ -485,6 +513,10 @@
         <message>
             <source>删除</source>
             <translation>Delete</translation>
+        </message>
+        <message>
+            <source>删除全部</source>
+            <translation>Delete All</translation>
         </message>
         <message>
             <source>刷新</source>
@@ -563,8 +595,20 @@
             <translation>Pan</translation>
         </message>
         <message>
+            <source>当前没有可用的相机画面</source>
+            <translation>No camera frame available</translation>
+        </message>
+        <message>
             <source>录像</source>
             <translation>Record</translation>
+        </message>
+        <message>
+            <source>录像完成</source>
+            <translation>Recording Complete</translation>
+        </message>
+        <message>
+            <source>录像错误</source>
+            <translation>Recording Error</translation>
         </message>
         <message>
             <source>彩色</source>
@@ -575,12 +619,24 @@
             <translation>Restore Defaults</translation>
         </message>
         <message>
+            <source>截图已保存到:%1</source>
+            <translation>Screenshot saved to: %1</translation>
+        </message>
+        <message>
             <source>打开图片</source>
             <translation>Open Image</translation>
         </message>
         <message>
             <source>打开或关闭相机</source>
             <translation>Open or close the camera</translation>
+        </message>
+        <message>
+            <source>打开文件</source>
+            <translation>Open File</translation>
+        </message>
+        <message>
+            <source>打开目录</source>
+            <translation>Open Directory</translation>
         </message>
         <message>
             <source>打开相机</source>
@@ -595,6 +651,10 @@
             <translation>Capture</translation>
         </message>
         <message>
+            <source>提示</source>
+            <translation>Info</translation>
+        </message>
+        <message>
             <source>放大倍率</source>
             <translation>Magnification</translation>
         </message>
@@ -605,6 +665,14 @@
         <message>
             <source>文本</source>
             <translation>Text</translation>
+        </message>
+        <message>
+            <source>无法开始录像:%1</source>
+            <translation>Could not start recording: %1</translation>
+        </message>
+        <message>
+            <source>无法打开目录:%1</source>
+            <translation>Could not open the folder: %1</translation>
         </message>
         <message>
             <source>曝光</source>
@@ -623,6 +691,18 @@
             <translation>Exposure Reset</translation>
         </message>
         <message>
+            <source>更改保存目录</source>
+            <translation>Change Save Directory</translation>
+        </message>
+        <message>
+            <source>更改目录</source>
+            <translation>Change Directory</translation>
+        </message>
+        <message>
+            <source>未定义</source>
+            <translation>Undefined</translation>
+        </message>
+        <message>
             <source>椭圆</source>
             <translation>Ellipse</translation>
         </message>
@@ -633,6 +713,10 @@
         <message>
             <source>水平镜像</source>
             <translation>Mirror Horizontally</translation>
+        </message>
+        <message>
+            <source>没有可删除的图形</source>
+            <translation>No items to delete</translation>
         </message>
         <message>
             <source>测量工具</source>
@@ -683,12 +767,20 @@
             <translation>Rectangle</translation>
         </message>
         <message>
+            <source>确定</source>
+            <translation>OK</translation>
+        </message>
+        <message>
+            <source>确定删除所有图形？此操作不可撤销。</source>
+            <translation>Delete all items? This cannot be undone.</translation>
+        </message>
+        <message>
             <source>箭头</source>
             <translation>Arrow</translation>
         </message>
         <message>
             <source>编辑定标配置</source>
-            <translation>Edit Calibration Configuration</translation>
+            <translation>Edit Calibration</translation>
         </message>
         <message>
             <source>翻转</source>
@@ -719,8 +811,16 @@
             <translation>Hue</translation>
         </message>
         <message>
+            <source>视频已保存到:%1</source>
+            <translation>Video saved to: %1</translation>
+        </message>
+        <message>
             <source>视频格式</source>
             <translation>Video Format</translation>
+        </message>
+        <message>
+            <source>请先关闭相机再加载图片</source>
+            <translation>Please close the camera before loading an image</translation>
         </message>
         <message>
             <source>请先选择一个相机设备</source>
@@ -1828,6 +1928,10 @@ To keep all annotations, save as PNG or TIFF instead.</translation>
             <translation>Failed to begin writing: %1</translation>
         </message>
         <message>
+            <source>录像没有收到任何画面，未保存文件</source>
+            <translation>The recording received no camera frame; no file was saved</translation>
+        </message>
+        <message>
             <source>无效的帧尺寸或帧率</source>
             <translation>Invalid frame size or frame rate</translation>
         </message>
@@ -1842,6 +1946,10 @@ To keep all annotations, save as PNG or TIFF instead.</translation>
         <message>
             <source>添加视频流失败: %1</source>
             <translation>Failed to add the video stream: %1</translation>
+        </message>
+        <message>
+            <source>视频文件未能完成:%1</source>
+            <translation>The video file could not be finished: %1</translation>
         </message>
     </context>
     <context>
