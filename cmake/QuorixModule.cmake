@@ -9,14 +9,19 @@ function(quorix_add_module name)
     target_link_libraries(quorix_${name} PUBLIC ${ARG_LIBS})
 endfunction()
 
-# quorix_add_test(<name> SOURCES ... [LIBS ...] [XVFB] [TIMEOUT s] [ENV k=v ...])
+# quorix_add_test(<name> SOURCES ... [LIBS ...] [XVFB] [OPENBOX] [TIMEOUT s] [ENV k=v ...])
 # A Qt Test executable registered with CTest. GUI tests run on the offscreen platform;
-# XVFB runs the test under xvfb-run for a real GL context or window behaviour.
+# XVFB runs the test under xvfb-run for a real GL context or window behaviour; OPENBOX adds
+# openbox as the window manager on that display (tools/with-openbox.sh).
 function(quorix_add_test name)
-    cmake_parse_arguments(ARG "XVFB" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+    cmake_parse_arguments(ARG "XVFB;OPENBOX" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE quorix_test_support Qt5::Test ${ARG_LIBS})
-    if(ARG_XVFB)
+    if(ARG_OPENBOX)
+        set(ARG_XVFB ON)
+        add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1920x1080x24"
+                 ${PROJECT_SOURCE_DIR}/tools/with-openbox.sh $<TARGET_FILE:${name}>)
+    elseif(ARG_XVFB)
         add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:${name}>)
         set(platform xcb)
     else()

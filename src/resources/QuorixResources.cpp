@@ -8,9 +8,15 @@ static void initTranslations()
     Q_INIT_RESOURCE(translations);
 }
 
+static void initLook()
+{
+    Q_INIT_RESOURCE(look);
+}
+
 namespace QuorixResources {
 void init()
 {
     initTranslations();
+    initLook();
 }
 } // namespace QuorixResources
