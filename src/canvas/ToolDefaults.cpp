@@ -67,10 +67,10 @@ QColor ToolDefaultsTable::paletteColor(int toolType)
     return name ? QColor(QLatin1String(name)) : QColor();
 }
 
-void ToolDefaultsTable::load()
+void ToolDefaultsTable::read()
 {
     using namespace SettingsKeys;
-    QSettings settings;
+    const QSettings settings;
     const bool upgrade =
         !settings.value(QLatin1String(kDefaultColorsUpgraded), kDefaultColorsUpgradedDefault)
              .toBool();
@@ -104,9 +104,6 @@ void ToolDefaultsTable::load()
         d.controlPointBorderWidth = value(kSuffixCPBorderWidth, borderWidth).toInt();
         m_tools.insert(type, d);
     }
-    for (auto it = m_tools.cbegin(); it != m_tools.cend(); ++it)
-        settings.setValue(toolKey(ShapeTypes::key(it.key()), kSuffixLineColor),
-                          argbName(it.value().lineColor));
 
     m_labelFont.family =
         settings.value(QLatin1String(kLabelFontFamily), QString::fromUtf8(kLabelFontFamilyDefault))
@@ -122,8 +119,18 @@ void ToolDefaultsTable::load()
         QColor(settings.value(QLatin1String(kLabelFontColor), QLatin1String(kLabelFontColorDefault))
                    .toString());
     m_labelFont.backgroundColor = QColor(Qt::transparent);
+}
 
-    if (upgrade)
+void ToolDefaultsTable::load()
+{
+    using namespace SettingsKeys;
+    read();
+    QSettings settings;
+    for (auto it = m_tools.cbegin(); it != m_tools.cend(); ++it)
+        settings.setValue(toolKey(ShapeTypes::key(it.key()), kSuffixLineColor),
+                          argbName(it.value().lineColor));
+    if (!settings.value(QLatin1String(kDefaultColorsUpgraded), kDefaultColorsUpgradedDefault)
+             .toBool())
         settings.setValue(QLatin1String(kDefaultColorsUpgraded), true);
 }
 

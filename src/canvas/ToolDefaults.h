@@ -45,9 +45,11 @@ public:
     // The built-in line colour of a tool; invalid for types without one.
     static QColor paletteColor(int toolType);
 
-    // Rebuilds the table from the settings. The first load after installation (no
-    // "defaultColorsUpgraded" yet) replaces every stored tool colour by the palette once. Every
-    // tool's line colour is written back.
+    // Rebuilds the table from the settings without writing anything. Before the first load
+    // after installation (no "defaultColorsUpgraded" yet) every tool gets its palette colour,
+    // whatever colour is stored.
+    void read();
+    // read(), then writes every tool's line colour back and marks the palette upgrade as done.
     void load();
     bool contains(int toolType) const { return m_tools.contains(toolType); }
     ToolDefaults tool(int toolType) const { return m_tools.value(toolType); }

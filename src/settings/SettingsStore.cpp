@@ -1,10 +1,8 @@
 #include "settings/SettingsStore.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -52,24 +50,6 @@ void clearAll()
     QSettings settings;
     settings.clear();
     settings.sync();
-}
-
-bool factoryReset(QWidget *parent)
-{
-    const QString title = QCoreApplication::translate("SettingsStore", "恢复出厂设置");
-    const auto answer = QMessageBox::question(
-        parent, title,
-        QCoreApplication::translate("SettingsStore",
-                                    "确定要恢复出厂设置吗？所有自定义配置将被清除。"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes)
-        return false;
-    clearAll();
-    QMessageBox::information(
-        parent, title,
-        QCoreApplication::translate("SettingsStore", "已恢复默认设置，请重启软件生效。"),
-        QMessageBox::Ok);
-    return true;
 }
 
 } // namespace SettingsStore

@@ -1,10 +1,10 @@
-// SettingsStore.h: where the INI settings file lives, the one-time migration and the factory reset.
+// SettingsStore.h: where the INI settings file lives, the one-time migration and the factory reset
+// of the data (the questions around it belong to the settings dialog).
 #pragma once
 
 #include <QString>
 
 class QSettings;
-class QWidget;
 
 namespace SettingsStore {
 
@@ -20,11 +20,7 @@ QString prepare();
 // Returns true when keys were copied.
 bool migrateLegacySettings(QSettings *legacy);
 
-// Removes every key of the store, the calibration list included, and syncs.
+// Removes every key of the store, the calibration list included, and syncs: the factory reset.
 void clearAll();
-
-// Asks the user, and on Yes clears the store and tells them to restart. Returns true when the
-// store was cleared. GUI thread.
-bool factoryReset(QWidget *parent);
 
 } // namespace SettingsStore

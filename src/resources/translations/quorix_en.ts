@@ -308,18 +308,534 @@ To keep all annotations, save as PNG or TIFF instead.</translation>
         </message>
     </context>
     <context>
-        <name>SettingsStore</name>
+        <name>SettingDialog</name>
+        <message>
+            <source>三点垂线</source>
+            <translation>3-Point Perpendicular</translation>
+        </message>
+        <message>
+            <source>三点椭圆</source>
+            <translation>3-Point Ellipse</translation>
+        </message>
+        <message>
+            <source>三点矩形</source>
+            <translation>3-Point Rectangle</translation>
+        </message>
+        <message>
+            <source>三点线</source>
+            <translation>3-Point Line</translation>
+        </message>
+        <message>
+            <source>三点角度</source>
+            <translation>3-Point Angle</translation>
+        </message>
+        <message>
+            <source>下划线</source>
+            <translation>Underline</translation>
+        </message>
+        <message>
+            <source>不再提示保存成功</source>
+            <translation>Don't show "saved successfully" again</translation>
+        </message>
+        <message>
+            <source>两点圆</source>
+            <translation>2-Point Circle</translation>
+        </message>
+        <message>
+            <source>中心半径圆</source>
+            <translation>Center-Radius Circle</translation>
+        </message>
+        <message>
+            <source>主题</source>
+            <translation>Theme</translation>
+        </message>
+        <message>
+            <source>五点椭圆</source>
+            <translation>5-Point Ellipse</translation>
+        </message>
+        <message>
+            <source>任意平行线</source>
+            <translation>Free Parallel Lines</translation>
+        </message>
+        <message>
+            <source>优先采用一键白平衡</source>
+            <translation>Prefer one-key white balance</translation>
+        </message>
+        <message>
+            <source>使用预设的保存路径</source>
+            <translation>Use the preset save path</translation>
+        </message>
+        <message>
+            <source>使用预设的路径:</source>
+            <translation>Use the preset path:</translation>
+        </message>
+        <message>
+            <source>保存路径</source>
+            <translation>Save path</translation>
+        </message>
+        <message>
+            <source>值</source>
+            <translation>Value</translation>
+        </message>
+        <message>
+            <source>全屏</source>
+            <translation>Fullscreen</translation>
+        </message>
+        <message>
+            <source>全屏快捷键</source>
+            <translation>Fullscreen shortcut</translation>
+        </message>
+        <message>
+            <source>全选</source>
+            <translation>Select All</translation>
+        </message>
+        <message>
+            <source>八点平行线</source>
+            <translation>8-Point Parallel Lines</translation>
+        </message>
+        <message>
+            <source>关闭</source>
+            <translation>Close</translation>
+        </message>
+        <message>
+            <source>关闭时提示保存修改过的测量</source>
+            <translation>Ask to save changed measurements when closing</translation>
+        </message>
+        <message>
+            <source>其它</source>
+            <translation>Other</translation>
+        </message>
+        <message>
+            <source>删除选中的测量</source>
+            <translation>Delete Selected Measurements</translation>
+        </message>
+        <message>
+            <source>刻度间隔</source>
+            <translation>Tick interval</translation>
+        </message>
+        <message>
+            <source>刻度间隔:</source>
+            <translation>Tick interval:</translation>
+        </message>
+        <message>
+            <source>刻度高度</source>
+            <translation>Tick height</translation>
+        </message>
+        <message>
+            <source>刻度高度:</source>
+            <translation>Tick height:</translation>
+        </message>
+        <message>
+            <source>十字线宽度</source>
+            <translation>Crosshair width</translation>
+        </message>
+        <message>
+            <source>十字线宽度:</source>
+            <translation>Crosshair width:</translation>
+        </message>
+        <message>
+            <source>双击“值”列中的单元格修改该属性。</source>
+            <translation>Double-click a cell of the "Value" column to change that property.</translation>
+        </message>
+        <message>
+            <source>双圆</source>
+            <translation>Double Circle</translation>
+        </message>
+        <message>
+            <source>双点画线</source>
+            <translation>Dash-Dot-Dotted Line</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>启动时最大化窗口</source>
+            <translation>Maximize the window at start</translation>
+        </message>
+        <message>
+            <source>启用静态拍照</source>
+            <translation>Enable still capture</translation>
+        </message>
+        <message>
+            <source>四点垂线</source>
+            <translation>4-Point Perpendicular</translation>
+        </message>
+        <message>
+            <source>四点平行线</source>
+            <translation>4-Point Parallel Lines</translation>
+        </message>
+        <message>
+            <source>四点角度</source>
+            <translation>4-Point Angle</translation>
+        </message>
+        <message>
+            <source>图片类型</source>
+            <translation>Image type</translation>
+        </message>
+        <message>
+            <source>图片类型:</source>
+            <translation>Image type:</translation>
+        </message>
+        <message>
+            <source>外观</source>
+            <translation>Appearance</translation>
+        </message>
+        <message>
+            <source>多边形</source>
+            <translation>Polygon</translation>
+        </message>
+        <message>
+            <source>如何保存采集的文件</source>
+            <translation>How to save captured files</translation>
+        </message>
+        <message>
+            <source>如何导出报告</source>
+            <translation>How to export reports</translation>
+        </message>
+        <message>
+            <source>字体:</source>
+            <translation>Font:</translation>
+        </message>
+        <message>
+            <source>字体颜色:</source>
+            <translation>Font color:</translation>
+        </message>
+        <message>
+            <source>字号:</source>
+            <translation>Font size:</translation>
+        </message>
+        <message>
+            <source>字段为空时点击它，再按下新的组合键；先用“清除”清空字段。</source>
+            <translation>Click the field while it is empty, then press the new key combination; empty it first with "Clear".</translation>
+        </message>
+        <message>
+            <source>实线</source>
+            <translation>Solid Line</translation>
+        </message>
+        <message>
+            <source>导出报告时使用预设的路径</source>
+            <translation>Use the preset path for report export</translation>
+        </message>
+        <message>
+            <source>导出报告时总是弹出文件对话框</source>
+            <translation>Always show the file dialog for report export</translation>
+        </message>
+        <message>
+            <source>属性</source>
+            <translation>Properties</translation>
+        </message>
+        <message>
+            <source>工具属性表</source>
+            <translation>Tool properties table</translation>
+        </message>
+        <message>
+            <source>工具类型</source>
+            <translation>Tool type</translation>
+        </message>
+        <message>
+            <source>工具类型:</source>
+            <translation>Tool type:</translation>
+        </message>
         <message>
             <source>已恢复默认设置，请重启软件生效。</source>
             <translation>Defaults restored; restart the software for them to take effect.</translation>
+        </message>
+        <message>
+            <source>应用</source>
+            <translation>Apply</translation>
+        </message>
+        <message>
+            <source>弧形</source>
+            <translation>Arc</translation>
+        </message>
+        <message>
+            <source>快捷键 %1 已被“%2”使用，请按其他组合键。</source>
+            <translation>The shortcut %1 is already used by "%2". Please press another combination.</translation>
+        </message>
+        <message>
+            <source>快捷键冲突</source>
+            <translation>Shortcut Conflict</translation>
+        </message>
+        <message>
+            <source>总是弹出文件对话框</source>
+            <translation>Always show the file dialog</translation>
         </message>
         <message>
             <source>恢复出厂设置</source>
             <translation>Restore Factory Settings</translation>
         </message>
         <message>
+            <source>恢复默认</source>
+            <translation>Restore Default</translation>
+        </message>
+        <message>
+            <source>恢复默认保存路径</source>
+            <translation>Restore the default save path</translation>
+        </message>
+        <message>
+            <source>恢复默认报告导出路径</source>
+            <translation>Restore the default report export path</translation>
+        </message>
+        <message>
+            <source>恢复默认标签字体</source>
+            <translation>Restore the default label font</translation>
+        </message>
+        <message>
+            <source>打印相机/解码帧率日志</source>
+            <translation>Log camera and decoder frame rates</translation>
+        </message>
+        <message>
+            <source>打开保存路径</source>
+            <translation>Open the save path</translation>
+        </message>
+        <message>
+            <source>打开报告导出路径</source>
+            <translation>Open the report export path</translation>
+        </message>
+        <message>
+            <source>打开文件夹</source>
+            <translation>Open Folder</translation>
+        </message>
+        <message>
+            <source>折线</source>
+            <translation>Polyline</translation>
+        </message>
+        <message>
+            <source>报告</source>
+            <translation>Report</translation>
+        </message>
+        <message>
+            <source>报告导出路径</source>
+            <translation>Report export path</translation>
+        </message>
+        <message>
+            <source>拍照</source>
+            <translation>Capture</translation>
+        </message>
+        <message>
+            <source>拍照快捷键</source>
+            <translation>Capture shortcut</translation>
+        </message>
+        <message>
+            <source>按下快捷键组合...</source>
+            <translation>Press a shortcut combination...</translation>
+        </message>
+        <message>
+            <source>控制点大小</source>
+            <translation>Control Point Size</translation>
+        </message>
+        <message>
+            <source>控制点大小:</source>
+            <translation>Control point size:</translation>
+        </message>
+        <message>
+            <source>放大</source>
+            <translation>Zoom In</translation>
+        </message>
+        <message>
+            <source>放大快捷键</source>
+            <translation>Zoom-in shortcut</translation>
+        </message>
+        <message>
+            <source>文件</source>
+            <translation>Files</translation>
+        </message>
+        <message>
+            <source>文件类型</source>
+            <translation>File Type</translation>
+        </message>
+        <message>
+            <source>斜体</source>
+            <translation>Italic</translation>
+        </message>
+        <message>
+            <source>无法打开文件夹：%1</source>
+            <translation>Cannot open the folder: %1</translation>
+        </message>
+        <message>
+            <source>显示十字线</source>
+            <translation>Show the crosshair</translation>
+        </message>
+        <message>
+            <source>杂项</source>
+            <translation>Misc</translation>
+        </message>
+        <message>
+            <source>标签字体</source>
+            <translation>Label font</translation>
+        </message>
+        <message>
+            <source>标签字体颜色</source>
+            <translation>Label font color</translation>
+        </message>
+        <message>
+            <source>标签字号</source>
+            <translation>Label font size</translation>
+        </message>
+        <message>
+            <source>标签显示</source>
+            <translation>Label Display</translation>
+        </message>
+        <message>
+            <source>椭圆</source>
+            <translation>Ellipse</translation>
+        </message>
+        <message>
+            <source>浅色</source>
+            <translation>Light</translation>
+        </message>
+        <message>
+            <source>测量</source>
+            <translation>Measure</translation>
+        </message>
+        <message>
+            <source>深色</source>
+            <translation>Dark</translation>
+        </message>
+        <message>
+            <source>清除</source>
+            <translation>Clear</translation>
+        </message>
+        <message>
+            <source>清除全屏快捷键</source>
+            <translation>Clear the fullscreen shortcut</translation>
+        </message>
+        <message>
+            <source>清除拍照快捷键</source>
+            <translation>Clear the capture shortcut</translation>
+        </message>
+        <message>
+            <source>清除放大快捷键</source>
+            <translation>Clear the zoom-in shortcut</translation>
+        </message>
+        <message>
+            <source>清除缩小快捷键</source>
+            <translation>Clear the zoom-out shortcut</translation>
+        </message>
+        <message>
+            <source>点画线</source>
+            <translation>Dash-Dotted Line</translation>
+        </message>
+        <message>
+            <source>点线</source>
+            <translation>Dotted Line</translation>
+        </message>
+        <message>
+            <source>用户界面</source>
+            <translation>User Interface</translation>
+        </message>
+        <message>
+            <source>直线</source>
+            <translation>Straight Line</translation>
+        </message>
+        <message>
+            <source>矩形</source>
+            <translation>Rectangle</translation>
+        </message>
+        <message>
+            <source>确定</source>
+            <translation>OK</translation>
+        </message>
+        <message>
             <source>确定要恢复出厂设置吗？所有自定义配置将被清除。</source>
             <translation>Restore factory settings? All custom configuration will be cleared.</translation>
+        </message>
+        <message>
+            <source>箭头</source>
+            <translation>Arrow</translation>
+        </message>
+        <message>
+            <source>粗体</source>
+            <translation>Bold</translation>
+        </message>
+        <message>
+            <source>线型</source>
+            <translation>Line Style</translation>
+        </message>
+        <message>
+            <source>线型:</source>
+            <translation>Line style:</translation>
+        </message>
+        <message>
+            <source>线宽</source>
+            <translation>Line Width</translation>
+        </message>
+        <message>
+            <source>线宽:</source>
+            <translation>Line width:</translation>
+        </message>
+        <message>
+            <source>线条颜色</source>
+            <translation>Line Color</translation>
+        </message>
+        <message>
+            <source>绘制时显示十字光标</source>
+            <translation>Show a cross cursor while drawing</translation>
+        </message>
+        <message>
+            <source>缩小</source>
+            <translation>Zoom Out</translation>
+        </message>
+        <message>
+            <source>缩小快捷键</source>
+            <translation>Zoom-out shortcut</translation>
+        </message>
+        <message>
+            <source>虚线</source>
+            <translation>Dashed Line</translation>
+        </message>
+        <message>
+            <source>设置</source>
+            <translation>Settings</translation>
+        </message>
+        <message>
+            <source>设置页面</source>
+            <translation>Settings pages</translation>
+        </message>
+        <message>
+            <source>设置页面内容</source>
+            <translation>Settings page content</translation>
+        </message>
+        <message>
+            <source>语言</source>
+            <translation>Language</translation>
+        </message>
+        <message>
+            <source>选择保存路径</source>
+            <translation>Select Save Path</translation>
+        </message>
+        <message>
+            <source>选择报告导出路径</source>
+            <translation>Select Report Export Path</translation>
+        </message>
+        <message>
+            <source>选择颜色</source>
+            <translation>Select Color</translation>
+        </message>
+        <message>
+            <source>重置全部工具</source>
+            <translation>Reset All Tools</translation>
+        </message>
+        <message>
+            <source>重置当前工具</source>
+            <translation>Reset This Tool</translation>
+        </message>
+        <message>
+            <source>键盘</source>
+            <translation>Keyboard</translation>
+        </message>
+        <message>
+            <source>默认</source>
+            <translation>Default</translation>
+        </message>
+        <message>
+            <source>默认工具属性</source>
+            <translation>Default Tool Properties</translation>
+        </message>
+        <message>
+            <source>默认显示比例尺</source>
+            <translation>Show the scale bar by default</translation>
         </message>
     </context>
     <context>
