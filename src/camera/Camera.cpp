@@ -112,6 +112,7 @@ bool Camera::openDevice(int deviceIndex)
     if (list.isEmpty() || deviceIndex < 0 || deviceIndex >= list.size())
         return failOpen(tr("未检测到摄像头设备，请检查连接"));
 
+    m_devicePath = list.at(deviceIndex).path;
     const int openResult = m_backend->open(deviceIndex);
     qInfo().noquote() << "打开设备" << list.at(deviceIndex).path
                       << "返回值:" << resultCodeText(openResult);
@@ -142,6 +143,7 @@ bool Camera::openDevice(int deviceIndex)
     if (modesResult != 0 || modes.isEmpty())
         return failOpen(tr("不支持当前摄像头的视频格式"));
     qInfo().noquote() << "相机支持的格式数量:" << modes.size();
+    m_modes = modes;
 
     CaptureMode chosen;
     QString chosenName;
@@ -171,6 +173,7 @@ bool Camera::openDevice(int deviceIndex)
 
     m_connectedModeResult = m_backend->currentMode(&m_connectedMode);
     m_mediaTypeKnown = false;
+    m_formatErrorReported = false;
     m_running = true;
     const int runResult = m_backend->start(
         [this](double time, const uchar *data, long length) { deliverBuffer(time, data, length); });
@@ -335,6 +338,7 @@ void Camera::close()
     m_mediaTypeKnown = false;
     m_running = false;
     m_opened = false;
+    m_modes.clear();
     m_cameraFrameCount = 0;
     m_cameraRateTime = 0;
 }
@@ -344,7 +348,7 @@ bool Camera::setResolution(int width, int height)
     if (width < 1 || height < 1)
         return false;
     m_targetResolution = QSize(width, height);
-    const bool ok = open(m_deviceIndex);
+    const bool ok = open(openDeviceIndex());
     if (ok)
         emit resolutionChanged(m_resolution);
     return ok;
@@ -356,8 +360,34 @@ bool Camera::setFormat(const QString &name)
         return true;
     m_preferredFormat = name;
     if (m_opened)
-        return open(m_deviceIndex);
+        return open(openDeviceIndex());
     return true;
+}
+
+int Camera::openDeviceIndex()
+{
+    // Devices plugged in or out since the open shift the indices; the path stays.
+    const QList<CaptureDeviceInfo> list = m_backend->devices();
+    for (int i = 0; i < list.size(); ++i)
+        if (list.at(i).path == m_devicePath)
+            return i;
+    return m_deviceIndex;
+}
+
+void Camera::reportUnsupportedFormat()
+{
+    // Every buffer of such a stream fails alike; one report per stream is enough.
+    if (m_formatErrorReported)
+        return;
+    m_formatErrorReported = true;
+    emit error(tr("不支持当前摄像头的视频格式"));
+}
+
+void Camera::deliverYuvPreview(VideoFrameYUV frame)
+{
+    frame.mirrorHorizontal = m_mirrorHorizontal;
+    frame.mirrorVertical = m_mirrorVertical;
+    emit previewYuvReady(frame);
 }
 
 qint64 Camera::monotonicMicroseconds()
@@ -406,7 +436,7 @@ Camera::BufferResult Camera::deliverBuffer(double time, const uchar *buffer, lon
     if (!m_mediaTypeKnown) {
         if (m_connectedModeResult != 0 || m_connectedMode.width < 1 ||
             m_connectedMode.height == 0) {
-            emit error(tr("不支持当前摄像头的视频格式"));
+            reportUnsupportedFormat();
             return BufferResult::Failed;
         }
         m_width = m_connectedMode.width;
@@ -454,7 +484,7 @@ Camera::BufferResult Camera::deliverBuffer(double time, const uchar *buffer, lon
     } else {
         if (!g_unsupportedLogged.exchange(true))
             qWarning().noquote() << "不支持的格式:" << subtypeName(m_subtype);
-        emit error(tr("不支持当前摄像头的视频格式"));
+        reportUnsupportedFormat();
         rejected = true;
     }
     if (rejected && !g_invalidImageLogged.exchange(true))

@@ -56,6 +56,10 @@ public:
     void setMirrorHorizontal(bool on) { m_mirrorHorizontal = on; }
     void setMirrorVertical(bool on) { m_mirrorVertical = on; }
 
+    // The modes the open device offers, in its own order; empty while closed.
+    QList<CaptureMode> modes() const { return m_modes; }
+    // The path of the device opened last (see CaptureDeviceInfo::path); empty before any open.
+    QString devicePath() const { return m_devicePath; }
     QSize resolution() const { return m_resolution; }
     QString formatName() const { return m_formatName; }
     bool isOpened() const { return m_opened; }
@@ -93,6 +97,10 @@ public:
     long whiteBalance();
     bool supportsAutoExposure();
     bool supportsAutoWhiteBalance();
+
+    // A planar YUV 4:2:0 preview made by a decoder: stamped with the mirror flags and emitted as
+    // previewYuvReady. Any thread.
+    void deliverYuvPreview(VideoFrameYUV frame);
 
     // The capture callback: called by the backend for every buffer, on its streaming thread.
     BufferResult deliverBuffer(double time, const uchar *buffer, long length);
@@ -136,6 +144,8 @@ private:
     long readLive(CameraProperty property);
     void enqueue(bool mjpg, const uchar *buffer, long length);
     void countCameraFrame();
+    void reportUnsupportedFormat();
+    int openDeviceIndex();
     // Counts one frame; once a second, while "debug/fpsLog" is on, returns the rate line built
     // from logTemplate (%1 fps, %2 frames, %3 ms). `since` is 0 before the first frame.
     static qint64 monotonicMicroseconds(); // steady clock, for rates and sampling
@@ -177,6 +187,8 @@ private:
     QSize m_targetResolution;
     QString m_preferredFormat;
     QString m_formatName;
+    QList<CaptureMode> m_modes;
+    QString m_devicePath;
     std::atomic<bool> m_mirrorHorizontal{false};
     std::atomic<bool> m_mirrorVertical{false};
     std::atomic<bool> m_colourEnabled{true};
@@ -186,6 +198,7 @@ private:
     CaptureMode m_connectedMode;
     // Written and read by the callback thread only while streaming.
     bool m_mediaTypeKnown = false;
+    bool m_formatErrorReported = false; // the stream's format error was emitted once
     quint32 m_subtype = 0;
     int m_width = 0;
     int m_height = 0;

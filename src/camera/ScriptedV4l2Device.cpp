@@ -148,6 +148,19 @@ void ScriptedV4l2Device::unplug()
     m_changed.notify_all();
 }
 
+void ScriptedV4l2Device::replug()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_unplugged = false;
+    m_present = true;
+    m_streaming = false;
+    m_buffers.clear();
+    m_queued.clear();
+    m_outstanding = 0;
+    m_pending.clear();
+    m_changed.notify_all();
+}
+
 void ScriptedV4l2Device::pushFrame(const QByteArray &frame)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -230,7 +243,7 @@ int ScriptedV4l2Device::doClose(int fd)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_fds.remove(fd))
         return fail(EBADF);
-    if (m_streaming) { // closing the streaming handle ends the stream
+    if (m_streaming && fd == m_streamingFd) { // closing the streaming handle ends the stream
         m_streaming = false;
         m_queued.clear();
     }
@@ -271,6 +284,8 @@ int ScriptedV4l2Device::doIoctl(int fd, unsigned long request, void *arg)
     if (m_unplugged)
         return fail(ENODEV);
     const int rc = ioctlLocked(m_fds.value(fd), request, arg);
+    if (rc == 0 && request == VIDIOC_STREAMON)
+        m_streamingFd = fd;
     m_changed.notify_all();
     return rc ? fail(rc) : 0;
 }

@@ -58,6 +58,8 @@ public:
     void setPresent(bool present);
     // The camera disappears: poll reports an error and every call fails with ENODEV.
     void unplug();
+    // The camera is plugged in again after unplug(): listed and usable, with fresh handles.
+    void replug();
 
     // Queues one frame for the stream; it is delivered through the next free buffer.
     void pushFrame(const QByteArray &frame);
@@ -108,5 +110,6 @@ private:
     std::deque<quint32> m_queued; // buffers given to the device
     int m_outstanding = 0;        // dequeued and not yet handed back
     bool m_streaming = false;
+    int m_streamingFd = -1; // the handle that started the stream; only its close ends it
     std::deque<QByteArray> m_pending;
 };

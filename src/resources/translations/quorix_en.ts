@@ -88,6 +88,369 @@
         </message>
     </context>
     <context>
+        <name>LeftBarWidget</name>
+        <message>
+            <source>3点垂线</source>
+            <translation>3-Point Perpendicular</translation>
+        </message>
+        <message>
+            <source>3点椭圆</source>
+            <translation>3-Point Ellipse</translation>
+        </message>
+        <message>
+            <source>3点矩形</source>
+            <translation>3-Point Rectangle</translation>
+        </message>
+        <message>
+            <source>3点线段</source>
+            <translation>3-Point Line</translation>
+        </message>
+        <message>
+            <source>3点角</source>
+            <translation>3-Point Angle</translation>
+        </message>
+        <message>
+            <source>4点垂线</source>
+            <translation>4-Point Perpendicular</translation>
+        </message>
+        <message>
+            <source>4点平行线</source>
+            <translation>4-Point Parallel</translation>
+        </message>
+        <message>
+            <source>4点角</source>
+            <translation>4-Point Angle</translation>
+        </message>
+        <message>
+            <source>5点椭圆</source>
+            <translation>5-Point Ellipse</translation>
+        </message>
+        <message>
+            <source>8点平行线</source>
+            <translation>8-Point Parallel</translation>
+        </message>
+        <message>
+            <source>Gamma</source>
+            <translation>Gamma</translation>
+        </message>
+        <message>
+            <source>一键白平衡</source>
+            <translation>One-Key White Balance</translation>
+        </message>
+        <message>
+            <source>一键白平衡失败</source>
+            <translation>One-key white balance failed</translation>
+        </message>
+        <message>
+            <source>两点圆</source>
+            <translation>2-Point Circle</translation>
+        </message>
+        <message>
+            <source>亮度</source>
+            <translation>Brightness</translation>
+        </message>
+        <message>
+            <source>保存图片</source>
+            <translation>Save Image</translation>
+        </message>
+        <message>
+            <source>保存融合图像</source>
+            <translation>Save Fused Image</translation>
+        </message>
+        <message>
+            <source>停止录像</source>
+            <translation>Stop Recording</translation>
+        </message>
+        <message>
+            <source>全部删除</source>
+            <translation>Delete All</translation>
+        </message>
+        <message>
+            <source>关闭一键白平衡</source>
+            <translation>Turn Off One-Key White Balance</translation>
+        </message>
+        <message>
+            <source>关闭相机</source>
+            <translation>Close Camera</translation>
+        </message>
+        <message>
+            <source>其他</source>
+            <translation>Miscellaneous</translation>
+        </message>
+        <message>
+            <source>分辨率</source>
+            <translation>Resolution</translation>
+        </message>
+        <message>
+            <source>删除</source>
+            <translation>Delete</translation>
+        </message>
+        <message>
+            <source>刷新</source>
+            <translation>Refresh</translation>
+        </message>
+        <message>
+            <source>刷新相机列表</source>
+            <translation>Refresh camera list</translation>
+        </message>
+        <message>
+            <source>单位</source>
+            <translation>Unit</translation>
+        </message>
+        <message>
+            <source>双圆</source>
+            <translation>Double Circle</translation>
+        </message>
+        <message>
+            <source>图像资源</source>
+            <translation>Image Resources</translation>
+        </message>
+        <message>
+            <source>图片格式</source>
+            <translation>Image Format</translation>
+        </message>
+        <message>
+            <source>圆</source>
+            <translation>Circle</translation>
+        </message>
+        <message>
+            <source>圆弧</source>
+            <translation>Arc</translation>
+        </message>
+        <message>
+            <source>垂直翻转</source>
+            <translation>Flip Vertically</translation>
+        </message>
+        <message>
+            <source>增益</source>
+            <translation>Gain</translation>
+        </message>
+        <message>
+            <source>增益复位</source>
+            <translation>Gain Reset</translation>
+        </message>
+        <message>
+            <source>多点平行线</source>
+            <translation>Multi-Point Parallel</translation>
+        </message>
+        <message>
+            <source>多边形</source>
+            <translation>Polygon</translation>
+        </message>
+        <message>
+            <source>定标</source>
+            <translation>Calibration</translation>
+        </message>
+        <message>
+            <source>对比度</source>
+            <translation>Contrast</translation>
+        </message>
+        <message>
+            <source>导出报告</source>
+            <translation>Export Report</translation>
+        </message>
+        <message>
+            <source>展开或折叠此分组</source>
+            <translation>Expands or collapses this group</translation>
+        </message>
+        <message>
+            <source>属性</source>
+            <translation>Attributes</translation>
+        </message>
+        <message>
+            <source>平移</source>
+            <translation>Pan</translation>
+        </message>
+        <message>
+            <source>录像</source>
+            <translation>Record</translation>
+        </message>
+        <message>
+            <source>彩色</source>
+            <translation>Color</translation>
+        </message>
+        <message>
+            <source>恢复默认</source>
+            <translation>Restore Defaults</translation>
+        </message>
+        <message>
+            <source>打开图片</source>
+            <translation>Open Image</translation>
+        </message>
+        <message>
+            <source>打开或关闭相机</source>
+            <translation>Open or close the camera</translation>
+        </message>
+        <message>
+            <source>打开相机</source>
+            <translation>Open Camera</translation>
+        </message>
+        <message>
+            <source>折线</source>
+            <translation>Polyline</translation>
+        </message>
+        <message>
+            <source>拍照</source>
+            <translation>Capture</translation>
+        </message>
+        <message>
+            <source>放大倍率</source>
+            <translation>Magnification</translation>
+        </message>
+        <message>
+            <source>放大倍率管理</source>
+            <translation>Magnification Management</translation>
+        </message>
+        <message>
+            <source>文本</source>
+            <translation>Text</translation>
+        </message>
+        <message>
+            <source>曝光</source>
+            <translation>Exposure</translation>
+        </message>
+        <message>
+            <source>曝光 &amp; 增益</source>
+            <translation>Exposure &amp; Gain</translation>
+        </message>
+        <message>
+            <source>曝光 &amp;&amp; 增益</source>
+            <translation>Exposure &amp;&amp; Gain</translation>
+        </message>
+        <message>
+            <source>曝光复位</source>
+            <translation>Exposure Reset</translation>
+        </message>
+        <message>
+            <source>椭圆</source>
+            <translation>Ellipse</translation>
+        </message>
+        <message>
+            <source>比例尺</source>
+            <translation>Scale Bar</translation>
+        </message>
+        <message>
+            <source>水平镜像</source>
+            <translation>Mirror Horizontally</translation>
+        </message>
+        <message>
+            <source>测量工具</source>
+            <translation>Measurement Tools</translation>
+        </message>
+        <message>
+            <source>电力线频率</source>
+            <translation>Power Line Frequency</translation>
+        </message>
+        <message>
+            <source>白平衡</source>
+            <translation>White Balance</translation>
+        </message>
+        <message>
+            <source>白平衡复位</source>
+            <translation>White Balance Reset</translation>
+        </message>
+        <message>
+            <source>直线</source>
+            <translation>Straight Line</translation>
+        </message>
+        <message>
+            <source>相机</source>
+            <translation>Camera</translation>
+        </message>
+        <message>
+            <source>相机列表</source>
+            <translation>Camera List</translation>
+        </message>
+        <message>
+            <source>相机初始化失败!</source>
+            <translation>Camera initialization failed!</translation>
+        </message>
+        <message>
+            <source>相机初始化失败，请检查设备连接</source>
+            <translation>Camera initialization failed. Please check the device connection.</translation>
+        </message>
+        <message>
+            <source>相机已断开</source>
+            <translation>Camera disconnected</translation>
+        </message>
+        <message>
+            <source>相机错误</source>
+            <translation>Camera Error</translation>
+        </message>
+        <message>
+            <source>矩形</source>
+            <translation>Rectangle</translation>
+        </message>
+        <message>
+            <source>箭头</source>
+            <translation>Arrow</translation>
+        </message>
+        <message>
+            <source>编辑定标配置</source>
+            <translation>Edit Calibration Configuration</translation>
+        </message>
+        <message>
+            <source>翻转</source>
+            <translation>Flip</translation>
+        </message>
+        <message>
+            <source>自动曝光</source>
+            <translation>Auto Exposure</translation>
+        </message>
+        <message>
+            <source>自动白平衡</source>
+            <translation>Auto White Balance</translation>
+        </message>
+        <message>
+            <source>色彩模式</source>
+            <translation>Color Mode</translation>
+        </message>
+        <message>
+            <source>色彩调整</source>
+            <translation>Color Adjustment</translation>
+        </message>
+        <message>
+            <source>色温</source>
+            <translation>Color Temperature</translation>
+        </message>
+        <message>
+            <source>色调</source>
+            <translation>Hue</translation>
+        </message>
+        <message>
+            <source>视频格式</source>
+            <translation>Video Format</translation>
+        </message>
+        <message>
+            <source>请先选择一个相机设备</source>
+            <translation>Please select a camera device first</translation>
+        </message>
+        <message>
+            <source>选择</source>
+            <translation>Select</translation>
+        </message>
+        <message>
+            <source>选择要打开的相机</source>
+            <translation>Chooses the camera to open</translation>
+        </message>
+        <message>
+            <source>锐度</source>
+            <translation>Sharpness</translation>
+        </message>
+        <message>
+            <source>错误</source>
+            <translation>Error</translation>
+        </message>
+        <message>
+            <source>饱和度</source>
+            <translation>Saturation</translation>
+        </message>
+        <message>
+            <source>黑白</source>
+            <translation>Black and White</translation>
+        </message>
+    </context>
+    <context>
         <name>MeasureGraphicsView</name>
         <message>
             <source>No background image loaded. Please load an image first.</source>

@@ -1,0 +1,235 @@
+// LeftBarWidget.h: the left control bar: camera and picture controls, capture, files and tools.
+#pragma once
+
+#include "camera/CaptureBackend.h"
+#include "camera/VideoFrameYUV.h"
+#include "model/Attribute.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+class CalibrationData;
+class Camera;
+class CaptureBackend;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSlider;
+class QSpinBox;
+class QTimer;
+class VideoRecorder;
+
+namespace Ui {
+class LeftBarWidget;
+}
+
+// The panel has two pages: the camera page (camera list, picture properties, capture) and the
+// measurement page (calibration lists, drawing tools, the attribute tree). It owns the camera,
+// the recorder and the one calibration model. The camera half lives in LeftBarWidgetCamera.cpp,
+// the capture half in LeftBarWidgetCapture.cpp.
+//
+// Threads: everything runs on the GUI thread except updateFrame(), which the camera calls
+// directly on its decoding thread, and lastFrame(), which any thread may call.
+class LeftBarWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum Page { CameraPage = 0, MeasurePage = 1 };
+
+    // Uses the cameras of this machine (V4L2 and the demo camera).
+    explicit LeftBarWidget(QWidget *parent = nullptr);
+    // Uses `backend` instead, e.g. a scripted device in tests.
+    explicit LeftBarWidget(std::unique_ptr<CaptureBackend> backend, QWidget *parent = nullptr);
+    // Stops a recording (finishing its file) and closes the camera before any member goes.
+    ~LeftBarWidget() override;
+
+    Camera *camera() const { return m_camera; }
+    VideoRecorder *recorder() const { return m_recorder; }
+    CalibrationData *calibrationData() const { return m_calibration; }
+
+    // Shows the camera page (refreshing the camera list) or the measurement page.
+    void showPage(Page page);
+    // Dark or light theme: the panel's own inline styles follow it.
+    void setDarkTheme(bool dark);
+    // Re-reads every text in the current language.
+    void retranslate();
+
+    // The latest full camera frame (null when none). Any thread.
+    QImage lastFrame() const;
+    // The file last written by a capture; set and cleared by the main window.
+    QString lastSavedPath() const { return m_lastSavedPath; }
+    void setLastSavedPath(const QString &path) { m_lastSavedPath = path; }
+
+    // The last measured frame rate (previews per second, or delivered frames per second for
+    // streams that make no previews); 0 while no camera runs.
+    double fps() const { return m_fps; }
+    // The frame-rate text: "FPS: %1" with one decimal, "FPS: --" while no camera runs.
+    QString fpsText() const;
+    // Measures the frame rate over `elapsedMs` from the frames counted since the last call and
+    // announces it with sigFpsTextChanged. Called by the 1000 ms timer.
+    void applyFrameRate(qint64 elapsedMs);
+
+    // Recording as the record button runs it (the capture half asks for the file first). Starts
+    // the recorder for frames of the last frame's size at the measured frame rate (rounded, at
+    // least 1 fps); while it records, every packet reaches the full-resolution decoder, the
+    // resolution and format lists are locked and the record button reads "停止录像". False when
+    // there is no frame or the recorder did not start.
+    bool beginRecording(const QString &path);
+    // Finishes the file, turns full-rate decoding off, unlocks the lists and resets the button.
+    // Does nothing when not recording.
+    void endRecording();
+    bool isRecording() const;
+
+public slots:
+    // Camera side.
+    void refreshCameraList();
+    // A capture device came or went: the list is refreshed; when the open camera's device is
+    // gone, a running recording is finished and the camera closed.
+    void handleDeviceChange();
+    void on_cbCameras_activated(int index);
+    // Opens the selected camera (the main window calls it after its own checks).
+    bool startCamera();
+    // Finishes a running recording, then stops the camera, the frame-rate timer and the polls.
+    void closeCamera();
+    // Camera decoding thread: keeps the frame, feeds the recorder, passes it on.
+    void updateFrame(QImage frame);
+    void updatePreview(QImage preview);
+    void updateYuvPreview(VideoFrameYUV frame);
+
+    // Capture side (LeftBarWidgetCapture.cpp).
+    void onCapture();
+    void setDrawButtonsEnabled(bool enabled);
+    void onAttribute(Attribute::Ptr m_attribute);
+    // Rebuilds the magnification and unit lists from the reloaded calibration data.
+    void reloadCalibrationLists();
+    // The active drawing tool finished its shape: its button is released.
+    void releaseDrawTool();
+    // The canvas's tool defaults changed: the attribute display is refreshed.
+    void refreshAttributeDisplay();
+    // Sets the still-image file-type list from the stored setting, without emitting.
+    void refreshFileTypeList();
+
+signals:
+    void sigRequestStartCamera();
+    void sigAttributeDataChanged(Attribute::Ptr attribute);
+    void sigOpenImage(const QString &path);
+    void sigSetImage(QImage image);
+    void sigSetPreview(QImage preview);
+    void sigSetYuvPreview(VideoFrameYUV frame);
+    void sigSaveImage(const QString &path);
+    void sigSaveFusedImage(const QString &path);
+    void sigExportReport();
+    void sigPalmModeChanged(bool panning);
+    void error(const QString &message);
+    void sigDrawToolActivated(bool activated);
+    void sigClearCanvas();
+    void sigRecordingStateChanged(bool recording);
+    void sigOpenCalibrationDialog(CalibrationData *calibData);
+    void sigOpenSetting();
+    void sigDeleteRequested();
+    void sigDeleteAllRequested();
+    void sigStatusMessage(const QString &text);
+    // The frame-rate text for the main window's status bar, once a second and at start and stop.
+    void sigFpsTextChanged(const QString &text);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private slots:
+    // Camera side, connected by object name.
+    void on_pushButtonPlay_clicked();
+    void on_refreshCameraList_clicked();
+    void on_pushButtonMirror_clicked();
+    void on_pushButtonFlip_clicked();
+    void on_pushButtonOneKeyWB_clicked();
+    void on_pushButtonWBDefault_clicked();
+    void on_pushButtonColorDefault_clicked();
+    void on_pushButtonExposureDefault_clicked();
+    void on_pushButtonGainDefault_clicked();
+    void on_checkBoxAutoExposure_toggled(bool on);
+    void on_checkBoxAutoWhiteBalance_toggled(bool on);
+    void on_comboBoxColorMode_activated(int index);
+    void on_comboBoxPowerLine_activated(int index);
+    void on_comboBoxResolution_activated(int index);
+    void on_comboBoxFormat_activated(int index);
+
+private:
+    // One picture property bound to its controls; the nine rows share one set of functions.
+    struct PropertyRow
+    {
+        CameraProperty property;
+        QSlider *slider;
+        QSpinBox *spinBox;  // null when the value is shown in a label
+        QLabel *valueLabel; // null when a spin box shows the value
+        QCheckBox *autoBox; // the automatic mode, or null
+        QTimer *poll;       // reads the automatic value back, or null
+        bool (Camera::*set)(long);
+        void (Camera::*rangeChanged)(long, long, long, long, long);
+        bool bound = false; // the open camera announced a range
+    };
+    enum RowIndex { ExposureRow, GainRow, WhiteBalanceRow, FirstColourRow };
+
+    void setupCameraSide();
+    void setupCaptureSide();
+    void connectCamera();
+    void fillCameraTexts();
+    void onCameraError(const QString &message);
+    void setPlayState(bool running);
+    void setPropertyControlsEnabled(bool enabled);
+    void bindRange(PropertyRow &row, long min, long max, long step, long current, long def);
+    void onSliderMoved(PropertyRow &row, int value);
+    void resetRow(PropertyRow &row);
+    void showRowValue(PropertyRow &row, long value, int exposureDecimals);
+    void setAutoMode(PropertyRow &row, bool on);
+    void pollAutoValue(PropertyRow &row);
+    void applyStartSettings();
+    void fillModeLists();
+    void selectResolution(const QSize &resolution);
+    void selectFormat(const QString &format);
+    void updateModeListsEnabled();
+    void setToggleStyle(QWidget *button, bool on);
+    void readWhiteBalanceBack();
+
+    std::unique_ptr<Ui::LeftBarWidget> ui;
+    Camera *m_camera = nullptr;          // child of the panel
+    VideoRecorder *m_recorder = nullptr; // child of the panel
+    CalibrationData *m_calibration = nullptr;
+    QButtonGroup *m_toolGroup = nullptr;
+    QString m_lastSavedPath;
+    bool m_darkTheme = true;
+
+    // The nine property rows: exposure, gain, white balance and the six colour adjustments.
+    std::vector<PropertyRow> m_rows;
+    QTimer *m_exposurePoll = nullptr;
+    QTimer *m_whiteBalancePoll = nullptr;
+
+    // Following the open device by its path, never its display name.
+    QString m_openDevicePath;
+    bool m_opening = false;      // startCamera is opening the device
+    QString m_openError;         // the camera's message while opening, for the failure box
+    bool m_errorPending = false; // a camera error is being reported; further ones are logged
+
+    // Frame rate. The counters are written by the camera's threads and read by the timer.
+    std::atomic<int> m_previewCount{0};
+    std::atomic<int> m_frameCount{0};
+    QElapsedTimer m_fpsClock;
+    QTimer *m_fpsTimer = nullptr;
+    double m_fps = 0.0;
+
+    // m_frameLock protects m_lastFrame: the decoding thread replaces it, the GUI thread reads it.
+    mutable QMutex m_frameLock;
+    QImage m_lastFrame;
+    // Decoding thread only: ms since the epoch of the last frame passed on while recording.
+    std::atomic<qint64> m_lastImageEmit{0};
+};
