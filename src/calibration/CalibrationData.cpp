@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QSettings>
 
+#include <cmath>
+
 CalibrationData::CalibrationData(QObject *parent)
     : QObject(parent)
 {}
@@ -176,23 +178,47 @@ bool CalibrationData::exportToFile(const QString &path) const
     return true;
 }
 
-bool CalibrationData::importFromFile(const QString &path)
+bool CalibrationData::importFromFile(const QString &path, QString *error)
 {
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qDebug() << "导入放大率文件失败:" << path;
-        return false;
+        return fail(tr("文件无法读取。"));
     }
+    if (file.size() > kMaxFileSize)
+        return fail(tr("文件过大（超过 1 MB），不是放大率文件。"));
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
     if (!doc.isObject())
-        return false;
+        return fail(tr("文件内容不是放大率文件。"));
 
-    m_magnifications.clear();
-    const QJsonArray list = doc.object()["magnifications"].toArray();
-    for (const QJsonValue &value : list) {
-        const QJsonObject o = value.toObject();
-        m_magnifications.append({o["name"].toString(), o["resolution"].toDouble(0.0)});
+    const QJsonValue listValue = doc.object().value(QLatin1String("magnifications"));
+    if (!listValue.isUndefined() && !listValue.isArray())
+        return fail(tr("文件中的放大率列表格式错误。"));
+    QList<Magnification> entries;
+    const QJsonArray list = listValue.toArray();
+    for (int i = 0; i < list.size(); ++i) {
+        const QJsonObject o = list[i].toObject();
+        const QString name = o.value(QLatin1String("name")).toString().trimmed();
+        const QJsonValue resolution = o.value(QLatin1String("resolution"));
+        if (!list[i].isObject() || name.isEmpty())
+            return fail(tr("第 %1 项：放大倍率名称为空。").arg(i + 1));
+        for (const Magnification &earlier : qAsConst(entries)) {
+            if (earlier.name == name)
+                return fail(tr("第 %1 项：放大倍率“%2”重复。").arg(i + 1).arg(name));
+        }
+        // A number outside the double range reads as infinite; text or null is no number.
+        const double value = resolution.toDouble(-1.0);
+        if (!resolution.isDouble() || !std::isfinite(value) || value < 0.0)
+            return fail(tr("第 %1 项（%2）：分辨率不是有效的非负数值。").arg(i + 1).arg(name));
+        entries.append({name, value});
     }
+
+    m_magnifications = entries;
     m_currentIndex = m_magnifications.isEmpty() ? -1 : 0;
     emit magnificationListChanged();
     emit currentMagnificationChanged();

@@ -50,7 +50,12 @@ public:
 
     // A ".magn" file: {"version": 1, "magnifications": [{"name", "resolution"}...]}.
     bool exportToFile(const QString &path) const;
-    bool importFromFile(const QString &path);
+    // Replaces the list by the file's entries and makes the first current. A file that cannot be
+    // read, is larger than kMaxFileSize, is not a JSON object, or holds an entry with an empty or
+    // repeated name or a resolution that is not a finite number of at least 0 (0 = not
+    // calibrated) changes nothing; `error` then says why, naming the entry.
+    bool importFromFile(const QString &path, QString *error = nullptr);
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
 
 signals:
     void magnificationListChanged();

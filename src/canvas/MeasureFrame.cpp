@@ -1,16 +1,16 @@
 // MeasureFrame.cpp: the canvas frame.
 #include "canvas/MeasureFrame.h"
 
-#include "canvas/MeasureGraphicsView.h"
+#include "canvas/MeasureGraphicsViewBusiness.h"
 #include "preview/VideoOpenGLWidget.h"
 
 #include <QGraphicsPixmapItem>
 #include <QGridLayout>
 #include <QScrollArea>
 
-MeasureFrame::MeasureFrame(QWidget *parent, MeasureGraphicsView *view)
+MeasureFrame::MeasureFrame(QWidget *parent, MeasureGraphicsViewBusiness *view)
     : QFrame(parent)
-    , m_view(view ? view : new MeasureGraphicsView(this))
+    , m_view(view ? view : new MeasureGraphicsViewBusiness(this))
 {
     m_view->setParent(this);
     // The view turned antialiasing on for its shapes; the frame keeps only smooth pixmaps.

@@ -2,10 +2,11 @@
 // widget stacked in the same place.
 #pragma once
 
+#include "canvas/MeasureGraphicsViewBusiness.h"
+
 #include <QFrame>
 #include <QImage>
 
-class MeasureGraphicsView;
 class QScrollArea;
 struct VideoFrameYUV;
 class VideoOpenGLWidget;
@@ -16,10 +17,11 @@ class MeasureFrame : public QFrame
     Q_OBJECT
 
 public:
-    // Hosts `view` (reparented to the frame), or a plain MeasureGraphicsView when null.
-    explicit MeasureFrame(QWidget *parent = nullptr, MeasureGraphicsView *view = nullptr);
+    // Hosts `view` (reparented to the frame), or a new drawing view when null.
+    explicit MeasureFrame(QWidget *parent = nullptr, MeasureGraphicsViewBusiness *view = nullptr);
 
-    MeasureGraphicsView *view() const { return m_view; }
+    // The drawing view itself: arming a tool or panning through it takes the full behaviour.
+    MeasureGraphicsViewBusiness *view() const { return m_view; }
     QScrollArea *scrollArea() const { return m_scrollArea; }
     VideoOpenGLWidget *previewWidget() const { return m_preview; }
 
@@ -43,7 +45,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    MeasureGraphicsView *m_view = nullptr;
+    MeasureGraphicsViewBusiness *m_view = nullptr;
     QScrollArea *m_scrollArea = nullptr;
     VideoOpenGLWidget *m_preview = nullptr;
 };

@@ -58,11 +58,12 @@ public:
     // Carried over to every new scene.
     void setCalibrationData(CalibrationData *calibration);
 
-    void setPanningMode(bool on);
+    // Virtual, so that a caller holding this base type reaches the drawing layer's behaviour.
+    virtual void setPanningMode(bool on);
     bool panningMode() const { return m_panning; }
     // Set by the drawing interaction while a multi-click shape is drawn or a tool is armed.
     void setSuppressSelectionSignal(bool suppress) { m_suppressSelectionSignal = suppress; }
-    void setDrawToolActive(bool active) { m_drawToolActive = active; }
+    virtual void setDrawToolActive(bool active) { m_drawToolActive = active; }
     bool drawToolActive() const { return m_drawToolActive; }
 
     void addItem(QGraphicsItem *item);

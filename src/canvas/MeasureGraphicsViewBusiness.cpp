@@ -229,9 +229,20 @@ TextItem *MeasureGraphicsViewBusiness::createTextItem(LineDataBase::Ptr record)
     return text;
 }
 
-StraightLineItem *MeasureGraphicsViewBusiness::createRulerLine(const QPointF &centre, double length)
+StraightLineItem *MeasureGraphicsViewBusiness::createRulerLine(const QPointF &centre, double length,
+                                                               bool announce)
 {
-    auto *line = static_cast<StraightLineItem *>(createShape(ShapeTypes::StraightLine));
+    StraightLineItem *line = nullptr;
+    if (announce) {
+        line = static_cast<StraightLineItem *>(createShape(ShapeTypes::StraightLine));
+    } else {
+        auto record = std::make_shared<BrokenLineDataItem>();
+        m_toolDefaults.apply(*record, ShapeTypes::StraightLine);
+        m_unannounced.insert(record->id);
+        line = new StraightLineItem(record);
+        line->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
+        addItem(line);
+    }
     line->setStartPoint(line->mapFromScene(QPointF(centre.x() - length / 2, centre.y())));
     line->setEndPoint(line->mapFromScene(QPointF(centre.x() + length / 2, centre.y())));
     line->setShowEndGuides(true);
@@ -259,7 +270,8 @@ void MeasureGraphicsViewBusiness::onShapeChanged(GraphicsItemBase *shape)
     const LineDataBase::Ptr record = shape->lineData();
     if (!record)
         return;
-    emit sigLineDataChanged(record);
+    if (isAnnounced(record->id))
+        emit sigLineDataChanged(record);
     if (auto *line = dynamic_cast<StraightLineItem *>(shape)) {
         if (line->points().size() >= 2)
             emit sigScaleLengthChanged(QLineF(line->point(0), line->point(1)).length());
@@ -274,7 +286,8 @@ void MeasureGraphicsViewBusiness::detachShape(GraphicsItemBase *shape,
     try {
         shape->setChangeCallback(nullptr);
         forgetShape(shape);
-        if (record) {
+        const bool ruler = record && m_unannounced.remove(record->id);
+        if (record && !ruler) {
             LineDataRegistry::instance()->removeLine(record->id);
             emit sigDelLine(record);
         }
@@ -283,6 +296,9 @@ void MeasureGraphicsViewBusiness::detachShape(GraphicsItemBase *shape,
         shape->hide();
         // Deleted once every handler still on the stack has returned.
         QTimer::singleShot(10, [shape] { delete shape; });
+        // An unannounced ruler was never announced as a measurement; only its length goes.
+        if (ruler)
+            emit sigScaleLengthChanged(0.0);
     } catch (const std::exception &e) {
         qWarning().noquote() << "[ERROR] Exception during removal:" << e.what();
     } catch (...) {
@@ -366,7 +382,6 @@ void MeasureGraphicsViewBusiness::setDrawingCursor()
 
 void MeasureGraphicsViewBusiness::disarm()
 {
-    m_drawToolActive = false;
     MeasureGraphicsView::setDrawToolActive(false);
     endTextEditing();
     if (isLive(m_currentShape) && m_currentShape->scene() == m_scene)
@@ -385,7 +400,6 @@ void MeasureGraphicsViewBusiness::setDrawToolActive(bool active)
         emitToolDefaults(false);
         return;
     }
-    m_drawToolActive = true;
     MeasureGraphicsView::setDrawToolActive(true);
     endTextEditing();
     if (isLive(m_currentShape) && m_currentShape->scene() == m_scene)
@@ -413,7 +427,7 @@ void MeasureGraphicsViewBusiness::emitToolDefaults(bool active)
 void MeasureGraphicsViewBusiness::onAttributeDataChanged()
 {
     MeasureGraphicsView::onAttributeDataChanged();
-    if (m_drawToolActive && m_currentToolAttribute)
+    if (drawToolActive() && m_currentToolAttribute)
         m_toolDefaults.store(LineDataRegistry::instance()->toolType(), *m_currentToolAttribute);
 }
 
@@ -423,7 +437,7 @@ void MeasureGraphicsViewBusiness::setPanningMode(bool panning)
     MeasureGraphicsView::setPanningMode(panning);
     if (panning)
         m_mousePressed = false;
-    else if (wasPanning && m_drawToolActive)
+    else if (wasPanning && drawToolActive())
         setDrawingCursor();
 }
 
@@ -845,7 +859,7 @@ void MeasureGraphicsViewBusiness::pressWithTool(QMouseEvent *event)
 
 void MeasureGraphicsViewBusiness::mousePressEvent(QMouseEvent *event)
 {
-    if (!m_drawToolActive && !panningMode() && event->button() == Qt::LeftButton &&
+    if (!drawToolActive() && !panningMode() && event->button() == Qt::LeftButton &&
         grabControlPoint(event))
         return;
 
@@ -857,7 +871,7 @@ void MeasureGraphicsViewBusiness::mousePressEvent(QMouseEvent *event)
         return;
     if (m_currentShape && !(isLive(m_currentShape) && m_currentShape->scene() == m_scene))
         m_currentShape = nullptr;
-    if (panningMode() || !m_drawToolActive) {
+    if (panningMode() || !drawToolActive()) {
         MeasureGraphicsView::mousePressEvent(event);
         return;
     }
@@ -878,7 +892,7 @@ void MeasureGraphicsViewBusiness::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     const int type = LineDataRegistry::instance()->toolType();
-    if (m_drawToolActive && type == ShapeTypes::Text && (event->buttons() & Qt::LeftButton) &&
+    if (drawToolActive() && type == ShapeTypes::Text && (event->buttons() & Qt::LeftButton) &&
         m_scene) {
         for (QGraphicsItem *item : m_scene->selectedItems()) {
             if (auto *text = dynamic_cast<TextItem *>(item)) {
@@ -887,14 +901,14 @@ void MeasureGraphicsViewBusiness::mouseMoveEvent(QMouseEvent *event)
             }
         }
     }
-    if (m_drawToolActive && !m_deleting && m_currentShape) {
+    if (drawToolActive() && !m_deleting && m_currentShape) {
         if (isLive(m_currentShape) && m_currentShape->scene() == m_scene)
             moveWithTool(p);
     }
     MeasureGraphicsView::mouseMoveEvent(event);
 
     // Hover over the control points of selected shapes, after the view's own cursor choice.
-    if (!m_drawToolActive && !m_mousePressed && m_scene && event->buttons() == Qt::NoButton) {
+    if (!drawToolActive() && !m_mousePressed && m_scene && event->buttons() == Qt::NoButton) {
         for (QGraphicsItem *item : m_scene->selectedItems()) {
             auto *shape = dynamic_cast<GraphicsItemBase *>(item);
             if (!shape || shape->type() == ShapeTypes::Label || !isLive(shape))
@@ -967,7 +981,7 @@ void MeasureGraphicsViewBusiness::mouseReleaseEvent(QMouseEvent *event)
     const QScopedValueRollback<bool> guard(inRelease, true);
     if (!m_scene)
         return;
-    if (panningMode() || !m_drawToolActive) {
+    if (panningMode() || !drawToolActive()) {
         MeasureGraphicsView::mouseReleaseEvent(event);
     } else {
         event->accept();

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QPair>
 #include <QPointer>
+#include <QSet>
 
 class StraightLineItem;
 
@@ -33,8 +34,14 @@ public:
     // A text item (tool 31) around `record`, registered, added and announced like a shape.
     TextItem *createTextItem(LineDataBase::Ptr record = nullptr);
     // A horizontal straight line of `length` pixels centred on `centre`, with its end guides,
-    // selected: the ruler of the calibration.
-    StraightLineItem *createRulerLine(const QPointF &centre, double length);
+    // selected: the ruler of the calibration. Unless `announce`, the line is a tool of the
+    // moment rather than a measurement: it gets no record in the registry, its creation, changes
+    // and removal are not announced (so no table row, no unsaved change), it is not saved with
+    // the drawing, and only sigScaleLengthChanged reports its changes.
+    StraightLineItem *createRulerLine(const QPointF &centre, double length, bool announce = true);
+    // Whether the record belongs to a shape that is announced (every shape but an unannounced
+    // ruler line).
+    bool isAnnounced(const QString &id) const { return !m_unannounced.contains(id); }
 
     // Asks, then removes the selected shapes (text items stay).
     void deleteSelected();
@@ -82,9 +89,9 @@ signals:
     void sigCalibrationLoaded();
 
 public slots:
-    void setDrawToolActive(bool active);
+    void setDrawToolActive(bool active) override;
     void delAllLine();
-    void setPanningMode(bool panning);
+    void setPanningMode(bool panning) override;
     void removeLine(GraphicsItemBase *lineItem);
     void onAttributeDataChanged() override;
 
@@ -129,11 +136,11 @@ private:
     bool m_polygonAppendOnMove = false;
     int m_clickCount = 0; // presses given to the current double circle or five-point ellipse
     QList<PendingDeletion> m_pendingDeletions;
-    bool m_drawToolActive = false;
     bool m_deleting = false;
     bool m_controlPointDrag = false;
     GraphicsItemBase *m_dragShape = nullptr;
     bool m_scaleBarShown = true;
+    QSet<QString> m_unannounced; // record ids of unannounced ruler lines
     Attribute::Ptr m_currentToolAttribute;
     ToolDefaultsTable m_toolDefaults;
 };

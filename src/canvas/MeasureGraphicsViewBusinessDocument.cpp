@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -77,8 +78,16 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
     }
     DrawingDocument::StoreResult result = DrawingDocument::StoreResult::WriteFailed;
     try {
-        const QJsonObject root =
-            DrawingDocument::document(m_scene->items(), m_scene->calibrationData());
+        // An unannounced ruler is a tool of the moment, not part of the drawing.
+        QList<QGraphicsItem *> items = m_scene->items();
+        items.erase(std::remove_if(items.begin(), items.end(),
+                                   [this](QGraphicsItem *item) {
+                                       auto *shape = dynamic_cast<GraphicsItemBase *>(item);
+                                       return shape && shape->lineData() &&
+                                              !isAnnounced(shape->lineData()->id);
+                                   }),
+                    items.end());
+        const QJsonObject root = DrawingDocument::document(items, m_scene->calibrationData());
         const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Compact);
         qDebug().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                            << ", " << __LINE__ << ", jsonData: " << QString::fromUtf8(json);

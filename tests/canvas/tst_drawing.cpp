@@ -10,6 +10,7 @@
 #include "TestEnv.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
+#include "canvas/MeasureFrame.h"
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "shapes/GraphicsItemLifetimeManager.h"
 #include "shapes/RectItem.h"
@@ -46,6 +47,7 @@ private slots:
     void scaleBarsAndRulerLine();
     void toolDefaultsComeFromSettings();
     void editedToolDefaultsAreStored();
+    void toolArmedThroughTheFrameDraws();
 
 private:
     QPoint at(const QPointF &scenePos) const { return m_view->mapFromScene(scenePos); }
@@ -578,6 +580,58 @@ void TstDrawing::editedToolDefaultsAreStored()
     arm(31);
     QVERIFY(!defaults.last().first().value<Attribute::Ptr>());
     settings.remove("Measure/labelFontSize");
+}
+
+void TstDrawing::toolArmedThroughTheFrameDraws()
+{
+    // The main window arms tools and panning through the frame's view, and may keep it as the
+    // base view type: either way the full arming runs (cursor, panning off, tool defaults).
+    MeasureFrame frame;
+    frame.resize(900, 700);
+    MeasureGraphicsViewBusiness *view = frame.view();
+    QImage image(800, 600, QImage::Format_RGB32);
+    image.fill(Qt::darkGray);
+    view->setBackgroundImage(image, true);
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    view->setCanvasZoom(1.0);
+    QSettings().setValue("Measure/showDrawingCrossCursor", true);
+
+    QSignalSpy defaults(view, &MeasureGraphicsViewBusiness::sigToolDefaultAttributesChanged);
+    QSignalSpy added(view, &MeasureGraphicsViewBusiness::sigAddLine);
+    MeasureGraphicsView *base = view;
+    base->setPanningMode(true);
+    QCOMPARE(view->viewport()->cursor().shape(), Qt::OpenHandCursor);
+    LineDataRegistry::instance()->setToolType(ShapeTypes::Rect);
+    base->setDrawToolActive(true);
+    QVERIFY(!view->panningMode());
+    QCOMPARE(view->viewport()->cursor().shape(), Qt::CrossCursor);
+    QCOMPARE(defaults.count(), 1);
+    QVERIFY(defaults.last().first().value<Attribute::Ptr>());
+
+    const auto at = [view](const QPointF &p) { return view->mapFromScene(p); };
+    const auto clickAt = [&](const QPointF &p) {
+        QMouseEvent hover(QEvent::MouseMove, at(p), view->viewport()->mapToGlobal(at(p)),
+                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &hover);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at(p));
+    };
+    clickAt(QPointF(100, 120));
+    clickAt(QPointF(300, 260));
+    QCOMPARE(added.count(), 1);
+    GraphicsItemBase *rect = view->itemByName(added.last().first().value<LineDataBase::Ptr>()->id);
+    QVERIFY(rect && rect->type() == ShapeTypes::Rect);
+    QCOMPARE(rect->mapToScene(rect->point(0)), QPointF(100, 120));
+    QCOMPARE(rect->mapToScene(rect->point(1)), QPointF(300, 260));
+    QCOMPARE(rect->attribute()->imgElement.color,
+             view->toolDefaults().tool(ShapeTypes::Rect).lineColor);
+
+    base->setDrawToolActive(false);
+    QVERIFY(!defaults.last().first().value<Attribute::Ptr>());
+    QCOMPARE(view->viewport()->cursor().shape(), Qt::ArrowCursor);
+    QSettings().remove("Measure/showDrawingCrossCursor");
+    view->delAllLine();
 }
 
 QTEST_MAIN(TstDrawing)

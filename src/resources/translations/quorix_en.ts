@@ -2,6 +2,145 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
     <context>
+        <name>AttributeTree</name>
+        <message>
+            <source>%1 的值</source>
+            <translation>Value of %1</translation>
+        </message>
+        <message>
+            <source>下划线</source>
+            <translation>Underline</translation>
+        </message>
+        <message>
+            <source>值</source>
+            <translation>Value</translation>
+        </message>
+        <message>
+            <source>删除线</source>
+            <translation>Strikethrough</translation>
+        </message>
+        <message>
+            <source>半径</source>
+            <translation>Radius</translation>
+        </message>
+        <message>
+            <source>双点画线</source>
+            <translation>Dash dot dot line</translation>
+        </message>
+        <message>
+            <source>名称</source>
+            <translation>Name</translation>
+        </message>
+        <message>
+            <source>图元</source>
+            <translation>Item</translation>
+        </message>
+        <message>
+            <source>字体</source>
+            <translation>Font</translation>
+        </message>
+        <message>
+            <source>字体大小</source>
+            <translation>Font Size</translation>
+        </message>
+        <message>
+            <source>字体风格</source>
+            <translation>Font Style</translation>
+        </message>
+        <message>
+            <source>字距</source>
+            <translation>Letter Spacing</translation>
+        </message>
+        <message>
+            <source>实线</source>
+            <translation>Solid line</translation>
+        </message>
+        <message>
+            <source>宽度</source>
+            <translation>Width</translation>
+        </message>
+        <message>
+            <source>属性</source>
+            <translation>Properties</translation>
+        </message>
+        <message>
+            <source>所选图形或当前绘制工具的样式，单击值进行编辑</source>
+            <translation>Style of the selected shape or of the armed drawing tool; click a value to edit it</translation>
+        </message>
+        <message>
+            <source>控制点</source>
+            <translation>Control Points</translation>
+        </message>
+        <message>
+            <source>文本标注</source>
+            <translation>Text Annotation</translation>
+        </message>
+        <message>
+            <source>文本颜色</source>
+            <translation>Text Color</translation>
+        </message>
+        <message>
+            <source>斜体</source>
+            <translation>Italic</translation>
+        </message>
+        <message>
+            <source>点画线</source>
+            <translation>Dash dot line</translation>
+        </message>
+        <message>
+            <source>点线</source>
+            <translation>Dotted line</translation>
+        </message>
+        <message>
+            <source>画笔风格</source>
+            <translation>Pen Style</translation>
+        </message>
+        <message>
+            <source>粗体</source>
+            <translation>Bold</translation>
+        </message>
+        <message>
+            <source>红</source>
+            <translation>Red</translation>
+        </message>
+        <message>
+            <source>绘制工具的默认样式不保存此项</source>
+            <translation>A drawing tool's default style does not keep this value</translation>
+        </message>
+        <message>
+            <source>绿</source>
+            <translation>Green</translation>
+        </message>
+        <message>
+            <source>背景颜色</source>
+            <translation>Background Color</translation>
+        </message>
+        <message>
+            <source>蓝</source>
+            <translation>Blue</translation>
+        </message>
+        <message>
+            <source>虚线</source>
+            <translation>Dashed line</translation>
+        </message>
+        <message>
+            <source>边框宽度</source>
+            <translation>Border Width</translation>
+        </message>
+        <message>
+            <source>边框颜色</source>
+            <translation>Border Color</translation>
+        </message>
+        <message>
+            <source>透明度</source>
+            <translation>Opacity</translation>
+        </message>
+        <message>
+            <source>颜色</source>
+            <translation>Color</translation>
+        </message>
+    </context>
+    <context>
         <name>CalibrationData</name>
         <message>
             <source>cm (厘米)</source>
@@ -24,8 +163,155 @@
             <translation>μm (micrometers)</translation>
         </message>
         <message>
+            <source>文件中的放大率列表格式错误。</source>
+            <translation>The magnification list in the file is malformed.</translation>
+        </message>
+        <message>
+            <source>文件内容不是放大率文件。</source>
+            <translation>The file is not a magnification file.</translation>
+        </message>
+        <message>
+            <source>文件无法读取。</source>
+            <translation>The file cannot be read.</translation>
+        </message>
+        <message>
+            <source>文件过大（超过 1 MB），不是放大率文件。</source>
+            <translation>The file is too large (over 1 MB) to be a magnification file.</translation>
+        </message>
+        <message>
             <source>未定义</source>
             <translation>Undefined</translation>
+        </message>
+        <message>
+            <source>第 %1 项（%2）：分辨率不是有效的非负数值。</source>
+            <translation>Entry %1 (%2): the resolution is not a valid non-negative number.</translation>
+        </message>
+        <message>
+            <source>第 %1 项：放大倍率“%2”重复。</source>
+            <translation>Entry %1: magnification "%2" appears more than once.</translation>
+        </message>
+        <message>
+            <source>第 %1 项：放大倍率名称为空。</source>
+            <translation>Entry %1: the magnification name is empty.</translation>
+        </message>
+    </context>
+    <context>
+        <name>CalibrationDialog</name>
+        <message>
+            <source> 像素/米</source>
+            <translation> pixels/meter</translation>
+        </message>
+        <message>
+            <source>保存新的放大倍率</source>
+            <translation>Save the new magnification</translation>
+        </message>
+        <message>
+            <source>像素数</source>
+            <translation>Pixel count</translation>
+        </message>
+        <message>
+            <source>像素数：</source>
+            <translation>Pixel count:</translation>
+        </message>
+        <message>
+            <source>分辨率</source>
+            <translation>Resolution</translation>
+        </message>
+        <message>
+            <source>分辨率计算无效，请检查输入。</source>
+            <translation>Resolution calculation is invalid. Please check the input.</translation>
+        </message>
+        <message>
+            <source>分辨率：</source>
+            <translation>Resolution:</translation>
+        </message>
+        <message>
+            <source>单位</source>
+            <translation>Unit</translation>
+        </message>
+        <message>
+            <source>单位：</source>
+            <translation>Unit:</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>定标</source>
+            <translation>Calibrate</translation>
+        </message>
+        <message>
+            <source>定标数据已不存在，无法保存。</source>
+            <translation>The calibration data no longer exists; nothing can be saved.</translation>
+        </message>
+        <message>
+            <source>实际长度</source>
+            <translation>Actual length</translation>
+        </message>
+        <message>
+            <source>实际长度的单位</source>
+            <translation>Unit of the actual length</translation>
+        </message>
+        <message>
+            <source>实际长度：</source>
+            <translation>Actual length:</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Info</translation>
+        </message>
+        <message>
+            <source>放大倍率</source>
+            <translation>Magnification</translation>
+        </message>
+        <message>
+            <source>放大倍率"%1"已存在，请在放大倍率管理中编辑。</source>
+            <translation>Magnification "%1" already exists. Please edit it in the Magnification Manager.</translation>
+        </message>
+        <message>
+            <source>放大倍率：</source>
+            <translation>Magnification:</translation>
+        </message>
+        <message>
+            <source>放弃定标</source>
+            <translation>Discard the calibration</translation>
+        </message>
+        <message>
+            <source>新放大倍率的名称，可选择或输入</source>
+            <translation>Name of the new magnification; choose or type it</translation>
+        </message>
+        <message>
+            <source>标尺线像素长度为零，请先在画面上拖动标尺线。</source>
+            <translation>The ruler line has zero pixel length. Please drag a ruler line on the image first.</translation>
+        </message>
+        <message>
+            <source>标尺线的像素长度</source>
+            <translation>Pixel length of the ruler line</translation>
+        </message>
+        <message>
+            <source>标尺线覆盖的已知长度</source>
+            <translation>Known length that the ruler line covers</translation>
+        </message>
+        <message>
+            <source>由像素数和实际长度算出的每米像素数</source>
+            <translation>Pixels per meter computed from the pixel count and the actual length</translation>
+        </message>
+        <message>
+            <source>确定</source>
+            <translation>OK</translation>
+        </message>
+        <message>
+            <source>请在视频画面上拖动红色标尺线对齐已知长度</source>
+            <translation>Drag the red ruler line on the image to align a known length</translation>
+        </message>
+        <message>
+            <source>请输入放大率名称。</source>
+            <translation>Please enter a magnification name.</translation>
+        </message>
+        <message>
+            <source>请输入有效的实际长度。</source>
+            <translation>Please enter a valid actual length.</translation>
         </message>
     </context>
     <context>
@@ -71,6 +357,21 @@
         <message>
             <source>半径</source>
             <translation>Radius</translation>
+        </message>
+    </context>
+    <context>
+        <name>ColorToolButton</name>
+        <message>
+            <source>当前颜色</source>
+            <translation>Current color</translation>
+        </message>
+        <message>
+            <source>打开颜色对话框选择新的颜色</source>
+            <translation>Opens the color dialog to choose a new color</translation>
+        </message>
+        <message>
+            <source>选择颜色</source>
+            <translation>Choose color</translation>
         </message>
     </context>
     <context>
@@ -448,6 +749,208 @@
         <message>
             <source>黑白</source>
             <translation>Black and White</translation>
+        </message>
+    </context>
+    <context>
+        <name>MagnificationDialog</name>
+        <message>
+            <source>从放大率文件读取列表</source>
+            <translation>Read the list from a magnification file</translation>
+        </message>
+        <message>
+            <source>保存列表的修改</source>
+            <translation>Save the changes to the list</translation>
+        </message>
+        <message>
+            <source>分辨率（像素/米）</source>
+            <translation>Resolution (pixels/meter)</translation>
+        </message>
+        <message>
+            <source>删除</source>
+            <translation>Delete</translation>
+        </message>
+        <message>
+            <source>删除全部放大倍率</source>
+            <translation>Delete every magnification</translation>
+        </message>
+        <message>
+            <source>删除所选放大倍率</source>
+            <translation>Delete the selected magnification</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>名称</source>
+            <translation>Name</translation>
+        </message>
+        <message>
+            <source>向上</source>
+            <translation>Move Up</translation>
+        </message>
+        <message>
+            <source>向下</source>
+            <translation>Move Down</translation>
+        </message>
+        <message>
+            <source>导入</source>
+            <translation>Import</translation>
+        </message>
+        <message>
+            <source>导入失败</source>
+            <translation>Import Failed</translation>
+        </message>
+        <message>
+            <source>导入放大率文件</source>
+            <translation>Import Magnification File</translation>
+        </message>
+        <message>
+            <source>导出</source>
+            <translation>Export</translation>
+        </message>
+        <message>
+            <source>导出失败</source>
+            <translation>Export Failed</translation>
+        </message>
+        <message>
+            <source>导出放大率文件</source>
+            <translation>Export Magnification File</translation>
+        </message>
+        <message>
+            <source>将列表写入放大率文件</source>
+            <translation>Write the list to a magnification file</translation>
+        </message>
+        <message>
+            <source>将所选放大倍率上移一行</source>
+            <translation>Move the selected magnification up one row</translation>
+        </message>
+        <message>
+            <source>将所选放大倍率下移一行</source>
+            <translation>Move the selected magnification down one row</translation>
+        </message>
+        <message>
+            <source>提示</source>
+            <translation>Info</translation>
+        </message>
+        <message>
+            <source>放大倍率列表</source>
+            <translation>Magnification list</translation>
+        </message>
+        <message>
+            <source>放大倍率名称不能为空</source>
+            <translation>Magnification name cannot be empty</translation>
+        </message>
+        <message>
+            <source>放大率文件 (*.magn);;所有文件 (*)</source>
+            <translation>Magnification files (*.magn);;All files (*)</translation>
+        </message>
+        <message>
+            <source>放大率管理</source>
+            <translation>Magnification Manager</translation>
+        </message>
+        <message>
+            <source>放弃列表的修改</source>
+            <translation>Discard the changes to the list</translation>
+        </message>
+        <message>
+            <source>无法导入文件: %1</source>
+            <translation>Cannot import file: %1</translation>
+        </message>
+        <message>
+            <source>无法导出文件: %1</source>
+            <translation>Cannot export file: %1</translation>
+        </message>
+        <message>
+            <source>未定标</source>
+            <translation>Not Calibrated</translation>
+        </message>
+        <message>
+            <source>每行一个放大倍率及其分辨率</source>
+            <translation>One magnification and its resolution per row</translation>
+        </message>
+        <message>
+            <source>没有可导出的放大率条目</source>
+            <translation>No magnification entries to export</translation>
+        </message>
+        <message>
+            <source>清空所有</source>
+            <translation>Clear All</translation>
+        </message>
+        <message>
+            <source>清空确认</source>
+            <translation>Clear Confirmation</translation>
+        </message>
+        <message>
+            <source>确定</source>
+            <translation>OK</translation>
+        </message>
+        <message>
+            <source>确定要清空所有放大率条目吗？</source>
+            <translation>Clear all magnification entries?</translation>
+        </message>
+        <message>
+            <source>编辑</source>
+            <translation>Edit</translation>
+        </message>
+        <message>
+            <source>编辑所选放大倍率</source>
+            <translation>Edit the selected magnification</translation>
+        </message>
+        <message>
+            <source>该放大倍率已存在</source>
+            <translation>This magnification already exists</translation>
+        </message>
+    </context>
+    <context>
+        <name>MagnificationEditDialog</name>
+        <message>
+            <source>像素/%1</source>
+            <translation>pixels/%1</translation>
+        </message>
+        <message>
+            <source>分辨率</source>
+            <translation>Resolution</translation>
+        </message>
+        <message>
+            <source>分辨率:</source>
+            <translation>Resolution:</translation>
+        </message>
+        <message>
+            <source>分辨率单位</source>
+            <translation>Resolution unit</translation>
+        </message>
+        <message>
+            <source>单位</source>
+            <translation>Unit</translation>
+        </message>
+        <message>
+            <source>单位:</source>
+            <translation>Unit:</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>放大倍率名称</source>
+            <translation>Magnification name</translation>
+        </message>
+        <message>
+            <source>放大倍率名称:</source>
+            <translation>Magnification name:</translation>
+        </message>
+        <message>
+            <source>每个所选单位的像素数</source>
+            <translation>Pixels per selected unit</translation>
+        </message>
+        <message>
+            <source>确定</source>
+            <translation>OK</translation>
+        </message>
+        <message>
+            <source>编辑放大率</source>
+            <translation>Edit Magnification</translation>
         </message>
     </context>
     <context>
