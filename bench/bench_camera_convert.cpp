@@ -8,7 +8,6 @@
 #include <QRandomGenerator>
 
 #include <cstring>
-#include <omp.h>
 #include <vector>
 
 extern "C" {
@@ -46,13 +45,13 @@ void convertLoop(benchmark::State &state, Layout layout)
     }
 }
 
-// Our converters on `threads` OpenMP threads.
+// Our converters with their rows split over `threads` threads.
 void withThreads(benchmark::State &state, Layout layout, int threads)
 {
-    const int previous = omp_get_max_threads();
-    omp_set_num_threads(threads);
+    const int previous = FrameConversion::conversionThreads();
+    FrameConversion::setConversionThreads(threads);
     convertLoop(state, layout);
-    omp_set_num_threads(previous);
+    FrameConversion::setConversionThreads(previous);
 }
 
 // Two threads, the configuration the speed target is set for.

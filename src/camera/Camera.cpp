@@ -1,5 +1,6 @@
 #include "camera/Camera.h"
 
+#include "camera/CameraClock.h"
 #include "camera/FrameConversion.h"
 #include "camera/ResultCode.h"
 #include "settings/SettingsKeys.h"
@@ -9,7 +10,6 @@
 #include <QSettings>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 
 using namespace FrameConversion;
@@ -174,6 +174,10 @@ bool Camera::openDevice(int deviceIndex)
     m_connectedModeResult = m_backend->currentMode(&m_connectedMode);
     m_mediaTypeKnown = false;
     m_formatErrorReported = false;
+    {
+        QMutexLocker lock(&m_queueLock);
+        m_queueClosed = false;
+    }
     m_running = true;
     const int runResult = m_backend->start(
         [this](double time, const uchar *data, long length) { deliverBuffer(time, data, length); });
@@ -322,17 +326,26 @@ bool Camera::chooseMode(const QList<CaptureMode> &modes, CaptureMode *chosen, QS
 
 void Camera::close()
 {
-    if (m_backend) {
-        m_backend->stop(); // joins the streaming thread: no callback runs after this
-        m_backend->close();
-    }
+    // What waits for decoding is dropped at once and the queues take nothing more, before the
+    // backend's stop, which takes a while (it joins the streaming thread): the decode thread
+    // must not go on decoding old packets meanwhile.
     {
         QMutexLocker lock(&m_queueLock);
+        m_queueClosed = true;
         m_mjpgQueue.clear();
         m_h26xQueue.clear();
         m_newData = false;
     }
-    // No picture of this stream leaves after close, and the next stream gets new decoders.
+    {
+        QMutexLocker lock(&m_fullLock);
+        m_fullQueue.clear();
+    }
+    if (m_backend) {
+        m_backend->stop(); // joins the streaming thread: no callback runs after this
+        m_backend->close();
+    }
+    // Only the picture in progress is finished: no picture of this stream leaves after close,
+    // and the next stream gets new decoders.
     waitDecodeIdle();
     releaseDecoders();
     m_mediaTypeKnown = false;
@@ -392,8 +405,7 @@ void Camera::deliverYuvPreview(VideoFrameYUV frame)
 
 qint64 Camera::monotonicMicroseconds()
 {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return CameraClock::nowMicroseconds();
 }
 
 QString Camera::rateLogLine(std::atomic<qint64> &count, qint64 &since, const QString &logTemplate)
@@ -496,6 +508,8 @@ void Camera::enqueue(bool mjpg, const uchar *buffer, long length)
 {
     QByteArray packet(reinterpret_cast<const char *>(buffer), int(length));
     QMutexLocker lock(&m_queueLock);
+    if (m_queueClosed)
+        return; // the camera is closing: the packet belongs to no stream
     m_queueStream = {m_subtype, m_width, std::abs(m_height), !m_colourEnabled};
     if (mjpg) {
         if (m_mjpgQueue.size() >= kMjpgQueueLimit)

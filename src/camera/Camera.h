@@ -213,8 +213,10 @@ private:
     QList<QByteArray> m_h26xQueue;
     bool m_newData = false;
     // Also under m_queueLock: the stream the queued packets belong to (set by the callback),
-    // the stop and hold requests, and whether the decode thread is working on a packet.
+    // whether the queues take packets (not while closing or closed), the stop and hold
+    // requests, and whether the decode thread is working on a packet.
     StreamInfo m_queueStream;
+    bool m_queueClosed = true;
     bool m_stopDecode = false;
     bool m_decodeHeld = false;
     bool m_decodeBusy = false;

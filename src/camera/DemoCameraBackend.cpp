@@ -6,9 +6,14 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <future>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 using namespace FrameConversion;
 
@@ -195,16 +200,31 @@ DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settin
             return nullptr;
         return loop;
     }
+    // The pictures are encoded side by side, each thread taking the next one not yet taken.
     QVector<QByteArray> encoded(pictures.size());
-#pragma omp parallel for schedule(dynamic)
-    for (int i = 0; i < int(pictures.size()); ++i) {
-        if (isMjpg(mode.fourcc))
-            encoded[i] = DemoEncoders::encodeJpeg(pictures.at(i));
-        else if (isYuy2(mode.fourcc))
-            encoded[i] = DemoEncoders::encodeYuyv(pictures.at(i));
-        else
-            encoded[i] = DemoEncoders::encodeBgr24(pictures.at(i));
+    std::atomic<int> next{0};
+    const auto encodeRest = [&] {
+        for (int i = next++; i < int(pictures.size()); i = next++) {
+            if (isMjpg(mode.fourcc))
+                encoded[i] = DemoEncoders::encodeJpeg(pictures.at(i));
+            else if (isYuy2(mode.fourcc))
+                encoded[i] = DemoEncoders::encodeYuyv(pictures.at(i));
+            else
+                encoded[i] = DemoEncoders::encodeBgr24(pictures.at(i));
+        }
+    };
+    std::vector<std::thread> helpers;
+    const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
+    for (int h = 1; h < cores; ++h) {
+        try {
+            helpers.emplace_back(encodeRest);
+        } catch (const std::system_error &) {
+            break; // no thread to spare: the calling thread does the rest
+        }
     }
+    encodeRest();
+    for (std::thread &helper : helpers)
+        helper.join();
     for (int i : order) {
         if (encoded.at(i).isEmpty()) {
             *error = QStringLiteral("cannot encode a picture");

@@ -3,6 +3,9 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -255,24 +258,52 @@ bool makeImage(int width, int height, QImage *out, QImage *image)
     return !image->isNull();
 }
 
-// Converts every row, rows in parallel with a static schedule, one row per iteration. Row y
-// takes its chroma from chroma row `chromaRowOf(y)`, which `fill(chromaRow, line)` puts into a
-// line; each thread keeps its last line, so the two rows of a 4:2:0 chroma row, which the static
-// schedule hands to the same thread in turn, share one fill. `convertRow(y, line, out)` then
-// writes the row.
+std::atomic<int> g_conversionThreads{0}; // 0: the cores of the machine, at most 8
+
+// Runs body(first, last) over the rows [0, height) in slices of whole row pairs, one slice per
+// thread, the last on the calling thread. The helpers are plain threads started for the frame
+// and joined before it returns: nothing waits or spins between frames, so an idle camera costs
+// nothing, and the process never holds threads it does not use.
+template <typename Body>
+void forEachSlice(int height, const Body &body)
+{
+    constexpr int kMinRowsPerSlice = 32; // below this a thread costs more than it saves
+    const int slices = std::clamp(std::min(conversionThreads(), height / kMinRowsPerSlice), 1, 8);
+    if (slices == 1) {
+        body(0, height);
+        return;
+    }
+    // Slices start on even rows, so the two rows of a 4:2:0 chroma row stay in one slice.
+    const auto start = [&](int s) { return s == slices ? height : (height * s / slices) & ~1; };
+    std::thread helpers[8];
+    for (int s = 0; s + 1 < slices; ++s) {
+        try {
+            helpers[s] = std::thread(body, start(s), start(s + 1));
+        } catch (const std::system_error &) {
+            body(start(s), start(s + 1)); // no thread to spare: convert the slice here
+        }
+    }
+    body(start(slices - 1), height);
+    for (std::thread &helper : helpers)
+        if (helper.joinable())
+            helper.join();
+}
+
+// Converts every row. Row y takes its chroma from chroma row `chromaRowOf(y)`, which
+// `fill(chromaRow, line)` puts into a line; each slice keeps its last line, so the two rows of a
+// 4:2:0 chroma row share one fill. `convertRow(y, line, out)` then writes the row. Rows are
+// independent, so any split gives the same pixels.
 template <typename ChromaRowOf, typename Fill, typename ConvertRow>
 void convertRows(QImage &image, int width, int height, ChromaRowOf chromaRowOf, Fill fill,
                  ConvertRow convertRow)
 {
-    chromaTables(); // built before the parallel region
+    chromaTables(); // built before any helper starts
     uchar *bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-#pragma omp parallel
-    {
+    forEachSlice(height, [&](int first, int last) {
         ChromaLine line(width);
         int lineRow = -1;
-#pragma omp for schedule(static)
-        for (int y = 0; y < height; ++y) {
+        for (int y = first; y < last; ++y) {
             const int chromaRow = chromaRowOf(y);
             if (chromaRow != lineRow) {
                 fill(chromaRow, line);
@@ -280,7 +311,7 @@ void convertRows(QImage &image, int width, int height, ChromaRowOf chromaRowOf, 
             }
             convertRow(y, line, reinterpret_cast<quint32 *>(bits + y * stride));
         }
-    }
+    });
 }
 
 // Where the U and V bytes of one chroma row are, and the distance between samples.
@@ -306,6 +337,20 @@ void fillNeutral(ChromaLine &line, const ChromaTables &t)
 }
 
 } // namespace
+
+void setConversionThreads(int threads)
+{
+    g_conversionThreads = std::max(0, threads);
+}
+
+int conversionThreads()
+{
+    const int set = g_conversionThreads;
+    if (set > 0)
+        return std::min(set, 8);
+    static const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
+    return cores;
+}
 
 QString subtypeName(quint32 code)
 {

@@ -33,6 +33,12 @@ bool isMjpg(quint32 fourcc);
 bool isYuy2(quint32 fourcc);
 bool isRgb24(quint32 fourcc);
 
+// The table-driven converters below split their rows over this many threads: the calling thread
+// and plain helper threads that live for one frame and never spin. 0 (the default) means the
+// cores of the machine; at most 8 are used. Any thread; takes effect from the next frame.
+void setConversionThreads(int threads);
+int conversionThreads();
+
 // Packed Y0 U Y1 V rows of 2 * width bytes to Format_RGB32, rows in parallel with the chroma
 // lookup tables. With `colour` false every channel is the stretched luma. Returns false and
 // leaves `out` untouched when `data` is null, a size is below 1 or the image cannot be made.

@@ -15,10 +15,20 @@
 #include <utility>
 
 VideoRecorder::VideoRecorder(QObject *parent)
+    : VideoRecorder(Clock(), parent)
+{}
+
+VideoRecorder::VideoRecorder(Clock clock, QObject *parent)
     : QObject(parent)
+    , m_clock(std::move(clock))
 {
-    m_clock.start();
+    m_steadyClock.start();
     m_worker = std::thread([this] { run(); });
+}
+
+qint64 VideoRecorder::now() const
+{
+    return m_clock ? m_clock() : m_steadyClock.nsecsElapsed();
 }
 
 VideoRecorder::~VideoRecorder()
@@ -71,6 +81,12 @@ bool VideoRecorder::isRecording() const
     return m_recording;
 }
 
+bool VideoRecorder::hasWaitingFrame() const
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_pendingFrame.isNull();
+}
+
 void VideoRecorder::setEncoderPreset(const QByteArray &preset)
 {
     QMutexLocker lock(&m_mutex);
@@ -79,7 +95,7 @@ void VideoRecorder::setEncoderPreset(const QByteArray &preset)
 
 void VideoRecorder::writeFrame(const QImage &frame)
 {
-    const qint64 arrival = m_clock.nsecsElapsed();
+    const qint64 arrival = now();
     QMutexLocker lock(&m_mutex);
     if (!m_recording || frame.isNull() || frame.size() != m_pending.size)
         return;
@@ -95,8 +111,8 @@ void VideoRecorder::run()
         // Requests are served at once; a frame waits until the pacing allows it. Waiting on
         // this condition (not a plain sleep) keeps the worker responsive to stop and exit, and
         // lets a newer frame replace the waiting one.
-        const qint64 now = m_clock.nsecsElapsed();
-        const double credit = m_writer ? pacingCredit(now) : 1.0;
+        const qint64 nowNs = now();
+        const double credit = m_writer ? pacingCredit(nowNs) : 1.0;
         // The last frame handed over before a stop is written without waiting, unless it would
         // share the time of the frame written before it.
         const bool frameDue =
@@ -121,7 +137,7 @@ void VideoRecorder::run()
             std::swap(frame, m_pendingFrame);
             if (m_writer) {
                 m_credit = std::max(0.0, credit - 1.0);
-                m_creditAtNs = now;
+                m_creditAtNs = nowNs;
             }
         }
         lock.unlock();
@@ -186,7 +202,7 @@ void VideoRecorder::openFile(const StartParameters &parameters)
     m_frameDurationNs = 1000000000LL / m_fps;
     m_firstArrivalNs = -1;
     m_credit = 1.0;
-    m_creditAtNs = m_clock.nsecsElapsed();
+    m_creditAtNs = now();
     qInfo().noquote() << QStringLiteral("VideoRecorder::openFile %1 %2x%3 %4 fps, %5 input, %6")
                              .arg(m_filePath)
                              .arg(size.width())

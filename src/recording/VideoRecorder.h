@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWaitCondition>
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -29,8 +30,14 @@ class VideoRecorder : public QObject
     Q_OBJECT
 
 public:
+    // Nanoseconds of a monotonic clock, by which frames are paced and time-stamped.
+    using Clock = std::function<qint64()>;
+
     // Starts the worker. Caller's thread.
     explicit VideoRecorder(QObject *parent = nullptr);
+    // Reads `clock` instead of the steady clock, on the caller's thread for a frame's arrival and
+    // on the worker for pacing: tests hand frames over at exact times.
+    explicit VideoRecorder(Clock clock, QObject *parent = nullptr);
     // Stops a running recording (finishing its file), then ends the worker. Caller's thread.
     ~VideoRecorder() override;
 
@@ -46,6 +53,8 @@ public:
     void stop();
     // True from start() until stop() returns. Any thread.
     bool isRecording() const;
+    // True while a handed-over frame waits for the worker to take it. Any thread.
+    bool hasWaitingFrame() const;
     // The x264 preset of the files started from now on (VideoFileWriter::kDefaultPreset unless
     // set); the benchmark compares presets with it. Caller's thread.
     void setEncoderPreset(const QByteArray &preset);
@@ -75,7 +84,10 @@ private:
     double pacingCredit(qint64 nowNs) const;
     void reportWriteFailure(const QString &message);
 
-    QElapsedTimer m_clock; // monotonic, started by the constructor; read by every thread
+    qint64 now() const;
+
+    QElapsedTimer m_steadyClock; // started by the constructor; read by every thread
+    const Clock m_clock;         // replaces m_steadyClock when set
 
     // Worker thread only.
     std::unique_ptr<VideoFileWriter> m_writer;

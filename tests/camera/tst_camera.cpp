@@ -5,12 +5,12 @@
 #include "LogCapture.h"
 #include "TestEnv.h"
 #include "camera/Camera.h"
+#include "camera/CameraClock.h"
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
 #include "camera/V4l2CaptureBackend.h"
 #include "settings/SettingsKeys.h"
 
-#include <QElapsedTimer>
 #include <QSettings>
 
 #include <linux/videodev2.h>
@@ -386,18 +386,25 @@ void TstCamera::cameraRateLog()
 {
     QFETCH(bool, enabled);
     QSettings().setValue(SettingsKeys::kFpsLog, enabled);
+    // The camera reads the test's clock, which moves 40 ms per frame: 1.2 s, one rate period
+    // and a bit, whatever the speed of the machine.
+    static std::atomic<qint64> now{1000000000};
+    CameraClock::setSource([]() -> qint64 { return now; });
     ScriptedV4l2Device device;
     auto camera = cameraOn(device);
     QVERIFY(camera->open(0));
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 1200) { // one rate period and a bit
+    for (int i = 0; i <= 30; ++i) {
         device.pushFrame(jpegPacket(300));
-        QVERIFY(device.waitUntilDelivered(5000));
-        QTest::qWait(40);
+        QVERIFY(device.waitUntilDelivered(20000));
+        now += 40000;
     }
     camera->close();
+    CameraClock::setSource(nullptr);
     QCOMPARE(LogCapture::count(QStringLiteral("[CAMFPS] 相机投递帧率: ")), enabled ? 1 : 0);
+    if (enabled)
+        QCOMPARE(
+            LogCapture::count(QStringLiteral("[CAMFPS] 相机投递帧率: 26.0 fps (26 帧/1000 ms)")),
+            1);
     QSettings().remove(SettingsKeys::kFpsLog);
 }
 

@@ -1,11 +1,12 @@
 // Tests of the camera's decode threads: which packets reach the full-resolution decoder, what the
 // preview and full pictures look like, damaged streams, rate logs, and stopping with packets
-// still queued.
+// still queued. The camera's clock is the test's own: it moves only when a test moves it.
 #include <QtTest>
 
 #include "LogCapture.h"
 #include "TestEnv.h"
 #include "camera/Camera.h"
+#include "camera/CameraClock.h"
 #include "camera/DemoEncoders.h"
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
@@ -19,9 +20,19 @@
 #include <QSettings>
 #include <QThread>
 
+#include <linux/videodev2.h>
+#include <thread>
+
 using namespace FrameConversion;
 
 namespace {
+
+// The camera's clock in these tests, in microseconds.
+std::atomic<qint64> g_now{1000000000};
+qint64 testClock()
+{
+    return g_now;
+}
 
 // Red left half, blue right half: mirroring and colour are visible in one pixel.
 QImage halves(int width, int height)
@@ -85,6 +96,10 @@ private:
 struct Stream
 {
     ScriptedV4l2Device device;
+    // While armed, the backend's stop holds in VIDIOC_STREAMOFF: stopEntered is released when it
+    // gets there, and it goes on once stopRelease is released.
+    std::atomic<bool> holdStop{false};
+    QSemaphore stopEntered, stopRelease;
     std::unique_ptr<Camera> camera;
     QList<QByteArray> packets; // good packets of the stream; H.264 starts with a key frame
 
@@ -92,7 +107,15 @@ struct Stream
     {
         device.clearFormats();
         device.addFormat(fourcc, {{width, height, {30}}});
-        camera = std::make_unique<Camera>(std::make_unique<V4l2CaptureBackend>(device.io()));
+        V4l2Io io = device.io();
+        io.ioctl = [this, ioctl = io.ioctl](int fd, unsigned long request, void *arg) {
+            if (request == VIDIOC_STREAMOFF && holdStop.exchange(false)) {
+                stopEntered.release();
+                stopRelease.acquire();
+            }
+            return ioctl(fd, request, arg);
+        };
+        camera = std::make_unique<Camera>(std::make_unique<V4l2CaptureBackend>(io));
         const QImage picture = halves(width, height);
         if (fourcc == kFourccMjpg) {
             packets << DemoEncoders::encodeJpeg(picture);
@@ -158,6 +181,7 @@ void TstDecodePipeline::initTestCase()
 {
     TestEnv::isolate();
     LogCapture::install();
+    CameraClock::setSource(testClock);
 }
 
 void TstDecodePipeline::pictures_data()
@@ -209,6 +233,7 @@ void TstDecodePipeline::fullResolutionSampling_data()
 {
     QTest::addColumn<bool>("recording");
     QTest::addColumn<int>("fullFrames");
+    // Both packets arrive at the same moment of the camera's clock.
     QTest::newRow("live view: one per second") << false << 1;
     QTest::newRow("recording: every packet") << true << 2;
 }
@@ -228,7 +253,7 @@ void TstDecodePipeline::fullResolutionSampling()
     stream.camera->setDecodingHeld(false);
     QTRY_COMPARE_WITH_TIMEOUT(sink.previews(), 2, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(sink.frames(), fullFrames, 20000);
-    QTest::qWait(200);
+    stream.camera->close(); // waits for both threads: no further picture is on its way
     QCOMPARE(sink.frames(), fullFrames);
     QCOMPARE(sink.lastFrame().size(), QSize(640, 480));
 }
@@ -264,7 +289,7 @@ void TstDecodePipeline::fullQueueSkipsButClockAdvances()
     QTRY_COMPARE_WITH_TIMEOUT(sink.previews(), 6, 20000);
     release.release();
     QTRY_COMPARE_WITH_TIMEOUT(sink.frames(), 4, 20000);
-    QTest::qWait(200);
+    stream.camera->close(); // waits for both threads: no further picture is on its way
     QCOMPARE(sink.frames(), 4);
 }
 
@@ -332,7 +357,6 @@ void TstDecodePipeline::damagedPacketsThenRecovery()
             QVERIFY(stream.drained());
     }
     QVERIFY(stream.drained());
-    QTest::qWait(100);
     const int before = sink.previews();
     const int framesBefore = sink.frames();
     for (int round = 0; round < 3; ++round)
@@ -370,14 +394,14 @@ void TstDecodePipeline::rateLog()
     Stream stream(fourcc, 320, 240);
     QVERIFY(stream.open());
     const int before = LogCapture::count(line);
-    QElapsedTimer timer;
-    timer.start();
-    // 1.4 s of 30 fps gives one log line after the first second.
-    for (int i = 0; timer.elapsed() < 1400; ++i) {
+    // 1.4 s of 30 fps gives one log line after the first second. A packet is taken only once
+    // the one before it is decoded, so each picture is counted before the clock passes the
+    // next packet.
+    for (int i = 0; i < 43; ++i) {
+        g_now += 33333;
         stream.deliver(stream.packets.at(i % stream.packets.size()));
-        QTest::qWait(33);
+        QVERIFY(stream.drained());
     }
-    QVERIFY(stream.drained());
     stream.camera.reset();
     QCOMPARE(LogCapture::count(line) - before, enabled ? 1 : 0);
     QSettings().remove(SettingsKeys::kFpsLog);
@@ -389,36 +413,73 @@ void TstDecodePipeline::stopWithPacketsQueued_data()
     QTest::addColumn<bool>("destroy");
     QTest::newRow("MJPG, close") << kFourccMjpg << false;
     QTest::newRow("MJPG, destroy") << kFourccMjpg << true;
+    QTest::newRow("H264, close") << kFourccH264 << false;
     QTest::newRow("H264, destroy") << kFourccH264 << true;
 }
 
+// Stopping drops the queued packets before it stops the backend (whose stop takes a while), and
+// waits only for the picture being decoded.
 void TstDecodePipeline::stopWithPacketsQueued()
 {
     QFETCH(quint32, fourcc);
     QFETCH(bool, destroy);
     if (fourcc == kFourccH264 && !DemoEncoders::h264Available())
         QSKIP("no H.264 encoder");
-    // Large pictures, so that the queue cannot be decoded in the moment stopping takes.
     Sink sink;
-    Stream stream(fourcc, fourcc == kFourccMjpg ? 3840 : 1920, fourcc == kFourccMjpg ? 2160 : 1080);
+    Stream stream(fourcc, 320, 240);
     sink.attach(stream.camera.get());
+    // The first preview holds the decode thread in the middle of its packet until released.
+    QSemaphore pictureEntered, pictureRelease;
+    std::atomic<bool> holdPicture{true}, pictureFinished{false};
+    QObject::connect(
+        stream.camera.get(), &Camera::previewReady, stream.camera.get(),
+        [&](const QImage &) {
+            if (holdPicture.exchange(false)) {
+                pictureEntered.release();
+                pictureRelease.acquire();
+                pictureFinished = true;
+            }
+        },
+        Qt::DirectConnection);
     stream.camera->setDecodingHeld(true);
     QVERIFY(stream.open());
     const int queued = fourcc == kFourccMjpg ? Camera::kMjpgQueueLimit : Camera::kH26xQueueLimit;
     for (int i = 0; i < queued; ++i)
         stream.deliver(stream.packets.at(i % stream.packets.size()));
     stream.camera->setDecodingHeld(false);
-    if (destroy) {
+    QVERIFY(pictureEntered.tryAcquire(1, 60000));
+    Camera *camera = stream.camera.get();
+    const int waiting = camera->mjpgQueueSize() + camera->h26xQueueSize();
+    QVERIFY2(waiting > 0, "packets still wait while the first picture is being made");
+
+    // Stopping runs here; a helper looks at the queues once the backend's stop has begun, then
+    // lets the picture and the stop go on.
+    int waitingAtStop = -1;
+    stream.holdStop = true;
+    std::thread helper([&] {
+        if (stream.stopEntered.tryAcquire(1, 60000))
+            waitingAtStop = camera->mjpgQueueSize() + camera->h26xQueueSize();
+        pictureRelease.release();
+        stream.stopRelease.release();
+    });
+    if (destroy)
         stream.camera.reset();
-    } else {
+    else
         stream.camera->close();
-        QCOMPARE(stream.camera->mjpgQueueSize() + stream.camera->h26xQueueSize(), 0);
-    }
-    // Whatever was being decoded finished before stopping returned; the rest was dropped.
+    helper.join();
+    QCOMPARE(waitingAtStop, 0);
+    QVERIFY(pictureFinished); // the picture in progress was finished before stopping returned
     const int previews = sink.previews();
-    QVERIFY(previews < queued);
-    QTest::qWait(200);
-    QCOMPARE(sink.previews(), previews);
+    if (!destroy) {
+        QCOMPARE(stream.camera->mjpgQueueSize() + stream.camera->h26xQueueSize(), 0);
+        // A closed camera takes no packet; an open one decodes again.
+        stream.deliver(stream.packets.first());
+        QCOMPARE(stream.camera->mjpgQueueSize() + stream.camera->h26xQueueSize(), 0);
+        QVERIFY(stream.open());
+        for (const QByteArray &p : qAsConst(stream.packets))
+            stream.deliver(p);
+        QTRY_VERIFY_WITH_TIMEOUT(sink.previews() > previews, 20000);
+    }
 }
 
 QTEST_MAIN(TstDecodePipeline)
