@@ -2,6 +2,8 @@
 #include "camera/Camera.h"
 
 #include "camera/FrameConversion.h"
+#include "camera/PictureGeometry.h"
+#include "camera/JpegHuffmanTables.h"
 #include "settings/SettingsKeys.h"
 
 #include <QDebug>
@@ -26,6 +28,9 @@ constexpr int kPreviewMaxHeight = 720;
 // Fit box of the reduced-resolution MJPG decoder.
 constexpr int kLowresFitWidth = 960;
 constexpr int kLowresFitHeight = 540;
+// MJPG previews show the picture reduced to a quarter of its size (FFmpeg's lowres 2), then fitted.
+constexpr int kPreviewLowres = 2;
+constexpr int kPreviewReduction = 1 << kPreviewLowres;
 constexpr qint64 kFullInterval = 1000000; // µs between full-resolution samples when not recording
 
 // Process-wide count of MJPG packets that no full-resolution decoder could read.
@@ -37,6 +42,13 @@ QImage fitPreview(const QImage &picture)
         return picture;
     return picture.scaled(kPreviewMaxWidth, kPreviewMaxHeight, Qt::KeepAspectRatio,
                           Qt::FastTransformation);
+}
+
+// Qt's JPEG reader, given the standard Huffman tables when the frame has none (as UVC cameras
+// send it).
+QImage readJpeg(const QByteArray &packet)
+{
+    return QImage::fromData(JpegHuffmanTables::withStandardTables(packet), "JPEG");
 }
 
 // libav* messages go to the application's log instead of standard error. Only warnings and worse
@@ -171,6 +183,23 @@ void Camera::decodeMjpg(const QByteArray &packet, const StreamInfo &stream, qint
     }
 
     const bool horizontal = m_mirrorHorizontal, vertical = m_mirrorVertical;
+
+    // libjpeg-turbo first: its scaled inverse DCT decodes straight into the preview size.
+    if (!m_jpegDecoder)
+        m_jpegDecoder = std::make_unique<TurboJpegDecoder>();
+    m_jpegDecoder->setPreviewSize(kPreviewReduction, QSize(kLowresFitWidth, kLowresFitHeight));
+    m_jpegDecoder->setGrey(stream.grey);
+    m_jpegDecoder->setMirror(horizontal, vertical);
+    QImage picture;
+    if (m_jpegDecoder->decodePreview(packet, &picture)) {
+        // The pipeline's own path; the fallbacks below log under their decoder's name.
+        countDecodedFrame(QStringLiteral("[DECFPS] MJPG 流水线输出帧率: %1 fps (%2 帧/%3 ms)"));
+        emit previewReady(picture);
+        return;
+    }
+
+    // FFmpeg at a quarter of the size, fitted into the same box. One thread: the picture of a
+    // packet comes out of that packet, never later among libjpeg-turbo's pictures.
     QList<QImage> pictures;
     bool handled = false;
     {
@@ -179,21 +208,20 @@ void Camera::decodeMjpg(const QByteArray &packet, const StreamInfo &stream, qint
             m_previewDecoder.reset();
         if (!m_previewDecoder) {
             auto decoder = std::make_unique<FfmpegDecoder>();
-            decoder->setMjpegThreads(2);
+            decoder->setMjpegThreads(1);
             if (decoder->open(FfmpegDecoder::Codec::Mjpeg, stream.width, stream.height, stream.grey,
-                              2)) {
+                              kPreviewLowres)) {
                 decoder->setTargetSize(kLowresFitWidth, kLowresFitHeight);
                 m_previewDecoder = std::move(decoder);
                 m_previewStream = stream;
             } else {
                 qWarning().noquote()
-                    << "FFmpeg MJPG lowres open failed, preview will fallback to libjpeg-turbo";
+                    << "FFmpeg MJPG lowres open failed, preview will fallback to Qt's JPEG reader";
             }
         }
         if (m_previewDecoder) {
             FfmpegDecoder &decoder = *m_previewDecoder;
             decoder.setMirror(horizontal, vertical);
-            QImage picture;
             bool again = false;
             bool sent = decoder.sendPacket(packet);
             while (!sent) {
@@ -209,20 +237,26 @@ void Camera::decodeMjpg(const QByteArray &packet, const StreamInfo &stream, qint
         }
     }
     // Emitted without the lock held, so that a receiver may close the camera.
-    for (const QImage &picture : qAsConst(pictures)) {
-        countDecodedFrame(QStringLiteral("[DECFPS] MJPG 流水线输出帧率: %1 fps (%2 帧/%3 ms)"));
-        emit previewReady(picture);
+    for (const QImage &each : qAsConst(pictures)) {
+        countDecodedFrame(QStringLiteral("[DECFPS] FFmpeg MJPG 输出帧率: %1 fps (%2 帧/%3 ms)"));
+        emit previewReady(each);
     }
     if (handled)
-        return;
+        return; // FFmpeg took the packet: a damaged one gives nothing
 
-    if (!m_jpegDecoder)
-        m_jpegDecoder = std::make_unique<TurboJpegDecoder>();
-    QImage picture;
-    if (!m_jpegDecoder->decode(packet, &picture, 4))
+    // Qt's reader when FFmpeg is missing or refused the packet, given the standard Huffman
+    // tables when the frame has none.
+    picture = readJpeg(packet);
+    if (picture.isNull())
         return;
-    picture = fitPreview(applyMirror(picture, horizontal, vertical));
-    countDecodedFrame(QStringLiteral("[DECFPS] libjpeg-turbo 输出帧率: %1 fps (%2 帧/%3 ms)"));
+    if (stream.grey)
+        picture = toSoftwareMonochrome(picture);
+    const QSize size = TurboJpegDecoder::previewSize(picture.size(), kPreviewReduction,
+                                                     QSize(kLowresFitWidth, kLowresFitHeight));
+    picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(stream.grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    PictureGeometry::mirrorInPlace(&picture, horizontal, vertical);
+    countDecodedFrame(QStringLiteral("[DECFPS] Qt JPEG 输出帧率: %1 fps (%2 帧/%3 ms)"));
     emit previewReady(picture);
 }
 
@@ -236,8 +270,11 @@ void Camera::decodeH26x(const QByteArray &packet, const StreamInfo &stream)
             m_streamDecoder.reset();
         if (!m_streamDecoder) {
             auto decoder = std::make_unique<FfmpegDecoder>();
+            // Slice threads only and no reordering delay: each picture is shown as soon as its
+            // packet is decoded. Frame threads would hold one picture back per thread.
             decoder->setH26xThreads(std::clamp(QThread::idealThreadCount() / 4, 2, 6));
-            decoder->setFrameThreading(true);
+            decoder->setFrameThreading(false);
+            decoder->setLowDelay(true);
             const auto codec =
                 isH265(stream.subtype) ? FfmpegDecoder::Codec::Hevc : FfmpegDecoder::Codec::H264;
             if (decoder->open(codec, stream.width, stream.height, stream.grey, 0)) {
@@ -270,7 +307,7 @@ void Camera::decodeH26x(const QByteArray &packet, const StreamInfo &stream)
         // Only a JPEG can be read here; other bytes would only make the reader complain.
         if (!packet.startsWith("\xFF\xD8"))
             return;
-        picture.loadFromData(packet, "JPEG");
+        picture = readJpeg(packet);
         if (picture.isNull())
             return;
         if (stream.grey)
@@ -324,7 +361,7 @@ void Camera::fullDecodeLoop()
             }
         }
         if (picture.isNull())
-            picture.loadFromData(packet.data, "JPEG");
+            picture = readJpeg(packet.data);
         if (picture.isNull()) {
             if (g_fullDecodeFailures.fetch_add(1) < 5)
                 qWarning().noquote()

@@ -206,7 +206,7 @@ DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settin
     const auto encodeRest = [&] {
         for (int i = next++; i < int(pictures.size()); i = next++) {
             if (isMjpg(mode.fourcc))
-                encoded[i] = DemoEncoders::encodeJpeg(pictures.at(i));
+                encoded[i] = DemoEncoders::encodeMjpegFrame(pictures.at(i));
             else if (isYuy2(mode.fourcc))
                 encoded[i] = DemoEncoders::encodeYuyv(pictures.at(i));
             else

@@ -16,10 +16,10 @@
 #include <thread>
 
 // Offers the modes of a typical microscope camera. Each mode's loop of frames is rendered and
-// encoded once (MJPG with libjpeg-turbo, H.264 Annex B with libavcodec, YUY2 and RGB24 raw) and
-// then sent round on the device's own thread at the mode's frame rate, so streaming costs
-// almost nothing. A property change re-encodes the loop in the background and the picture
-// follows within about a second.
+// encoded once (MJPG with libjpeg-turbo and, as UVC cameras send it, without Huffman tables; H.264
+// Annex B with libavcodec; YUY2 and RGB24 raw) and then sent round on the device's own thread at
+// the mode's frame rate, so streaming costs almost nothing. A property change re-encodes the loop
+// in the background and the picture follows within about a second.
 class DemoCameraBackend : public CaptureBackend
 {
 public:

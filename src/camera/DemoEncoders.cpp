@@ -1,5 +1,7 @@
 #include "camera/DemoEncoders.h"
 
+#include "camera/JpegHuffmanTables.h"
+
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
@@ -49,6 +51,7 @@ QByteArray encodeJpeg(const QImage &picture, int quality)
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     cinfo.dct_method = JDCT_IFAST;
+    cinfo.optimize_coding = FALSE; // the standard Huffman tables, as a camera uses
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(picture.constScanLine(int(cinfo.next_scanline)));
@@ -59,6 +62,11 @@ QByteArray encodeJpeg(const QImage &picture, int quality)
     QByteArray jpeg(reinterpret_cast<const char *>(buffer), int(size));
     std::free(buffer);
     return jpeg;
+}
+
+QByteArray encodeMjpegFrame(const QImage &picture, int quality)
+{
+    return JpegHuffmanTables::withoutTables(encodeJpeg(picture, quality));
 }
 
 QByteArray encodeYuyv(const QImage &picture)

@@ -11,6 +11,10 @@ namespace DemoEncoders {
 // A baseline JPEG (4:2:0) of a Format_RGB32 picture, as an MJPG camera sends it. Empty on failure.
 QByteArray encodeJpeg(const QImage &picture, int quality = 85);
 
+// The same JPEG as a UVC camera sends it in an MJPG stream: without Huffman tables, so that the
+// decoder must use the standard ones.
+QByteArray encodeMjpegFrame(const QImage &picture, int quality = 85);
+
 // Packed Y0 U Y1 V rows (BT.601 limited range) of a Format_RGB32 picture of even width.
 QByteArray encodeYuyv(const QImage &picture);
 

@@ -1,9 +1,10 @@
 #include "camera/FfmpegDecoder.h"
 
+#include "camera/PictureGeometry.h"
+
 #include <QDebug>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -48,29 +49,6 @@ quint32 readBigEndian32(const char *p)
     return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
 }
 
-// Swaps pixel j with pixel w-1-j in every row; bytesPerPixel is 1 or 4.
-void mirrorRows(QImage &image, int bytesPerPixel)
-{
-    const int w = image.width();
-    for (int row = 0; row < image.height(); ++row) {
-        uchar *line = image.scanLine(row);
-        if (bytesPerPixel == 1) {
-            std::reverse(line, line + w);
-        } else {
-            auto *pixels = reinterpret_cast<quint32 *>(line);
-            std::reverse(pixels, pixels + w);
-        }
-    }
-}
-
-void flipRows(QImage &image)
-{
-    const int h = image.height();
-    const int bytes = image.bytesPerLine();
-    for (int i = 0; i < h / 2; ++i)
-        std::swap_ranges(image.scanLine(i), image.scanLine(i) + bytes, image.scanLine(h - 1 - i));
-}
-
 // swscale's vector code writes whole blocks of pixels: past the end of a row whose width is not
 // a multiple of its block, and one row too many for some odd heights. The image gets rows padded
 // to 64 bytes, one spare row and some slack at the end, so those writes stay inside it.
@@ -90,13 +68,8 @@ QImage paddedImage(const QSize &size, QImage::Format format)
 // The output size for a frame of width x height with the given fit box (0 = frame's own).
 QSize outputSize(int width, int height, int targetWidth, int targetHeight)
 {
-    if (targetWidth > 0 && targetHeight > 0) {
-        const double scale = std::min(double(targetWidth) / width, double(targetHeight) / height);
-        // Halves round upwards: floor(x + 0.5).
-        const int w = std::max(1, int(std::floor(width * scale + 0.5)));
-        const int h = std::max(1, int(std::floor(height * scale + 0.5)));
-        return QSize(w, h);
-    }
+    if (targetWidth > 0 && targetHeight > 0)
+        return PictureGeometry::fitted(QSize(width, height), QSize(targetWidth, targetHeight));
     if (targetWidth > 0)
         return QSize(targetWidth, height);
     if (targetHeight > 0)
@@ -152,6 +125,8 @@ bool FfmpegDecoder::open(Codec codec, int width, int height, bool grey, int lowr
         threads = m_h26xThreads;
         m_context->thread_type =
             m_frameThreading ? (FF_THREAD_FRAME | FF_THREAD_SLICE) : FF_THREAD_SLICE;
+        if (m_lowDelay)
+            m_context->flags |= AV_CODEC_FLAG_LOW_DELAY;
     }
     m_context->thread_count = threads;
     // The decoder itself rejects a lowres beyond what it supports; never ask for more.
@@ -288,10 +263,7 @@ bool FfmpegDecoder::receiveFrame(QImage *out, bool *again)
               destinationStride);
     av_frame_unref(m_frame);
 
-    if (m_mirrorVertical)
-        flipRows(image);
-    if (m_mirrorHorizontal)
-        mirrorRows(image, m_grey ? 1 : 4);
+    PictureGeometry::mirrorInPlace(&image, m_mirrorHorizontal, m_mirrorVertical);
     if (out)
         *out = image;
     return true;

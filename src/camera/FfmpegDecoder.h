@@ -30,9 +30,13 @@ public:
     void setMjpegThreads(int threads) { m_mjpegThreads = threads; }
     void setH26xThreads(int threads) { m_h26xThreads = threads; }
     void setFrameThreading(bool on) { m_frameThreading = on; }
+    // H.264/HEVC, read by open(): every picture leaves the decoder as soon as it is decoded
+    // (AV_CODEC_FLAG_LOW_DELAY), with no reordering delay; for live streams without B-frames.
+    void setLowDelay(bool on) { m_lowDelay = on; }
     int mjpegThreads() const { return m_mjpegThreads; }
     int h26xThreads() const { return m_h26xThreads; }
     bool frameThreading() const { return m_frameThreading; }
+    bool lowDelay() const { return m_lowDelay; }
 
     // Frees any previous decoder, then opens one for the codec at the given stream size.
     // lowres n decodes at 1/2^n of the size (MJPEG only). Logs and returns false on failure.
@@ -78,5 +82,6 @@ private:
     int m_mjpegThreads = 1;
     int m_h26xThreads = 4;
     bool m_frameThreading = false;
+    bool m_lowDelay = false;
     int m_invalidPacketCount = 0;
 };

@@ -1,6 +1,7 @@
 #include "camera/ScriptedV4l2Device.h"
 
 #include "camera/FrameConversion.h"
+#include "camera/JpegHuffmanTables.h"
 
 #include <linux/videodev2.h>
 
@@ -166,6 +167,12 @@ void ScriptedV4l2Device::pushFrame(const QByteArray &frame)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pending.push_back(frame);
     m_changed.notify_all();
+}
+
+void ScriptedV4l2Device::setSendsHuffmanTables(bool sends)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_sendsHuffmanTables = sends;
 }
 
 bool ScriptedV4l2Device::waitUntilDelivered(int timeoutMs)
@@ -461,8 +468,10 @@ int ScriptedV4l2Device::ioctlLocked(int node, unsigned long request, void *arg)
             return EAGAIN;
         const quint32 index = m_queued.front();
         m_queued.pop_front();
-        const QByteArray frame = m_pending.front();
+        QByteArray frame = m_pending.front();
         m_pending.pop_front();
+        if (m_fourcc == FrameConversion::kFourccMjpg && !m_sendsHuffmanTables)
+            frame = JpegHuffmanTables::withoutTables(frame);
         const size_t used = std::min(size_t(frame.size()), m_bufferSize);
         std::memcpy(m_buffers[index].get(), frame.constData(), used);
         buffer->index = index;

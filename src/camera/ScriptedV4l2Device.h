@@ -16,7 +16,8 @@
 
 // Behaves like a UVC microscope camera at /dev/video0 (with its metadata node at /dev/video1):
 // MJPG, YUYV and H.264 modes with sizes and intervals, controls with ranges and menus, mmap
-// buffers and a stream fed by pushFrame(). It fails on cue: an errno at open, S_FMT or
+// buffers and a stream fed by pushFrame(). Like most UVC cameras it sends MJPG frames without
+// Huffman tables (see setSendsHuffmanTables()). It fails on cue: an errno at open, S_FMT or
 // STREAMON, or an unplug in the middle of a stream. Thread-safe: the backend's streaming thread
 // polls and dequeues while the test thread pushes frames.
 class ScriptedV4l2Device
@@ -61,8 +62,12 @@ public:
     // The camera is plugged in again after unplug(): listed and usable, with fresh handles.
     void replug();
 
-    // Queues one frame for the stream; it is delivered through the next free buffer.
+    // Queues one frame for the stream; it is delivered through the next free buffer. In MJPG
+    // mode the DHT segments of a JPEG are taken out on delivery unless setSendsHuffmanTables(true)
+    // was called (the decoder must then use the standard tables, which the frame must have been
+    // encoded with); other bytes are delivered as pushed.
     void pushFrame(const QByteArray &frame);
+    void setSendsHuffmanTables(bool sends);
     // Waits until every pushed frame was dequeued and its buffer handed back.
     bool waitUntilDelivered(int timeoutMs);
 
@@ -111,5 +116,6 @@ private:
     int m_outstanding = 0;        // dequeued and not yet handed back
     bool m_streaming = false;
     int m_streamingFd = -1; // the handle that started the stream; only its close ends it
+    bool m_sendsHuffmanTables = false;
     std::deque<QByteArray> m_pending;
 };

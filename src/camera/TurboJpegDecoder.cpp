@@ -1,9 +1,13 @@
 #include "camera/TurboJpegDecoder.h"
 
+#include "camera/PictureGeometry.h"
+
 #include <QtGlobal>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <vector>
 
 extern "C" {
 #include <jerror.h>
@@ -73,11 +77,10 @@ bool create(jpeg_decompress_struct *info, ErrorManager *errors)
     return true;
 }
 
-// Reads the header and starts the decompressor. The data must hold at least the minimum two bits
-// per 8x8 luma block (the same bound FFmpeg applies): a damaged header that claims a huge picture
-// would otherwise cost seconds of decoding padding.
-bool start(jpeg_decompress_struct *info, ErrorManager *errors, int scaleDenominator,
-           size_t dataSize)
+// Reads the header. The data must hold at least the minimum two bits per 8x8 luma block (the
+// same bound FFmpeg applies): a damaged header that claims a huge picture would otherwise cost
+// seconds of decoding padding.
+bool readHeader(jpeg_decompress_struct *info, ErrorManager *errors, size_t dataSize)
 {
     if (setjmp(errors->jump))
         return false;
@@ -89,24 +92,69 @@ bool start(jpeg_decompress_struct *info, ErrorManager *errors, int scaleDenomina
                  info->image_height, dataSize);
         return false;
     }
-    info->scale_num = 1;
-    info->scale_denom = unsigned(scaleDenominator);
-    info->out_color_space = JCS_RGB;
+    return true;
+}
+
+bool start(jpeg_decompress_struct *info, ErrorManager *errors)
+{
+    if (setjmp(errors->jump))
+        return false;
     return jpeg_start_decompress(info) == TRUE;
 }
 
-bool readScanlines(jpeg_decompress_struct *info, ErrorManager *errors, uchar *bits,
-                   qsizetype bytesPerLine)
+// Reads every scanline into the rows of an image of the output size, as many per call as the
+// decoder gives.
+bool readScanlines(jpeg_decompress_struct *info, ErrorManager *errors, JSAMPROW *rows)
 {
     if (setjmp(errors->jump))
         return false;
     while (info->output_scanline < info->output_height) {
-        JSAMPROW row = bits + qsizetype(info->output_scanline) * bytesPerLine;
-        if (jpeg_read_scanlines(info, &row, 1) != 1)
+        const JDIMENSION scanline = info->output_scanline;
+        if (jpeg_read_scanlines(info, rows + scanline, info->output_height - scanline) < 1)
             return false;
     }
     jpeg_finish_decompress(info);
     return true;
+}
+
+// Decompressor with the error manager and a source manager on the bytes; both live on the
+// caller's stack for as long as the decompressor.
+bool setUp(jpeg_decompress_struct *info, ErrorManager *errors, jpeg_source_mgr *source,
+           const QByteArray &bytes)
+{
+    info->err = jpeg_std_error(&errors->pub);
+    errors->pub.error_exit = errorExit;
+    errors->pub.output_message = outputMessage;
+    if (!create(info, errors))
+        return false;
+    source->next_input_byte = reinterpret_cast<const JOCTET *>(bytes.constData());
+    source->bytes_in_buffer = size_t(bytes.size());
+    source->init_source = initSource;
+    source->fill_input_buffer = fillInputBuffer;
+    source->skip_input_data = skipInputData;
+    source->resync_to_restart = jpeg_resync_to_restart;
+    source->term_source = termSource;
+    info->src = source;
+    return true;
+}
+
+// Decodes into a new image of the started decompressor's output size.
+QImage readImage(jpeg_decompress_struct *info, ErrorManager *errors, QImage::Format format)
+{
+    QImage image(int(info->output_width), int(info->output_height), format);
+    if (image.isNull())
+        return QImage();
+    std::vector<JSAMPROW> rows(info->output_height);
+    for (JDIMENSION y = 0; y < info->output_height; ++y)
+        rows[y] = image.scanLine(int(y));
+    if (!readScanlines(info, errors, rows.data()))
+        return QImage();
+    return image;
+}
+
+int ceilDiv(int value, int divisor)
+{
+    return (value + divisor - 1) / divisor;
 }
 
 } // namespace
@@ -115,36 +163,87 @@ bool TurboJpegDecoder::decode(const QByteArray &bytes, QImage *out, int scaleDen
 {
     if (bytes.isEmpty() || scaleDenominator < 1 || !out)
         return false;
-
     jpeg_decompress_struct info;
     ErrorManager errors;
-    info.err = jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = errorExit;
-    errors.pub.output_message = outputMessage;
-    if (!create(&info, &errors))
-        return false;
-
     jpeg_source_mgr source;
-    source.next_input_byte = reinterpret_cast<const JOCTET *>(bytes.constData());
-    source.bytes_in_buffer = size_t(bytes.size());
-    source.init_source = initSource;
-    source.fill_input_buffer = fillInputBuffer;
-    source.skip_input_data = skipInputData;
-    source.resync_to_restart = jpeg_resync_to_restart;
-    source.term_source = termSource;
-    info.src = &source;
-
-    bool ok = start(&info, &errors, scaleDenominator, size_t(bytes.size()));
+    if (!setUp(&info, &errors, &source, bytes))
+        return false;
     QImage image;
-    if (ok && info.output_width >= 1 && info.output_height >= 1 && info.output_components == 3) {
-        image = QImage(int(info.output_width), int(info.output_height), QImage::Format_RGB888);
-        ok = !image.isNull() && readScanlines(&info, &errors, image.bits(), image.bytesPerLine());
-    } else {
-        ok = false;
+    if (readHeader(&info, &errors, size_t(bytes.size()))) {
+        info.scale_num = 1;
+        info.scale_denom = unsigned(scaleDenominator);
+        info.out_color_space = JCS_RGB;
+        if (start(&info, &errors) && info.output_width >= 1 && info.output_height >= 1 &&
+            info.output_components == 3)
+            image = readImage(&info, &errors, QImage::Format_RGB888);
     }
     jpeg_destroy_decompress(&info);
-    if (!ok)
+    if (image.isNull())
         return false;
+    *out = image;
+    return true;
+}
+
+void TurboJpegDecoder::setPreviewSize(int reduction, const QSize &box)
+{
+    m_reduction = std::max(1, reduction);
+    m_box = box;
+}
+
+void TurboJpegDecoder::setMirror(bool horizontal, bool vertical)
+{
+    m_mirrorHorizontal = horizontal;
+    m_mirrorVertical = vertical;
+}
+
+QSize TurboJpegDecoder::previewSize(const QSize &pictureSize, int reduction, const QSize &box)
+{
+    reduction = std::max(1, reduction);
+    const int width = ceilDiv(pictureSize.width(), reduction);
+    const int height = ceilDiv(pictureSize.height(), reduction);
+    if (width < 1 || height < 1)
+        return QSize();
+    if (box.width() < 1 || box.height() < 1)
+        return QSize(width, height);
+    return PictureGeometry::fitted(QSize(width, height), box);
+}
+
+bool TurboJpegDecoder::decodePreview(const QByteArray &bytes, QImage *out)
+{
+    if (bytes.isEmpty() || !out)
+        return false;
+    jpeg_decompress_struct info;
+    ErrorManager errors;
+    jpeg_source_mgr source;
+    if (!setUp(&info, &errors, &source, bytes))
+        return false;
+    QImage image;
+    QSize target;
+    if (readHeader(&info, &errors, size_t(bytes.size())) &&
+        (info.num_components == 1 || info.num_components == 3)) {
+        const int width = int(info.image_width), height = int(info.image_height);
+        target = previewSize(QSize(width, height), m_reduction, m_box);
+        // The smallest n/8 whose output covers the target; libjpeg-turbo scales by 1/8..16/8.
+        int eighths = 1;
+        while (eighths < 16 && (ceilDiv(width * eighths, 8) < target.width() ||
+                                ceilDiv(height * eighths, 8) < target.height()))
+            ++eighths;
+        info.scale_num = unsigned(eighths);
+        info.scale_denom = 8;
+        info.out_color_space = m_grey ? JCS_GRAYSCALE : JCS_EXT_BGRX;
+        if (start(&info, &errors) && info.output_width >= 1 && info.output_height >= 1)
+            image = readImage(&info, &errors,
+                              m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    }
+    jpeg_destroy_decompress(&info);
+    if (image.isNull() || target.isEmpty())
+        return false;
+    if (image.size() != target) {
+        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // Qt scales grey pictures into 32-bit ones.
+        image = image.convertToFormat(m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    }
+    PictureGeometry::mirrorInPlace(&image, m_mirrorHorizontal, m_mirrorVertical);
     *out = image;
     return true;
 }

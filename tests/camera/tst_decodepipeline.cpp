@@ -7,8 +7,10 @@
 #include "TestEnv.h"
 #include "camera/Camera.h"
 #include "camera/CameraClock.h"
+#include "camera/DemoCameraBackend.h"
 #include "camera/DemoEncoders.h"
 #include "camera/FrameConversion.h"
+#include "camera/JpegHuffmanTables.h"
 #include "camera/ScriptedV4l2Device.h"
 #include "camera/V4l2CaptureBackend.h"
 #include "settings/SettingsKeys.h"
@@ -175,6 +177,7 @@ private slots:
     void rateLog();
     void stopWithPacketsQueued_data();
     void stopWithPacketsQueued();
+    void framesWithoutHuffmanTables();
 };
 
 void TstDecodePipeline::initTestCase()
@@ -480,6 +483,42 @@ void TstDecodePipeline::stopWithPacketsQueued()
             stream.deliver(p);
         QTRY_VERIFY_WITH_TIMEOUT(sink.previews() > previews, 20000);
     }
+}
+
+// UVC cameras send MJPG frames without Huffman tables, and so do the scripted device and the demo
+// camera; such frames become previews and full pictures.
+void TstDecodePipeline::framesWithoutHuffmanTables()
+{
+    Sink sink;
+    Stream stream(kFourccMjpg, 640, 480);
+    sink.attach(stream.camera.get());
+    stream.camera->setDecodingHeld(true);
+    QVERIFY(stream.open());
+    QVERIFY(JpegHuffmanTables::hasTables(stream.packets.first()));
+    stream.device.pushFrame(stream.packets.first());
+    QVERIFY(stream.device.waitUntilDelivered(20000));
+    QByteArray sent;
+    QVERIFY(stream.camera->takeMjpgPacket(&sent));
+    QVERIFY(!JpegHuffmanTables::hasTables(sent));
+    stream.camera->setDecodingHeld(false);
+    stream.device.pushFrame(stream.packets.first());
+    QVERIFY(stream.device.waitUntilDelivered(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(sink.previews() >= 1 && sink.frames() >= 1, 20000);
+    const QImage preview = sink.lastPreview(), frame = sink.lastFrame();
+    QCOMPARE(preview.size(), QSize(720, 540));
+    QVERIFY(isRed(preview.pixel(3, 270)) && isBlue(preview.pixel(716, 270)));
+    QCOMPARE(frame.size(), QSize(640, 480));
+    QVERIFY(isRed(frame.pixel(3, 240)) && isBlue(frame.pixel(636, 240)));
+
+    Camera demo(std::make_unique<DemoCameraBackend>());
+    demo.setDecodingHeld(true);
+    QVERIFY(demo.setFormat(QStringLiteral("MJPG")));
+    QVERIFY(demo.setResolution(1280, 720));
+    QTRY_VERIFY_WITH_TIMEOUT(demo.mjpgQueueSize() >= 1, 30000);
+    QByteArray packet;
+    QVERIFY(demo.takeMjpgPacket(&packet));
+    QVERIFY(!JpegHuffmanTables::hasTables(packet));
+    demo.close();
 }
 
 QTEST_MAIN(TstDecodePipeline)

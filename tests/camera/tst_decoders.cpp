@@ -7,10 +7,13 @@
 #include "TestEnv.h"
 #include "camera/DemoEncoders.h"
 #include "camera/FfmpegDecoder.h"
+#include "camera/JpegHuffmanTables.h"
 #include "camera/TurboJpegDecoder.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
+#include <libavutil/opt.h>
 }
 
 namespace {
@@ -76,6 +79,50 @@ QList<QByteArray> encodeH264(int frames)
     return packets;
 }
 
+// 24 different grey ramps as an H.264 stream with B-frames (pictures sent out of order), or an
+// empty list without an encoder that makes B-frames.
+QList<QByteArray> encodeH264WithBFrames()
+{
+    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
+    AVCodecContext *context = codec ? avcodec_alloc_context3(codec) : nullptr;
+    AVFrame *frame = av_frame_alloc();
+    AVPacket *packet = av_packet_alloc();
+    QList<QByteArray> packets;
+    if (context && frame && packet) {
+        context->width = frame->width = 64;
+        context->height = frame->height = 48;
+        context->pix_fmt = AV_PIX_FMT_YUV420P;
+        frame->format = AV_PIX_FMT_YUV420P;
+        context->time_base = AVRational{1, 30};
+        context->gop_size = 24;
+        context->max_b_frames = 2;
+        av_opt_set(context->priv_data, "preset", "fast", 0);
+        av_opt_set(context->priv_data, "x264-params", "log=-1", 0);
+        if (avcodec_open2(context, codec, nullptr) >= 0 && av_frame_get_buffer(frame, 0) >= 0) {
+            for (int i = 0; i <= 24; ++i) {
+                if (i < 24) {
+                    av_frame_make_writable(frame);
+                    for (int plane = 0; plane < 3; ++plane)
+                        for (int y = 0; y < (plane ? 24 : 48); ++y)
+                            std::fill_n(frame->data[plane] + y * frame->linesize[plane],
+                                        plane ? 32 : 64, plane ? 128 : 40 + 7 * i);
+                    frame->pts = i;
+                }
+                avcodec_send_frame(context, i < 24 ? frame : nullptr);
+                while (avcodec_receive_packet(context, packet) == 0) {
+                    packets << QByteArray(reinterpret_cast<const char *>(packet->data),
+                                          packet->size);
+                    av_packet_unref(packet);
+                }
+            }
+        }
+    }
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&context);
+    return packets;
+}
+
 // Sends a packet and collects every picture that comes out, the way the decode thread does.
 QList<QImage> feed(FfmpegDecoder &decoder, const QByteArray &packet)
 {
@@ -125,12 +172,74 @@ int channelDistance(QRgb a, QRgb b)
                 qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
 }
 
+// Mean difference per channel of two pictures of one size.
+double meanDistance(const QImage &a, const QImage &b)
+{
+    qint64 sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum +=
+                qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    return double(sum) / (3.0 * a.width() * a.height());
+}
+
 QByteArray bytesOf(std::initializer_list<int> values)
 {
     QByteArray out;
     for (int v : values)
         out.append(char(v));
     return out;
+}
+
+// Huffman tables by class and id (0x00 DC luminance ... 0x11 AC chrominance), each with its 16
+// code counts and its symbols, read from every DHT segment before the first scan.
+QMap<int, QByteArray> huffmanTables(const QByteArray &jpeg)
+{
+    QMap<int, QByteArray> tables;
+    int pos = 2;
+    while (pos + 4 <= jpeg.size() && uchar(jpeg[pos]) == 0xFF && uchar(jpeg[pos + 1]) != 0xDA) {
+        const int length = (uchar(jpeg[pos + 2]) << 8) | uchar(jpeg[pos + 3]);
+        if (uchar(jpeg[pos + 1]) == 0xC4) {
+            int table = pos + 4;
+            while (table < pos + 2 + length) {
+                int symbols = 0;
+                for (int i = 1; i <= 16; ++i)
+                    symbols += uchar(jpeg[table + i]);
+                tables[uchar(jpeg[table])] = jpeg.mid(table + 1, 16 + symbols);
+                table += 17 + symbols;
+            }
+        }
+        pos += 2 + length;
+    }
+    return tables;
+}
+
+// A decoder of the MJPG chain, by name, decoding a whole picture (no reduction) in colour.
+QImage decodeWith(const QString &decoder, const QByteArray &jpeg, const QSize &size)
+{
+    if (decoder == QLatin1String("libjpeg-turbo")) {
+        QImage out;
+        TurboJpegDecoder().decode(jpeg, &out, 1);
+        return out;
+    }
+    if (decoder == QLatin1String("libjpeg-turbo preview")) {
+        TurboJpegDecoder turbo;
+        turbo.setPreviewSize(1, QSize());
+        QImage out;
+        turbo.decodePreview(jpeg, &out);
+        return out;
+    }
+    if (decoder == QLatin1String("FFmpeg")) {
+        FfmpegDecoder ffmpeg;
+        if (!ffmpeg.open(FfmpegDecoder::Codec::Mjpeg, size.width(), size.height(), false, 0))
+            return QImage();
+        const QList<QImage> pictures = feed(ffmpeg, jpeg);
+        return pictures.isEmpty() ? QImage() : pictures.first();
+    }
+    // Qt's reader, as the camera uses it: given the standard tables when the frame has none.
+    return QImage::fromData(JpegHuffmanTables::withStandardTables(jpeg), "JPEG");
 }
 
 } // namespace
@@ -180,16 +289,26 @@ private slots:
         QTest::addColumn<bool>("vertical");
         QTest::addColumn<bool>("grey");
         QTest::addColumn<QList<QRgb>>("corners"); // top-left, top-right, bottom-left, bottom-right
+        QTest::addColumn<bool>("turbo");          // libjpeg-turbo's preview instead of FFmpeg
         const QRgb r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), b = qRgb(0, 0, 255),
                    w = qRgb(255, 255, 255);
-        QTest::newRow("plain") << false << false << false << QList<QRgb>{r, g, b, w};
-        QTest::newRow("horizontal") << true << false << false << QList<QRgb>{g, r, w, b};
-        QTest::newRow("vertical") << false << true << false << QList<QRgb>{b, w, r, g};
-        QTest::newRow("both") << true << true << false << QList<QRgb>{w, b, g, r};
         // BT.601 luma of red, green, blue, white on the full 0..255 scale.
         const QRgb lr = qRgb(76, 76, 76), lg = qRgb(150, 150, 150), lb = qRgb(29, 29, 29);
-        QTest::newRow("grey") << false << false << true << QList<QRgb>{lr, lg, lb, w};
-        QTest::newRow("grey both") << true << true << true << QList<QRgb>{w, lb, lg, lr};
+        for (bool turbo : {false, true}) {
+            const char *name = turbo ? "libjpeg-turbo" : "FFmpeg";
+            QTest::addRow("%s plain", name)
+                << false << false << false << QList<QRgb>{r, g, b, w} << turbo;
+            QTest::addRow("%s horizontal", name)
+                << true << false << false << QList<QRgb>{g, r, w, b} << turbo;
+            QTest::addRow("%s vertical", name)
+                << false << true << false << QList<QRgb>{b, w, r, g} << turbo;
+            QTest::addRow("%s both", name)
+                << true << true << false << QList<QRgb>{w, b, g, r} << turbo;
+            QTest::addRow("%s grey", name)
+                << false << false << true << QList<QRgb>{lr, lg, lb, w} << turbo;
+            QTest::addRow("%s grey both", name)
+                << true << true << true << QList<QRgb>{w, lb, lg, lr} << turbo;
+        }
     }
     void mirroredAndGreyOutput()
     {
@@ -197,12 +316,23 @@ private slots:
         QFETCH(bool, vertical);
         QFETCH(bool, grey);
         QFETCH(QList<QRgb>, corners);
-        FfmpegDecoder decoder;
-        QVERIFY(decoder.open(FfmpegDecoder::Codec::Mjpeg, 64, 48, grey, 0));
-        decoder.setMirror(horizontal, vertical);
-        const QList<QImage> pictures = feed(decoder, toJpeg(quadrantImage(64, 48), 100));
-        QCOMPARE(pictures.size(), 1);
-        const QImage &picture = pictures.first();
+        QFETCH(bool, turbo);
+        const QByteArray jpeg = toJpeg(quadrantImage(64, 48), 100);
+        QImage picture;
+        if (turbo) {
+            TurboJpegDecoder decoder;
+            decoder.setPreviewSize(1, QSize());
+            decoder.setGrey(grey);
+            decoder.setMirror(horizontal, vertical);
+            QVERIFY(decoder.decodePreview(jpeg, &picture));
+        } else {
+            FfmpegDecoder decoder;
+            QVERIFY(decoder.open(FfmpegDecoder::Codec::Mjpeg, 64, 48, grey, 0));
+            decoder.setMirror(horizontal, vertical);
+            const QList<QImage> pictures = feed(decoder, jpeg);
+            QCOMPARE(pictures.size(), 1);
+            picture = pictures.first();
+        }
         QCOMPARE(picture.size(), QSize(64, 48));
         QCOMPARE(picture.format(), grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
         const QPoint points[4] = {{8, 8}, {55, 8}, {8, 39}, {55, 39}};
@@ -214,6 +344,152 @@ private slots:
                                     .arg(got, 8, 16)
                                     .arg(corners[i], 8, 16)));
         }
+    }
+
+    // The inserted tables are the standard ones, which libjpeg encodes with by default; bytes
+    // that are not a JPEG with a scan pass through untouched.
+    void standardHuffmanTables()
+    {
+        const QByteArray jpeg = DemoEncoders::encodeJpeg(gradientImage(64, 48));
+        QVERIFY(JpegHuffmanTables::hasTables(jpeg));
+        QCOMPARE(huffmanTables(jpeg).keys(), QList<int>({0x00, 0x01, 0x10, 0x11}));
+        const QByteArray bare = JpegHuffmanTables::withoutTables(jpeg);
+        QVERIFY(!JpegHuffmanTables::hasTables(bare));
+        QVERIFY(huffmanTables(bare).isEmpty());
+        QCOMPARE(bare, DemoEncoders::encodeMjpegFrame(gradientImage(64, 48)));
+        const QByteArray restored = JpegHuffmanTables::withStandardTables(bare);
+        QCOMPARE(huffmanTables(restored), huffmanTables(jpeg));
+        QCOMPARE(restored.size(), bare.size() + JpegHuffmanTables::standardSegment().size());
+        QCOMPARE(JpegHuffmanTables::withStandardTables(jpeg), jpeg); // has its own tables
+
+        const QByteArray sos = bytesOf({0xFF, 0xDA});
+        for (const QByteArray &other :
+             {QByteArray("not a jpeg"), bytesOf({0xFF, 0xD8}) + QByteArray(300, '\0'),
+              jpeg.left(jpeg.indexOf(sos)), bytesOf({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01}) + sos}) {
+            QCOMPARE(JpegHuffmanTables::withStandardTables(other), other);
+            QCOMPARE(JpegHuffmanTables::withoutTables(other), other);
+            QVERIFY(!JpegHuffmanTables::hasTables(other));
+        }
+    }
+
+    // Every decoder of the MJPG chain shows frames sent without Huffman tables, as UVC cameras
+    // send them, exactly as the same frames with their tables.
+    void framesWithoutHuffmanTables_data()
+    {
+        QTest::addColumn<QString>("decoder");
+        for (const char *decoder : {"libjpeg-turbo", "libjpeg-turbo preview", "FFmpeg", "Qt"})
+            QTest::newRow(decoder) << QString::fromLatin1(decoder);
+    }
+    void framesWithoutHuffmanTables()
+    {
+        QFETCH(QString, decoder);
+        const QSize size(96, 64);
+        const QByteArray withTables = DemoEncoders::encodeJpeg(quadrantImage(96, 64));
+        const QByteArray bare = DemoEncoders::encodeMjpegFrame(quadrantImage(96, 64));
+        QVERIFY(!JpegHuffmanTables::hasTables(bare));
+        const QImage expected = decodeWith(decoder, withTables, size);
+        const QImage picture = decodeWith(decoder, bare, size);
+        QCOMPARE(picture.size(), size);
+        QCOMPARE(picture, expected);
+        QVERIFY(channelDistance(picture.pixel(10, 10), qRgb(255, 0, 0)) <= 8);
+        QVERIFY(channelDistance(picture.pixel(85, 53), qRgb(255, 255, 255)) <= 8);
+    }
+
+    // libjpeg-turbo's preview has the size of FFmpeg's quarter-size picture fitted into the
+    // same box, whether its scaled decode lands on that size or is scaled to it, and the same
+    // picture; grey previews are the luma on the full scale.
+    void turboPreviewMatchesFfmpegPreview_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("grey");
+        for (const QSize &size : {QSize(1920, 1080), QSize(3840, 2160), QSize(1280, 720),
+                                  QSize(640, 480), QSize(800, 600), QSize(202, 118)})
+            for (bool grey : {false, true})
+                QTest::addRow("%dx%d%s", size.width(), size.height(), grey ? " grey" : "")
+                    << size << grey;
+    }
+    void turboPreviewMatchesFfmpegPreview()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, grey);
+        const QByteArray jpeg =
+            DemoEncoders::encodeMjpegFrame(gradientImage(size.width(), size.height()));
+        TurboJpegDecoder turbo;
+        turbo.setPreviewSize(4, QSize(960, 540));
+        turbo.setGrey(grey);
+        QImage preview;
+        QVERIFY(turbo.decodePreview(jpeg, &preview));
+        FfmpegDecoder ffmpeg;
+        QVERIFY(ffmpeg.open(FfmpegDecoder::Codec::Mjpeg, size.width(), size.height(), grey, 2));
+        ffmpeg.setTargetSize(960, 540);
+        const QList<QImage> pictures = feed(ffmpeg, jpeg);
+        QCOMPARE(pictures.size(), 1);
+        const QImage reference = pictures.first();
+        QCOMPARE(preview.size(), reference.size());
+        QCOMPARE(preview.size(), TurboJpegDecoder::previewSize(size, 4, QSize(960, 540)));
+        QCOMPARE(preview.format(), reference.format());
+        // Both render the picture; libjpeg-turbo's, decoded at the preview size instead of
+        // stretched from a quarter, is at least as close to it.
+        QImage truth = gradientImage(size.width(), size.height())
+                           .scaled(preview.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (grey) // BT.601 luma
+            for (int y = 0; y < truth.height(); ++y) {
+                auto *line = reinterpret_cast<QRgb *>(truth.scanLine(y));
+                for (int x = 0; x < truth.width(); ++x) {
+                    const int luma = qRound(0.299 * qRed(line[x]) + 0.587 * qGreen(line[x]) +
+                                            0.114 * qBlue(line[x]));
+                    line[x] = qRgb(luma, luma, luma);
+                }
+            }
+        const double turboError = meanDistance(preview, truth);
+        const double ffmpegError = meanDistance(reference, truth);
+        QVERIFY2(turboError <= ffmpegError + 0.5 && turboError < 3.0,
+                 qPrintable(QStringLiteral("%1 against %2").arg(turboError).arg(ffmpegError)));
+        for (int y = 0; y < preview.height(); y += 7)
+            QCOMPARE(qAlpha(preview.pixel(preview.width() - 1, y)), 255);
+    }
+
+    // A live H.264 stream in low-delay mode gives every picture out of its own packet.
+    void lowDelayH264HoldsNothingBack()
+    {
+        const QList<QByteArray> packets = encodeH264(12);
+        QCOMPARE(packets.size(), 12);
+        FfmpegDecoder decoder;
+        decoder.setH26xThreads(2);
+        decoder.setFrameThreading(false);
+        decoder.setLowDelay(true);
+        QVERIFY(decoder.open(FfmpegDecoder::Codec::H264, 64, 48, false, 0));
+        for (const QByteArray &packet : packets) {
+            const QList<QImage> pictures = feed(decoder, packet);
+            QCOMPARE(pictures.size(), 1);
+            QVERIFY(qAbs(qGray(pictures.first().pixel(8, 24)) - 50) <= 12);
+        }
+    }
+
+    // A stream with B-frames in low-delay mode still gives every picture, in display order.
+    void lowDelayH264KeepsReorderedPictures()
+    {
+        const QList<QByteArray> packets = encodeH264WithBFrames();
+        if (packets.isEmpty())
+            QSKIP("no H.264 encoder with B-frames");
+        auto decodeAll = [&](bool lowDelay) {
+            FfmpegDecoder decoder;
+            decoder.setH26xThreads(2);
+            decoder.setFrameThreading(!lowDelay);
+            decoder.setLowDelay(lowDelay);
+            QList<QImage> pictures;
+            if (decoder.open(FfmpegDecoder::Codec::H264, 64, 48, true, 0))
+                for (const QByteArray &packet : packets)
+                    pictures += feed(decoder, packet);
+            return pictures;
+        };
+        const QList<QImage> lowDelay = decodeAll(true);
+        const QList<QImage> reordered = decodeAll(false);
+        // The last pictures wait for packets that never come; low delay holds back no more.
+        QVERIFY(lowDelay.size() >= 20 && lowDelay.size() >= reordered.size());
+        QCOMPARE(lowDelay.mid(0, reordered.size()), reordered);
+        for (int i = 1; i < lowDelay.size(); ++i) // brighter each picture, so none is missing
+            QVERIFY(qGray(lowDelay[i].pixel(5, 5)) > qGray(lowDelay[i - 1].pixel(5, 5)));
     }
 
     // Runs of invalid packets are logged at the 1st, 30th, 60th..., and a good packet ends a run.
@@ -352,6 +628,7 @@ private slots:
         FfmpegDecoder full;
         QVERIFY(full.open(FfmpegDecoder::Codec::Mjpeg, 96, 64, false, 0));
         TurboJpegDecoder turbo;
+        turbo.setPreviewSize(4, QSize(960, 540));
         QRandomGenerator random(12345);
         {
             MessageCapture quiet;
@@ -361,6 +638,10 @@ private slots:
                 feed(full, bad);
                 QImage picture;
                 turbo.decode(bad, &picture, 4);
+                turbo.decodePreview(bad, &picture);
+                QImage::fromData(
+                    JpegHuffmanTables::withStandardTables(JpegHuffmanTables::withoutTables(bad)),
+                    "JPEG");
             }
         }
         QList<QImage> previews, fulls;
@@ -377,6 +658,8 @@ private slots:
         QImage small;
         QVERIFY(turbo.decode(good, &small, 4));
         QCOMPARE(small.size(), QSize(24, 16));
+        QVERIFY(turbo.decodePreview(good, &small));
+        QCOMPARE(small.size(), QSize(810, 540));
     }
 
     // Thousands of damaged H.264 packets, then the stream from a key frame: pictures resume.
