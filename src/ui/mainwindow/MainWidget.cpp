@@ -127,8 +127,9 @@ MainWidget::MainWidget(std::unique_ptr<CaptureBackend> backend,
     m_statusLabel->setStyleSheet(QStringLiteral("color: #888; padding-left: 4px;"));
     m_statusLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_bottomLayout->insertWidget(1, m_statusLabel, 1);
-    m_statusTimer = new QTimer(this);
+    m_statusTimer = named(new QTimer(this), "statusTimer");
     m_statusTimer->setSingleShot(true);
+    m_statusTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may end a newer text early
     m_statusTimer->setInterval(kStatusMs);
     connect(m_statusTimer, &QTimer::timeout, m_statusLabel, &QLabel::clear);
 

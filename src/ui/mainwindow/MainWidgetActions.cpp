@@ -45,17 +45,17 @@ bool MainWidget::maybeSaveDrawing()
     if (!m_modified)
         return true;
     QMessageBox box(QMessageBox::Question, tr("保存确认"), tr("当前绘图数据已修改，是否保存？"),
-                    QMessageBox::NoButton, this);
-    QPushButton *save = box.addButton(tr("保存"), QMessageBox::AcceptRole);
-    QPushButton *discard = box.addButton(tr("丢弃"), QMessageBox::DestructiveRole);
-    QPushButton *cancel = box.addButton(tr("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(cancel);
-    box.exec();
-    if (box.clickedButton() == discard) {
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.button(QMessageBox::Save)->setText(tr("保存"));
+    box.button(QMessageBox::Discard)->setText(tr("丢弃"));
+    box.button(QMessageBox::Cancel)->setText(tr("取消"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Discard) {
         setModified(false);
         return true;
     }
-    if (box.clickedButton() != save)
+    if (answer != QMessageBox::Save)
         return false;
 
     QString path = m_currentImagePath;
