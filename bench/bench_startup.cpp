@@ -40,7 +40,8 @@ qint64 launchedUs()
 class FirstPaint : public QObject
 {
 public:
-    FirstPaint(QWidget *widget, std::function<void()> done) : m_done(std::move(done))
+    FirstPaint(QWidget *widget, std::function<void()> done)
+        : m_done(std::move(done))
     {
         widget->installEventFilter(this);
     }
@@ -95,15 +96,18 @@ int runMain(int argc, char **argv)
     });
     // The first live picture: the canvas's viewport paints after the first camera picture came.
     std::unique_ptr<FirstPaint> picture;
-    QObject::connect(window.leftBar(), &LeftBarWidget::sigSetImage, &window, [&] {
-        if (picture || pictureDone)
-            return;
-        picture = std::make_unique<FirstPaint>(window.view()->viewport(), [&] {
-            std::printf("picture %lld\n", (long long)(nowUs() - launchedUs()));
-            pictureDone = true;
-            finish();
-        });
-    }, Qt::QueuedConnection);
+    QObject::connect(
+        window.leftBar(), &LeftBarWidget::sigSetImage, &window,
+        [&] {
+            if (picture || pictureDone)
+                return;
+            picture = std::make_unique<FirstPaint>(window.view()->viewport(), [&] {
+                std::printf("picture %lld\n", (long long)(nowUs() - launchedUs()));
+                pictureDone = true;
+                finish();
+            });
+        },
+        Qt::QueuedConnection);
     window.show();
     QTimer::singleShot(120000, &app, &QCoreApplication::quit);
     const int result = app.exec();

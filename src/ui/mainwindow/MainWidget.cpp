@@ -62,10 +62,11 @@ W *named(W *widget, const char *objectName)
 QToolButton *stripButton(QWidget *parent, const char *objectName)
 {
     auto *button = named(new QToolButton(parent), objectName);
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    // The strip is narrow: icons only, the name in the tooltip (no label is cut in any language).
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     button->setIconSize(QSize(28, 28));
     button->setAutoRaise(true);
-    button->setFixedWidth(64);
+    button->setFixedSize(44, 44);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
@@ -195,7 +196,7 @@ void MainWidget::buildForm()
     m_widgetLeft = named(new QWidget(this), "widgetLeft");
     m_widgetLeft->setAttribute(Qt::WA_StyledBackground);
     auto *strip = new QVBoxLayout(m_widgetLeft);
-    strip->setContentsMargins(4, 8, 4, 8);
+    strip->setContentsMargins(6, 8, 6, 8);
     strip->setSpacing(6);
     m_toolButtonCamera = stripButton(m_widgetLeft, "toolButtonCamera");
     m_toolButtonMeasure = stripButton(m_widgetLeft, "toolButtonMeasure");

@@ -1,8 +1,8 @@
 // tst_mainwindow_xvfb.cpp: the main window on a real display with a window manager: full screen
 // and back with every area as it was, maximising, Escape, and the GL preview drawing a frame.
 #include "TestEnv.h"
-#include "camera/DeviceMonitor.h"
 #include "camera/DemoCameraBackend.h"
+#include "camera/DeviceMonitor.h"
 #include "canvas/MeasureFrame.h"
 #include "panels/LeftBarWidget.h"
 #include "panels/RightWidget.h"
@@ -120,8 +120,7 @@ void TstMainWindowXvfb::maximiseAndEscape()
     auto *maximise = w->findChild<QPushButton *>("pushButtonNormal");
     maximise->click();
     QTRY_VERIFY_WITH_TIMEOUT(w->isMaximized(), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(maximise->property("state").toString(), QStringLiteral("max"),
-                              20000);
+    QTRY_COMPARE_WITH_TIMEOUT(maximise->property("state").toString(), QStringLiteral("max"), 20000);
     QVERIFY(area(w.get(), "widgetTop")->isVisible());
     maximise->click();
     QTRY_VERIFY_WITH_TIMEOUT(!w->isMaximized(), 20000);
@@ -148,11 +147,11 @@ void TstMainWindowXvfb::glPreviewDrawsTheFrame()
     VideoOpenGLWidget *preview = w->measureFrame()->previewWidget();
     QTRY_VERIFY_WITH_TIMEOUT(preview->isVisible(), 20000);
     QImage shown;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (shown = preview->grabFramebuffer(),
-         !shown.isNull() && qRed(shown.pixel(shown.width() / 2, shown.height() / 2)) > 200 &&
-             qGreen(shown.pixel(shown.width() / 2, shown.height() / 2)) < 60),
-        20000);
+    QTRY_VERIFY_WITH_TIMEOUT((shown = preview->grabFramebuffer(),
+                              !shown.isNull() &&
+                                  qRed(shown.pixel(shown.width() / 2, shown.height() / 2)) > 200 &&
+                                  qGreen(shown.pixel(shown.width() / 2, shown.height() / 2)) < 60),
+                             20000);
 }
 
 QTEST_MAIN(TstMainWindowXvfb)
