@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -84,6 +85,13 @@ void MainWidget::onOpenImage(const QString &path)
 {
     if (!maybeSaveDrawing())
         return;
+    // An unreadable file changes nothing: the drawing and its table stay as they are.
+    if (!QImageReader(path).canRead()) {
+        QMessageBox::warning(this, tr("打开图片"), tr("无法打开图片：%1").arg(path));
+        return;
+    }
+    // The file's own drawing fills the emptied table while it loads, without marking a change.
+    m_rightWidget->clearAll();
     m_loading = true;
     const bool opened = m_measureFrame->openImageFile(path);
     m_loading = false;
@@ -91,10 +99,6 @@ void MainWidget::onOpenImage(const QString &path)
         QMessageBox::warning(this, tr("打开图片"), tr("无法打开图片：%1").arg(path));
         return;
     }
-    // The table lists what the file brought; the drawing of the file is unchanged so far.
-    m_rightWidget->clearAll();
-    for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines())
-        m_rightWidget->onAddDrawLine(record);
     m_currentImagePath = path;
     setModified(false);
 }
