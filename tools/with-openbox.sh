@@ -13,14 +13,19 @@ cat > "$dir/rc.xml" <<'XML'
   <margins><top>30</top><bottom>50</bottom><left>0</left><right>0</right></margins>
 </openbox_config>
 XML
-HOME="$dir" openbox --sm-disable --config-file "$dir/rc.xml" &
+HOME="$dir" openbox --sm-disable --config-file "$dir/rc.xml" >"$dir/openbox.log" 2>&1 &
 wm=$!
-# Wait (up to 60 s on a loaded machine) until the window manager answers.
+# Wait (up to 60 s on a loaded machine) until the window manager answers and has published its
+# work area, the last thing it sets up.
+ready() {
+    wmctrl -m >/dev/null 2>&1 && xprop -root _NET_WORKAREA 2>/dev/null | grep -q '= '
+}
 i=0
-until wmctrl -m >/dev/null 2>&1; do
+until ready; do
     i=$((i + 1))
     if [ "$i" -gt 600 ] || ! kill -0 "$wm" 2>/dev/null; then
         echo "with-openbox.sh: openbox did not start" >&2
+        cat "$dir/openbox.log" >&2
         kill "$wm" 2>/dev/null
         rm -rf "$dir"
         exit 1

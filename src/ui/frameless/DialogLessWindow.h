@@ -6,7 +6,8 @@
 #include <QDialog>
 
 // The program's own dialogs derive from it. Give it a parent window: the window manager then
-// keeps it above that window. Border as in WidgetLessWindow. GUI thread only.
+// keeps it above that window. Border and contents margins as in WidgetLessWindow. GUI thread
+// only.
 class DialogLessWindow : public QDialog, public WinLessBase
 {
     Q_OBJECT

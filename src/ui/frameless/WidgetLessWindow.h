@@ -7,7 +7,8 @@
 
 // The main window derives from it. While drawBorder is set and the window is neither maximised
 // nor full screen, a 1-pixel gray frame is painted and the contents are inset by one pixel, so
-// child widgets do not cover it. GUI thread only.
+// child widgets do not cover it: the window's own contents margins are managed here (give
+// the layout its margins instead). GUI thread only.
 class WidgetLessWindow : public QWidget, public WinLessBase
 {
     Q_OBJECT

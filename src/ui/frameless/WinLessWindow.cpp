@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 Qt::CursorShape cursorForEdges(Qt::Edges edges)
@@ -243,8 +245,9 @@ bool WinLessWindow::handleWindowMouse(QMouseEvent *event)
             m_drag = m_handle->startSystemResize(edges) ? Drag::None : Drag::ManualResize;
             return true;
         }
-        if (isCaptionAt(pos) && !maximizedOrFullScreen(m_window)) {
+        if (isCaptionAt(pos) && !(m_window->windowState() & Qt::WindowFullScreen)) {
             // The move starts at the first motion, so that a double-click stays a double-click.
+            m_pressPos = pos;
             m_drag = Drag::PendingMove;
             return true;
         }
@@ -260,9 +263,22 @@ bool WinLessWindow::handleWindowMouse(QMouseEvent *event)
         if (m_drag == Drag::PendingMove) {
             if ((global - m_pressGlobal).manhattanLength() < QApplication::startDragDistance())
                 return true;
-            // Catch up with the pointer first: the window manager moves the window from where
-            // the pointer is now, not from the press.
-            m_window->move(m_pressGeometry.topLeft() + (global - m_pressGlobal));
+            if (m_window->windowState() & Qt::WindowMaximized) {
+                // Dragging a maximised window restores it under the pointer, which keeps its
+                // relative place along the title bar.
+                const QRect normal = m_window->normalGeometry();
+                const QSize size = normal.isValid() ? normal.size() : m_window->size() * 2 / 3;
+                const int width = std::max(1, m_window->width());
+                m_pressGeometry = QRect(
+                    global - QPoint(m_pressPos.x() * size.width() / width, m_pressPos.y()), size);
+                m_pressGlobal = global;
+                m_window->showNormal();
+                m_window->setGeometry(m_pressGeometry);
+            } else {
+                // Catch up with the pointer first: the window manager moves the window from
+                // where the pointer is now, not from the press.
+                m_window->move(m_pressGeometry.topLeft() + (global - m_pressGlobal));
+            }
             m_drag = m_handle->startSystemMove() ? Drag::None : Drag::ManualMove;
             return true;
         }

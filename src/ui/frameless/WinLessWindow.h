@@ -14,8 +14,11 @@ class QWindow;
 
 // Serves one frameless window. Moving and resizing are handed to the window manager with
 // QWindow::startSystemMove() and startSystemResize() (any EWMH window manager); without a window
-// manager that offers them, the handler moves and resizes the window itself. Positions are Qt's
-// logical pixels throughout: nothing is scaled by the device pixel ratio. GUI thread only.
+// manager that offers them, the handler moves and resizes the window itself. Dragging the
+// caption of a maximised window restores it under the pointer. Over the resize zone the pointer
+// shows a resize cursor (an application override cursor, since child widgets cover the edges).
+// Positions are Qt's logical pixels throughout: nothing is scaled by the device pixel ratio.
+// GUI thread only.
 class WinLessWindow : public QObject
 {
     Q_OBJECT
@@ -111,5 +114,6 @@ private:
     Drag m_drag = Drag::None;
     Qt::Edges m_dragEdges;
     QPoint m_pressGlobal;
+    QPoint m_pressPos;
     QRect m_pressGeometry;
 };

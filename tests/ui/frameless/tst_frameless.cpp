@@ -36,23 +36,44 @@ bool xdo(const QStringList &args)
     return run(QStringLiteral("xdotool"), args);
 }
 
+// The window manager's client windows from bottom to top (_NET_CLIENT_LIST_STACKING).
+QList<WId> clientStacking()
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    QList<WId> stacking;
+    if (!xprop.waitForFinished(WmTimeout))
+        return stacking;
+    const QString out = QString::fromLatin1(xprop.readAllStandardOutput());
+    const QRegularExpression hex(QStringLiteral("0x[0-9a-fA-F]+"));
+    for (auto it = hex.globalMatch(out); it.hasNext();)
+        stacking.append(it.next().captured(0).toULongLong(nullptr, 16));
+    return stacking;
+}
+
 bool movePointer(const QPoint &global)
 {
     return xdo(
         {QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())});
 }
 
-// Counts the left-button presses that reach a window, before its frame handler sees them.
+// Counts the left-button presses and held-button motions that reach a window, before its frame
+// handler sees them.
 class PressCounter : public QObject
 {
 public:
     int presses = 0;
+    int drags = 0;
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::MouseButtonPress)
             ++presses;
+        if (event->type() == QEvent::MouseMove &&
+            (static_cast<QMouseEvent *>(event)->buttons() & Qt::LeftButton))
+            ++drags;
         return false;
     }
 };
@@ -109,12 +130,14 @@ private slots:
     void edgeDragResizes();
     void resizeCursorOverChildren();
     void doubleClickMaximisesToWorkArea();
+    void dragRestoresMaximisedUnderPointer();
     void dialogStaysAboveParent();
 
 private:
     bool showSettled(QWidget *window);
     bool press(TestWindow &t, const QPoint &local);
-    bool dragUntil(const QPoint &target, const std::function<bool()> &done);
+    bool dragUntil(TestWindow &t, const QPoint &target, const std::function<bool()> &done,
+                   bool captionDrag = false);
 
     bool m_haveWm = true;
 };
@@ -127,8 +150,8 @@ void TestFrameless::initTestCase()
     QCOMPARE(run(QStringLiteral("wmctrl"), {QStringLiteral("-m")}), m_haveWm);
     if (m_haveWm) {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(),
-                 screen.adjusted(0, MarginTop, 0, -MarginBottom));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->availableGeometry(),
+                                  screen.adjusted(0, MarginTop, 0, -MarginBottom), WmTimeout);
     }
 }
 
@@ -156,11 +179,18 @@ bool TestFrameless::press(TestWindow &t, const QPoint &local)
            QTest::qWaitFor([&] { return t.counter.presses > before; }, WmTimeout);
 }
 
-// Moves the held pointer to target until done() holds, then releases it. The window manager
-// takes over the pointer at some moment after the press; the pointer is wiggled by one pixel and
-// back until it has, so the last motion it sees ends on target.
-bool TestFrameless::dragUntil(const QPoint &target, const std::function<bool()> &done)
+// Moves the held pointer to target until done() holds, then releases it. A caption drag starts
+// at the first motion: that motion goes alone, and the window sees it before anything else moves
+// (a resize starts at the press). The window manager takes over the pointer at some moment after
+// the start; the pointer is wiggled by one pixel and back until it has, so the last motion it
+// sees ends on target.
+bool TestFrameless::dragUntil(TestWindow &t, const QPoint &target,
+                              const std::function<bool()> &done, bool captionDrag)
 {
+    const int drags = t.counter.drags;
+    if (captionDrag && (!movePointer(target) ||
+                        !QTest::qWaitFor([&] { return t.counter.drags > drags; }, WmTimeout)))
+        return false;
     QElapsedTimer clock;
     clock.start();
     bool reached = false;
@@ -267,7 +297,8 @@ void TestFrameless::captionDragMovesWindow()
     const QPoint grab(200, 16);
     const QPoint delta(-260, 150);
     QVERIFY(press(t, grab));
-    QVERIFY2(dragUntil(t.global(grab) + delta, [&] { return t.window.pos() == start + delta; }),
+    QVERIFY2(dragUntil(
+                 t, t.global(grab) + delta, [&] { return t.window.pos() == start + delta; }, true),
              qPrintable(QStringLiteral("window at %1,%2, expected %3,%4")
                             .arg(t.window.x())
                             .arg(t.window.y())
@@ -302,7 +333,7 @@ void TestFrameless::edgeDragResizes()
     QVERIFY(showSettled(&t.window));
     const QRect expected = t.window.geometry().marginsAdded(change);
     QVERIFY(press(t, grab));
-    QVERIFY2(dragUntil(t.global(grab) + delta, [&] { return t.window.geometry() == expected; }),
+    QVERIFY2(dragUntil(t, t.global(grab) + delta, [&] { return t.window.geometry() == expected; }),
              qPrintable(QStringLiteral("geometry %1,%2 %3x%4")
                             .arg(t.window.x())
                             .arg(t.window.y())
@@ -370,6 +401,32 @@ void TestFrameless::doubleClickMaximisesToWorkArea()
     QCOMPARE(t.window.contentsMargins(), QMargins(1, 1, 1, 1));
 }
 
+void TestFrameless::dragRestoresMaximisedUnderPointer()
+{
+    if (!m_haveWm)
+        QSKIP("needs a window manager");
+    TestWindow t;
+    QVERIFY(showSettled(&t.window));
+    const QSize normal = t.window.size();
+    const QRect workArea = QGuiApplication::primaryScreen()->availableGeometry();
+    t.window.showMaximized();
+    QTRY_COMPARE_WITH_TIMEOUT(t.window.geometry(), workArea, WmTimeout);
+
+    // The pointer keeps its place along the title bar (300 of 1920 pixels) and in its height.
+    const QPoint grab(300, 16);
+    const QPoint target = t.global(grab) + QPoint(50, 200);
+    const QRect expected(target - QPoint(300 * normal.width() / workArea.width(), 16), normal);
+    QVERIFY(press(t, grab));
+    QVERIFY2(dragUntil(
+                 t, target,
+                 [&] { return !t.window.isMaximized() && t.window.geometry() == expected; }, true),
+             qPrintable(QStringLiteral("geometry %1,%2 %3x%4")
+                            .arg(t.window.x())
+                            .arg(t.window.y())
+                            .arg(t.window.width())
+                            .arg(t.window.height())));
+}
+
 void TestFrameless::dialogStaysAboveParent()
 {
     if (!m_haveWm)
@@ -380,24 +437,15 @@ void TestFrameless::dialogStaysAboveParent()
     dialog.setGeometry(QRect(t.window.geometry().center(), QSize(300, 200)));
     QVERIFY(showSettled(&dialog));
 
-    // The main window is activated (and with it raised) by the window manager.
+    // The main window is activated by the window manager, which raises it first: once it is
+    // active, the stacking order shows the raise.
     QVERIFY(xdo({QStringLiteral("windowactivate"), QString::number(t.window.winId())}));
-    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow() == &t.window, WmTimeout);
-
-    // The window manager's stacking order, bottom to top.
-    QProcess xprop;
-    xprop.start(QStringLiteral("xprop"),
-                {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
-    QVERIFY(xprop.waitForFinished(WmTimeout));
-    const QString out = QString::fromLatin1(xprop.readAllStandardOutput());
     QList<WId> stacking;
-    const QRegularExpression hex(QStringLiteral("0x[0-9a-fA-F]+"));
-    for (auto it = hex.globalMatch(out); it.hasNext();)
-        stacking.append(it.next().captured(0).toULongLong(nullptr, 16));
-    const int parentIndex = stacking.indexOf(t.window.winId());
-    const int dialogIndex = stacking.indexOf(dialog.winId());
-    QVERIFY2(parentIndex >= 0 && dialogIndex >= 0, qPrintable(out));
-    QVERIFY2(dialogIndex > parentIndex, qPrintable(out));
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeWindow() == &t.window &&
+                                 (stacking = clientStacking()).contains(t.window.winId()) &&
+                                 stacking.contains(dialog.winId()),
+                             WmTimeout);
+    QVERIFY(stacking.indexOf(dialog.winId()) > stacking.indexOf(t.window.winId()));
 }
 
 QTEST_MAIN(TestFrameless)
