@@ -201,10 +201,10 @@ void TstApp::switchesLanguage()
 {
     const char *source = "恢复出厂设置";
     installAppLanguage(1);
-    QCOMPARE(QCoreApplication::translate("SettingsStore", source),
+    QCOMPARE(QCoreApplication::translate("SettingDialog", source),
              QStringLiteral("Restore Factory Settings"));
     installAppLanguage(2);
-    QCOMPARE(QCoreApplication::translate("SettingsStore", source), QString::fromUtf8(source));
+    QCOMPARE(QCoreApplication::translate("SettingDialog", source), QString::fromUtf8(source));
 }
 
 void TstApp::startupTraceAndLogOfRealProgram()

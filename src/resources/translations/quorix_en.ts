@@ -1431,6 +1431,10 @@ To keep all annotations, save as PNG or TIFF instead.</translation>
             <translation>Use the preset path:</translation>
         </message>
         <message>
+            <source>保存设置</source>
+            <translation>Save Settings</translation>
+        </message>
+        <message>
             <source>保存路径</source>
             <translation>Save path</translation>
         </message>
@@ -1709,6 +1713,10 @@ To keep all annotations, save as PNG or TIFF instead.</translation>
         <message>
             <source>斜体</source>
             <translation>Italic</translation>
+        </message>
+        <message>
+            <source>无法写入设置文件 %1，更改没有保存。</source>
+            <translation>Cannot write the settings file %1; the changes were not saved.</translation>
         </message>
         <message>
             <source>无法打开文件夹：%1</source>

@@ -129,13 +129,8 @@ void SettingDialog::initFilePage()
     m_fileCombos = {{ui->comboBoxFileType, kFileType, kFileTypeDefault, 0}};
     m_fileChecks = {
         {ui->checkBoxSuppressSave, kSuppressSaveNotification, kSuppressSaveNotificationDefault}};
-    m_saveFolder = {ui->radioButton,
-                    ui->radioButton_2,
-                    ui->lineEdit_5,
-                    kUsePresetPath,
-                    true,
-                    kSavePath,
-                    &SettingsKeys::defaultSavePath};
+    m_saveFolder = {ui->radioButton, ui->radioButton_2, ui->lineEdit_5, kUsePresetPath, true,
+                    kSavePath};
 }
 
 void SettingDialog::initMeasurePage()
@@ -157,13 +152,8 @@ void SettingDialog::initMeasurePage()
         {ui->checkBoxLabelItalic, kLabelFontItalic, kLabelFontItalicDefault},
         {ui->checkBoxLabelUnderline, kLabelFontUnderline, kLabelFontUnderlineDefault},
     };
-    m_exportFolder = {ui->radioButton_3,
-                      ui->radioButton_4,
-                      ui->lineEdit_6,
-                      kExportRule,
-                      false,
-                      kExportPath,
-                      &SettingsKeys::defaultExportPath};
+    m_exportFolder = {ui->radioButton_3, ui->radioButton_4, ui->lineEdit_6, kExportRule, false,
+                      kExportPath};
     initToolTable();
     connect(ui->fontComboBoxLabel, &QFontComboBox::currentFontChanged, this,
             [this](const QFont &font) { m_labelFamily = font.family(); });
@@ -251,10 +241,12 @@ void SettingDialog::saveCombos(const QList<ComboRow> &rows, QSettings &settings)
 
 void SettingDialog::loadFolder(const FolderRow &row, const QSettings &settings)
 {
-    const bool preset = row.ruleIsBool ? settings.value(QLatin1String(row.ruleKey), false).toBool()
-                                       : settings.value(QLatin1String(row.ruleKey), 0).toInt() == 1;
+    const QString ruleKey = QLatin1String(row.ruleKey);
+    const QVariant rule = settings.value(ruleKey, defaultValue(ruleKey));
+    const bool preset = row.ruleIsBool ? rule.toBool() : rule.toInt() == 1;
     (preset ? row.preset : row.ask)->setChecked(true);
-    row.path->setText(settings.value(QLatin1String(row.pathKey), row.defaultPath()).toString());
+    const QString pathKey = QLatin1String(row.pathKey);
+    row.path->setText(settings.value(pathKey, defaultValue(pathKey)).toString());
 }
 
 void SettingDialog::saveFolder(const FolderRow &row, QSettings &settings)
@@ -341,16 +333,21 @@ void SettingDialog::loadOtherPage(const QSettings &settings)
     loadChecks(m_otherChecks, settings);
 }
 
-void SettingDialog::saveSettings()
+bool SettingDialog::saveSettings()
 {
     if (m_storeReset)
-        return;
+        return false;
     QSettings settings;
     saveStylePage(settings);
     saveFilePage(settings);
     saveMeasurePage(settings);
     saveOtherPage(settings);
     settings.sync();
+    if (settings.status() == QSettings::NoError)
+        return true;
+    QMessageBox::warning(this, tr("保存设置"),
+                         tr("无法写入设置文件 %1，更改没有保存。").arg(settings.fileName()));
+    return false;
 }
 
 void SettingDialog::saveStylePage(QSettings &settings)
@@ -407,10 +404,11 @@ void SettingDialog::on_listWidget_itemClicked(QListWidgetItem *item)
         ui->stackedWidget->setCurrentIndex(row);
 }
 
+// A failed save keeps the dialog open, so the changes are not lost from view.
 void SettingDialog::on_pushButton_8_clicked()
 {
-    saveSettings();
-    accept();
+    if (m_storeReset || saveSettings())
+        accept();
 }
 
 void SettingDialog::on_pushButton_9_clicked()
@@ -420,9 +418,8 @@ void SettingDialog::on_pushButton_9_clicked()
 
 void SettingDialog::on_pushButton_10_clicked()
 {
-    if (m_storeReset)
+    if (!saveSettings())
         return;
-    saveSettings();
     emit settingsChanged();
     updatePageIcons();
 }

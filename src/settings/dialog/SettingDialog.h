@@ -39,7 +39,8 @@ class SettingDialog : public DialogLessWindow
 
 public:
     // The dialogs the settings dialog opens, replaceable so that tests answer them directly.
-    // Each returns false (or an empty string, an invalid colour) when the user cancels.
+    // Each returns false (or an empty string, an invalid colour) when the user cancels; the URL
+    // opener returns false when nothing could open the folder.
     using FolderProvider =
         std::function<QString(QWidget *parent, const QString &caption, const QString &start)>;
     using UrlOpener = std::function<bool(const QUrl &url)>;
@@ -142,7 +143,6 @@ private:
         const char *ruleKey;
         bool ruleIsBool; // "File/usePresetPath" is a bool, "Measure/exportRule" an int
         const char *pathKey;
-        QString (*defaultPath)();
     };
 
     void initStylePage();
@@ -156,7 +156,9 @@ private:
     void loadFilePage(const QSettings &settings);
     void loadMeasurePage(const QSettings &settings);
     void loadOtherPage(const QSettings &settings);
-    void saveSettings();
+    // Writes every page; false (after telling the user) when the file could not be written, and
+    // after a factory reset, when nothing is written any more.
+    bool saveSettings();
     void saveStylePage(QSettings &settings);
     void saveFilePage(QSettings &settings);
     void saveMeasurePage(QSettings &settings);

@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTabBar>
 #include <QTableWidget>
 
 #include "MessageBoxAnswerer.h"
@@ -110,7 +111,9 @@ private slots:
     void labelDefaults();
     void factoryResetClosesWithoutWritingBack();
     void factoryResetNoKeepsEverything();
+    void unwritableFileIsReported();
     void languageChangeRetranslates();
+    void everyControlHasAnAccessibleName();
 
 private:
     QString m_ini;
@@ -337,8 +340,9 @@ void TstSettingDialog::shortcutCapture()
     QShortcut windowShortcut(QKeySequence(Qt::Key_F9), &dialog);
     QSignalSpy fired(&windowShortcut, &QShortcut::activated);
     dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QApplication::setActiveWindow(&dialog);
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QCOMPARE(QApplication::activeWindow(), &dialog);
     QCOMPARE(control<QLineEdit>(&dialog, "放大快捷键")->text(), QStringLiteral("Ctrl+="));
 
     // A field that still shows its shortcut starts no capture.
@@ -648,6 +652,23 @@ void TstSettingDialog::factoryResetNoKeepsEverything()
     QCOMPARE(fileBytes(m_ini), before);
 }
 
+void TstSettingDialog::unwritableFileIsReported()
+{
+    // A folder where the file belongs makes every write fail (the tests run as root).
+    QVERIFY(QDir().mkpath(m_ini));
+    SettingDialog dialog;
+    QSignalSpy changed(&dialog, &SettingDialog::settingsChanged);
+    dialog.show();
+    MessageBoxAnswerer boxes;
+    click(&dialog, "应用");
+    click(&dialog, "确定");
+    QVERIFY(QDir().rmdir(m_ini));
+    QCOMPARE(boxes.count(), 2);
+    QVERIFY(boxes.texts().first().contains(m_ini));
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(dialog.isVisible());
+}
+
 void TstSettingDialog::languageChangeRetranslates()
 {
     SettingDialog dialog;
@@ -666,6 +687,29 @@ void TstSettingDialog::languageChangeRetranslates()
     QCOMPARE(dialog.findChild<QPushButton *>("pushButton_10")->text(), QStringLiteral("Apply"));
     dialog.findChild<QPushButton *>("pushButton_10")->click();
     QCOMPARE(changed.count(), 1);
+}
+
+void TstSettingDialog::everyControlHasAnAccessibleName()
+{
+    SettingDialog dialog;
+    int controls = 0;
+    for (QWidget *widget : dialog.findChildren<QWidget *>()) {
+        const bool control =
+            qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget) ||
+            qobject_cast<QLineEdit *>(widget) || qobject_cast<QAbstractSpinBox *>(widget) ||
+            qobject_cast<QAbstractItemView *>(widget);
+        // The parts Qt builds inside a combo, spin box, table or tab bar are named by it.
+        QWidget *parent = widget->parentWidget();
+        const bool inner =
+            qobject_cast<QComboBox *>(parent) || qobject_cast<QAbstractSpinBox *>(parent) ||
+            qobject_cast<QAbstractItemView *>(parent) || qobject_cast<QTabBar *>(parent) ||
+            (parent && qobject_cast<QComboBox *>(parent->parentWidget()));
+        if (!control || inner)
+            continue;
+        ++controls;
+        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(widget->objectName()));
+    }
+    QVERIFY(controls > 50);
 }
 
 QTEST_MAIN(TstSettingDialog)
