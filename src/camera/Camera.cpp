@@ -95,6 +95,7 @@ bool Camera::failOpen(const QString &message)
 {
     m_backend->close();
     m_running = false;
+    m_modes.clear();
     emit error(message);
     return false;
 }

@@ -60,7 +60,7 @@ public:
 
     // Shows the camera page (refreshing the camera list) or the measurement page.
     void showPage(Page page);
-    // Dark or light theme: the panel's own inline styles follow it.
+    // Dark or light theme, for the parts of the panel whose look depends on it (icons).
     void setDarkTheme(bool dark);
     // Re-reads every text in the current language.
     void retranslate();
@@ -214,11 +214,11 @@ private:
     QTimer *m_exposurePoll = nullptr;
     QTimer *m_whiteBalancePoll = nullptr;
 
-    // Following the open device by its path, never its display name.
-    QString m_openDevicePath;
+    // Opening and camera errors.
     bool m_opening = false;      // startCamera is opening the device
     QString m_openError;         // the camera's message while opening, for the failure box
     bool m_errorPending = false; // a camera error is being reported; further ones are logged
+    int m_streamGeneration = 0;  // counts successful starts; an error closes only its stream
 
     // Frame rate. The counters are written by the camera's threads and read by the timer.
     std::atomic<int> m_previewCount{0};

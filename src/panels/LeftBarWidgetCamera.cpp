@@ -274,6 +274,7 @@ bool LeftBarWidget::startCamera()
     m_fps = 0.0;
     m_fpsClock.start();
     m_fpsTimer->start();
+    ++m_streamGeneration;
     setPlayState(true);
     emit sigFpsTextChanged(fpsText());
     return true;
@@ -351,10 +352,12 @@ void LeftBarWidget::onCameraError(const QString &message)
     // recording is finished while its file can still be completed. Both wait for the event
     // loop, since the error may come from inside a camera call (a reopen that failed).
     m_errorPending = true;
+    const int stream = m_streamGeneration;
     QMetaObject::invokeMethod(
         this,
-        [this, message] {
-            closeCamera();
+        [this, message, stream] {
+            if (stream == m_streamGeneration) // not a stream started since
+                closeCamera();
             QMessageBox::warning(this, tr("相机错误"), message);
             m_errorPending = false;
         },
