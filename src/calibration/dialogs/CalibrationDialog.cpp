@@ -4,6 +4,7 @@
 #include "ui_CalibrationDialog.h"
 
 #include "calibration/CalibrationData.h"
+#include "calibration/dialogs/UnitComboBox.h"
 
 #include <QEvent>
 #include <QLineEdit>
@@ -51,19 +52,10 @@ void CalibrationDialog::fillMagnifications()
 
 void CalibrationDialog::fillUnits()
 {
-    const QStringList codes = CalibrationData::unitCodes();
-    const QStringList names = CalibrationData::unitDisplayNames();
-    const QSignalBlocker blocker(ui->comboBoxUnit);
     const QString selected = ui->comboBoxUnit->count() > 0
                                  ? selectedUnit()
                                  : (m_calibration ? m_calibration->currentUnit() : QString());
-    ui->comboBoxUnit->clear();
-    for (int i = 1; i < codes.size(); ++i) // every unit but px
-        ui->comboBoxUnit->addItem(names.value(i), codes[i]);
-    int index = ui->comboBoxUnit->findData(selected);
-    if (index < 0)
-        index = ui->comboBoxUnit->findData(QStringLiteral("mm"));
-    ui->comboBoxUnit->setCurrentIndex(index);
+    fillUnitComboBox(ui->comboBoxUnit, selected);
 }
 
 QString CalibrationDialog::selectedUnit() const
@@ -138,4 +130,6 @@ void CalibrationDialog::changeEvent(QEvent *event)
         showResolution();
     }
     CalibrationDialogBase::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        growToFitLater(this);
 }

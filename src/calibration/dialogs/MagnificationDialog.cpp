@@ -26,7 +26,6 @@ MagnificationDialog::MagnificationDialog(CalibrationData *calibration, QWidget *
     table->verticalHeader()->setVisible(false);
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Fixed);
-    table->setColumnWidth(1, 160);
 
     m_openFileName = [](QWidget *parent, const QString &caption, const QString &filter) {
         return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
@@ -79,6 +78,9 @@ QList<CalibrationData::Magnification> MagnificationDialog::workingList() const
 void MagnificationDialog::retranslate()
 {
     ui->tableWidget->setHorizontalHeaderLabels({tr("名称"), tr("分辨率（像素/米）")});
+    // 160 pixels, or the header's own width where the language needs more.
+    QHeaderView *header = ui->tableWidget->horizontalHeader();
+    ui->tableWidget->setColumnWidth(1, qMax(160, header->sectionSizeHint(1)));
 }
 
 void MagnificationDialog::refreshTable()
@@ -269,4 +271,6 @@ void MagnificationDialog::changeEvent(QEvent *event)
         refreshTable();
     }
     CalibrationDialogBase::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        growToFitLater(this);
 }

@@ -3,6 +3,8 @@
 
 #include "ui_MagnificationEditDialog.h"
 
+#include "calibration/dialogs/UnitComboBox.h"
+
 #include <QEvent>
 #include <QScopedValueRollback>
 
@@ -16,7 +18,7 @@ MagnificationEditDialog::MagnificationEditDialog(const CalibrationData::Magnific
 {
     ui->setupUi(this);
     ui->lineEditName->setText(entry.name);
-    fillUnits(unit);
+    fillUnitComboBox(ui->comboBoxUnit, unit);
     m_factor = factorOf(selectedUnit());
     showValue(entry.resolution * m_factor);
     connect(ui->doubleSpinBoxResolution, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
@@ -36,20 +38,6 @@ double MagnificationEditDialog::factorOf(const QString &unit)
 {
     const double f = CalibrationData::metresPerUnit(unit);
     return f > 0 ? f : 1.0;
-}
-
-void MagnificationEditDialog::fillUnits(const QString &selected)
-{
-    const QStringList codes = CalibrationData::unitCodes();
-    const QStringList names = CalibrationData::unitDisplayNames();
-    const QSignalBlocker blocker(ui->comboBoxUnit);
-    ui->comboBoxUnit->clear();
-    for (int i = 1; i < codes.size(); ++i) // every unit but px
-        ui->comboBoxUnit->addItem(names.value(i), codes[i]);
-    int index = ui->comboBoxUnit->findData(selected);
-    if (index < 0)
-        index = ui->comboBoxUnit->findData(QStringLiteral("mm"));
-    ui->comboBoxUnit->setCurrentIndex(index);
 }
 
 QString MagnificationEditDialog::selectedUnit() const
@@ -90,8 +78,10 @@ void MagnificationEditDialog::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange) {
         const QString unit = selectedUnit();
         ui->retranslateUi(this);
-        fillUnits(unit);
+        fillUnitComboBox(ui->comboBoxUnit, unit);
         ui->labelPerUnit->setText(tr("像素/%1").arg(selectedUnit()));
     }
     CalibrationDialogBase::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        growToFitLater(this);
 }

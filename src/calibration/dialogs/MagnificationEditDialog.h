@@ -29,7 +29,6 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    void fillUnits(const QString &selected);
     QString selectedUnit() const;
     void onUnitChanged();
     void showValue(double perUnit);

@@ -10,6 +10,7 @@
 #include <QFontComboBox>
 #include <QHeaderView>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSpinBox>
 
 namespace {
@@ -347,7 +348,22 @@ void AttributeTree::rebuild()
     for (QTreeWidgetItem *group : {m_rows.value(GroupItem), m_rows.value(GroupControlPoints),
                                    m_rows.value(GroupTextLabel), m_rows.value(Font)})
         group->setExpanded(true);
-    resizeColumnToContents(0);
+    // Wide enough for the longest name at its depth, whichever rows are expanded.
+    const QFontMetrics metrics(font());
+    int nameWidth = header()->sectionSizeHint(0);
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        int depth = 1;
+        for (QTreeWidgetItem *up = (*it)->parent(); up; up = up->parent())
+            ++depth;
+        nameWidth =
+            qMax(nameWidth, indentation() * depth + metrics.horizontalAdvance((*it)->text(0)) + 16);
+    }
+    setColumnWidth(0, nameWidth);
+    // Room for the widest editor (a colour button with its rgba text) beside the names.
+    ColorToolButton widest;
+    widest.setColor(QColor(255, 255, 255, 255));
+    setMinimumWidth(nameWidth + widest.sizeHint().width() +
+                    verticalScrollBar()->sizeHint().width() + 2 * frameWidth() + 4);
 }
 
 void AttributeTree::setColorRows(QTreeWidgetItem *colorRow, const QColor &color)

@@ -38,6 +38,13 @@ QRect ItemDelegateColor::checkBoxRect(const QRect &cell)
     return QRect(cell.left() + 4, cell.top() + (cell.height() - side) / 2, side, side);
 }
 
+QSize ItemDelegateColor::sizeHint(const QStyleOptionViewItem &option,
+                                  const QModelIndex &index) const
+{
+    const QSize hint = QStyledItemDelegate::sizeHint(option, index);
+    return QSize(hint.width(), qMax(hint.height(), kMinimumRowHeight));
+}
+
 void ItemDelegateColor::paint(QPainter *painter, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const
 {

@@ -15,6 +15,9 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
+    // Rows tall enough for the editors opened in them (spin boxes, combo boxes, colour buttons).
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    static constexpr int kMinimumRowHeight = 26;
 
     // The swatch of a colour cell inside the cell rectangle `cell`.
     static QRect swatchRect(const QRect &cell);

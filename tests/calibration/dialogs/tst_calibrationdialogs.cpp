@@ -17,6 +17,7 @@
 
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
+#include "WidgetLook.h"
 #include "calibration/CalibrationData.h"
 #include "calibration/dialogs/CalibrationDialog.h"
 #include "calibration/dialogs/CalibrationSession.h"
@@ -98,6 +99,7 @@ private slots:
     void editDialogNeverRoundsTheStoredResolution();
     void damagedFilesChangeNothing_data();
     void damagedFilesChangeNothing();
+    void dialogsReadWellInBothLanguages();
 
 private:
     QTemporaryDir m_dir;
@@ -411,6 +413,23 @@ void TstCalibrationDialogs::managerRoundTripKeepsTheCurrentEntry()
     QCOMPARE(data.currentMagnification().name, QString("4X neu"));
     QCOMPARE(data.currentMagnification().resolution, 250000.0);
     QVERIFY(data.isCalibrated());
+
+    // Clearing asks first (No keeps the list); Cancel then changes nothing.
+    MagnificationDialog clearing(&data);
+    clearing.show();
+    MessageBoxAnswerer answers;
+    answers.answer({QMessageBox::No, QMessageBox::Yes});
+    auto *clearAll = child<QPushButton>(&clearing, "pushButtonClearAll");
+    QTest::mouseClick(clearAll, Qt::LeftButton);
+    QCOMPARE(clearing.workingList().size(), 2);
+    QTest::mouseClick(clearAll, Qt::LeftButton);
+    QVERIFY(clearing.workingList().isEmpty());
+    QVERIFY(!clearAll->isEnabled());
+    QVERIFY(!child<QPushButton>(&clearing, "pushButtonExport")->isEnabled());
+    QCOMPARE(answers.titles(), (QStringList{"清空确认", "清空确认"}));
+    QTest::mouseClick(child<QPushButton>(&clearing, "pushButtonCancel"), Qt::LeftButton);
+    QCOMPARE(data.count(), 2);
+    QCOMPARE(data.currentIndex(), 0);
 }
 
 void TstCalibrationDialogs::editDialogNeverRoundsTheStoredResolution_data()
@@ -527,6 +546,57 @@ void TstCalibrationDialogs::damagedFilesChangeNothing()
     QVERIFY(!data.importFromFile(path, &why));
     QVERIFY(why.contains(reason));
     QCOMPARE(data.count(), 1);
+}
+
+void TstCalibrationDialogs::dialogsReadWellInBothLanguages()
+{
+    CalibrationData data;
+    data.addMagnification({"10X", 250000});
+    data.addMagnification({"显微 40X", 2345678.25});
+    data.addMagnification({"uncalibrated", 0});
+    data.setCurrentIndex(1);
+    data.setCurrentUnit(QStringLiteral("μm"));
+    CalibrationDialog calibration(&data);
+    calibration.updatePixelLength(1000);
+    typeInto(child<QDoubleSpinBox>(&calibration, "doubleSpinBoxLength"), "1");
+    MagnificationDialog manager(&data);
+    child<QTableWidget>(&manager, "tableWidget")->selectRow(1);
+    MagnificationEditDialog edit(data.magnifications()[1], data.currentUnit());
+    const QList<QDialog *> dialogs{&calibration, &manager, &edit};
+    for (QDialog *dialog : dialogs) {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    }
+
+    for (const bool english : {false, true}) {
+        QVERIFY(WidgetLook::setEnglish(english));
+        QCOMPARE(calibration.windowTitle(), english ? QString("Calibrate") : QString("定标"));
+        QCOMPARE(manager.windowTitle(),
+                 english ? QString("Magnification Manager") : QString("放大率管理"));
+        QCOMPARE(edit.windowTitle(),
+                 english ? QString("Edit Magnification") : QString("编辑放大率"));
+        QCOMPARE(child<QTableWidget>(&manager, "tableWidget")->item(2, 1)->text(),
+                 english ? QString("Not Calibrated") : QString("未定标"));
+        QVERIFY(child<QLabel>(&calibration, "labelResolution")
+                    ->text()
+                    .endsWith(english ? QString(" pixels/meter") : QString(" 像素/米")));
+        QCOMPARE(child<QComboBox>(&calibration, "comboBoxUnit")->currentData().toString(),
+                 QString("μm"));
+        for (QDialog *dialog : dialogs) {
+            QApplication::processEvents();
+            QVERIFY2(WidgetLook::clippedTexts(dialog).isEmpty(),
+                     qPrintable(WidgetLook::clippedTexts(dialog).join(" | ")));
+            for (QWidget *w : dialog->findChildren<QWidget *>()) {
+                if ((qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w) ||
+                     qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QLineEdit *>(w) ||
+                     qobject_cast<QTableWidget *>(w)) &&
+                    w->isVisible() && !w->objectName().startsWith("qt_"))
+                    QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+            }
+            WidgetLook::saveScreenshot(dialog, dialog->objectName() + (english ? "_en" : "_zh"));
+        }
+    }
+    QVERIFY(WidgetLook::setEnglish(false));
 }
 
 QTEST_MAIN(TstCalibrationDialogs)

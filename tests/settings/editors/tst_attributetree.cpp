@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include "TestEnv.h"
+#include "WidgetLook.h"
 #include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "settings/editors/AttributeTree.h"
@@ -39,6 +40,7 @@ private slots:
     void toolDefaultsEditedInTheTreeAreKept();
     void nullAttributeEmptiesTheTreeAndEditorsDieLater();
     void clicksOutsideValueCellsOpenNothing();
+    void treeReadsWellInBothLanguages();
 
 private:
     // Clicks the value cell of `code` as a user would; returns the editor that opened.
@@ -322,6 +324,26 @@ void TstAttributeTree::clicksOutsideValueCellsOpenNothing()
     QCOMPARE(qobject_cast<QSpinBox *>(next)->maximum(), 6);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(guard.isNull());
+}
+
+void TstAttributeTree::treeReadsWellInBothLanguages()
+{
+    for (const bool english : {false, true}) {
+        QVERIFY(WidgetLook::setEnglish(english));
+        QCOMPARE(m_tree->headerItem()->text(0), english ? QString("Name") : QString("名称"));
+        QCOMPARE(m_tree->itemForCode(AttributeTree::LineStyle)->text(1),
+                 english ? QString("Solid line") : QString("实线"));
+        // The switch rebuilt the rows and closed any editor; open one to read and show it.
+        m_tree->itemForCode(AttributeTree::ControlPointColor)->setExpanded(true);
+        auto *colour = qobject_cast<ColorToolButton *>(clickValue(AttributeTree::TextColor));
+        QVERIFY(colour);
+        QCOMPARE(colour->button()->accessibleName(),
+                 english ? QString("Choose color") : QString("选择颜色"));
+        QVERIFY2(WidgetLook::clippedTexts(m_tree).isEmpty(),
+                 qPrintable(WidgetLook::clippedTexts(m_tree).join(" | ")));
+        WidgetLook::saveScreenshot(m_tree, english ? "AttributeTree_en" : "AttributeTree_zh");
+    }
+    QVERIFY(WidgetLook::setEnglish(false));
 }
 
 QTEST_MAIN(TstAttributeTree)

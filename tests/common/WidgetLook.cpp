@@ -1,0 +1,104 @@
+// WidgetLook.cpp: language switch, clipped-text finder and screenshots for widget tests.
+#include "WidgetLook.h"
+
+#include "resources/QuorixResources.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTranslator>
+#include <QTreeWidget>
+
+namespace WidgetLook {
+
+bool setEnglish(bool english)
+{
+    static QTranslator *translator = nullptr;
+    if (translator) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+        translator = nullptr;
+    }
+    if (english) {
+        QuorixResources::init();
+        translator = new QTranslator;
+        if (!translator->load(QStringLiteral(":/translations/quorix_en.qm"))) {
+            delete translator;
+            translator = nullptr;
+            return false;
+        }
+        QCoreApplication::installTranslator(translator);
+    }
+    // LanguageChange events are posted; deliver them now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    // Then the layout requests and whatever the widgets queued in answer.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    return true;
+}
+
+QStringList clippedTexts(QWidget *root)
+{
+    QStringList clipped;
+    const auto report = [&](const QWidget *w, const QString &text) {
+        clipped.append(w->objectName() + QStringLiteral(": ") + text);
+    };
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    for (QWidget *w : widgets) {
+        if (!w->isVisible())
+            continue;
+        if (auto *label = qobject_cast<QLabel *>(w)) {
+            if (label->text().isEmpty())
+                continue;
+            const bool tooNarrow = !label->wordWrap() && label->width() < label->sizeHint().width();
+            const bool tooLow =
+                label->wordWrap() && label->height() < label->heightForWidth(label->width());
+            if (tooNarrow || tooLow)
+                report(label, label->text());
+        } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            if (!button->text().isEmpty() && button->width() < button->sizeHint().width())
+                report(button, button->text());
+        } else if (auto *spin = qobject_cast<QAbstractSpinBox *>(w)) {
+            if (spin->width() < spin->sizeHint().width())
+                report(spin, spin->text());
+        } else if (auto *header = qobject_cast<QHeaderView *>(w)) {
+            for (int i = 0; i < header->count(); ++i) {
+                if (!header->isSectionHidden(i) &&
+                    header->sectionSize(i) < header->sectionSizeHint(i))
+                    report(header,
+                           header->model()->headerData(i, header->orientation()).toString());
+            }
+        } else if (auto *tree = qobject_cast<QTreeWidget *>(w)) {
+            const QFontMetrics metrics(tree->font());
+            for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+                QTreeWidgetItem *item = *it;
+                if (tree->visualItemRect(item).isEmpty())
+                    continue; // collapsed away
+                int depth = 0;
+                for (QTreeWidgetItem *up = item->parent(); up; up = up->parent())
+                    ++depth;
+                const int needed = tree->indentation() * (depth + 1) +
+                                   metrics.horizontalAdvance(item->text(0)) + 8;
+                if (needed > tree->columnWidth(0))
+                    report(tree, item->text(0));
+            }
+        }
+    }
+    return clipped;
+}
+
+void saveScreenshot(QWidget *widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("QUORIX_RENDER_DIR");
+    if (dir.isEmpty())
+        return;
+    QDir().mkpath(dir);
+    widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+} // namespace WidgetLook

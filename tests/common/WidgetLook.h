@@ -1,0 +1,23 @@
+// WidgetLook.h: what a user sees of a widget: the language it speaks, texts cut off by their
+// widgets, and screenshots for a person to look at.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace WidgetLook {
+
+// Installs the embedded English translation (true) or returns to the built-in Chinese (false)
+// and lets every widget receive its LanguageChange. False when the translation cannot be loaded.
+bool setEnglish(bool english);
+
+// The texts of visible labels, buttons, check boxes and tree rows under `root` that do not fit
+// their widget (or tree column), each as "objectName: text".
+QStringList clippedTexts(QWidget *root);
+
+// Saves a grab of `widget` as QUORIX_RENDER_DIR/<name>.png when that variable is set.
+void saveScreenshot(QWidget *widget, const QString &name);
+
+} // namespace WidgetLook
