@@ -1,5 +1,7 @@
 // YUY2, NV12 and I420 to RGB32: our converters against libswscale on the same frames, and a
-// plain copy of the output as the floor.
+// plain copy of the output as the floor. Our converters run on one and on two threads: two must
+// cost no more than 1.15 times the process CPU of one (helpers must not spin) and take less wall
+// time. Compare medians of repeated runs (--benchmark_repetitions=9).
 #include "camera/FrameConversion.h"
 
 #include <benchmark/benchmark.h>

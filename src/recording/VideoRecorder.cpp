@@ -15,10 +15,10 @@
 #include <utility>
 
 VideoRecorder::VideoRecorder(QObject *parent)
-    : VideoRecorder(Clock(), parent)
+    : VideoRecorder(parent, Clock())
 {}
 
-VideoRecorder::VideoRecorder(Clock clock, QObject *parent)
+VideoRecorder::VideoRecorder(QObject *parent, Clock clock)
     : QObject(parent)
     , m_clock(std::move(clock))
 {

@@ -37,7 +37,7 @@ public:
     explicit VideoRecorder(QObject *parent = nullptr);
     // Reads `clock` instead of the steady clock, on the caller's thread for a frame's arrival and
     // on the worker for pacing: tests hand frames over at exact times.
-    explicit VideoRecorder(Clock clock, QObject *parent = nullptr);
+    VideoRecorder(QObject *parent, Clock clock);
     // Stops a running recording (finishing its file), then ends the worker. Caller's thread.
     ~VideoRecorder() override;
 

@@ -370,7 +370,7 @@ void TstCamera::unsupportedFormatReportsError()
     QSignalSpy errors(camera.get(), &Camera::error);
     device.pushFrame(QByteArray(640 * 480, char(90)));
     QVERIFY(device.waitUntilDelivered(5000));
-    QTRY_COMPARE(errors.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, 60000);
     QCOMPARE(errors.first().first().toString(), QStringLiteral("不支持当前摄像头的视频格式"));
     QCOMPARE(LogCapture::count(QStringLiteral("不支持的格式: GREY")), 1);
 }
@@ -419,7 +419,7 @@ void TstCamera::unplugEndsStreamQuietly()
     QVERIFY(device.waitUntilDelivered(5000));
     QCOMPARE(camera->mjpgQueueSize(), 5);
     device.unplug();
-    QTRY_COMPARE(LogCapture::count(QStringLiteral("视频流结束")), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(LogCapture::count(QStringLiteral("视频流结束")), 1, 60000);
     camera->close();
     QVERIFY(!camera->isOpened());
     QCOMPARE(device.openHandles(), 0);

@@ -434,10 +434,10 @@ void TstDemoCamera::brightnessReachesTheStream()
     FrameSink sink(camera.get());
     QVERIFY(camera->setFormat(QStringLiteral("RGB24")));
     QVERIFY(camera->setResolution(640, 480));
-    QTRY_VERIFY_WITH_TIMEOUT(sink.count() > 0, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(sink.count() > 0, 60000);
     const double before = meanLuma(sink.last());
     QVERIFY(camera->setBrightness(64));
-    QTRY_VERIFY_WITH_TIMEOUT(meanLuma(sink.last()) > before + 20, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(meanLuma(sink.last()) > before + 20, 60000);
 }
 
 QTEST_MAIN(TstDemoCamera)

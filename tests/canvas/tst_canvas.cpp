@@ -425,7 +425,7 @@ void TstCanvas::pressOnEmptyCanvasClearsSelection()
     line->addPointF({100, 100}, -1);
     line->addPointF({200, 100}, -1);
     line->setSelected(true);
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+    QVERIFY(QTest::qWaitForWindowExposed(&f.view, 60000));
     QTest::mouseClick(f.view.viewport(), Qt::LeftButton, {}, f.view.mapFromScene(600, 600));
     QVERIFY(!line->isSelected());
 }

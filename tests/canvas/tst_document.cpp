@@ -153,7 +153,7 @@ QByteArray exiftoolComment(const QString &path)
 {
     QProcess process;
     process.start("exiftool", {"-b", "-UserComment", path});
-    if (!process.waitForFinished(30000))
+    if (!process.waitForFinished(120000))
         return "exiftool did not finish";
     return process.readAllStandardOutput();
 }
@@ -212,7 +212,7 @@ void TstDocument::cleanup()
         delete view;
     }
     m_views.clear();
-    QTest::qWait(20); // lets the deferred deletions run
+    TestEnv::runTimersStartedBefore(11); // lets the deferred deletions run
     LineDataRegistry::instance()->clear();
     delete m_calibration;
     m_calibration = nullptr;

@@ -75,7 +75,7 @@ void TstDrawing::init()
     m_view->setBackgroundImage(image, true);
     m_view->show();
     QApplication::setActiveWindow(m_view);
-    QVERIFY(QTest::qWaitForWindowActive(m_view));
+    QVERIFY(QTest::qWaitForWindowActive(m_view, 60000));
     m_view->setCanvasZoom(1.0);
 }
 
@@ -85,7 +85,7 @@ void TstDrawing::cleanup()
     m_view->delAllLine();
     delete m_view;
     m_view = nullptr;
-    QTest::qWait(20); // lets the deferred deletions run
+    TestEnv::runTimersStartedBefore(11); // lets the deferred deletions run
     LineDataRegistry::instance()->clear();
 }
 
@@ -352,7 +352,7 @@ void TstDrawing::disarmingDeletesHalfDrawnShape()
     QVERIFY(!m_view->currentShape());
     QVERIFY(!shape->isVisible());
     QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
-    QTRY_VERIFY(gone.contains(shape));
+    QTRY_VERIFY_WITH_TIMEOUT(gone.contains(shape), 60000);
     disconnect(connection);
 }
 
@@ -403,7 +403,7 @@ void TstDrawing::removalInsideRemovalIsQueued()
     QCOMPARE(maxDepth, 1);
     QVERIFY(!m_view->isDeleting());
     QVERIFY(m_view->allItems().isEmpty());
-    QTest::qWait(30);
+    TestEnv::runTimersStartedBefore(11);
     // The items are gone now; naming them again must not touch them.
     m_view->removeLine(first);
     m_view->delAllLine();

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
 
 namespace TestEnv {
 
@@ -22,6 +24,15 @@ QString isolate()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     return base;
+}
+
+void runTimersStartedBefore(int ms)
+{
+    Q_ASSERT(ms <= 20);
+    bool fired = false;
+    QTimer::singleShot(ms, Qt::PreciseTimer, [&fired] { fired = true; });
+    if (!QTest::qWaitFor([&fired] { return fired; }, 600000))
+        qFatal("the event loop is stuck: a timer of %d ms has not fired in 10 minutes", ms);
 }
 
 QString sourceDir()
@@ -43,7 +54,7 @@ QJsonArray readCsvWithPython(const QString &path)
                             "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
                             "    print(json.dumps(list(csv.reader(f))))\n"),
              path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+    if (!p.waitForFinished(120000) || p.exitCode() != 0)
         return {};
     return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
 }

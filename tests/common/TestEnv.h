@@ -17,6 +17,12 @@ QString isolate();
 QString sourceDir();
 QString binDir();
 
+// Runs the event loop until a timer of `ms` milliseconds started now has fired. Timers of up to
+// 20 ms are precise and fire in the order they fall due, so every such timer started before with
+// an interval up to `ms` has fired too (e.g. the canvas's deferred shape deletions), however
+// slow the machine. `ms` must be at most 20.
+void runTimersStartedBefore(int ms);
+
 // The rows of a CSV file as Python's csv module reads it (utf-8-sig): an independent judge of
 // the files we write. An empty array when the file cannot be read.
 QJsonArray readCsvWithPython(const QString &path);

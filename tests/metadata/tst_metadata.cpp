@@ -38,7 +38,7 @@ QByteArray run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
         qWarning() << program << arguments << process.readAllStandardError();
     return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray("(failed)");
 }

@@ -135,7 +135,7 @@ void TstCanvasTable::init()
     m_panel->showTable();
     m_panel->show();
     QApplication::setActiveWindow(m_view.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+    QVERIFY(QTest::qWaitForWindowActive(m_view.get(), 60000));
     m_view->setCanvasZoom(1.0);
 }
 
@@ -146,7 +146,7 @@ void TstCanvasTable::cleanup()
     m_view.reset();
     m_panel.reset();
     m_calibration.reset();
-    QTest::qWait(20); // lets the deferred deletions run
+    TestEnv::runTimersStartedBefore(11); // lets the deferred deletions run
     LineDataRegistry::instance()->clear();
 }
 
@@ -419,12 +419,12 @@ void TstCanvasTable::deletingRowsRemovesShapes()
     QVERIFY(!m_view->itemByName(victim->id));
     QVERIFY(!m_view->scene()->items().contains(shape));
     QVERIFY(!LineDataRegistry::instance()->line(victim->id));
-    QTest::qWait(30); // the shape is deleted now; the table must not reach it
+    TestEnv::runTimersStartedBefore(11); // the shape is deleted now; the table must not reach it
     QCOMPARE(m_table->item(rowOf(records[5]), 0)->text(),
              ShapeTypes::displayName(records[5]->type()));
 
     m_panel->onDeleteAllRows();
-    QTest::qWait(30);
+    TestEnv::runTimersStartedBefore(11);
     QVERIFY(m_view->allItems().isEmpty());
     for (const LineDataBase::Ptr &record : records) {
         if (record->type() != ShapeTypes::Text)

@@ -79,7 +79,7 @@ private:
     {
         widget.resize(size);
         widget.show();
-        return QTest::qWaitForWindowExposed(&widget);
+        return QTest::qWaitForWindowExposed(&widget, 60000);
     }
 
 private slots:
@@ -208,7 +208,7 @@ private slots:
         widget->setGeometry(0, 0, 200, 200);
         first.resize(200, 200);
         first.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        QVERIFY(QTest::qWaitForWindowExposed(&first, 60000));
         widget->setFrame(uniformFrame(16, 16, kBlue));
         QVERIFY(distance(widget->grabFramebuffer().pixel(100, 100), expectedRgb(kBlue)) <= 3);
 
@@ -218,7 +218,7 @@ private slots:
         layout->addWidget(widget);
         second.resize(200, 200);
         second.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        QVERIFY(QTest::qWaitForWindowExposed(&second, 60000));
         QVERIFY(distance(widget->grabFramebuffer().pixel(100, 100), expectedRgb(kBlue)) <= 3);
         widget->setFrame(uniformFrame(16, 16, kRed));
         QVERIFY(distance(widget->grabFramebuffer().pixel(100, 100), expectedRgb(kRed)) <= 3);

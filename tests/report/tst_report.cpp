@@ -106,7 +106,7 @@ private:
         QProcess process;
         process.start("/usr/bin/python3",
                       {qEnvironmentVariable("QUORIX_REPORT_ORACLE"), kind, file});
-        if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        if (!process.waitForFinished(120000) || process.exitCode() != 0)
             qWarning() << process.readAllStandardError();
         return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
     }
@@ -124,7 +124,7 @@ private:
             parts << it.next();
         QProcess lint;
         lint.start("xmllint", QStringList{"--noout"} + parts);
-        lint.waitForFinished(30000);
+        lint.waitForFinished(120000);
         if (parts.size() < 5 || lint.exitCode() != 0)
             qWarning() << "xmllint:" << lint.readAllStandardError();
         return parts.size() >= 5 && lint.exitCode() == 0 ? folder : QString();

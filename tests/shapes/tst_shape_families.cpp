@@ -292,7 +292,7 @@ void TstShapeFamilies::rectangleHandleNormalises()
     view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.resize(400, 300);
     view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(QTest::qWaitForWindowExposed(&view, 60000));
     auto *rect = new RectItem(nullptr);
     scene.addItem(rect);
     rect->addPointF({200, 150}); // drawn from bottom-right to top-left
@@ -478,7 +478,7 @@ void TstShapeFamilies::textResizeLimits()
     view.setFrameShape(QFrame::NoFrame);
     view.resize(800, 600);
     view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(QTest::qWaitForWindowExposed(&view, 60000));
     auto *text = new TextItem;
     scene.addItem(text);
     text->setPos(100, 100);

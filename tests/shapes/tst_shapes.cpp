@@ -316,7 +316,7 @@ struct ViewFixture
 void TstShapes::mouseGrabDragAndRestoredDragMode()
 {
     ViewFixture f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+    QVERIFY(QTest::qWaitForWindowExposed(&f.view, 60000));
     QWidget *vp = f.view.viewport();
     QTest::mousePress(vp, Qt::LeftButton, {}, f.at({302, 101})); // within radius 6 of p1
     QCOMPARE(f.line->hoverIndex(), 2);
@@ -340,7 +340,7 @@ void TstShapes::mouseGrabDragAndRestoredDragMode()
 void TstShapes::pressOnBodyMovesWholeItem()
 {
     ViewFixture f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+    QVERIFY(QTest::qWaitForWindowExposed(&f.view, 60000));
     QWidget *vp = f.view.viewport();
     QTest::mousePress(vp, Qt::LeftButton, {}, f.at({200, 100}));
     QCOMPARE(f.line->hoverIndex(), 0);
