@@ -2,8 +2,8 @@
 #include "camera/Camera.h"
 
 #include "camera/FrameConversion.h"
-#include "camera/PictureGeometry.h"
 #include "camera/JpegHuffmanTables.h"
+#include "camera/PictureGeometry.h"
 #include "settings/SettingsKeys.h"
 
 #include <QDebug>

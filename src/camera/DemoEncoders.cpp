@@ -33,7 +33,7 @@ QString avErrorText(int code)
 
 } // namespace
 
-QByteArray encodeJpeg(const QImage &picture, int quality)
+QByteArray encodeJpeg(const QImage &picture, int quality, JpegSampling sampling)
 {
     if (picture.isNull() || picture.format() != QImage::Format_RGB32)
         return QByteArray();
@@ -50,6 +50,9 @@ QByteArray encodeJpeg(const QImage &picture, int quality)
     cinfo.in_color_space = JCS_EXT_BGRX; // Format_RGB32 is B,G,R,X in memory
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    // The luma component's factors; chroma keeps 1x1.
+    cinfo.comp_info[0].h_samp_factor = sampling == JpegSampling::Yuv444 ? 1 : 2;
+    cinfo.comp_info[0].v_samp_factor = sampling == JpegSampling::Yuv420 ? 2 : 1;
     cinfo.dct_method = JDCT_IFAST;
     cinfo.optimize_coding = FALSE; // the standard Huffman tables, as a camera uses
     jpeg_start_compress(&cinfo, TRUE);
@@ -64,9 +67,9 @@ QByteArray encodeJpeg(const QImage &picture, int quality)
     return jpeg;
 }
 
-QByteArray encodeMjpegFrame(const QImage &picture, int quality)
+QByteArray encodeMjpegFrame(const QImage &picture, int quality, JpegSampling sampling)
 {
-    return JpegHuffmanTables::withoutTables(encodeJpeg(picture, quality));
+    return JpegHuffmanTables::withoutTables(encodeJpeg(picture, quality, sampling));
 }
 
 QByteArray encodeYuyv(const QImage &picture)

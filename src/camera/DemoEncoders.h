@@ -8,12 +8,17 @@
 
 namespace DemoEncoders {
 
-// A baseline JPEG (4:2:0) of a Format_RGB32 picture, as an MJPG camera sends it. Empty on failure.
-QByteArray encodeJpeg(const QImage &picture, int quality = 85);
+// Chroma subsampling of a JPEG: 4:2:0, or 4:2:2 as most UVC cameras send it, or none.
+enum class JpegSampling { Yuv420, Yuv422, Yuv444 };
+
+// A baseline JPEG of a Format_RGB32 picture with the standard Huffman tables. Empty on failure.
+QByteArray encodeJpeg(const QImage &picture, int quality = 85,
+                      JpegSampling sampling = JpegSampling::Yuv420);
 
 // The same JPEG as a UVC camera sends it in an MJPG stream: without Huffman tables, so that the
 // decoder must use the standard ones.
-QByteArray encodeMjpegFrame(const QImage &picture, int quality = 85);
+QByteArray encodeMjpegFrame(const QImage &picture, int quality = 85,
+                            JpegSampling sampling = JpegSampling::Yuv420);
 
 // Packed Y0 U Y1 V rows (BT.601 limited range) of a Format_RGB32 picture of even width.
 QByteArray encodeYuyv(const QImage &picture);

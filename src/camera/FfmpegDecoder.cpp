@@ -49,6 +49,25 @@ quint32 readBigEndian32(const char *p)
     return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
 }
 
+// The limited-range twin of a full-range (JPEG) YUV format, or the format itself.
+AVPixelFormat plainFormat(AVPixelFormat format)
+{
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
 // swscale's vector code writes whole blocks of pixels: past the end of a row whose width is not
 // a multiple of its block, and one row too many for some odd heights. The image gets rows padded
 // to 64 bytes, one spare row and some slack at the end, so those writes stay inside it.
@@ -230,11 +249,12 @@ bool FfmpegDecoder::receiveFrame(QImage *out, bool *again)
         return false;
     }
 
-    // JPEG streams arrive as full-range YUVJ420P; swscale wants the plain format plus the range.
+    // JPEG streams arrive full range, as YUVJ420P, YUVJ422P (most UVC cameras) or another YUVJ
+    // layout; swscale wants the plain format plus the range. Other frames carry their range.
     AVPixelFormat sourceFormat = AVPixelFormat(m_frame->format);
-    int sourceFullRange = 0;
-    if (sourceFormat == AV_PIX_FMT_YUVJ420P) {
-        sourceFormat = AV_PIX_FMT_YUV420P;
+    int sourceFullRange = m_frame->color_range == AVCOL_RANGE_JPEG ? 1 : 0;
+    if (const AVPixelFormat plain = plainFormat(sourceFormat); plain != sourceFormat) {
+        sourceFormat = plain;
         sourceFullRange = 1;
     }
 

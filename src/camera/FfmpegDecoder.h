@@ -31,7 +31,8 @@ public:
     void setH26xThreads(int threads) { m_h26xThreads = threads; }
     void setFrameThreading(bool on) { m_frameThreading = on; }
     // H.264/HEVC, read by open(): every picture leaves the decoder as soon as it is decoded
-    // (AV_CODEC_FLAG_LOW_DELAY), with no reordering delay; for live streams without B-frames.
+    // (AV_CODEC_FLAG_LOW_DELAY) instead of waiting in a reorder buffer. A stream with B-frames
+    // still gives every picture in display order: the decoder then holds back what it must.
     void setLowDelay(bool on) { m_lowDelay = on; }
     int mjpegThreads() const { return m_mjpegThreads; }
     int h26xThreads() const { return m_h26xThreads; }

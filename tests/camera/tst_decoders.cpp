@@ -244,6 +244,8 @@ QImage decodeWith(const QString &decoder, const QByteArray &jpeg, const QSize &s
 
 } // namespace
 
+Q_DECLARE_METATYPE(DemoEncoders::JpegSampling)
+
 class TestDecoders : public QObject
 {
     Q_OBJECT
@@ -393,6 +395,46 @@ private slots:
         QCOMPARE(picture, expected);
         QVERIFY(channelDistance(picture.pixel(10, 10), qRgb(255, 0, 0)) <= 8);
         QVERIFY(channelDistance(picture.pixel(85, 53), qRgb(255, 255, 255)) <= 8);
+    }
+
+    // Whatever the chroma subsampling, every decoder keeps the colours of the picture: JPEG
+    // frames are full range (4:2:2 and 4:4:4 frames used to lose it in FFmpeg's conversion).
+    void coloursKeptAtEverySubsampling_data()
+    {
+        QTest::addColumn<DemoEncoders::JpegSampling>("sampling");
+        QTest::addColumn<bool>("grey");
+        using S = DemoEncoders::JpegSampling;
+        for (const auto &[name, sampling] :
+             {std::pair("4:2:0", S::Yuv420), std::pair("4:2:2", S::Yuv422),
+              std::pair("4:4:4", S::Yuv444)})
+            for (bool grey : {false, true})
+                QTest::addRow("%s%s", name, grey ? " grey" : "") << sampling << grey;
+    }
+    void coloursKeptAtEverySubsampling()
+    {
+        QFETCH(DemoEncoders::JpegSampling, sampling);
+        QFETCH(bool, grey);
+        QImage flat(96, 64, QImage::Format_RGB32);
+        flat.fill(qRgb(200, 120, 40));
+        const QByteArray jpeg = DemoEncoders::encodeMjpegFrame(flat, 95, sampling);
+        const QRgb expected = grey ? qRgb(133, 133, 133) : qRgb(200, 120, 40); // BT.601 luma
+        for (int lowres : {0, 2}) {
+            FfmpegDecoder ffmpeg;
+            QVERIFY(ffmpeg.open(FfmpegDecoder::Codec::Mjpeg, 96, 64, grey, lowres));
+            const QList<QImage> pictures = feed(ffmpeg, jpeg);
+            QCOMPARE(pictures.size(), 1);
+            const QRgb got = pictures.first().pixel(10, 10);
+            QVERIFY2(
+                channelDistance(got, expected) <= 3,
+                qPrintable(QStringLiteral("FFmpeg lowres %1: %2").arg(lowres).arg(got, 8, 16)));
+        }
+        TurboJpegDecoder turbo;
+        turbo.setPreviewSize(4, QSize(960, 540));
+        turbo.setGrey(grey);
+        QImage preview;
+        QVERIFY(turbo.decodePreview(jpeg, &preview));
+        QVERIFY2(channelDistance(preview.pixel(10, 10), expected) <= 3,
+                 qPrintable(QString::number(preview.pixel(10, 10), 16)));
     }
 
     // libjpeg-turbo's preview has the size of FFmpeg's quarter-size picture fitted into the
