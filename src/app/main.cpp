@@ -1,7 +1,6 @@
 // main.cpp: the entry point. Each start step appends its line to the start-up trace.
 #include <QApplication>
 #include <QSettings>
-#include <QWidget>
 
 #include "app/AppLanguage.h"
 #include "app/MessageHandler.h"
@@ -10,6 +9,7 @@
 #include "resources/QuorixResources.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "ui/mainwindow/MainWidget.h"
 
 int main(int argc, char *argv[])
 {
@@ -39,9 +39,7 @@ int main(int argc, char *argv[])
     installAppLanguage(language == 1 ? 1 : 0);
     startupDiag("start 7: language loaded");
 
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("QUORIX"));
-    window.resize(1280, 800);
+    MainWidget window;
     startupDiag("start 8: MainWidget created");
 
     window.show();

@@ -166,23 +166,61 @@ void DemoCameraBackend::stop()
 QList<QImage> DemoCameraBackend::renderPictures(const CaptureMode &mode,
                                                 const DemoSpecimen::Settings &settings)
 {
-    const int width = mode.width, height = std::abs(mode.height);
-    const QImage stage = DemoSpecimen::renderStage(width, height, kMargin);
+    const QImage stage = renderStage(mode);
     QList<QImage> pictures;
-    for (int step = 0; step < kDriftSteps; ++step) {
-        const QPoint offset = DemoSpecimen::driftOffset(step, kMargin);
-        QImage picture = stage.copy(QRect(offset, QSize(width, height)));
-        DemoSpecimen::applySettings(&picture, settings, step);
-        pictures << picture;
-    }
+    for (int step = 0; step < kDriftSteps; ++step)
+        pictures << renderPicture(stage, mode, settings, step);
     return pictures;
+}
+
+QImage DemoCameraBackend::renderStage(const CaptureMode &mode)
+{
+    return DemoSpecimen::renderStage(mode.width, std::abs(mode.height), kMargin);
+}
+
+QImage DemoCameraBackend::renderPicture(const QImage &stage, const CaptureMode &mode,
+                                        const DemoSpecimen::Settings &settings, int step)
+{
+    const QPoint offset = DemoSpecimen::driftOffset(step, kMargin);
+    QImage picture = stage.copy(QRect(offset, QSize(mode.width, std::abs(mode.height))));
+    DemoSpecimen::applySettings(&picture, settings, step);
+    return picture;
+}
+
+QByteArray DemoCameraBackend::encodePicture(const CaptureMode &mode, const QImage &picture)
+{
+    if (isMjpg(mode.fourcc))
+        return DemoEncoders::encodeMjpegFrame(picture);
+    if (isYuy2(mode.fourcc))
+        return DemoEncoders::encodeYuyv(picture);
+    return DemoEncoders::encodeBgr24(picture);
+}
+
+std::shared_ptr<const DemoCameraBackend::Loop>
+DemoCameraBackend::buildFirstFrame(const CaptureMode &mode, const DemoSpecimen::Settings &settings,
+                                   const QImage &stage, QString *error)
+{
+    auto loop = std::make_shared<Loop>();
+    const QByteArray frame = encodePicture(mode, renderPicture(stage, mode, settings, 0));
+    if (frame.isEmpty()) {
+        *error = QStringLiteral("cannot encode a picture");
+        return nullptr;
+    }
+    loop->frames << frame;
+    return loop;
 }
 
 std::shared_ptr<const DemoCameraBackend::Loop>
 DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settings &settings,
-                             QString *error)
+                             QString *error, const QImage &stage)
 {
-    const QList<QImage> pictures = renderPictures(mode, settings);
+    QList<QImage> pictures;
+    if (stage.isNull()) {
+        pictures = renderPictures(mode, settings);
+    } else {
+        for (int step = 0; step < kDriftSteps; ++step)
+            pictures << renderPicture(stage, mode, settings, step);
+    }
     // Forward over the drift steps and back again, so the loop joins without a jump.
     QList<int> order;
     for (int i = 0; i < kDriftSteps; ++i)
@@ -205,12 +243,7 @@ DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settin
     std::atomic<int> next{0};
     const auto encodeRest = [&] {
         for (int i = next++; i < int(pictures.size()); i = next++) {
-            if (isMjpg(mode.fourcc))
-                encoded[i] = DemoEncoders::encodeMjpegFrame(pictures.at(i));
-            else if (isYuy2(mode.fourcc))
-                encoded[i] = DemoEncoders::encodeYuyv(pictures.at(i));
-            else
-                encoded[i] = DemoEncoders::encodeBgr24(pictures.at(i));
+            encoded[i] = encodePicture(mode, pictures.at(i));
         }
     };
     std::vector<std::thread> helpers;
@@ -246,14 +279,29 @@ void DemoCameraBackend::run(BufferCallback callback, CaptureMode mode)
         current = m_settings;
     }
     QString error;
-    std::shared_ptr<const Loop> loop = buildLoop(mode, current, &error);
-    if (!loop) {
-        qWarning().noquote() << "演示相机无法生成画面:" << error;
-        return;
-    }
     std::future<std::shared_ptr<const Loop>> rebuild;
     quint64 rebuildGeneration = builtGeneration;
     QString rebuildError;
+    std::shared_ptr<const Loop> loop;
+    if (isH264(mode.fourcc)) {
+        // An H.264 loop is one stream of dependent pictures: it is sent only when complete.
+        loop = buildLoop(mode, current, &error);
+    } else {
+        // Opening does not wait for the whole loop: the first picture is sent at once and the
+        // loop follows when it is encoded, like a settings change.
+        const QImage stage = renderStage(mode);
+        loop = buildFirstFrame(mode, current, stage, &error);
+        if (loop)
+            rebuild = std::async(std::launch::async, [mode, current, stage, &rebuildError] {
+                return buildLoop(mode, current, &rebuildError, stage);
+            });
+    }
+    if (!loop) {
+        qWarning().noquote() << "演示相机无法生成画面:" << error;
+        if (rebuild.valid())
+            rebuild.wait();
+        return;
+    }
 
     const auto interval = std::chrono::microseconds(std::max<qint64>(1, mode.timePerFrame) / 10);
     const Clock::time_point begin = Clock::now();

@@ -18,8 +18,9 @@
 // Offers the modes of a typical microscope camera. Each mode's loop of frames is rendered and
 // encoded once (MJPG with libjpeg-turbo and, as UVC cameras send it, without Huffman tables; H.264
 // Annex B with libavcodec; YUY2 and RGB24 raw) and then sent round on the device's own thread at
-// the mode's frame rate, so streaming costs almost nothing. A property change re-encodes the loop
-// in the background and the picture follows within about a second.
+// the mode's frame rate, so streaming costs almost nothing. Except for H.264, the stream starts
+// with the first picture alone while the rest of the loop is encoded. A property change re-encodes
+// the loop in the background and the picture follows within about a second.
 class DemoCameraBackend : public CaptureBackend
 {
 public:
@@ -57,8 +58,18 @@ private:
         QList<QByteArray> frames; // sent in this order, round and round
     };
 
-    static std::shared_ptr<const Loop>
-    buildLoop(const CaptureMode &mode, const DemoSpecimen::Settings &settings, QString *error);
+    // The whole loop; from `stage` when given, else from a stage rendered here.
+    static std::shared_ptr<const Loop> buildLoop(const CaptureMode &mode,
+                                                 const DemoSpecimen::Settings &settings,
+                                                 QString *error, const QImage &stage = QImage());
+    // A loop of the first picture alone, sent while the whole loop is being encoded.
+    static std::shared_ptr<const Loop> buildFirstFrame(const CaptureMode &mode,
+                                                       const DemoSpecimen::Settings &settings,
+                                                       const QImage &stage, QString *error);
+    static QImage renderStage(const CaptureMode &mode);
+    static QImage renderPicture(const QImage &stage, const CaptureMode &mode,
+                                const DemoSpecimen::Settings &settings, int step);
+    static QByteArray encodePicture(const CaptureMode &mode, const QImage &picture);
     void run(BufferCallback callback, CaptureMode mode);
 
     bool m_open = false;

@@ -1054,6 +1054,201 @@
         </message>
     </context>
     <context>
+        <name>MainWidget</name>
+        <message>
+            <source> 融合图像保存成功</source>
+            <translation> fused image saved successfully</translation>
+        </message>
+        <message>
+            <source>USB 显微镜与检测相机的实时画面、拍照、录像与测量。</source>
+            <translation>Live picture, stills, recordings and measuring for USB microscope and inspection cameras.</translation>
+        </message>
+        <message>
+            <source>丢弃</source>
+            <translation>Discard</translation>
+        </message>
+        <message>
+            <source>保存</source>
+            <translation>Save</translation>
+        </message>
+        <message>
+            <source>保存图片</source>
+            <translation>Save Image</translation>
+        </message>
+        <message>
+            <source>保存确认</source>
+            <translation>Save Confirmation</translation>
+        </message>
+        <message>
+            <source>全屏</source>
+            <translation>Fullscreen</translation>
+        </message>
+        <message>
+            <source>关于</source>
+            <translation>About</translation>
+        </message>
+        <message>
+            <source>关于 QUORIX</source>
+            <translation>About QUORIX</translation>
+        </message>
+        <message>
+            <source>关闭</source>
+            <translation>Close</translation>
+        </message>
+        <message>
+            <source>分隔线</source>
+            <translation>Separator</translation>
+        </message>
+        <message>
+            <source>列表</source>
+            <translation>List</translation>
+        </message>
+        <message>
+            <source>取消</source>
+            <translation>Cancel</translation>
+        </message>
+        <message>
+            <source>图片</source>
+            <translation>Image</translation>
+        </message>
+        <message>
+            <source>图片保存失败：%1</source>
+            <translation>The image could not be saved: %1</translation>
+        </message>
+        <message>
+            <source>圆形视图</source>
+            <translation>Circular View</translation>
+        </message>
+        <message>
+            <source>定标提示</source>
+            <translation>Calibration Hint</translation>
+        </message>
+        <message>
+            <source>定标暂不可用。</source>
+            <translation>Calibration is not available yet.</translation>
+        </message>
+        <message>
+            <source>导出报告</source>
+            <translation>Export Report</translation>
+        </message>
+        <message>
+            <source>导出数据</source>
+            <translation>Export Data</translation>
+        </message>
+        <message>
+            <source>帧率</source>
+            <translation>Frame Rate</translation>
+        </message>
+        <message>
+            <source>开源许可</source>
+            <translation>Open Source Licenses</translation>
+        </message>
+        <message>
+            <source>当前绘图数据已修改，是否保存？</source>
+            <translation>The drawing data has been modified. Save it?</translation>
+        </message>
+        <message>
+            <source>打开图片</source>
+            <translation>Open Image</translation>
+        </message>
+        <message>
+            <source>报告导出暂不可用。</source>
+            <translation>Report export is not available yet.</translation>
+        </message>
+        <message>
+            <source>放大</source>
+            <translation>Zoom In</translation>
+        </message>
+        <message>
+            <source>无法打开图片：%1</source>
+            <translation>The image cannot be opened: %1</translation>
+        </message>
+        <message>
+            <source>最大化</source>
+            <translation>Maximize</translation>
+        </message>
+        <message>
+            <source>最小化</source>
+            <translation>Minimize</translation>
+        </message>
+        <message>
+            <source>未找到 THIRD-PARTY-NOTICES.txt，请查看安装目录下的 licenses/ 文件夹。</source>
+            <translation>THIRD-PARTY-NOTICES.txt was not found. Please see the licenses/ folder in the installation folder.</translation>
+        </message>
+        <message>
+            <source>测量</source>
+            <translation>Measure</translation>
+        </message>
+        <message>
+            <source>版本: %1</source>
+            <translation>Version: %1</translation>
+        </message>
+        <message>
+            <source>状态信息</source>
+            <translation>Status</translation>
+        </message>
+        <message>
+            <source>画布缩放</source>
+            <translation>Canvas Zoom</translation>
+        </message>
+        <message>
+            <source>画布缩放比例</source>
+            <translation>Canvas Zoom Factor</translation>
+        </message>
+        <message>
+            <source>相机</source>
+            <translation>Camera</translation>
+        </message>
+        <message>
+            <source>程序名称</source>
+            <translation>Program Name</translation>
+        </message>
+        <message>
+            <source>窗口菜单</source>
+            <translation>Window Menu</translation>
+        </message>
+        <message>
+            <source>缩小</source>
+            <translation>Zoom Out</translation>
+        </message>
+        <message>
+            <source>菜单</source>
+            <translation>Menu</translation>
+        </message>
+        <message>
+            <source>融合图像保存失败</source>
+            <translation>Fused image save failed</translation>
+        </message>
+        <message>
+            <source>视频</source>
+            <translation>Video</translation>
+        </message>
+        <message>
+            <source>设置</source>
+            <translation>Settings</translation>
+        </message>
+        <message>
+            <source>设置、关于与开源许可</source>
+            <translation>Settings, about and open source licenses</translation>
+        </message>
+        <message>
+            <source>请先加载图片或打开相机，再进行定标。</source>
+            <translation>Please load an image or open the camera before calibrating.</translation>
+        </message>
+        <message>
+            <source>请先加载图片或打开相机，再进行导出。</source>
+            <translation>Please load an image or open the camera before exporting.</translation>
+        </message>
+        <message>
+            <source>还原</source>
+            <translation>Restore</translation>
+        </message>
+        <message>
+            <source>退出全屏</source>
+            <translation>Exit Fullscreen</translation>
+        </message>
+    </context>
+    <context>
         <name>MeasureGraphicsView</name>
         <message>
             <source>No background image loaded. Please load an image first.</source>

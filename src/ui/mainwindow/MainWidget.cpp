@@ -1,0 +1,767 @@
+// MainWidget.cpp: the main window's construction, look, language, shortcuts, full screen and
+// window states.
+#include "ui/mainwindow/MainWidget.h"
+
+#include "camera/Camera.h"
+#include "camera/DeviceMonitor.h"
+#include "camera/SystemCaptureBackend.h"
+#include "canvas/GraphicsScene.h"
+#include "canvas/MeasureFrame.h"
+#include "panels/LeftBarWidget.h"
+#include "panels/RightWidget.h"
+#include "settings/SettingsKeys.h"
+#include "shapes/GraphicsItemBase.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDebug>
+#include <QDialog>
+#include <QFile>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QSlider>
+#include <QSplitter>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kStatusMs = 5000;
+constexpr double kZoomStep = 0.1;
+constexpr double kMinZoom = 0.1;
+constexpr double kMaxZoom = 32.0;
+
+void repolish(QWidget *widget)
+{
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+    widget->update();
+}
+
+// Every control carries a name for screen readers; tests find widgets by it too.
+template <typename W>
+W *named(W *widget, const char *objectName)
+{
+    widget->setObjectName(QLatin1String(objectName));
+    return widget;
+}
+
+QToolButton *stripButton(QWidget *parent, const char *objectName)
+{
+    auto *button = named(new QToolButton(parent), objectName);
+    // The strip is narrow: icons only, the name in the tooltip (no label is cut in any language).
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    button->setIconSize(QSize(28, 28));
+    button->setAutoRaise(true);
+    button->setFixedSize(44, 44);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QPushButton *titleButton(QWidget *parent, const char *objectName)
+{
+    auto *button = named(new QPushButton(parent), objectName);
+    button->setFixedSize(40, 32);
+    button->setFlat(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QString readCss(const QString &name, QString *css)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const QString text = QString::fromUtf8(file.readAll());
+    css->append(text);
+    return text;
+}
+
+} // namespace
+
+MainWidget::MainWidget(QWidget *parent)
+    : MainWidget(std::make_unique<SystemCaptureBackend>(), createUdevDeviceEventSource(), parent)
+{}
+
+MainWidget::MainWidget(std::unique_ptr<CaptureBackend> backend,
+                       std::unique_ptr<DeviceEventSource> deviceEvents, QWidget *parent)
+    : WidgetLessWindow(parent)
+    , m_runDialog([](QDialog *dialog) { return dialog->exec(); })
+{
+    setObjectName(QStringLiteral("MainWidget"));
+    // The frame base announces maximising; the window passes it on.
+    connect(static_cast<WidgetLessWindow *>(this), &WidgetLessWindow::maxChange, this,
+            &MainWidget::maxChange);
+
+    buildForm();
+    setWindowIcon(QIcon(QStringLiteral(":/imgs/quorix.svg")));
+    m_iconDir = QStringLiteral(":/imgs/");
+
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize size(available.width() * 65 / 100, available.height() * 65 / 100);
+    resize(size);
+    move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+
+    setTitleBar(m_widgetTop);
+    addCaptionWidget(m_labelAppName);
+    m_labelAppIcon->installEventFilter(this);
+
+    m_toolButtonFullScreen->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_toolButtonFullScreen->setIcon(QIcon(QStringLiteral(":/imgs/fullscreen.svg")));
+    m_toolButtonFullScreen->setIconSize(QSize(16, 16));
+    m_toolButtonList->setIconSize(QSize(16, 16));
+
+    m_statusLabel = named(new QLabel(m_widgetBottom), "statusLabel");
+    m_statusLabel->setStyleSheet(QStringLiteral("color: #888; padding-left: 4px;"));
+    m_statusLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_bottomLayout->insertWidget(1, m_statusLabel, 1);
+    m_statusTimer = named(new QTimer(this), "statusTimer");
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may end a newer text early
+    m_statusTimer->setInterval(kStatusMs);
+    connect(m_statusTimer, &QTimer::timeout, m_statusLabel, &QLabel::clear);
+
+    m_leftBar = new LeftBarWidget(std::move(backend));
+    m_deviceMonitor = new DeviceMonitor(std::move(deviceEvents), this);
+    setupPanels();
+    connectAreas();
+    QMetaObject::connectSlotsByName(this);
+    retranslateForm();
+
+    m_leftBar->refreshCameraList();
+    setStripState(m_toolButtonCamera);
+    m_leftBar->showPage(LeftBarWidget::CameraPage);
+
+    applySettings();
+    // Once the event loop runs, so that the window is shown before the camera opens.
+    QTimer::singleShot(0, this, &MainWidget::startDemoCameraIfAlone);
+}
+
+MainWidget::~MainWidget() = default;
+
+MeasureGraphicsViewBusiness *MainWidget::view() const
+{
+    return m_measureFrame->view();
+}
+
+void MainWidget::setDialogRunner(DialogRunner runner)
+{
+    m_runDialog = std::move(runner);
+}
+
+void MainWidget::buildForm()
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    m_widgetTop = named(new QWidget(this), "widgetTop");
+    m_widgetTop->setFixedHeight(36);
+    m_widgetTop->setAttribute(Qt::WA_StyledBackground);
+    auto *top = new QHBoxLayout(m_widgetTop);
+    top->setContentsMargins(8, 0, 0, 0);
+    top->setSpacing(0);
+    m_labelAppIcon = named(new QLabel(m_widgetTop), "labelAppIcon");
+    m_labelAppIcon->setPixmap(QIcon(QStringLiteral(":/imgs/quorix.svg")).pixmap(20, 20));
+    m_labelAppIcon->setFixedSize(28, 28);
+    m_labelAppName = named(new QLabel(m_widgetTop), "labelAppName");
+    m_pushButtonAbout = titleButton(m_widgetTop, "pushButtonAbout");
+    m_pushButtonMin = titleButton(m_widgetTop, "pushButtonMin");
+    m_pushButtonNormal = titleButton(m_widgetTop, "pushButtonNormal");
+    m_pushButtonClose = titleButton(m_widgetTop, "pushButtonClose");
+    top->addWidget(m_labelAppIcon);
+    top->addSpacing(6);
+    top->addWidget(m_labelAppName, 1);
+    for (QPushButton *b :
+         {m_pushButtonAbout, m_pushButtonMin, m_pushButtonNormal, m_pushButtonClose})
+        top->addWidget(b);
+    outer->addWidget(m_widgetTop);
+
+    auto *middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(0);
+    m_widgetLeft = named(new QWidget(this), "widgetLeft");
+    m_widgetLeft->setAttribute(Qt::WA_StyledBackground);
+    auto *strip = new QVBoxLayout(m_widgetLeft);
+    strip->setContentsMargins(6, 8, 6, 8);
+    strip->setSpacing(6);
+    m_toolButtonCamera = stripButton(m_widgetLeft, "toolButtonCamera");
+    m_toolButtonMeasure = stripButton(m_widgetLeft, "toolButtonMeasure");
+    m_labelLine = named(new QLabel(m_widgetLeft), "labelLine");
+    m_labelLine->setFixedHeight(1);
+    m_toolButtonFCircular = stripButton(m_widgetLeft, "toolButtonFCircular");
+    m_toolButtonVideo = stripButton(m_widgetLeft, "toolButtonVideo");
+    m_toolButtonImage = stripButton(m_widgetLeft, "toolButtonImage");
+    m_toolButtonSetting = stripButton(m_widgetLeft, "toolButtonSetting");
+    m_toolButtonSetting->setIconSize(QSize(32, 32));
+    strip->addWidget(m_toolButtonCamera);
+    strip->addWidget(m_toolButtonMeasure);
+    strip->addWidget(m_labelLine);
+    strip->addWidget(m_toolButtonFCircular);
+    strip->addWidget(m_toolButtonVideo);
+    strip->addWidget(m_toolButtonImage);
+    strip->addStretch(1);
+    strip->addWidget(m_toolButtonSetting);
+    // Not offered yet: the circular view, the video and the image pages.
+    m_toolButtonFCircular->hide();
+    m_toolButtonVideo->hide();
+    m_toolButtonImage->hide();
+    middle->addWidget(m_widgetLeft);
+    m_widgetRight = named(new QWidget(this), "widgetRight");
+    m_widgetRight->setAttribute(Qt::WA_StyledBackground);
+    middle->addWidget(m_widgetRight, 1);
+    outer->addLayout(middle, 1);
+
+    m_widgetBottom = named(new QWidget(this), "widgetBottom");
+    m_widgetBottom->setAttribute(Qt::WA_StyledBackground);
+    m_widgetBottom->setFixedHeight(30);
+    m_bottomLayout = new QHBoxLayout(m_widgetBottom);
+    m_bottomLayout->setContentsMargins(6, 0, 8, 0);
+    m_bottomLayout->setSpacing(6);
+    auto separator = [this](const char *name) {
+        auto *label = named(new QLabel(m_widgetBottom), name);
+        label->setFixedSize(1, 16);
+        label->setStyleSheet(QStringLiteral("background-color: rgba(128, 128, 128, 90);"));
+        return label;
+    };
+    m_bottomLayout->addWidget(separator("label_2"));
+    m_toolButtonExportData = named(new QToolButton(m_widgetBottom), "toolButtonExportData");
+    m_toolButtonList = named(new QToolButton(m_widgetBottom), "toolButtonList");
+    m_toolButtonFullScreen = named(new QToolButton(m_widgetBottom), "toolButtonFullScreen");
+    for (QToolButton *b : {m_toolButtonExportData, m_toolButtonList, m_toolButtonFullScreen}) {
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setIconSize(QSize(16, 16));
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+    }
+    m_toolButtonExportData->setIcon(QIcon(QStringLiteral(":/imgs/export.svg")));
+    m_toolButtonList->setIcon(QIcon(QStringLiteral(":/imgs/list.svg")));
+    m_bottomLayout->addWidget(m_toolButtonExportData);
+    m_bottomLayout->addWidget(m_toolButtonList);
+    m_bottomLayout->addWidget(separator("label_3"));
+    m_bottomLayout->addWidget(m_toolButtonFullScreen);
+    m_bottomLayout->addWidget(separator("label_4"));
+    m_labelSliderCanvasZoom = named(new QLabel(m_widgetBottom), "labelSliderCanvasZoom");
+    m_labelSliderCanvasZoom->setMinimumWidth(56);
+    m_labelSliderCanvasZoom->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_labelSliderCanvasZoom->setText(QStringLiteral("1"));
+    m_pushButtonCanvasScalenArrow =
+        named(new QPushButton(m_widgetBottom), "pushButtonCanvasScalenArrow");
+    m_horizontalSliderCanvas =
+        named(new QSlider(Qt::Horizontal, m_widgetBottom), "horizontalSliderCanvas");
+    m_horizontalSliderCanvas->setFixedWidth(140);
+    m_pushButtonCanvasScalenEnlarge =
+        named(new QPushButton(m_widgetBottom), "pushButtonCanvasScalenEnlarge");
+    for (QPushButton *b : {m_pushButtonCanvasScalenArrow, m_pushButtonCanvasScalenEnlarge}) {
+        b->setFixedSize(24, 22);
+        b->setIconSize(QSize(16, 16));
+        b->setFlat(true);
+        b->setFocusPolicy(Qt::NoFocus);
+    }
+    m_bottomLayout->addWidget(m_labelSliderCanvasZoom);
+    m_bottomLayout->addWidget(m_pushButtonCanvasScalenArrow);
+    m_bottomLayout->addWidget(m_horizontalSliderCanvas);
+    m_bottomLayout->addWidget(m_pushButtonCanvasScalenEnlarge);
+    m_bottomLayout->addWidget(separator("label_5"));
+    m_labelFps = named(new QLabel(m_widgetBottom), "label_fps");
+    m_labelFps->setMinimumWidth(80);
+    m_bottomLayout->addWidget(m_labelFps);
+    outer->addWidget(m_widgetBottom);
+}
+
+void MainWidget::retranslateForm()
+{
+    setWindowTitle(QStringLiteral("QUORIX") + (m_modified ? QStringLiteral("*") : QString()));
+    m_labelAppName->setText(QStringLiteral("QUORIX"));
+    m_labelAppName->setAccessibleName(tr("程序名称"));
+    m_labelAppIcon->setAccessibleName(tr("窗口菜单"));
+    m_labelAppIcon->setToolTip(tr("窗口菜单"));
+    const struct
+    {
+        QWidget *widget;
+        QString name;
+    } names[] = {
+        {m_pushButtonAbout, tr("菜单")},
+        {m_pushButtonMin, tr("最小化")},
+        {m_pushButtonNormal, tr("最大化")},
+        {m_pushButtonClose, tr("关闭")},
+        {m_toolButtonCamera, tr("相机")},
+        {m_toolButtonMeasure, tr("测量")},
+        {m_toolButtonFCircular, tr("圆形视图")},
+        {m_toolButtonVideo, tr("视频")},
+        {m_toolButtonImage, tr("图片")},
+        {m_toolButtonSetting, tr("设置")},
+        {m_toolButtonExportData, tr("导出数据")},
+        {m_toolButtonList, tr("列表")},
+        {m_labelSliderCanvasZoom, tr("画布缩放比例")},
+        {m_pushButtonCanvasScalenArrow, tr("缩小")},
+        {m_horizontalSliderCanvas, tr("画布缩放")},
+        {m_pushButtonCanvasScalenEnlarge, tr("放大")},
+        {m_labelFps, tr("帧率")},
+        {m_statusLabel, tr("状态信息")},
+    };
+    for (const auto &row : names) {
+        row.widget->setAccessibleName(row.name);
+        row.widget->setToolTip(row.name);
+    }
+    m_pushButtonAbout->setAccessibleDescription(tr("设置、关于与开源许可"));
+    for (QToolButton *b :
+         {m_toolButtonCamera, m_toolButtonMeasure, m_toolButtonFCircular, m_toolButtonVideo,
+          m_toolButtonImage, m_toolButtonSetting, m_toolButtonExportData, m_toolButtonList})
+        b->setText(b->accessibleName());
+    m_labelLine->setAccessibleName(tr("分隔线"));
+    for (const char *name : {"label_2", "label_3", "label_4", "label_5"})
+        m_widgetBottom->findChild<QLabel *>(QLatin1String(name))->setAccessibleName(tr("分隔线"));
+    if (m_labelFps->text().isEmpty() || m_leftBar)
+        m_labelFps->setText(m_leftBar ? m_leftBar->fpsText() : QStringLiteral("FPS: --"));
+    refreshFullScreenButton();
+}
+
+void MainWidget::setupPanels()
+{
+    m_horizontalSliderCanvas->setRange(0, 32);
+
+    auto *rightLayout = new QHBoxLayout(m_widgetRight);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    m_splitter = named(new QSplitter(Qt::Horizontal, m_widgetRight), "splitter");
+    rightLayout->addWidget(m_splitter);
+
+    m_rightWidget = new RightWidget;
+    m_measureFrame = new MeasureFrame;
+    auto *canvasLayout = new QHBoxLayout(m_rightWidget->measureArea());
+    canvasLayout->setContentsMargins(0, 0, 0, 0);
+    canvasLayout->addWidget(m_measureFrame);
+
+    m_splitter->addWidget(m_leftBar);
+    m_splitter->addWidget(m_rightWidget);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setCollapsible(0, false);
+    m_splitter->setCollapsible(1, false);
+    m_splitter->setHandleWidth(4);
+
+    const int w = m_leftBar->fontMetrics().horizontalAdvance(LeftBarWidget::tr("停止录像"));
+    m_leftBar->setMinimumWidth(std::max(2 * w + 62, 160));
+    m_leftBar->setMaximumWidth(std::max(2 * w + 142, 800));
+    m_splitter->setSizes({2 * w + 142, 600});
+
+    updateNormalButton(false);
+    m_rightWidget->setCalibrationData(m_leftBar->calibrationData());
+    view()->setCalibrationData(m_leftBar->calibrationData());
+    m_leftBar->setDrawButtonsEnabled(false);
+}
+
+void MainWidget::startDemoCameraIfAlone()
+{
+    // A new user without a microscope sees the demo camera's live picture at once; a real camera
+    // is never opened without being asked for.
+    const QList<CaptureDeviceInfo> devices = m_leftBar->camera()->devices();
+    if (devices.size() != 1 || devices.first().path != QLatin1String("demo") ||
+        m_leftBar->camera()->isOpened())
+        return;
+    onRequestStartCamera();
+}
+
+void MainWidget::setStripState(QToolButton *chosen)
+{
+    for (QToolButton *b : {m_toolButtonCamera, m_toolButtonMeasure}) {
+        b->setProperty("state", b == chosen ? "choosed" : "unchoosed");
+        repolish(b);
+    }
+}
+
+void MainWidget::updateNormalButton(bool maximized)
+{
+    m_pushButtonNormal->setProperty("state", maximized ? "max" : "normal");
+    m_pushButtonNormal->setAccessibleName(maximized ? tr("还原") : tr("最大化"));
+    m_pushButtonNormal->setToolTip(m_pushButtonNormal->accessibleName());
+    repolish(m_pushButtonNormal);
+}
+
+void MainWidget::refreshFullScreenButton()
+{
+    const bool normal = !isFullScreen() && !isMaximized();
+    m_toolButtonFullScreen->setIcon(
+        QIcon(m_iconDir +
+              (normal ? QStringLiteral("fullscreen.svg") : QStringLiteral("exitfullscreen.svg"))));
+    m_toolButtonFullScreen->setText(normal ? tr("全屏") : tr("退出全屏"));
+    m_toolButtonFullScreen->setAccessibleName(m_toolButtonFullScreen->text());
+}
+
+// ---- look ---------------------------------------------------------------------------------
+
+void MainWidget::applySettings()
+{
+    applyThemeSettings();
+    loadShortcuts();
+    applyMeasureSettings();
+    if (QSettings()
+            .value(QLatin1String(SettingsKeys::kMaximizeOnStart),
+                   SettingsKeys::kMaximizeOnStartDefault)
+            .toBool() &&
+        !isMaximized() && !isFullScreen())
+        showMaximized();
+}
+
+void MainWidget::applyThemeSettings()
+{
+    QSettings settings;
+    settings.sync();
+    const int theme =
+        settings.value(QLatin1String(SettingsKeys::kTheme), SettingsKeys::kThemeDefault).toInt();
+    qDebug() << "applyThemeSettings: theme =" << theme;
+    const bool light = theme == 0;
+    const QStringList dark = {QStringLiteral(":/button.css"), QStringLiteral(":/treewidget.css"),
+                              QStringLiteral(":/mainwidget.css")};
+    const QStringList lightFiles = {QStringLiteral(":/button_light.css"),
+                                    QStringLiteral(":/treewidget_light.css"),
+                                    QStringLiteral(":/mainwidget_light.css")};
+    QString css;
+    for (const QString &name : light ? lightFiles : dark) {
+        if (QFile::exists(name) && !readCss(name, &css).isNull())
+            qDebug().noquote() << "applyThemeSettings: loaded CSS file:" << name;
+        else
+            qDebug().noquote() << "applyThemeSettings: FAILED to load CSS file:" << name;
+    }
+    if (light && css.isEmpty()) {
+        qDebug() << "applyThemeSettings: light theme CSS empty, falling back to dark";
+        for (const QString &name : dark) {
+            if (!readCss(name, &css).isNull())
+                qDebug().noquote() << "applyThemeSettings: loaded fallback CSS file:" << name;
+            else
+                qDebug().noquote()
+                    << "applyThemeSettings: FAILED to load fallback CSS file:" << name;
+        }
+    }
+    qDebug() << "applyThemeSettings: final CSS length =" << css.length();
+    qApp->setStyleSheet(css);
+
+    m_rightWidget->refreshTheme();
+    m_iconDir = light ? QStringLiteral(":/imgs/dark/") : QStringLiteral(":/imgs/");
+    refreshFullScreenButton();
+    m_toolButtonSetting->setIcon(QIcon(m_iconDir + QStringLiteral("setup_fill.svg")));
+    m_toolButtonSetting->setIconSize(QSize(32, 32));
+    m_toolButtonExportData->setIcon(QIcon(m_iconDir + QStringLiteral("export.svg")));
+    m_toolButtonList->setIcon(QIcon(m_iconDir + QStringLiteral("list.svg")));
+    m_leftBar->setDarkTheme(!light);
+    view()->setCheckerTheme(light);
+    m_statusLabel->setStyleSheet(light ? QStringLiteral("color: #666; padding-left: 4px;")
+                                       : QStringLiteral("color: #999; padding-left: 4px;"));
+}
+
+void MainWidget::loadShortcuts()
+{
+    QSettings settings;
+    const auto read = [&settings](const char *key, const char *fallback) {
+        return settings.value(QLatin1String(key), QLatin1String(fallback)).toString().trimmed();
+    };
+    const QString fullScreen =
+        read(SettingsKeys::kShortcutFullscreen, SettingsKeys::kShortcutFullscreenDefault);
+    const QString capture =
+        read(SettingsKeys::kShortcutCapture, SettingsKeys::kShortcutCaptureDefault);
+    QString zoomIn = read(SettingsKeys::kShortcutZoomIn, SettingsKeys::kShortcutZoomInDefault);
+    // "Ctrl++" cannot be typed without Shift on most layouts; it means the key with "+" on it.
+    if (zoomIn == QLatin1String("Ctrl++"))
+        zoomIn = QStringLiteral("Ctrl+=");
+    const QString zoomOut =
+        read(SettingsKeys::kShortcutZoomOut, SettingsKeys::kShortcutZoomOutDefault);
+
+    for (QPointer<QShortcut> *old :
+         {&m_fullScreenShortcut, &m_captureShortcut, &m_zoomInShortcut, &m_zoomOutShortcut})
+        delete old->data();
+
+    const auto make = [this](const QString &text, const char *name) -> QShortcut * {
+        if (text.isEmpty())
+            return nullptr;
+        auto *shortcut =
+            new QShortcut(QKeySequence::fromString(text, QKeySequence::PortableText), this);
+        shortcut->setObjectName(QLatin1String(name));
+        shortcut->setContext(Qt::WindowShortcut);
+        return shortcut;
+    };
+    if ((m_fullScreenShortcut = make(fullScreen, "shortcutFullScreen")))
+        connect(m_fullScreenShortcut, &QShortcut::activated, this, &MainWidget::toggleFullScreen);
+    if ((m_captureShortcut = make(capture, "shortcutCapture")))
+        connect(m_captureShortcut, &QShortcut::activated, m_leftBar,
+                [this] { QMetaObject::invokeMethod(m_leftBar, "onCapture"); });
+    if ((m_zoomInShortcut = make(zoomIn, "shortcutZoomIn")))
+        connect(m_zoomInShortcut, &QShortcut::activated, this, [this] { zoomBy(kZoomStep); });
+    if ((m_zoomOutShortcut = make(zoomOut, "shortcutZoomOut")))
+        connect(m_zoomOutShortcut, &QShortcut::activated, this, [this] { zoomBy(-kZoomStep); });
+}
+
+void MainWidget::zoomBy(double step)
+{
+    if (view()->imageSize().isEmpty())
+        return;
+    view()->setCanvasZoom(std::clamp(view()->canvasZoom() + step, kMinZoom, kMaxZoom));
+}
+
+void MainWidget::applyMeasureSettings()
+{
+    QSettings settings;
+    const auto value = [&settings](const char *key, const QVariant &fallback) {
+        return settings.value(QLatin1String(key), fallback);
+    };
+    view()->setScaleBarShown(
+        value(SettingsKeys::kShowScale, SettingsKeys::kShowScaleDefault).toBool());
+    view()->loadToolDefaults();
+    GraphicsScene *scene = view()->graphicsScene();
+    if (!scene)
+        return;
+    view()->setCrosshairVisible(
+        value(SettingsKeys::kShowCrosshair, SettingsKeys::kShowCrosshairDefault).toBool());
+    scene->setCrosshairWidth(
+        value(SettingsKeys::kCrosshairWidth, SettingsKeys::kCrosshairWidthDefault).toInt());
+    scene->setTickHeightMultiplier(
+        value(SettingsKeys::kTickHeightMultiplier, SettingsKeys::kTickHeightMultiplierDefault)
+            .toInt());
+    scene->setTickIntervalMultiplier(
+        value(SettingsKeys::kTickIntervalMultiplier, SettingsKeys::kTickIntervalMultiplierDefault)
+            .toInt());
+    scene->invalidate(scene->sceneRect(), QGraphicsScene::ForegroundLayer);
+}
+
+void MainWidget::setModified(bool modified)
+{
+    if (m_loading)
+        return;
+    m_modified = modified;
+    QString title = windowTitle();
+    if (title.endsWith(QLatin1Char('*')))
+        title.chop(1);
+    setWindowTitle(modified ? title + QLatin1Char('*') : title);
+}
+
+void MainWidget::showStatusMessage(const QString &text)
+{
+    m_statusLabel->setText(text);
+    m_statusTimer->start(); // a newer text restarts the clock of the older one
+}
+
+void MainWidget::refreshItemLabels()
+{
+    for (GraphicsItemBase *item : view()->allItems())
+        item->updateLabel();
+}
+
+// ---- title bar, strip, full screen --------------------------------------------------------
+
+void MainWidget::on_pushButtonClose_clicked()
+{
+    close();
+}
+
+void MainWidget::on_pushButtonNormal_clicked()
+{
+    if (!isMaximized() && !isFullScreen())
+        showMaximized();
+    else
+        showNormal();
+}
+
+void MainWidget::on_pushButtonMin_clicked()
+{
+    showMinimized();
+}
+
+void MainWidget::on_pushButtonAbout_clicked()
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("aboutMenu"));
+    menu.addAction(QIcon(m_iconDir + QStringLiteral("setup_fill.svg")), tr("设置"), this,
+                   &MainWidget::onOpenSetting);
+    menu.addSeparator();
+    menu.addAction(QIcon(m_iconDir + QStringLiteral("about.svg")), tr("关于"), this,
+                   &MainWidget::onAbout);
+    menu.addAction(QIcon(m_iconDir + QStringLiteral("about.svg")), tr("开源许可"), this,
+                   &MainWidget::onLicenses);
+    menu.exec(m_pushButtonAbout->mapToGlobal(QPoint(0, m_pushButtonAbout->height())));
+}
+
+void MainWidget::on_toolButtonCamera_clicked()
+{
+    setStripState(m_toolButtonCamera);
+    m_leftBar->showPage(LeftBarWidget::CameraPage);
+}
+
+void MainWidget::on_toolButtonMeasure_clicked()
+{
+    setStripState(m_toolButtonMeasure);
+    m_leftBar->showPage(LeftBarWidget::MeasurePage);
+}
+
+void MainWidget::on_toolButtonList_clicked()
+{
+    if (m_rightWidget->isTableVisible())
+        m_rightWidget->hideTable();
+    else
+        m_rightWidget->showTable();
+}
+
+void MainWidget::on_toolButtonSetting_clicked()
+{
+    onOpenSetting();
+}
+
+void MainWidget::on_toolButtonFullScreen_clicked()
+{
+    toggleFullScreen();
+}
+
+void MainWidget::onHorizontalSliderCanvasValueChanged(int value)
+{
+    view()->setCanvasZoom(value);
+}
+
+void MainWidget::on_pushButtonCanvasScalenArrow_clicked()
+{
+    zoomBy(-kZoomStep);
+}
+
+void MainWidget::on_pushButtonCanvasScalenEnlarge_clicked()
+{
+    zoomBy(kZoomStep);
+}
+
+void MainWidget::toggleFullScreen()
+{
+    if (!isFullScreen() && !isMaximized()) {
+        m_beforeFullScreen = {true,
+                              m_widgetTop->isVisibleTo(this),
+                              m_widgetLeft->isVisibleTo(this),
+                              m_leftBar->isVisibleTo(this),
+                              m_rightWidget->isTableVisible(),
+                              m_widgetBottom->isVisibleTo(this)};
+        showFullScreen();
+        for (QWidget *w :
+             {m_widgetTop, m_widgetLeft, static_cast<QWidget *>(m_leftBar), m_widgetBottom})
+            w->hide();
+        m_rightWidget->hideTable();
+    } else {
+        showNormal();
+    }
+    refreshFullScreenButton();
+}
+
+void MainWidget::restoreAreasAfterFullScreen()
+{
+    if (!m_beforeFullScreen.saved) {
+        // Maximised without full screen: nothing was hidden by the window, show the frame.
+        for (QWidget *w :
+             {m_widgetTop, m_widgetLeft, static_cast<QWidget *>(m_leftBar), m_widgetBottom})
+            w->show();
+        return;
+    }
+    const AreaVisibility before = m_beforeFullScreen;
+    m_beforeFullScreen.saved = false;
+    m_widgetTop->setVisible(before.top);
+    m_widgetLeft->setVisible(before.left);
+    m_leftBar->setVisible(before.leftBar);
+    m_widgetBottom->setVisible(before.bottom);
+    if (before.table)
+        m_rightWidget->showTable();
+}
+
+void MainWidget::showSystemMenu()
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("systemMenu"));
+    menu.setMinimumWidth(180);
+    const QString dir = m_iconDir.startsWith(QLatin1String(":/imgs/dark/"))
+                            ? m_iconDir
+                            : QStringLiteral(":/imgs/menu/");
+    const QString ext = dir == m_iconDir ? QStringLiteral(".svg") : QStringLiteral(".png");
+    QAction *restore = menu.addAction(QIcon(dir + QStringLiteral("normalsize") + ext), tr("还原"),
+                                      this, &QWidget::showNormal);
+    restore->setEnabled(isMaximized());
+    menu.addAction(QIcon(dir + QStringLiteral("minus") + ext), tr("最小化"), this,
+                   &QWidget::showMinimized);
+    QAction *maximize = menu.addAction(QIcon(dir + QStringLiteral("maximize") + ext), tr("最大化"),
+                                       this, &QWidget::showMaximized);
+    maximize->setEnabled(!isMaximized());
+    menu.addSeparator();
+    menu.addAction(QIcon(dir + QStringLiteral("close") + ext), tr("关闭"), this, &QWidget::close);
+    menu.exec(m_labelAppIcon->mapToGlobal(QPoint(0, m_labelAppIcon->height())));
+}
+
+bool MainWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_labelAppIcon && event->type() == QEvent::MouseButtonPress) {
+        showSystemMenu();
+        return true;
+    }
+    return WidgetLessWindow::eventFilter(watched, event);
+}
+
+void MainWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && (isFullScreen() || isMaximized())) {
+        showNormal();
+        refreshFullScreenButton();
+        event->accept();
+        return;
+    }
+    WidgetLessWindow::keyPressEvent(event);
+}
+
+void MainWidget::changeEvent(QEvent *event)
+{
+    WidgetLessWindow::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange) {
+        qDebug() << "MainWidget: LanguageChange received";
+        if (m_leftBar) {
+            retranslateForm();
+            m_leftBar->retranslate();
+            m_rightWidget->retranslate();
+            refreshItemLabels();
+        }
+    } else if (event->type() == QEvent::WindowStateChange) {
+        const auto *change = static_cast<QWindowStateChangeEvent *>(event);
+        const Qt::WindowStates was = change->oldState();
+        const Qt::WindowStates now = windowState();
+        const bool wasLarge = was & (Qt::WindowFullScreen | Qt::WindowMaximized);
+        const bool isLarge = now & (Qt::WindowFullScreen | Qt::WindowMaximized);
+        if (wasLarge && !isLarge)
+            restoreAreasAfterFullScreen();
+        if ((was & Qt::WindowFullScreen) && !(now & Qt::WindowFullScreen) &&
+            m_beforeFullScreen.saved)
+            restoreAreasAfterFullScreen();
+        if ((was & Qt::WindowMinimized) && !(now & Qt::WindowMinimized) && !m_restoring) {
+            // Some window managers leave stale contents after restoring: repaint once settled.
+            m_restoring = true;
+            QTimer::singleShot(50, this, [this] {
+                update();
+                m_restoring = false;
+            });
+        }
+        updateNormalButton(now & Qt::WindowMaximized);
+        refreshFullScreenButton();
+    }
+}
+
+void MainWidget::closeEvent(QCloseEvent *event)
+{
+    const bool confirm =
+        QSettings()
+            .value(QLatin1String(SettingsKeys::kConfirmOnExit), SettingsKeys::kConfirmOnExitDefault)
+            .toBool();
+    if (confirm && !maybeSaveDrawing()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
