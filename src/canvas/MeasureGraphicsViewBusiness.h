@@ -84,8 +84,9 @@ public:
 
     // The drawing travels inside the picture file (MeasureGraphicsViewBusinessDocument.cpp).
     // Embeds the shapes and the calibration into the existing JPEG, PNG or TIFF file at `path`;
-    // on failure the file is unchanged and the user is told why.
-    bool saveWithMetadata(const QString &path);
+    // on failure the file is unchanged and the user is told why: in a message box, or through
+    // `error` when the caller reports it itself.
+    bool saveWithMetadata(const QString &path, QString *error = nullptr);
     // Empties the canvas, then restores the shapes and the calibration stored in the file. False
     // when the file carries no readable drawing.
     bool loadFromMetadata(const QString &path);

@@ -69,7 +69,7 @@ void MeasureGraphicsViewBusiness::onSaveImg(const QString &path)
                                 : ": Save image with meta data failure!");
 }
 
-bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
+bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString *error)
 {
     if (!m_scene) {
         qCritical().noquote() << "Scene does not exist in saveWithMetadata";
@@ -98,10 +98,14 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
     } catch (const std::exception &e) {
         qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                               << ", " << __LINE__ << ": exception:" << e.what();
+        if (error)
+            *error = tr("测量标注写入图片失败，文件保持原样：\n%1").arg(path);
         return false;
     } catch (...) {
         qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                               << ", " << __LINE__ << ": unknown exception";
+        if (error)
+            *error = tr("测量标注写入图片失败，文件保持原样：\n%1").arg(path);
         return false;
     }
     if (result == DrawingDocument::StoreResult::Stored)
@@ -132,7 +136,10 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path)
         message = tr("测量标注写入图片失败，文件保持原样：\n%1").arg(path);
         break;
     }
-    QMessageBox::warning(this, tr("保存提示"), message);
+    if (error)
+        *error = message;
+    else
+        QMessageBox::warning(this, tr("保存提示"), message);
     return false;
 }
 

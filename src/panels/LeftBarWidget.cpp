@@ -28,7 +28,7 @@ LeftBarWidget::LeftBarWidget(std::unique_ptr<CaptureBackend> backend, RecorderCl
     VideoFrameYUV::registerMetaType();
     m_camera = backend ? new Camera(std::move(backend), this) : new Camera(this);
     m_recorder =
-        recorderClock ? new VideoRecorder(std::move(recorderClock), this) : new VideoRecorder(this);
+        recorderClock ? new VideoRecorder(this, std::move(recorderClock)) : new VideoRecorder(this);
     m_calibration = new CalibrationData(this);
 
     // Each section's header button folds its content away and back.

@@ -1124,10 +1124,6 @@
             <translation>Calibration Hint</translation>
         </message>
         <message>
-            <source>定标暂不可用。</source>
-            <translation>Calibration is not available yet.</translation>
-        </message>
-        <message>
             <source>导出报告</source>
             <translation>Export Report</translation>
         </message>
@@ -1142,6 +1138,10 @@
         <message>
             <source>开源许可</source>
             <translation>Open Source Licenses</translation>
+        </message>
+        <message>
+            <source>当前画面显示为 %1%，定标建议在 100% 显示比例下进行，以获得准确的像素换算。</source>
+            <translation>The picture is shown at %1%. Calibrate at 100% zoom for an exact pixel conversion.</translation>
         </message>
         <message>
             <source>当前绘图数据已修改，是否保存？</source>
@@ -1308,12 +1308,6 @@ To keep the annotations, save as PNG, JPG or TIFF instead.</translation>
 PNG 和 TIFF 格式没有此限制，如需保留全部标注，请改用 PNG 或 TIFF 格式。</source>
             <translation>The measurement drawing takes %1 KB, but this JPG picture can hold at most %2 KB, so the drawing was not written into it.
 PNG and TIFF have no such limit: to keep every measurement, save the picture as PNG or TIFF.</translation>
-        </message>
-        <message>
-            <source>测量标注过多，超出 JPG 文件可容纳的大小，未能写入图片。
-如需保留全部标注，请改用 PNG 或 TIFF 格式。</source>
-            <translation>There are too many measurement annotations for a JPG file to hold; they were not written into the image.
-To keep all annotations, save as PNG or TIFF instead.</translation>
         </message>
         <message>
             <source>确定删除选中的线?</source>

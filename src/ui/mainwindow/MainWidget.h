@@ -29,6 +29,7 @@ class QTimer;
 class QToolButton;
 class RightWidget;
 class CalibrationData;
+class CalibrationSession;
 
 // The single top-level window: title bar, tool strip, the left bar and the right panel (with the
 // canvas above its table) in a splitter, and the status bar. Every signal between the areas is
@@ -163,6 +164,8 @@ private:
 
     // Areas.
     QSplitter *m_splitter = nullptr;
+    // The calibration in progress (its dialog and ruler), while one runs.
+    QPointer<CalibrationSession> m_calibrationSession;
     LeftBarWidget *m_leftBar = nullptr;
     RightWidget *m_rightWidget = nullptr;
     MeasureFrame *m_measureFrame = nullptr;

@@ -3,6 +3,9 @@
 // licence dialogs.
 #include "ui/mainwindow/MainWidget.h"
 
+#include "calibration/dialogs/CalibrationDialog.h"
+#include "calibration/dialogs/CalibrationSession.h"
+
 #include "app/AppLanguage.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
@@ -24,10 +27,12 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -165,16 +170,20 @@ void MainWidget::onClearCanvas()
 
 void MainWidget::onSaveImage(const QString &path)
 {
-    // The left bar has written the camera frame to `path`; the drawing is embedded into it.
+    // The left bar has written the camera frame to `path`; the drawing is embedded into it, and
+    // the left bar reports the outcome (saved, or why not) only now.
     const bool bmp =
         QFileInfo(path).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
-    if (!bmp && !view()->saveWithMetadata(path)) {
+    QString error;
+    if (!bmp && !view()->saveWithMetadata(path, &error)) {
         qWarning().noquote() << "saveWithMetadata failed:" << path;
+        m_leftBar->onCaptureStored(path, false, error);
         return;
     }
     m_currentImagePath = path;
     m_leftBar->setLastSavedPath(path);
     setModified(false);
+    m_leftBar->onCaptureStored(path, true, QString());
 }
 
 void MainWidget::onSaveFusedImage(const QString &path)
@@ -199,12 +208,35 @@ void MainWidget::onExportReport()
 
 void MainWidget::onOpenCalibrationDialog(CalibrationData *calibration)
 {
-    Q_UNUSED(calibration)
+    // A calibration still open is cancelled: its dialog closes and its ruler goes.
+    delete m_calibrationSession;
     if (view()->image().isNull()) {
         QMessageBox::information(this, tr("定标提示"), tr("请先加载图片或打开相机，再进行定标。"));
         return;
     }
-    QMessageBox::information(this, tr("定标提示"), tr("定标暂不可用。"));
+    const double zoom = view()->canvasZoom();
+    if (std::abs(zoom - 1.0) > 0.01)
+        QMessageBox::information(
+            this, tr("定标提示"),
+            tr("当前画面显示为 %1%，定标建议在 100% 显示比例下进行，以获得准确的像素换算。")
+                .arg(QString::number(zoom * 100.0, 'f', 0)));
+    if (!calibration)
+        calibration = m_leftBar->calibrationData();
+    auto *session = new CalibrationSession(view(), calibration, this);
+    m_calibrationSession = session;
+    connect(session, &CalibrationSession::finished, this, [this, session](bool accepted) {
+        if (accepted) {
+            m_leftBar->reloadCalibrationLists();
+            setModified(true);
+        }
+        m_leftBar->setDrawButtonsEnabled(true);
+        session->deleteLater();
+    });
+    m_leftBar->setDrawButtonsEnabled(false);
+    if (!session->start()) {
+        m_leftBar->setDrawButtonsEnabled(true);
+        delete session;
+    }
 }
 
 void MainWidget::onOpenSetting()

@@ -37,22 +37,13 @@ void MainWidget::connectAreas()
          {&MeasureGraphicsViewBusiness::sigAddLine, &MeasureGraphicsViewBusiness::sigDelLine,
           &MeasureGraphicsViewBusiness::sigLineDataChanged})
         connect(v, signal, this, [this] { setModified(true); });
-    connect(right, &RightWidget::sigDelDrawLine, v, [v](LineDataBase::Ptr line) {
-        if (line)
-            if (GraphicsItemBase *item = v->itemByName(line->id))
-                v->removeLine(item);
-    });
+    connect(right, &RightWidget::sigDelDrawLine, v,
+            &MeasureGraphicsViewBusiness::onDelLineRequested);
     connect(v, &MeasureGraphicsView::sigChoosedItemChanged, right,
             &RightWidget::onSelectedAttributeChanged);
     connect(v, &MeasureGraphicsView::sigChoosedItemChanged, bar, &LeftBarWidget::onAttribute);
-    connect(right, &RightWidget::sigLineSelected, v, [v](LineDataBase::Ptr line) {
-        if (!line || !v->graphicsScene())
-            return;
-        GraphicsItemBase *item = v->itemByName(line->id);
-        v->graphicsScene()->clearSelection();
-        if (item)
-            item->setSelected(true);
-    });
+    connect(right, &RightWidget::sigLineSelected, v,
+            &MeasureGraphicsViewBusiness::onLineSelectionRequested);
     connect(v, &MeasureGraphicsViewBusiness::sigToolDefaultAttributesChanged, bar,
             &LeftBarWidget::refreshAttributeDisplay);
     connect(bar, &LeftBarWidget::sigAttributeDataChanged, v,
