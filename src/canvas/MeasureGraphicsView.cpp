@@ -14,7 +14,6 @@
 #include <QGraphicsPixmapItem>
 #include <QImageReader>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -763,8 +762,8 @@ bool MeasureGraphicsView::saveFusedImage(const QString &path)
 {
     QImage image = composeImage();
     if (image.isNull()) {
-        QMessageBox::warning(this, tr("警告"),
-                             tr("当前没有可保存的图像，请先加载图片或打开相机。"));
+        showMessage(QMessageBox::Warning, tr("警告"),
+                    tr("当前没有可保存的图像，请先加载图片或打开相机。"));
         return false;
     }
     const char *format = "PNG";
@@ -789,8 +788,8 @@ bool MeasureGraphicsView::saveBackgroundImage(const QString &path)
     if (!m_scene)
         return false;
     if (!m_backgroundItem) {
-        QMessageBox::warning(this, tr("Warning"),
-                             tr("No background image loaded. Please load an image first."));
+        showMessage(QMessageBox::Warning, tr("Warning"),
+                    tr("No background image loaded. Please load an image first."));
         return false;
     }
     QImage image = m_image;
@@ -869,4 +868,22 @@ void MeasureGraphicsView::onBlinkTick()
         return;
     m_dotShown = !m_dotShown;
     m_recordDotLabel->setStyleSheet(QLatin1String(m_dotShown ? kDotStyleOn : kDotStyleOff));
+}
+
+void MeasureGraphicsView::setMessageBoxProvider(MessageBoxProvider provider)
+{
+    m_messageBox = std::move(provider);
+}
+
+QMessageBox::StandardButton
+MeasureGraphicsView::showMessage(QMessageBox::Icon icon, const QString &title, const QString &text,
+                                 QMessageBox::StandardButtons buttons,
+                                 QMessageBox::StandardButton defaultButton)
+{
+    if (m_messageBox)
+        return m_messageBox(this, icon, title, text, buttons, defaultButton);
+    QMessageBox box(icon, title, text, buttons, this);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    return QMessageBox::StandardButton(box.exec());
 }

@@ -8,8 +8,11 @@
 #include <QGraphicsView>
 #include <QHash>
 #include <QImage>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
+
+#include <functional>
 
 class CalibrationData;
 class GraphicsItemBase;
@@ -25,6 +28,12 @@ class MeasureGraphicsView : public QGraphicsView
     Q_OBJECT
 
 public:
+    // Shows a message box and returns the button pressed; replaceable so that tests answer the
+    // canvas's questions and warnings without a box.
+    using MessageBoxProvider = std::function<QMessageBox::StandardButton(
+        QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+        QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)>;
+
     static constexpr double kMinZoom = 0.1;
     static constexpr double kMaxZoom = 10.0;
 
@@ -108,7 +117,15 @@ public slots:
     void onSelectionChanged();
     virtual void onAttributeDataChanged();
 
+    // Replaces the message boxes of the canvas (a modal QMessageBox by default).
+    void setMessageBoxProvider(MessageBoxProvider provider);
+
 protected:
+    // Asks or tells the user through the message-box provider.
+    QMessageBox::StandardButton
+    showMessage(QMessageBox::Icon icon, const QString &title, const QString &text,
+                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
     void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -125,6 +142,7 @@ protected:
     GraphicsScene *m_scene = nullptr;
 
 private:
+    MessageBoxProvider m_messageBox;
     void rebuildScene(const QSize &size);
     // Empties the indexes and the record registry when every item goes at once.
     void forgetDrawing();

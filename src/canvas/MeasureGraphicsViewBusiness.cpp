@@ -30,7 +30,6 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QHash>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QSettings>
@@ -506,9 +505,8 @@ void MeasureGraphicsViewBusiness::deleteSelected()
 {
     if (!m_scene || m_scene->selectedItems().isEmpty())
         return;
-    if (QMessageBox::information(this, tr("提示"), tr("确定删除选中的线?"),
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) != QMessageBox::Yes)
+    if (showMessage(QMessageBox::Information, tr("提示"), tr("确定删除选中的线?"),
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     if (!m_scene)
         return;

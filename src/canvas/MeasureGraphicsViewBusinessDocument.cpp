@@ -14,7 +14,6 @@
 #include <QDebug>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMessageBox>
 
 #include <algorithm>
 #include <exception>
@@ -57,9 +56,9 @@ void placeShape(GraphicsItemBase *shape, const QList<QPointF> &points)
 void MeasureGraphicsViewBusiness::onSaveImg(const QString &path)
 {
     if (ExifUserComment::detectImageKind(path) == ExifContainer::BmpImage) {
-        QMessageBox::warning(this, tr("保存提示"),
-                             tr("BMP 格式不支持保存测量标注。\n如需保留标注，请改用 "
-                                "PNG、JPG 或 TIFF 格式。"));
+        showMessage(QMessageBox::Warning, tr("保存提示"),
+                    tr("BMP 格式不支持保存测量标注。\n如需保留标注，请改用 "
+                       "PNG、JPG 或 TIFF 格式。"));
         return;
     }
     const bool saved = saveWithMetadata(path);
@@ -139,7 +138,7 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString 
     if (error)
         *error = message;
     else
-        QMessageBox::warning(this, tr("保存提示"), message);
+        showMessage(QMessageBox::Warning, tr("保存提示"), message);
     return false;
 }
 

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QSettings>
 
-#include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
@@ -459,9 +458,25 @@ void TstDrawing::selectAllThenDeleteRemovesOnlyShapes()
     QVERIFY(line->isSelected());
     QVERIFY(text->isSelected());
     QVERIFY(!m_view->backgroundItem()->isSelected());
-    MessageBoxAnswerer boxes;
-    boxes.answer(QMessageBox::Yes);
+    // The question goes through the view's message-box provider: No keeps everything.
+    QStringList asked;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    m_view->setMessageBoxProvider([&](QWidget *, QMessageBox::Icon, const QString &,
+                                      const QString &text, QMessageBox::StandardButtons buttons,
+                                      QMessageBox::StandardButton defaultButton) {
+        asked << text;
+        [&] {
+            QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(defaultButton, QMessageBox::No);
+        }();
+        return answer;
+    });
     QTest::keyClick(m_view, Qt::Key_Delete);
+    QCOMPARE(asked, QStringList(QStringLiteral("确定删除选中的线?")));
+    QCOMPARE(deleted.size(), 0);
+    answer = QMessageBox::Yes;
+    QTest::keyClick(m_view, Qt::Key_Delete);
+    m_view->setMessageBoxProvider(nullptr);
     QCOMPARE(deleted.size(), 1);
     QCOMPARE(deleted.first().first().value<LineDataBase::Ptr>(), line->lineData());
     QCOMPARE(text->scene(), m_view->scene());
