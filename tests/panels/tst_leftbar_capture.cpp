@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "MessageBoxAnswerer.h"
+#include "RecorderTestClock.h"
 #include "TestEnv.h"
 #include "WidgetLook.h"
 #include "calibration/CalibrationData.h"
@@ -42,25 +43,6 @@ using namespace FrameConversion;
 namespace {
 
 constexpr int kWaitMs = 20000; // longest wait for a counted event; passing tests never reach it
-
-// The recorder's clock: the feeding (test) thread reads `handed`, the recorder's worker `seen`.
-struct TestClock
-{
-    std::atomic<qint64> handed{0};
-    std::atomic<qint64> seen{0};
-    const std::thread::id feeder = std::this_thread::get_id();
-    void set(qint64 ns)
-    {
-        handed = ns;
-        seen = ns;
-    }
-    LeftBarWidget::RecorderClock clock()
-    {
-        return [this]() -> qint64 {
-            return std::this_thread::get_id() == feeder ? handed.load() : seen.load();
-        };
-    }
-};
 
 // What the bar tells the main window.
 struct Received : QObject
@@ -187,7 +169,7 @@ private slots:
     void screenshots();
 
 private:
-    std::unique_ptr<LeftBarWidget> bar(TestClock *clock = nullptr)
+    std::unique_ptr<LeftBarWidget> bar(RecorderTestClock *clock = nullptr)
     {
         auto backend = std::make_unique<V4l2CaptureBackend>(m_device->io());
         auto widget = std::make_unique<LeftBarWidget>(
@@ -398,7 +380,7 @@ void TstLeftBarCapture::afterSaveDialog()
 
 void TstLeftBarCapture::recordFiveSecondsThenStop()
 {
-    TestClock clock;
+    RecorderTestClock clock;
     auto widget = bar(&clock);
     Received received(widget.get());
     MessageBoxAnswerer boxes;

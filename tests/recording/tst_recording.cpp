@@ -1,5 +1,6 @@
 // Tests of the video recorder: NV12 conversion, the hand-over and the files it writes, judged by
 // ffprobe and by frames decoded with the ffmpeg command line.
+#include "RecorderTestClock.h"
 #include "TestEnv.h"
 #include "recording/Nv12Convert.h"
 #include "recording/VideoRecorder.h"
@@ -43,29 +44,6 @@ QImage movingFrame(const QSize &size, int index)
     return image;
 }
 
-// The recorder's clock in these tests. The feeding thread reads `handed`, the time a frame is
-// handed over at; the recorder's worker reads `seen` for its pacing. A test can so hand a frame
-// over before the worker sees the time move, and a waiting frame is never taken at a moment it
-// was not meant for, however the threads are scheduled.
-struct TestClock
-{
-    std::atomic<qint64> handed{0};
-    std::atomic<qint64> seen{0};
-    const std::thread::id feeder = std::this_thread::get_id();
-
-    void set(qint64 ns)
-    {
-        handed = ns;
-        seen = ns;
-    }
-    VideoRecorder::Clock clock()
-    {
-        return [this]() -> qint64 {
-            return std::this_thread::get_id() == feeder ? handed.load() : seen.load();
-        };
-    }
-};
-
 // Waits until the worker has taken the frame handed over last.
 bool taken(const VideoRecorder &recorder)
 {
@@ -80,7 +58,8 @@ bool taken(const VideoRecorder &recorder)
 
 // Hands `count` moving frames over, one per frame time of `fps` on the test clock, each once the
 // worker has taken the one before; returns the seconds from the first to the last hand-over.
-double feedOnGrid(VideoRecorder &recorder, TestClock &clock, const QSize &size, int fps, int count)
+double feedOnGrid(VideoRecorder &recorder, RecorderTestClock &clock, const QSize &size, int fps,
+                  int count)
 {
     const qint64 period = 1000000000LL / fps;
     for (int i = 0; i < count; ++i) {
@@ -282,7 +261,7 @@ private slots:
         const QtMessageHandler previous = qInstallMessageHandler(captureLog);
         double span = 0;
         {
-            TestClock clock;
+            RecorderTestClock clock;
             VideoRecorder recorder(nullptr, clock.clock());
             QSignalSpy stopped(&recorder, &VideoRecorder::recordingStopped);
             recorder.start(name, size, fps);
@@ -321,7 +300,7 @@ private slots:
         const QString path = m_dir + "/paced.mp4";
         const qint64 half = 50000000; // half a frame of 10 fps
         {
-            TestClock clock;
+            RecorderTestClock clock;
             VideoRecorder recorder(nullptr, clock.clock());
             recorder.start(path, QSize(320, 240), 10);
             for (int i = 0; i < 40; ++i) {
@@ -348,7 +327,7 @@ private slots:
         const QString path = m_dir + "/newest.mp4";
         const QSize size(320, 240);
         const QImage red = filled(size, Qt::red), blue = filled(size, Qt::blue);
-        TestClock clock;
+        RecorderTestClock clock;
         VideoRecorder recorder(nullptr, clock.clock());
         recorder.start(path, size, 1);
         clock.set(300000000);
@@ -454,7 +433,7 @@ private slots:
             limit.rlim_cur = 16 * 1024;
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        TestClock clock;
+        RecorderTestClock clock;
         VideoRecorder recorder(nullptr, clock.clock());
         QSignalSpy errors(&recorder, &VideoRecorder::error);
         QSignalSpy stopped(&recorder, &VideoRecorder::recordingStopped);
@@ -497,7 +476,7 @@ int main(int argc, char **argv)
     if (argc == 3 && QByteArray(argv[1]) == "--record-until-killed") {
         // Child of the kill test: records 3 s of 640x360 at 30 fps, says so, and waits to be
         // killed with the file still open.
-        TestClock clock;
+        RecorderTestClock clock;
         VideoRecorder recorder(nullptr, clock.clock());
         recorder.start(QString::fromLocal8Bit(argv[2]), QSize(640, 360), 30);
         if (feedOnGrid(recorder, clock, QSize(640, 360), 30, 91) < 0)
