@@ -3,9 +3,6 @@
 #include "ui/frameless/WinLessWindow.h"
 
 #include <QEvent>
-#include <QPainter>
-#include <QStyle>
-#include <QStyleOption>
 
 DialogLessWindow::DialogLessWindow(QWidget *parent)
     : QDialog(parent)
@@ -31,23 +28,13 @@ void DialogLessWindow::showFullScreen()
 
 void DialogLessWindow::paintEvent(QPaintEvent *event)
 {
-    // The style sheet's background first (a plain widget subclass does not draw it itself).
-    {
-        QStyleOption option;
-        option.initFrom(this);
-        QPainter painter(this);
-        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-    }
-    if (WinLessBase::borderShown(this, m_drawBorder))
-        WinLessBase::paintBorder(this);
+    WinLessBase::paintWindow(this, m_drawBorder);
     QDialog::paintEvent(event);
 }
 
 void DialogLessWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::WindowStateChange) {
-        WinLessBase::updateBorderMargins(this, m_drawBorder);
-        update();
-    }
+    if (event->type() == QEvent::WindowStateChange)
+        WinLessBase::windowStateChanged(this, m_drawBorder);
     QDialog::changeEvent(event);
 }

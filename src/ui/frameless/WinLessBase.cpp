@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 #include <QWidget>
 
 WinLessBase::~WinLessBase() = default;
@@ -109,4 +111,22 @@ void WinLessBase::setNoShadow(bool on)
 bool WinLessBase::noShadow() const
 {
     return m_frame->noShadow();
+}
+
+void WinLessBase::paintWindow(QWidget *window, bool drawBorder)
+{
+    {
+        QStyleOption option;
+        option.initFrom(window);
+        QPainter painter(window);
+        window->style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, window);
+    }
+    if (borderShown(window, drawBorder))
+        paintBorder(window);
+}
+
+void WinLessBase::windowStateChanged(QWidget *window, bool drawBorder)
+{
+    updateBorderMargins(window, drawBorder);
+    window->update();
 }

@@ -39,6 +39,11 @@ protected:
     static bool borderShown(const QWidget *window, bool drawBorder);
     static void paintBorder(QWidget *window);
     static void updateBorderMargins(QWidget *window, bool drawBorder);
+    // What both window bases paint: the style sheet's background (a plain widget subclass does
+    // not draw it itself), then the border when it is shown.
+    static void paintWindow(QWidget *window, bool drawBorder);
+    // After a window-state change: the contents margins follow the border, and it repaints.
+    static void windowStateChanged(QWidget *window, bool drawBorder);
 
 private:
     WinLessWindow *m_frame = nullptr;
