@@ -11,18 +11,18 @@ endfunction()
 
 # quorix_add_test(<name> SOURCES ... [LIBS ...] [XVFB] [OPENBOX] [TIMEOUT s] [ENV k=v ...])
 # A Qt Test executable registered with CTest. GUI tests run on the offscreen platform;
-# XVFB runs the test under xvfb-run for a real GL context or window behaviour; OPENBOX adds
-# openbox as the window manager on that display (tools/with-openbox.sh).
+# XVFB runs the test on a private Xvfb display (tools/with-xvfb.sh) for a real GL context or window
+# behaviour; OPENBOX adds openbox as the window manager on that display (tools/with-openbox.sh).
 function(quorix_add_test name)
     cmake_parse_arguments(ARG "XVFB;OPENBOX" "TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE quorix_test_support Qt5::Test ${ARG_LIBS})
     if(ARG_OPENBOX)
         set(ARG_XVFB ON)
-        add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1920x1080x24"
+        add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh
                  ${PROJECT_SOURCE_DIR}/tools/with-openbox.sh $<TARGET_FILE:${name}>)
     elseif(ARG_XVFB)
-        add_test(NAME ${name} COMMAND xvfb-run -a -s "-screen 0 1920x1080x24" $<TARGET_FILE:${name}>)
+        add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tools/with-xvfb.sh $<TARGET_FILE:${name}>)
         set(platform xcb)
     else()
         add_test(NAME ${name} COMMAND ${name})
@@ -35,11 +35,6 @@ function(quorix_add_test name)
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=${platform};QUORIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORIX_BIN_DIR=${QUORIX_BIN_DIR};${ARG_ENV}")
-    if(ARG_XVFB)
-        # xvfb-run -a picks a free display by probing lock files; two starting at the same moment
-        # can pick the same one, so these tests never run side by side.
-        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK xvfb)
-    endif()
 endfunction()
 
 # quorix_add_bench(<name> SOURCES ... [LIBS ...]): a Google Benchmark program, not run by CTest.

@@ -29,7 +29,7 @@ case "$what" in
 run)
     # Without a display, start on a virtual one so the program can still be tried.
     if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-        exec xvfb-run -a -s "-screen 0 1920x1080x24" "$build/bin/quorix"
+        exec "$top/tools/with-xvfb.sh" "$build/bin/quorix"
     fi
     exec "$build/bin/quorix"
     ;;
