@@ -18,7 +18,7 @@
 #include "settings/dialog/SettingDialog.h"
 #include "shapes/TextItem.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
@@ -317,6 +317,8 @@ void MainWidget::onExportReport()
         withSuffix(path, selected == excelFilter ? QStringLiteral("xlsx") : QStringLiteral("docx"),
                    {QStringLiteral("docx"), QStringLiteral("xlsx")});
 
+    // Composing and packing a large picture takes a moment: the pointer says so.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     ReportData data;
     data.image = view()->composeImage();
     data.headers = m_rightWidget->tableHeaders();
@@ -330,7 +332,9 @@ void MainWidget::onExportReport()
             ? QCoreApplication::applicationDirPath() + QStringLiteral("/template")
             : m_reportTemplateDir;
     QString error;
-    if (!exportReport(data, templateDir, path, &error)) {
+    const bool exported = exportReport(data, templateDir, path, &error);
+    QApplication::restoreOverrideCursor();
+    if (!exported) {
         qWarning().noquote() << "exportReport failed:" << path << error;
         QMessageBox::warning(this, tr("导出失败"), error);
         return;

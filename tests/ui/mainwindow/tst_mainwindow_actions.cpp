@@ -119,6 +119,12 @@ struct Fixture
     {
         area->findChild<QToolButton *>(QLatin1String(name))->click();
     }
+    // The title as the user sees it: in the window's own title bar, with the unsaved mark.
+    QString shownTitle() const
+    {
+        const QString shown = window->findChild<QLabel *>("labelAppName")->text();
+        return shown == window->windowTitle() ? shown : QStringLiteral("label and title differ");
+    }
     int lines() const
     {
         int count = 0;
@@ -227,7 +233,7 @@ void TstMainWindowActions::savedPictureCarriesTheDrawing()
         QCOMPARE(boxes.count(), 0);
         QCOMPARE(straightLinesIn(drawingOf(path)), 2);
         QVERIFY(!f.window->isModified());
-        QVERIFY(!f.window->windowTitle().endsWith('*'));
+        QCOMPARE(f.shownTitle(), QString("QUORIX"));
         QCOMPARE(f.window->currentImagePath(), path);
         QCOMPARE(f.window->statusLabel()->text(), QFileInfo(path).fileName() + " 保存成功");
         // Reopened, the picture brings its drawing back without counting as a change.
@@ -235,7 +241,7 @@ void TstMainWindowActions::savedPictureCarriesTheDrawing()
         reopened.window->onOpenImage(path);
         QCOMPARE(reopened.lines(), 2);
         QVERIFY(!reopened.window->isModified());
-        QVERIFY(!reopened.window->windowTitle().endsWith('*'));
+        QCOMPARE(reopened.shownTitle(), QString("QUORIX"));
         return;
     }
     // The user is told, and the drawing stays on the canvas, unsaved.
@@ -245,7 +251,7 @@ void TstMainWindowActions::savedPictureCarriesTheDrawing()
     QVERIFY(drawingOf(path).isEmpty());
     QCOMPARE(f.lines(), 2);
     QVERIFY(f.window->isModified());
-    QVERIFY(f.window->windowTitle().endsWith('*'));
+    QCOMPARE(f.shownTitle(), QString("QUORIX*"));
 }
 
 using Trigger = std::function<bool(Fixture &, const QString &other)>; // true: it went on
@@ -342,7 +348,7 @@ void TstMainWindowActions::saveQuestionLosesNothing()
     QVERIFY2(boxes.texts().last().contains(message), qPrintable(boxes.texts().last()));
     QCOMPARE(f.lines(), 2);
     QVERIFY(f.window->isModified());
-    QVERIFY(f.window->windowTitle().endsWith('*'));
+    QCOMPARE(f.shownTitle(), QString("QUORIX*"));
     QCOMPARE(f.window->currentImagePath(), fromFile ? opened : QString());
     QCOMPARE(fileBytes(opened), openedBefore);
     if (!target.isEmpty() && !QFileInfo(dir.filePath(target)).isDir())
