@@ -170,6 +170,11 @@ void MainWidget::onOpenImage(const QString &path)
     const bool opened = m_measureFrame->openImageFile(path);
     m_loading = false;
     if (!opened) {
+        // The picture and its drawing are still there (a damaged file can pass the first check
+        // and fail while it is read): their rows come back in the order the canvas made them.
+        for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines())
+            if (view()->isAnnounced(record->id))
+                m_rightWidget->onAddDrawLine(record);
         QMessageBox::warning(this, tr("打开图片"), tr("无法打开图片：%1").arg(path));
         return;
     }

@@ -18,6 +18,7 @@
 #include "shapes/GraphicsItemBase.h"
 #include "ui/mainwindow/MainWidget.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -113,6 +114,7 @@ struct Fixture
             GraphicsItemBase *line = view()->createShape(10);
             line->points() = {QPointF(100 + 50 * i, 100), QPointF(300 + 70 * i, 220)};
             line->updateShape();
+            emit view()->sigLineDataChanged(line->lineData()); // as a drag announces it
         }
     }
     void click(QWidget *area, const char *name)
@@ -148,6 +150,8 @@ private slots:
     void saveQuestionLosesNothing_data();
     void saveQuestionLosesNothing();
     void closesWithoutQuestionWhenNotAskedTo();
+    void failedOpenChangesNothing_data();
+    void failedOpenChangesNothing();
     void reportHoldsTheTable_data();
     void reportHoldsTheTable();
     void reportFailuresAreReported_data();
@@ -367,6 +371,46 @@ void TstMainWindowActions::closesWithoutQuestionWhenNotAskedTo()
     QVERIFY(f.window->close());
     QCOMPARE(boxes.count(), 0);
     QVERIFY(!f.window->isVisible());
+}
+
+void TstMainWindowActions::failedOpenChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture().save(&buffer, "PNG");
+    QTest::newRow("not a picture") << QByteArray("not a picture");
+    QTest::newRow("truncated png") << png.left(png.size() / 2);
+}
+
+// A picture that cannot be opened leaves the current one, its drawing and its table as they
+// were, and later changes still count.
+void TstMainWindowActions::failedOpenChangesNothing()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir(m_dir + "/open-XXXXXX");
+    const QString good = dir.filePath("good.png");
+    const QString bad = dir.filePath("bad.png");
+    QVERIFY(picture().save(good));
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+    Fixture f;
+    f.window->onOpenImage(good);
+    f.drawLines();
+    f.window->setModified(false); // as after a save
+    const QList<QStringList> rows = f.window->rightWidget()->tableRows();
+    QCOMPARE(rows.size(), 2);
+    MessageBoxAnswerer boxes;
+    f.window->onOpenImage(bad);
+    QCOMPARE(boxes.texts(), QStringList{"无法打开图片：" + bad});
+    QCOMPARE(f.window->currentImagePath(), good);
+    QCOMPARE(f.lines(), 2);
+    QCOMPARE(f.window->rightWidget()->tableRows(), rows);
+    QCOMPARE(f.shownTitle(), QString("QUORIX"));
+    f.drawLines();
+    QCOMPARE(f.shownTitle(), QString("QUORIX*"));
 }
 
 void TstMainWindowActions::reportHoldsTheTable_data()
