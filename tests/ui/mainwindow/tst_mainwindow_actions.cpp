@@ -5,6 +5,7 @@
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "app/AppLanguage.h"
+#include "calibration/CalibrationData.h"
 #include "camera/Camera.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/FrameConversion.h"
@@ -431,6 +432,8 @@ void TstMainWindowActions::reportHoldsTheTable()
     Fixture f;
     f.window->onSetImage(picture());
     f.drawLines();
+    // A unit is chosen but nothing is calibrated: the table, and so the report, shows pixels.
+    f.window->leftBar()->calibrationData()->setCurrentUnit("mm");
     const QStringList headers = f.window->rightWidget()->tableHeaders();
     const QList<QStringList> rows = f.window->rightWidget()->tableRows();
     QVERIFY(rows.size() >= 2);
@@ -454,6 +457,7 @@ void TstMainWindowActions::reportHoldsTheTable()
     if (suffix == "docx") {
         for (const QJsonValue &row : report["tables"].toArray().at(1).toArray())
             read << row.toVariant().toStringList();
+        QVERIFY(report["paragraphs"].toVariant().toStringList().join('\n').contains("单位为 px"));
         const QJsonObject shown = report["pictures"].toArray().at(0).toObject();
         image = QSize(shown["width"].toInt(), shown["height"].toInt());
     } else {
@@ -464,6 +468,8 @@ void TstMainWindowActions::reportHoldsTheTable()
                 line << cells.value(QString(QChar('A' + c)) + QString::number(r)).toString();
             read << line;
         }
+        QVERIFY(cells.toVariantMap().values().contains("px"));
+        QVERIFY(!cells.toVariantMap().values().contains("mm"));
         const QJsonObject shown = report["images"].toArray().at(0).toObject();
         image = QSize(shown["width"].toInt(), shown["height"].toInt());
     }
