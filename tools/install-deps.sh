@@ -11,8 +11,8 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
     libjpeg62-turbo-dev libeigen3-dev libzip-dev libudev-dev
     libbenchmark-dev
-    # running: image formats (TIFF), software OpenGL, a CJK font
-    qt5-image-formats-plugins libqt5svg5 libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+    # running: image formats (TIFF), Qt's own Chinese texts, software OpenGL, a CJK font
+    qt5-image-formats-plugins qttranslations5-l10n libqt5svg5 libgl1-mesa-dri libegl-mesa0 libglx-mesa0
     fonts-noto-cjk
     # testing: a display, independent judges of our files, fuzzing
     xvfb xauth x11-utils xdotool wmctrl openbox imagemagick

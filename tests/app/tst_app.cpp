@@ -205,8 +205,13 @@ void TstApp::switchesLanguage()
     installAppLanguage(1);
     QCOMPARE(QCoreApplication::translate("SettingDialog", source),
              QStringLiteral("Restore Factory Settings"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
     installAppLanguage(2);
     QCOMPARE(QCoreApplication::translate("SettingDialog", source), QString::fromUtf8(source));
+    // The standard buttons of message boxes and dialogs follow the Chinese interface.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    installAppLanguage(1);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
 }
 
 void TstApp::startupTraceAndLogOfRealProgram()
