@@ -33,6 +33,7 @@ class QSpinBox;
 class QTimer;
 class QUrl;
 class VideoRecorder;
+struct RememberedCameraSettings;
 
 namespace Ui {
 class LeftBarWidget;
@@ -205,6 +206,9 @@ private slots:
     void on_comboBoxPowerLine_activated(int index);
     void on_comboBoxResolution_activated(int index);
     void on_comboBoxFormat_activated(int index);
+    // Asks, then puts every setting of the open camera back to its default and forgets the
+    // values remembered for it (LeftBarWidgetCameraMemory.cpp).
+    void on_pushButtonCameraDefaults_clicked();
 
 private:
     // One picture property bound to its controls; the nine rows share one set of functions.
@@ -250,7 +254,13 @@ private:
     void showRowValue(PropertyRow &row, long value, int exposureDecimals);
     void setAutoMode(PropertyRow &row, bool on);
     void pollAutoValue(PropertyRow &row);
-    void applyStartSettings();
+    void applyStartSettings(const RememberedCameraSettings &remembered);
+    // Remembered settings of the open camera (LeftBarWidgetCameraMemory.cpp): the values the
+    // user set are stored for the camera's identity and given back, fitted to what the device
+    // accepts, through the same controls at every start.
+    void applyRememberedSettings(const RememberedCameraSettings &fitted);
+    void rememberValue(const char *name, const QVariant &value);
+    void rememberAutoMode(const PropertyRow &row, bool on);
     void fillModeLists();
     void selectResolution(const QSize &resolution);
     void selectFormat(const QString &format);
@@ -282,6 +292,8 @@ private:
     std::vector<PropertyRow> m_rows;
     QTimer *m_exposurePoll = nullptr;
     QTimer *m_whiteBalancePoll = nullptr;
+    // While remembered values are given back or defaults restored nothing is remembered anew.
+    bool m_applyingRemembered = false;
 
     // Opening and camera errors.
     bool m_opening = false;      // startCamera is opening the device
