@@ -259,6 +259,8 @@ private:
     // user set are stored for the camera's identity and given back, fitted to what the device
     // accepts, through the same controls at every start.
     void applyRememberedSettings(const RememberedCameraSettings &fitted);
+    // After a reopen for another mode, which announces the ranges (and automatic modes) anew.
+    void reapplyRememberedSettings();
     void rememberValue(const char *name, const QVariant &value);
     void rememberAutoMode(const PropertyRow &row, bool on);
     void fillModeLists();

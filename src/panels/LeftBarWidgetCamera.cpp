@@ -539,6 +539,7 @@ void LeftBarWidget::on_comboBoxResolution_activated(int index)
     fillModeLists();
     rememberValue(CameraSettingsStore::kResolution,
                   QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
+    reapplyRememberedSettings();
 }
 
 void LeftBarWidget::on_comboBoxFormat_activated(int index)
@@ -549,6 +550,7 @@ void LeftBarWidget::on_comboBoxFormat_activated(int index)
     if (m_camera->setFormat(format) && m_camera->isOpened()) {
         fillModeLists();
         rememberValue(CameraSettingsStore::kFormat, format);
+        reapplyRememberedSettings();
     }
 }
 

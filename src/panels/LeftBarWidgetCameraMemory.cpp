@@ -83,6 +83,13 @@ void LeftBarWidget::applyRememberedSettings(const RememberedCameraSettings &fitt
     }
 }
 
+void LeftBarWidget::reapplyRememberedSettings()
+{
+    if (m_camera->isOpened())
+        applyRememberedSettings(
+            RememberedCameraSettings::load(m_camera->deviceIdentity()).fittedTo(*m_camera));
+}
+
 void LeftBarWidget::on_pushButtonCameraDefaults_clicked()
 {
     if (!m_camera->isOpened() || isRecording())
