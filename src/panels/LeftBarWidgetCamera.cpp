@@ -807,8 +807,10 @@ void LeftBarWidget::readWhiteBalanceBack()
         wb.slider->setValue(int(value));
     }
     showRowValue(wb, value, 2);
-    // The measured white balance is kept as a manual value.
-    rememberAutoMode(wb, false);
+    // The measured white balance is kept as a manual value (unless the automatic mode came back
+    // meanwhile, e.g. by restoring the defaults).
+    if (!wb.autoBox->isChecked())
+        rememberAutoMode(wb, false);
 }
 
 void LeftBarWidget::on_comboBoxColorMode_activated(int index)
