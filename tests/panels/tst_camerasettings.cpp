@@ -59,11 +59,7 @@ void activate(QComboBox *list, const QString &text)
 void verifyHeld(ScriptedV4l2Device &device, LeftBarWidget *bar, const Held &held)
 {
     for (auto it = held.controls.cbegin(); it != held.controls.cend(); ++it)
-        QVERIFY2(device.controlValue(it.key()) == it.value(),
-                 qPrintable(QStringLiteral("control 0x%1: %2, expected %3")
-                                .arg(it.key(), 0, 16)
-                                .arg(device.controlValue(it.key()))
-                                .arg(it.value())));
+        QCOMPARE(QPair(it.key(), device.controlValue(it.key())), QPair(it.key(), it.value()));
     QCOMPARE(device.currentFourcc(), held.fourcc);
     QCOMPARE(QSize(device.currentWidth(), device.currentHeight()), held.size);
     QCOMPARE(bar->camera()->mirrorHorizontal(), held.mirrorHorizontal);
@@ -103,8 +99,7 @@ private:
         V4l2Io io = device.io();
         const SysfsCameraIdentity sysfs(m_sysfs->path());
         io.identity = [sysfs](const QString &node) { return sysfs.identityOf(node); };
-        auto bar = std::make_unique<LeftBarWidget>(std::make_unique<V4l2CaptureBackend>(io));
-        return bar;
+        return std::make_unique<LeftBarWidget>(std::make_unique<V4l2CaptureBackend>(io));
     }
     // The camera goes, loses its settings as on a power cycle, and comes back.
     static void replug(ScriptedV4l2Device &device, LeftBarWidget *bar)
@@ -179,7 +174,6 @@ void TstCameraSettings::rememberedAcrossReplugAndRestart()
         verifyHeld(device, bar.get(), set);
 
         replug(device, bar.get());
-        verifyHeld(device, bar.get(), {kDefaults.controls, kFourccMjpg, {640, 480}, true, true});
         QVERIFY(bar->startCamera());
         verifyHeld(device, bar.get(), set);
         // The controls show what the camera holds.
