@@ -41,8 +41,9 @@ class LeftBarWidget;
 
 // The panel has two pages: the camera page (camera list, picture properties, capture) and the
 // measurement page (calibration lists, drawing tools, the attribute tree). It owns the camera,
-// the recorder and the one calibration model. The camera half lives in LeftBarWidgetCamera.cpp,
-// the capture half in LeftBarWidgetCapture.cpp.
+// the recorder and the one calibration model. The camera half lives in LeftBarWidgetCamera.cpp
+// (with the remembered camera settings in LeftBarWidgetCameraMemory.cpp), the capture half in
+// LeftBarWidgetCapture.cpp.
 //
 // Threads: everything runs on the GUI thread except updateFrame(), which the camera calls
 // directly on its decoding thread, and lastFrame(), which any thread may call.

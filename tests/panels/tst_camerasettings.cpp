@@ -19,6 +19,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
@@ -187,6 +188,9 @@ void TstCameraSettings::rememberedAcrossReplugAndRestart()
             bar->findChild<QPushButton *>("pushButtonMirror")->styleSheet().contains("#4CAF50"));
     }
     QSettings().sync();
+    QFile ini(QSettings().fileName());
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains("[CameraSettings]\nusb-1bcf-2c99-sn-A1\\brightness=20"));
 
     // A restart: a new program over the same settings file and a camera at its defaults.
     ScriptedV4l2Device restarted;
