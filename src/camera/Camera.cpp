@@ -91,6 +91,11 @@ QList<CaptureDeviceInfo> Camera::devices()
     return m_backend->devices();
 }
 
+QString Camera::identityOf(const CaptureDeviceInfo &device)
+{
+    return device.identity.isEmpty() ? QStringLiteral("name-") + device.name : device.identity;
+}
+
 bool Camera::failOpen(const QString &message)
 {
     m_backend->close();
@@ -114,6 +119,7 @@ bool Camera::openDevice(int deviceIndex)
         return failOpen(tr("未检测到摄像头设备，请检查连接"));
 
     m_devicePath = list.at(deviceIndex).path;
+    m_deviceIdentity = identityOf(list.at(deviceIndex));
     const int openResult = m_backend->open(deviceIndex);
     qInfo().noquote() << "打开设备" << list.at(deviceIndex).path
                       << "返回值:" << resultCodeText(openResult);
@@ -376,6 +382,18 @@ bool Camera::setFormat(const QString &name)
     if (m_opened)
         return open(openDeviceIndex());
     return true;
+}
+
+bool Camera::setStreamMode(const QString &format, const QSize &resolution)
+{
+    m_preferredFormat = format;
+    m_targetResolution = resolution.isValid() ? resolution : QSize();
+    if (!m_opened)
+        return true;
+    const bool ok = open(openDeviceIndex());
+    if (ok)
+        emit resolutionChanged(m_resolution);
+    return ok;
 }
 
 int Camera::openDeviceIndex()

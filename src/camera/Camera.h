@@ -46,6 +46,8 @@ public:
     explicit Camera(std::unique_ptr<CaptureBackend> backend, QObject *parent = nullptr);
     ~Camera() override;
 
+    // The identity a device is remembered by: its backend's, else "name-" and its name.
+    static QString identityOf(const CaptureDeviceInfo &device);
     // The devices now present, in the order open() counts them.
     QList<CaptureDeviceInfo> devices();
 
@@ -53,6 +55,12 @@ public:
     void close();
     bool setResolution(int width, int height);
     bool setFormat(const QString &name);
+    // Sets the format and size to choose (as setFormat and setResolution do; empty and invalid
+    // leave the choice to the default rule) and, when open, reopens the device once with them;
+    // returns the open result, or true when closed.
+    bool setStreamMode(const QString &format, const QSize &resolution);
+    QString preferredFormat() const { return m_preferredFormat; }
+    QSize targetResolution() const { return m_targetResolution; }
     void setMirrorHorizontal(bool on) { m_mirrorHorizontal = on; }
     void setMirrorVertical(bool on) { m_mirrorVertical = on; }
 
@@ -60,6 +68,9 @@ public:
     QList<CaptureMode> modes() const { return m_modes; }
     // The path of the device opened last (see CaptureDeviceInfo::path); empty before any open.
     QString devicePath() const { return m_devicePath; }
+    // The physical camera opened last (CaptureDeviceInfo::identity, or "name-" and its name when
+    // the backend cannot tell); empty before any open.
+    QString deviceIdentity() const { return m_deviceIdentity; }
     QSize resolution() const { return m_resolution; }
     QString formatName() const { return m_formatName; }
     bool isOpened() const { return m_opened; }
@@ -95,6 +106,8 @@ public:
     long exposure();
     long gain();
     long whiteBalance();
+    // The range of a property of the open device; false when it has none.
+    bool propertyRange(CameraProperty property, PropertyRange *range);
     bool supportsAutoExposure();
     bool supportsAutoWhiteBalance();
 
@@ -189,6 +202,7 @@ private:
     QString m_formatName;
     QList<CaptureMode> m_modes;
     QString m_devicePath;
+    QString m_deviceIdentity;
     std::atomic<bool> m_mirrorHorizontal{false};
     std::atomic<bool> m_mirrorVertical{false};
     std::atomic<bool> m_colourEnabled{true};

@@ -362,6 +362,14 @@ long Camera::whiteBalance()
     return readLive(CameraProperty::WhiteBalance);
 }
 
+bool Camera::propertyRange(CameraProperty property, PropertyRange *range)
+{
+    const PropertyGroup group = property == CameraProperty::ColorEnable
+                                    ? PropertyGroup::VideoProcAmp
+                                    : infoOf(property).group;
+    return m_backend->hasGroup(group) && m_backend->propertyRange(property, range) == 0;
+}
+
 bool Camera::supportsAutoExposure()
 {
     PropertyRange range;

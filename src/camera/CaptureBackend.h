@@ -12,6 +12,9 @@ struct CaptureDeviceInfo
 {
     QString name; // friendly name shown to the user
     QString path; // device path for logs, e.g. "usb-vid_046d&pid_085e-/dev/video0"
+    // The physical camera, the same across replugs and restarts (see SysfsCameraIdentity.h);
+    // empty when the backend cannot tell.
+    QString identity = QString();
 };
 
 // One stream mode: a pixel format at one frame size with its shortest frame interval.

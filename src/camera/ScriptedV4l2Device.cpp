@@ -162,6 +162,20 @@ void ScriptedV4l2Device::replug()
     m_changed.notify_all();
 }
 
+void ScriptedV4l2Device::resetToDefaults()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (Control &control : m_controls)
+        control.value = control.def;
+    if (!m_formats.isEmpty()) {
+        const Format &first = m_formats.first();
+        if (first.stepwise)
+            applyFormat(first.fourcc, first.minW, first.minH);
+        else if (!first.sizes.isEmpty())
+            applyFormat(first.fourcc, first.sizes.first().width, first.sizes.first().height);
+    }
+}
+
 void ScriptedV4l2Device::pushFrame(const QByteArray &frame)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

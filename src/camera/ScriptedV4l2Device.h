@@ -61,6 +61,8 @@ public:
     void unplug();
     // The camera is plugged in again after unplug(): listed and usable, with fresh handles.
     void replug();
+    // Every control back at its default and the first mode set, as after a power cycle.
+    void resetToDefaults();
 
     // Queues one frame for the stream; it is delivered through the next free buffer. In MJPG
     // mode the DHT segments of a JPEG are taken out on delivery unless setSendsHuffmanTables(true)

@@ -17,8 +17,13 @@ QList<CaptureDeviceInfo> SystemCaptureBackend::devices()
     m_v4l2Count = list.size();
     const QByteArray demo = qgetenv("QUORIX_DEMO_CAMERA");
     m_demoListed = demo == "1" || (demo != "0" && list.isEmpty());
-    if (m_demoListed)
-        list += m_demo.devices();
+    if (m_demoListed) {
+        for (CaptureDeviceInfo info : m_demo.devices()) {
+            if (info.identity.isEmpty())
+                info.identity = QStringLiteral("demo"); // the built-in camera has one identity
+            list << info;
+        }
+    }
     return list;
 }
 

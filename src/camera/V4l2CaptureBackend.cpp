@@ -92,7 +92,8 @@ QList<CaptureDeviceInfo> V4l2CaptureBackend::devices()
             if (error == EBUSY || error == EACCES || error == EPERM) {
                 const QString ids = m_io.usbIds(node);
                 list << CaptureDeviceInfo{
-                    node, ids.isEmpty() ? node : QStringLiteral("usb-%1-%2").arg(ids, node)};
+                    node, ids.isEmpty() ? node : QStringLiteral("usb-%1-%2").arg(ids, node),
+                    identityOf(node, QString())};
                 m_nodes << node;
             }
             continue;
@@ -113,10 +114,26 @@ QList<CaptureDeviceInfo> V4l2CaptureBackend::devices()
             int(strnlen(reinterpret_cast<const char *>(cap.card), sizeof cap.card)));
         const QString ids = m_io.usbIds(node);
         info.path = ids.isEmpty() ? node : QStringLiteral("usb-%1-%2").arg(ids, node);
+        info.identity = identityOf(
+            node, QString::fromUtf8(reinterpret_cast<const char *>(cap.bus_info),
+                                    int(strnlen(reinterpret_cast<const char *>(cap.bus_info),
+                                                sizeof cap.bus_info))));
         list << info;
         m_nodes << node;
     }
     return list;
+}
+
+QString V4l2CaptureBackend::identityOf(const QString &node, const QString &busInfo) const
+{
+    const QString identity = m_io.identity ? m_io.identity(node) : QString();
+    if (!identity.isEmpty())
+        return identity;
+    // Without sysfs the driver's bus position ("usb-0000:00:14.0-2") still names the port.
+    if (!busInfo.isEmpty())
+        return QStringLiteral("v4l2-") +
+               QString(busInfo).replace(QLatin1Char('/'), QLatin1Char('-'));
+    return QString();
 }
 
 int V4l2CaptureBackend::open(int index)

@@ -41,6 +41,8 @@ private:
     };
 
     int xioctl(unsigned long request, void *arg);
+    // The node's camera identity from the I/O table, else from the driver's bus position.
+    QString identityOf(const QString &node, const QString &busInfo) const;
     int queryControl(quint32 id, long *min, long *max, long *step, long *def);
     bool controlExists(quint32 id);
     bool menuOffers(quint32 id, long value);

@@ -1,8 +1,8 @@
 #include "camera/V4l2Io.h"
 
+#include "camera/SysfsCameraIdentity.h"
+
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -11,19 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-
-namespace {
-
-// Reads a short sysfs attribute, trimmed; empty when missing.
-QString readAttribute(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromLatin1(file.readAll()).trimmed();
-}
-
-} // namespace
 
 V4l2Io V4l2Io::system()
 {
@@ -59,21 +46,7 @@ V4l2Io V4l2Io::system()
         });
         return nodes;
     };
-    io.usbIds = [](const QString &node) {
-        // /sys/class/video4linux/videoN/device is the USB interface; its parent holds the ids.
-        const QString device =
-            QFileInfo(
-                QStringLiteral("/sys/class/video4linux/%1/device").arg(QFileInfo(node).fileName()))
-                .canonicalFilePath();
-        if (device.isEmpty())
-            return QString();
-        for (QString dir = device; dir.count(QLatin1Char('/')) > 2; dir = QFileInfo(dir).path()) {
-            const QString vendor = readAttribute(dir + QStringLiteral("/idVendor"));
-            const QString product = readAttribute(dir + QStringLiteral("/idProduct"));
-            if (!vendor.isEmpty() && !product.isEmpty())
-                return QStringLiteral("vid_%1&pid_%2").arg(vendor.toLower(), product.toLower());
-        }
-        return QString();
-    };
+    io.usbIds = [](const QString &node) { return SysfsCameraIdentity().usbIdsOf(node); };
+    io.identity = [](const QString &node) { return SysfsCameraIdentity().identityOf(node); };
     return io;
 }

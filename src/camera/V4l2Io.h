@@ -22,6 +22,9 @@ struct V4l2Io
     std::function<QStringList()> listNodes;
     // "vid_046d&pid_085e" of the USB device behind a node, or empty when it has none.
     std::function<QString(const QString &node)> usbIds;
+    // The identity of the physical camera behind a node (see SysfsCameraIdentity.h), or empty
+    // when it is not known; may be left unset.
+    std::function<QString(const QString &node)> identity;
 
     // The real system calls, /dev and sysfs.
     static V4l2Io system();

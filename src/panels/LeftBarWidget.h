@@ -33,6 +33,7 @@ class QSpinBox;
 class QTimer;
 class QUrl;
 class VideoRecorder;
+struct RememberedCameraSettings;
 
 namespace Ui {
 class LeftBarWidget;
@@ -40,8 +41,9 @@ class LeftBarWidget;
 
 // The panel has two pages: the camera page (camera list, picture properties, capture) and the
 // measurement page (calibration lists, drawing tools, the attribute tree). It owns the camera,
-// the recorder and the one calibration model. The camera half lives in LeftBarWidgetCamera.cpp,
-// the capture half in LeftBarWidgetCapture.cpp.
+// the recorder and the one calibration model. The camera half lives in LeftBarWidgetCamera.cpp
+// (with the remembered camera settings in LeftBarWidgetCameraMemory.cpp), the capture half in
+// LeftBarWidgetCapture.cpp.
 //
 // Threads: everything runs on the GUI thread except updateFrame(), which the camera calls
 // directly on its decoding thread, and lastFrame(), which any thread may call.
@@ -208,6 +210,9 @@ private slots:
     void on_comboBoxPowerLine_activated(int index);
     void on_comboBoxResolution_activated(int index);
     void on_comboBoxFormat_activated(int index);
+    // Asks, then puts every setting of the open camera back to its default and forgets the
+    // values remembered for it (LeftBarWidgetCameraMemory.cpp).
+    void on_pushButtonCameraDefaults_clicked();
 
 private:
     // One picture property bound to its controls; the nine rows share one set of functions.
@@ -253,7 +258,15 @@ private:
     void showRowValue(PropertyRow &row, long value, int exposureDecimals);
     void setAutoMode(PropertyRow &row, bool on);
     void pollAutoValue(PropertyRow &row);
-    void applyStartSettings();
+    void applyStartSettings(const RememberedCameraSettings &remembered);
+    // Remembered settings of the open camera (LeftBarWidgetCameraMemory.cpp): the values the
+    // user set are stored for the camera's identity and given back, fitted to what the device
+    // accepts, through the same controls at every start.
+    void applyRememberedSettings(const RememberedCameraSettings &fitted);
+    // After a reopen for another mode, which announces the ranges (and automatic modes) anew.
+    void reapplyRememberedSettings();
+    void rememberValue(const char *name, const QVariant &value);
+    void rememberAutoMode(const PropertyRow &row, bool on);
     void fillModeLists();
     void selectResolution(const QSize &resolution);
     void selectFormat(const QString &format);
@@ -285,6 +298,8 @@ private:
     std::vector<PropertyRow> m_rows;
     QTimer *m_exposurePoll = nullptr;
     QTimer *m_whiteBalancePoll = nullptr;
+    // While remembered values are given back or defaults restored nothing is remembered anew.
+    bool m_applyingRemembered = false;
 
     // Opening and camera errors.
     bool m_opening = false;      // startCamera is opening the device

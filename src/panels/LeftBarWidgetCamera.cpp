@@ -5,7 +5,9 @@
 
 #include "camera/Camera.h"
 #include "camera/FrameConversion.h"
+#include "camera/RememberedCameraSettings.h"
 #include "recording/VideoRecorder.h"
+#include "settings/CameraSettingsStore.h"
 #include "settings/SettingsKeys.h"
 
 #include <QDateTime>
@@ -240,7 +242,20 @@ bool LeftBarWidget::startCamera()
     setPropertyControlsEnabled(false);
     m_opening = true;
     m_openError.clear();
-    const bool opened = m_camera->open(device);
+    // The camera's remembered format and size are chosen by this very open; its other values
+    // follow once the device tells what it accepts.
+    const RememberedCameraSettings remembered = RememberedCameraSettings::load(
+        device >= 0 && device < devices.size() ? Camera::identityOf(devices.at(device))
+                                               : QString());
+    m_camera->close();
+    m_camera->setStreamMode(remembered.format, remembered.resolution);
+    bool opened = m_camera->open(device);
+    RememberedCameraSettings fitted;
+    if (opened) {
+        fitted = remembered.fittedTo(*m_camera);
+        if (fitted.format != remembered.format) // gone from the device: the default rule chooses
+            opened = m_camera->setStreamMode(QString(), fitted.resolution);
+    }
     m_opening = false;
     if (!opened) {
         setPropertyControlsEnabled(false);
@@ -255,7 +270,7 @@ bool LeftBarWidget::startCamera()
     }
     fillModeLists();
     refreshFileTypeList();
-    applyStartSettings();
+    applyStartSettings(fitted);
     // Controls of properties the camera announced; the others stay disabled.
     bool colourBound = false;
     for (size_t i = FirstColourRow; i < m_rows.size(); ++i)
@@ -280,7 +295,7 @@ bool LeftBarWidget::startCamera()
     return true;
 }
 
-void LeftBarWidget::applyStartSettings()
+void LeftBarWidget::applyStartSettings(const RememberedCameraSettings &remembered)
 {
     QSettings settings;
     ui->comboBoxPowerLine->setEnabled(true);
@@ -295,6 +310,8 @@ void LeftBarWidget::applyStartSettings()
     }
     m_camera->setColorEnable(ui->comboBoxColorMode->currentData().toInt());
     ui->comboBoxColorMode->setEnabled(true);
+    // What the user set for this camera wins over the start values above.
+    applyRememberedSettings(remembered);
 
     if (settings.value(SettingsKeys::kResetVideoParams, SettingsKeys::kResetVideoParamsDefault)
             .toBool()) {
@@ -509,6 +526,7 @@ void LeftBarWidget::updateModeListsEnabled()
     const bool free = m_camera->isOpened() && !isRecording();
     ui->comboBoxResolution->setEnabled(free && ui->comboBoxResolution->count() > 0);
     ui->comboBoxFormat->setEnabled(free && ui->comboBoxFormat->count() > 0);
+    ui->pushButtonCameraDefaults->setEnabled(free);
 }
 
 void LeftBarWidget::on_comboBoxResolution_activated(int index)
@@ -516,8 +534,12 @@ void LeftBarWidget::on_comboBoxResolution_activated(int index)
     const QSize size = ui->comboBoxResolution->itemData(index).toSize();
     if (!m_camera->isOpened() || !size.isValid() || isRecording())
         return;
-    if (m_camera->setResolution(size.width(), size.height()))
-        fillModeLists();
+    if (!m_camera->setResolution(size.width(), size.height()))
+        return;
+    fillModeLists();
+    rememberValue(CameraSettingsStore::kResolution,
+                  QStringLiteral("%1x%2").arg(size.width()).arg(size.height()));
+    reapplyRememberedSettings();
 }
 
 void LeftBarWidget::on_comboBoxFormat_activated(int index)
@@ -525,8 +547,11 @@ void LeftBarWidget::on_comboBoxFormat_activated(int index)
     const QString format = ui->comboBoxFormat->itemText(index);
     if (format.isEmpty() || !m_camera->isOpened() || isRecording())
         return;
-    if (m_camera->setFormat(format) && m_camera->isOpened())
+    if (m_camera->setFormat(format) && m_camera->isOpened()) {
         fillModeLists();
+        rememberValue(CameraSettingsStore::kFormat, format);
+        reapplyRememberedSettings();
+    }
 }
 
 // ---- Picture properties -----------------------------------------------------------------------
@@ -617,8 +642,10 @@ void LeftBarWidget::onSliderMoved(PropertyRow &r, int value)
         r.spinBox->setValue(value);
     }
     showRowValue(r, value, 2);
-    if (m_camera->isOpened())
-        (m_camera->*r.set)(value);
+    if (!m_camera->isOpened())
+        return;
+    (m_camera->*r.set)(value);
+    rememberValue(RememberedCameraSettings::valueName(r.property), value);
 }
 
 void LeftBarWidget::resetRow(PropertyRow &r)
@@ -682,11 +709,13 @@ void LeftBarWidget::pollAutoValue(PropertyRow &r)
 void LeftBarWidget::on_checkBoxAutoExposure_toggled(bool on)
 {
     setAutoMode(m_rows[ExposureRow], on);
+    rememberAutoMode(m_rows[ExposureRow], on);
 }
 
 void LeftBarWidget::on_checkBoxAutoWhiteBalance_toggled(bool on)
 {
     setAutoMode(m_rows[WhiteBalanceRow], on);
+    rememberAutoMode(m_rows[WhiteBalanceRow], on);
 }
 
 void LeftBarWidget::on_pushButtonExposureDefault_clicked()
@@ -722,6 +751,7 @@ void LeftBarWidget::on_pushButtonMirror_clicked()
     const bool on = !m_camera->mirrorHorizontal();
     m_camera->setMirrorHorizontal(on);
     setToggleStyle(ui->pushButtonMirror, on);
+    rememberValue(CameraSettingsStore::kMirrorHorizontal, on);
 }
 
 void LeftBarWidget::on_pushButtonFlip_clicked()
@@ -731,6 +761,7 @@ void LeftBarWidget::on_pushButtonFlip_clicked()
     const bool on = !m_camera->mirrorVertical();
     m_camera->setMirrorVertical(on);
     setToggleStyle(ui->pushButtonFlip, on);
+    rememberValue(CameraSettingsStore::kMirrorVertical, on);
 }
 
 void LeftBarWidget::on_pushButtonOneKeyWB_clicked()
@@ -771,20 +802,30 @@ void LeftBarWidget::readWhiteBalanceBack()
         return;
     PropertyRow &wb = m_rows[WhiteBalanceRow];
     const long value = m_camera->whiteBalance();
-    QSignalBlocker block(wb.slider);
-    wb.slider->setValue(int(value));
+    {
+        QSignalBlocker block(wb.slider);
+        wb.slider->setValue(int(value));
+    }
     showRowValue(wb, value, 2);
+    // The measured white balance is kept as a manual value (unless the automatic mode came back
+    // meanwhile, e.g. by restoring the defaults).
+    if (!wb.autoBox->isChecked())
+        rememberAutoMode(wb, false);
 }
 
 void LeftBarWidget::on_comboBoxColorMode_activated(int index)
 {
     QSettings().setValue(SettingsKeys::kColorMode, index);
-    if (m_camera->isOpened())
-        m_camera->setColorEnable(ui->comboBoxColorMode->itemData(index).toInt());
+    if (!m_camera->isOpened())
+        return;
+    m_camera->setColorEnable(ui->comboBoxColorMode->itemData(index).toInt());
+    rememberValue(CameraSettingsStore::kColorEnable, ui->comboBoxColorMode->itemData(index));
 }
 
 void LeftBarWidget::on_comboBoxPowerLine_activated(int index)
 {
-    if (m_camera->isOpened())
-        m_camera->setPowerlineFrequency(ui->comboBoxPowerLine->itemData(index).toInt());
+    if (m_camera->isOpened() &&
+        m_camera->setPowerlineFrequency(ui->comboBoxPowerLine->itemData(index).toInt()))
+        rememberValue(CameraSettingsStore::kPowerLineFrequency,
+                      ui->comboBoxPowerLine->itemData(index));
 }

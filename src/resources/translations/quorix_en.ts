@@ -583,12 +583,24 @@
             <translation>Export Report</translation>
         </message>
         <message>
+            <source>将此相机的所有设置恢复为默认值，并清除为它保存的设置</source>
+            <translation>Restores every setting of this camera to its default and clears the settings saved for it</translation>
+        </message>
+        <message>
+            <source>将此相机的所有设置恢复为默认值，并清除为它保存的设置？</source>
+            <translation>Restore every setting of this camera to its default and clear the settings saved for it?</translation>
+        </message>
+        <message>
             <source>展开或折叠此分组</source>
             <translation>Expands or collapses this group</translation>
         </message>
         <message>
             <source>属性</source>
             <translation>Attributes</translation>
+        </message>
+        <message>
+            <source>已恢复相机默认设置</source>
+            <translation>Camera defaults restored</translation>
         </message>
         <message>
             <source>平移</source>
@@ -613,6 +625,10 @@
         <message>
             <source>彩色</source>
             <translation>Color</translation>
+        </message>
+        <message>
+            <source>恢复相机默认设置</source>
+            <translation>Restore Camera Defaults</translation>
         </message>
         <message>
             <source>恢复默认</source>
