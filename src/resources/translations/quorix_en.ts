@@ -382,6 +382,41 @@
         </message>
     </context>
     <context>
+        <name>DrawingHistory</name>
+        <message>
+            <source>修改样式</source>
+            <translation>Change style</translation>
+        </message>
+        <message>
+            <source>删除 %1 个图形</source>
+            <translation>Delete %1 items</translation>
+        </message>
+        <message>
+            <source>删除%1</source>
+            <translation>Delete %1</translation>
+        </message>
+        <message>
+            <source>添加 %1 个图形</source>
+            <translation>Add %1 items</translation>
+        </message>
+        <message>
+            <source>添加%1</source>
+            <translation>Add %1</translation>
+        </message>
+        <message>
+            <source>移动 %1 个图形</source>
+            <translation>Move %1 items</translation>
+        </message>
+        <message>
+            <source>移动或调整%1</source>
+            <translation>Move or resize %1</translation>
+        </message>
+        <message>
+            <source>编辑文本</source>
+            <translation>Edit text</translation>
+        </message>
+    </context>
+    <context>
         <name>GraphicsItemBase</name>
         <message>
             <source>无法测量</source>
@@ -1156,6 +1191,14 @@
             <translation>Report export is not available yet.</translation>
         </message>
         <message>
+            <source>撤销</source>
+            <translation>Undo</translation>
+        </message>
+        <message>
+            <source>撤销对测量图形的上一步修改</source>
+            <translation>Takes back the last change to the measurement drawing</translation>
+        </message>
+        <message>
             <source>放大</source>
             <translation>Zoom In</translation>
         </message>
@@ -1246,6 +1289,14 @@
         <message>
             <source>退出全屏</source>
             <translation>Exit Fullscreen</translation>
+        </message>
+        <message>
+            <source>重做</source>
+            <translation>Redo</translation>
+        </message>
+        <message>
+            <source>重做撤销的修改</source>
+            <translation>Makes an undone change again</translation>
         </message>
     </context>
     <context>
@@ -1795,6 +1846,14 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Control point size:</translation>
         </message>
         <message>
+            <source>撤销</source>
+            <translation>Undo</translation>
+        </message>
+        <message>
+            <source>撤销快捷键</source>
+            <translation>Undo shortcut</translation>
+        </message>
+        <message>
             <source>放大</source>
             <translation>Zoom In</translation>
         </message>
@@ -1875,12 +1934,20 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Clear the capture shortcut</translation>
         </message>
         <message>
+            <source>清除撤销快捷键</source>
+            <translation>Clear undo shortcut</translation>
+        </message>
+        <message>
             <source>清除放大快捷键</source>
             <translation>Clear the zoom-in shortcut</translation>
         </message>
         <message>
             <source>清除缩小快捷键</source>
             <translation>Clear the zoom-out shortcut</translation>
+        </message>
+        <message>
+            <source>清除重做快捷键</source>
+            <translation>Clear redo shortcut</translation>
         </message>
         <message>
             <source>点画线</source>
@@ -1981,6 +2048,14 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
         <message>
             <source>选择颜色</source>
             <translation>Select Color</translation>
+        </message>
+        <message>
+            <source>重做</source>
+            <translation>Redo</translation>
+        </message>
+        <message>
+            <source>重做快捷键</source>
+            <translation>Redo shortcut</translation>
         </message>
         <message>
             <source>重置全部工具</source>
