@@ -806,8 +806,8 @@
             <translation>OK</translation>
         </message>
         <message>
-            <source>确定删除所有图形？此操作不可撤销。</source>
-            <translation>Delete all items? This cannot be undone.</translation>
+            <source>确定删除所有图形？删除后可以撤销。</source>
+            <translation>Delete all items? This can be undone.</translation>
         </message>
         <message>
             <source>箭头</source>
