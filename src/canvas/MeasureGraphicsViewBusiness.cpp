@@ -194,7 +194,7 @@ MeasureGraphicsViewBusiness::~MeasureGraphicsViewBusiness()
 {
     // The scene dies after this object; its shapes must not call back into it meanwhile.
     disconnect(GraphicsItemLifetimeManager::instance(), nullptr, this, nullptr);
-    // The base class forgets the drawing while it is torn down; the history goes first.
+    // The history calls into this object; it goes before the scene and its items do.
     delete m_history;
     m_history = nullptr;
     if (m_scene) {
@@ -649,13 +649,14 @@ void MeasureGraphicsViewBusiness::setScaleBarShown(bool show)
             item->hide();
     }
     if (show && !anyBar && !imageSize().isEmpty()) {
+        recordStep();
         auto *bar = static_cast<ScaleItem *>(createShape(ShapeTypes::Scale));
         bar->setFlag(QGraphicsItem::ItemIsMovable, true);
         bar->setFlag(QGraphicsItem::ItemIsSelectable, true);
         bar->placeAt(bar->mapFromScene(QPointF(20, imageSize().height() - 40)));
+        // The bar the settings ask for is not a step of the user's.
+        m_history->rebase();
     }
-    // The settings' bar is not a step of the user's.
-    m_history->rebase();
 }
 
 // ---- text --------------------------------------------------------------------------------

@@ -493,6 +493,12 @@ void TstHistory::oneGestureOneStep()
     m_view->undo();
     QCOMPARE(drawingItems().size(), 3);
     QCOMPARE(m_table->tableRows().size(), 3);
+
+    // The scale bar that the settings ask for is not a step of the user's.
+    m_view->setScaleBarShown(true);
+    QCOMPARE(drawingItems().size(), 4);
+    QCOMPARE(stack()->index(), 4);
+    QCOMPARE(stack()->count(), 5);
 }
 
 QTEST_MAIN(TstHistory)
