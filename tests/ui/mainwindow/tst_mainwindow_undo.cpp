@@ -11,6 +11,7 @@
 #include "resources/QuorixResources.h"
 #include "settings/SettingsKeys.h"
 #include "settings/dialog/SettingDialog.h"
+#include "settings/editors/AttributeTree.h"
 #include "shapes/StraightLineItem.h"
 #include "ui/mainwindow/MainWidget.h"
 
@@ -18,8 +19,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidgetItemIterator>
 #include <QUndoStack>
 
 namespace {
@@ -130,6 +133,25 @@ void TstMainWindowUndo::unsavedMarkShortcutsAndButtons()
     QVERIFY(f.marked());
     QCOMPARE(stack->index(), 2);
     QVERIFY(!redo->isEnabled());
+
+    // The style editor reports every keystroke; a width typed as "1", "12" is one step.
+    f.view()->allItems().first()->setSelected(true);
+    auto *tree = f.window->findChild<AttributeTree *>();
+    QTreeWidgetItem *width = nullptr;
+    for (QTreeWidgetItemIterator it(tree); *it && !width; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toInt() == 0 && (*it)->parent())
+            width = *it;
+    }
+    QVERIFY(width);
+    tree->onItemClicked(width, 1);
+    auto *spin = qobject_cast<QSpinBox *>(tree->itemWidget(width, 1));
+    QVERIFY(spin);
+    spin->selectAll();
+    QTest::keyClicks(spin, QStringLiteral("12"));
+    QCOMPARE(f.view()->allItems().first()->attribute()->imgElement.width, 12);
+    QCOMPARE(stack->index(), 3);
+    f.key(Qt::Key_Z);
+    QCOMPARE(f.view()->allItems().first()->attribute()->imgElement.width, 2);
 
     // A new picture starts a new history: nothing to undo, nothing unsaved.
     QImage other(640, 480, QImage::Format_RGB32);
