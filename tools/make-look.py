@@ -189,6 +189,8 @@ ICONS["report"] = g('<path d="M6 3 H14 L19 8 V20 a1 1 0 0 1 -1 1 H6 a1 1 0 0 1 -
                     'M8.5 17.5 V14.5 M12 17.5 V11.5 M15.5 17.5 V13"/>')
 ICONS["export"] = g('<path d="M13 3 H6 a1 1 0 0 0 -1 1 V20 a1 1 0 0 0 1 1 H13 M8.5 8 H12 M8.5 12 H11 M8.5 16 H12 '
                     'M12.5 12 H21 M18 9 L21 12 L18 15"/>')
+ICONS["undo"] = g('<path d="M9 5 L4.5 9.5 L9 14 M4.5 9.5 H14.5 a5 5 0 0 1 0 10 H9"/>')
+ICONS["redo"] = g('<path d="M15 5 L19.5 9.5 L15 14 M19.5 9.5 H9.5 a5 5 0 0 0 0 10 H15"/>')
 ICONS["list"] = g('<path d="M9 6.5 H20 M9 12 H20 M9 17.5 H20"/>') + "".join(
     f'<circle cx="4.8" cy="{y}" r="1.3" fill="FG"/>' for y in (6.5, 12, 17.5))
 ICONS["zoom_in"] = g('<circle cx="10.5" cy="10.5" r="6.5"/><path d="M15.3 15.3 L20.5 20.5 M7.5 10.5 H13.5 M10.5 7.5 V13.5"/>')

@@ -1,6 +1,8 @@
 // LineDataRegistry.cpp: the process-wide record list and tool type.
 #include "canvas/LineDataRegistry.h"
 
+#include <algorithm>
+
 LineDataRegistry *LineDataRegistry::instance()
 {
     static LineDataRegistry registry; // thread-safe creation on first use
@@ -25,6 +27,14 @@ void LineDataRegistry::addLine(const LineDataBase::Ptr &record)
         return;
     QMutexLocker locker(&m_mutex);
     m_lines.append(record);
+}
+
+void LineDataRegistry::insertLine(int index, const LineDataBase::Ptr &record)
+{
+    if (!record)
+        return;
+    QMutexLocker locker(&m_mutex);
+    m_lines.insert(std::clamp(index, 0, m_lines.size()), record);
 }
 
 bool LineDataRegistry::removeLine(const QString &id)

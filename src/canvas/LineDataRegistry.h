@@ -19,6 +19,8 @@ public:
     void setToolType(int type);
 
     void addLine(const LineDataBase::Ptr &record);
+    // Puts the record at `index` (clamped to the list), where an undone removal found it.
+    void insertLine(int index, const LineDataBase::Ptr &record);
     // Removes every record with this id; returns whether one was there.
     bool removeLine(const QString &id);
     LineDataBase::Ptr line(const QString &id) const;

@@ -677,6 +677,7 @@ void MeasureGraphicsView::forgetDrawing()
     // The records belonged to items that go without a removal of their own; left registered
     // they would count as a drawing that no longer exists.
     LineDataRegistry::instance()->clear();
+    drawingForgotten();
 }
 
 void MeasureGraphicsView::clearAll()

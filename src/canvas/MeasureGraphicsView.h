@@ -136,6 +136,9 @@ protected:
     QSize viewportSizeHint() const override;
 
     void updateScrollBars();
+    // Every item of the drawing is about to go at once (a new scene, a cleared one), without
+    // removals being announced.
+    virtual void drawingForgotten() {}
     // Format name and quality for a file name's suffix.
     static void formatForPath(const QString &path, const char **format, int *quality);
 

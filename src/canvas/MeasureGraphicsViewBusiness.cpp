@@ -31,6 +31,7 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QSettings>
 #include <QTextCursor>
@@ -176,6 +177,11 @@ void sendShapeMouseEvent(GraphicsItemBase *shape, QEvent::Type type, const QPoin
 
 MeasureGraphicsViewBusiness::MeasureGraphicsViewBusiness(QWidget *parent)
     : MeasureGraphicsView(parent)
+    , m_history(new DrawingHistory([this] { return captureDrawing(); },
+                                   [this](const QList<DrawingItemChange> &changes, bool after) {
+                                       applyHistory(changes, after);
+                                   },
+                                   this))
 {
     loadToolDefaults();
     // Shapes also die with a replaced scene; the pointers kept here must not outlive them.
@@ -188,6 +194,9 @@ MeasureGraphicsViewBusiness::~MeasureGraphicsViewBusiness()
 {
     // The scene dies after this object; its shapes must not call back into it meanwhile.
     disconnect(GraphicsItemLifetimeManager::instance(), nullptr, this, nullptr);
+    // The history calls into this object; it goes before the scene and its items do.
+    delete m_history;
+    m_history = nullptr;
     if (m_scene) {
         for (QGraphicsItem *item : m_scene->items()) {
             if (auto *shape = dynamic_cast<GraphicsItemBase *>(item))
@@ -230,17 +239,36 @@ void MeasureGraphicsViewBusiness::registerNewItem(QGraphicsItem *item,
 
 GraphicsItemBase *MeasureGraphicsViewBusiness::createShape(int toolType, LineDataBase::Ptr record)
 {
-    const ShapeFactory build = factory().value(toolType);
-    if (!build)
+    if (!factory().contains(toolType))
         return nullptr;
     if (!record) {
         record = std::make_shared<BrokenLineDataItem>();
         m_toolDefaults.apply(*record, toolType);
     }
-    GraphicsItemBase *shape = build(record);
-    shape->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
+    GraphicsItemBase *shape = buildShape(toolType, record);
     registerNewItem(shape, record);
     return shape;
+}
+
+GraphicsItemBase *MeasureGraphicsViewBusiness::buildShape(int toolType,
+                                                          const LineDataBase::Ptr &record)
+{
+    const ShapeFactory build = factory().value(toolType);
+    if (!build)
+        return nullptr;
+    GraphicsItemBase *shape = build(record);
+    shape->setChangeCallback([this](GraphicsItemBase *changed) { onShapeChanged(changed); });
+    return shape;
+}
+
+bool MeasureGraphicsViewBusiness::isManualScaleBar(const QGraphicsItem *item)
+{
+    return item->data(kManualScaleKey).toString() == QLatin1String(kManualScale);
+}
+
+void MeasureGraphicsViewBusiness::setManualScaleBar(QGraphicsItem *item, bool manual)
+{
+    item->setData(kManualScaleKey, manual ? QVariant(QLatin1String(kManualScale)) : QVariant());
 }
 
 TextItem *MeasureGraphicsViewBusiness::createTextItem(LineDataBase::Ptr record)
@@ -435,7 +463,13 @@ bool MeasureGraphicsViewBusiness::selectLineById(const QString &id)
 
 void MeasureGraphicsViewBusiness::onDelLineRequested(LineDataBase::Ptr record)
 {
-    if (!record || removeLineById(record->id) || !isAnnounced(record->id))
+    if (!record)
+        return;
+    if (removeLineById(record->id)) {
+        recordStep();
+        return;
+    }
+    if (!isAnnounced(record->id))
         return;
     // A row whose item is gone: its record goes, and the row with it.
     LineDataRegistry::instance()->removeLine(record->id);
@@ -444,6 +478,7 @@ void MeasureGraphicsViewBusiness::onDelLineRequested(LineDataBase::Ptr record)
 
 void MeasureGraphicsViewBusiness::onLineSelectionRequested(LineDataBase::Ptr record)
 {
+    m_history->breakMerge();
     if (record)
         selectLineById(record->id);
     else if (m_scene)
@@ -478,6 +513,7 @@ void MeasureGraphicsViewBusiness::delAllLine()
     // Items queued behind a running removal keep their records until they are taken.
     if (!m_deleting)
         dropOrphanRecords();
+    recordStep();
 }
 
 bool MeasureGraphicsViewBusiness::setLineLabelText(const QString &id, const QString &text)
@@ -520,6 +556,7 @@ void MeasureGraphicsViewBusiness::deleteSelected()
     }
     for (GraphicsItemBase *shape : shapes)
         removeLine(shape);
+    recordStep();
 }
 
 // ---- arming, panning, scale bar -------------------------------------------------------
@@ -582,6 +619,8 @@ void MeasureGraphicsViewBusiness::onAttributeDataChanged()
     MeasureGraphicsView::onAttributeDataChanged();
     if (drawToolActive() && m_currentToolAttribute)
         m_toolDefaults.store(LineDataRegistry::instance()->toolType(), *m_currentToolAttribute);
+    // The editor reports every keystroke; edits of the same property merge into one step.
+    recordStep(true);
 }
 
 void MeasureGraphicsViewBusiness::setPanningMode(bool panning)
@@ -606,14 +645,17 @@ void MeasureGraphicsViewBusiness::setScaleBarShown(bool show)
         anyBar = true;
         if (show)
             item->show();
-        else if (item->data(kManualScaleKey).toString() != QLatin1String(kManualScale))
+        else if (!isManualScaleBar(item))
             item->hide();
     }
     if (show && !anyBar && !imageSize().isEmpty()) {
+        recordStep();
         auto *bar = static_cast<ScaleItem *>(createShape(ShapeTypes::Scale));
         bar->setFlag(QGraphicsItem::ItemIsMovable, true);
         bar->setFlag(QGraphicsItem::ItemIsSelectable, true);
         bar->placeAt(bar->mapFromScene(QPointF(20, imageSize().height() - 40)));
+        // The bar the settings ask for is not a step of the user's.
+        m_history->rebase();
     }
 }
 
@@ -640,6 +682,7 @@ void MeasureGraphicsViewBusiness::endTextEditing()
     text->setTextInteractionFlags(Qt::NoTextInteraction);
     text->clearFocus();
     emit sigLineDataChanged(text->lineData());
+    recordStep();
 }
 
 void MeasureGraphicsViewBusiness::releaseText(const QPointF &p)
@@ -674,7 +717,7 @@ void MeasureGraphicsViewBusiness::releaseText(const QPointF &p)
 void MeasureGraphicsViewBusiness::releaseScaleBar(const QPointF &p)
 {
     auto *bar = static_cast<ScaleItem *>(createShape(ShapeTypes::Scale));
-    bar->setData(kManualScaleKey, QLatin1String(kManualScale));
+    setManualScaleBar(bar, true);
     bar->setFlag(QGraphicsItem::ItemIsMovable, true);
     bar->setFlag(QGraphicsItem::ItemIsSelectable, true);
     m_scene->clearSelection();
@@ -1012,6 +1055,8 @@ void MeasureGraphicsViewBusiness::pressWithTool(QMouseEvent *event)
 
 void MeasureGraphicsViewBusiness::mousePressEvent(QMouseEvent *event)
 {
+    m_gestureActive = true;
+    m_history->breakMerge();
     if (!drawToolActive() && !panningMode() && event->button() == Qt::LeftButton &&
         grabControlPoint(event))
         return;
@@ -1117,6 +1162,12 @@ void MeasureGraphicsViewBusiness::releaseRightButton()
 
 void MeasureGraphicsViewBusiness::mouseReleaseEvent(QMouseEvent *event)
 {
+    // One gesture, one step: a drag is recorded once, when the last button comes up.
+    const auto endOfGesture = qScopeGuard([this, event] {
+        if (event->buttons() == Qt::NoButton)
+            m_gestureActive = false;
+        recordStep();
+    });
     if (m_controlPointDrag) {
         GraphicsItemBase *shape = m_dragShape;
         m_controlPointDrag = false;

@@ -2,6 +2,7 @@
 // keeps their records registered, deletes them safely and holds the tools' default styles.
 #pragma once
 
+#include "canvas/DrawingHistory.h"
 #include "canvas/MeasureGraphicsView.h"
 #include "canvas/ToolDefaults.h"
 #include "model/LineDataBase.h"
@@ -78,6 +79,11 @@ public:
     TextItem *editingText() const { return m_editingText; }
     bool isDeleting() const { return m_deleting; }
 
+    // The undo history of the drawing (MeasureGraphicsViewBusinessHistory.cpp). Every user gesture
+    // that changes shapes or texts is one step; a new picture or a loaded drawing starts it
+    // empty.
+    DrawingHistory *history() const { return m_history; }
+
     // A new picture was shown: announced with sigImageLoadStatusChanged(true).
     void handleImageFileOpened(const QString &path) override;
     void handleStillImageShown() override;
@@ -122,12 +128,18 @@ public slots:
     void setPanningMode(bool panning) override;
     void removeLine(GraphicsItemBase *lineItem);
     void onAttributeDataChanged() override;
+    // Takes back the last step, or discards the shape being drawn when there is one. Ignored
+    // while a mouse button is held on the canvas.
+    void undo();
+    // Does the next step again.
+    void redo();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void drawingForgotten() override;
 
 private:
     // A shape or a text item whose removal waits for the running one.
@@ -143,6 +155,12 @@ private:
     };
 
     void registerNewItem(QGraphicsItem *item, const LineDataBase::Ptr &record);
+    // The shape of a drawing tool around `record`, with its change callback; not yet in the
+    // scene. Null for types without a shape.
+    GraphicsItemBase *buildShape(int toolType, const LineDataBase::Ptr &record);
+    // Scale bars placed with the tool stay visible when the automatic bar is hidden.
+    static bool isManualScaleBar(const QGraphicsItem *item);
+    static void setManualScaleBar(QGraphicsItem *item, bool manual);
     void onShapeChanged(GraphicsItemBase *shape);
     // Drops every pointer this object keeps to `shape` (removed or about to be deleted).
     void forgetShape(GraphicsItemBase *shape);
@@ -172,6 +190,17 @@ private:
     // Whether the pointer still names a live shape; never dereferences a deleted one.
     static bool isLive(GraphicsItemBase *shape);
 
+    // History (MeasureGraphicsViewBusinessHistory.cpp).
+    void recordStep(bool styleEdit = false);
+    DrawingSnapshot captureDrawing() const;
+    bool stateOf(QGraphicsItem *item, DrawingItemState *state) const;
+    void applyHistory(const QList<DrawingItemChange> &changes, bool after);
+    void putShapeState(GraphicsItemBase *shape, const DrawingItemState &state);
+    void putTextState(TextItem *text, const DrawingItemState &state);
+    QGraphicsItem *rebuildItem(const DrawingItemState &state, const LineDataBase::Ptr &record);
+    // Removes the shape being drawn; false when there is none.
+    bool discardUnfinishedShape();
+
     GraphicsItemBase *m_currentShape = nullptr;
     QPointer<TextItem> m_editingText; // cleared by itself when the scene is replaced
     bool m_mousePressed = false;
@@ -185,4 +214,6 @@ private:
     QSet<QString> m_unannounced; // record ids of unannounced ruler lines
     Attribute::Ptr m_currentToolAttribute;
     ToolDefaultsTable m_toolDefaults;
+    DrawingHistory *m_history = nullptr;
+    bool m_gestureActive = false; // a mouse button went down on the canvas and is still held
 };

@@ -144,6 +144,22 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString 
 
 bool MeasureGraphicsViewBusiness::loadFromMetadata(const QString &path)
 {
+    // The file's drawing starts a history of its own; rebuilding it is not a step.
+    struct Rebuilding
+    {
+        DrawingHistory *history;
+        explicit Rebuilding(DrawingHistory *h)
+            : history(h)
+        {
+            history->setSuspended(true);
+        }
+        ~Rebuilding()
+        {
+            history->setSuspended(false);
+            history->clear();
+            history->rebase();
+        }
+    } rebuilding(m_history);
     // The canvas starts empty: shapes and text items go as every removal does.
     delAllLine();
 

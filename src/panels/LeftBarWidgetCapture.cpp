@@ -642,7 +642,7 @@ void LeftBarWidget::on_pushButtonDelAll_clicked()
         QMessageBox::information(this, tr("提示"), tr("没有可删除的图形"));
         return;
     }
-    if (QMessageBox::question(this, tr("删除全部"), tr("确定删除所有图形？此操作不可撤销。"),
+    if (QMessageBox::question(this, tr("删除全部"), tr("确定删除所有图形？删除后可以撤销。"),
                               QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) == QMessageBox::Yes)
         emit sigDeleteAllRequested();

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QHash>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
@@ -200,7 +201,21 @@ void RightWidget::onAddDrawLine(LineDataBase::Ptr lptr)
         return;
     FlagGuard guard(m_selecting);
     QTableWidget *table = ui->tableWidget;
-    const int row = table->rowCount();
+    // Rows follow the order of the drawing's records, so a record put back where it was (an
+    // undone deletion) gets its row back where it was; a new record is the last one.
+    QHash<QString, int> order;
+    const QList<LineDataBase::Ptr> records = LineDataRegistry::instance()->lines();
+    for (int i = 0; i < records.size(); ++i)
+        order.insert(records[i]->id, i);
+    const int mine = order.value(lptr->id, -1);
+    int row = table->rowCount();
+    for (int r = 0; mine >= 0 && r < table->rowCount(); ++r) {
+        const QTableWidgetItem *first = table->item(r, 0);
+        if (first && order.value(first->data(Qt::UserRole).toString(), -1) > mine) {
+            row = r;
+            break;
+        }
+    }
     table->insertRow(row);
     writeRow(row, *lptr);
 }

@@ -33,6 +33,8 @@ static const QHash<QString, QVariant> &fixedDefaults()
             {kShortcutCapture, QString(kShortcutCaptureDefault)},
             {kShortcutZoomIn, QString(kShortcutZoomInDefault)},
             {kShortcutZoomOut, QString(kShortcutZoomOutDefault)},
+            {kShortcutUndo, QString(kShortcutUndoDefault)},
+            {kShortcutRedo, QString(kShortcutRedoDefault)},
             {kUsePresetPath, kUsePresetPathDefault},
             {kFileType, kFileTypeDefault},
             {kVideoFileType, kVideoFileTypeDefault},

@@ -24,6 +24,11 @@ inline constexpr char kShortcutZoomIn[] = "Shortcuts/zoomIn";
 inline constexpr char kShortcutZoomInDefault[] = "Ctrl+=";
 inline constexpr char kShortcutZoomOut[] = "Shortcuts/zoomOut";
 inline constexpr char kShortcutZoomOutDefault[] = "Ctrl+-";
+// Undo and redo of the drawing; a key may hold several sequences separated by "; ".
+inline constexpr char kShortcutUndo[] = "Shortcuts/undo";
+inline constexpr char kShortcutUndoDefault[] = "Ctrl+Z";
+inline constexpr char kShortcutRedo[] = "Shortcuts/redo";
+inline constexpr char kShortcutRedoDefault[] = "Ctrl+Shift+Z; Ctrl+Y";
 
 // File
 inline constexpr char kUsePresetPath[] = "File/usePresetPath";

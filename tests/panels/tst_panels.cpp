@@ -153,10 +153,12 @@ private slots:
         RightWidget w;
         QTableWidget *t = table(w);
         auto rect3 = std::static_pointer_cast<BrokenLineDataItem>(
-            record(ShapeTypes::Rec3Point, {{0, 0}, {100, 0}, {0, 30}}));
+            record(ShapeTypes::Rec3Point, {{0, 0}, {100, 0}, {0, 30}}, false));
         w.onAddDrawLine(record(ShapeTypes::StraightLine, {{0, 0}, {100, 0}}));
         w.onAddDrawLine(record(ShapeTypes::Rect, {{0, 0}, {40, 20}}));
         w.onAddDrawLine(record(ShapeTypes::Angle3Point, {{0, -100}, {0, 0}, {100, 0}}));
+        // Registered when announced, as the canvas does: rows follow the records' order.
+        LineDataRegistry::instance()->addLine(rect3);
         w.onAddDrawLine(rect3);
         QCOMPARE(t->item(0, MeasurementRow::Length)->text(), QStringLiteral("100"));
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("800"));

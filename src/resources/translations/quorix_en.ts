@@ -382,6 +382,41 @@
         </message>
     </context>
     <context>
+        <name>DrawingHistory</name>
+        <message>
+            <source>修改样式</source>
+            <translation>Change style</translation>
+        </message>
+        <message>
+            <source>删除 %1 个图形</source>
+            <translation>Delete %1 items</translation>
+        </message>
+        <message>
+            <source>删除%1</source>
+            <translation>Delete %1</translation>
+        </message>
+        <message>
+            <source>添加 %1 个图形</source>
+            <translation>Add %1 items</translation>
+        </message>
+        <message>
+            <source>添加%1</source>
+            <translation>Add %1</translation>
+        </message>
+        <message>
+            <source>移动 %1 个图形</source>
+            <translation>Move %1 items</translation>
+        </message>
+        <message>
+            <source>移动或调整%1</source>
+            <translation>Move or resize %1</translation>
+        </message>
+        <message>
+            <source>编辑文本</source>
+            <translation>Edit text</translation>
+        </message>
+    </context>
+    <context>
         <name>GraphicsItemBase</name>
         <message>
             <source>无法测量</source>
@@ -787,8 +822,8 @@
             <translation>OK</translation>
         </message>
         <message>
-            <source>确定删除所有图形？此操作不可撤销。</source>
-            <translation>Delete all items? This cannot be undone.</translation>
+            <source>确定删除所有图形？删除后可以撤销。</source>
+            <translation>Delete all items? This can be undone.</translation>
         </message>
         <message>
             <source>箭头</source>
@@ -1220,6 +1255,14 @@ To keep them, use PNG, JPG or TIFF.</translation>
             <translation>Report exported: %1</translation>
         </message>
         <message>
+            <source>撤销</source>
+            <translation>Undo</translation>
+        </message>
+        <message>
+            <source>撤销对测量图形的上一步修改</source>
+            <translation>Takes back the last change to the measurement drawing</translation>
+        </message>
+        <message>
             <source>放大</source>
             <translation>Zoom In</translation>
         </message>
@@ -1314,6 +1357,14 @@ To keep them, use PNG, JPG or TIFF.</translation>
         <message>
             <source>退出全屏</source>
             <translation>Exit Fullscreen</translation>
+        </message>
+        <message>
+            <source>重做</source>
+            <translation>Redo</translation>
+        </message>
+        <message>
+            <source>重做撤销的修改</source>
+            <translation>Makes an undone change again</translation>
         </message>
     </context>
     <context>
@@ -1863,6 +1914,14 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Control point size:</translation>
         </message>
         <message>
+            <source>撤销</source>
+            <translation>Undo</translation>
+        </message>
+        <message>
+            <source>撤销快捷键</source>
+            <translation>Undo shortcut</translation>
+        </message>
+        <message>
             <source>放大</source>
             <translation>Zoom In</translation>
         </message>
@@ -1943,12 +2002,20 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Clear the capture shortcut</translation>
         </message>
         <message>
+            <source>清除撤销快捷键</source>
+            <translation>Clear undo shortcut</translation>
+        </message>
+        <message>
             <source>清除放大快捷键</source>
             <translation>Clear the zoom-in shortcut</translation>
         </message>
         <message>
             <source>清除缩小快捷键</source>
             <translation>Clear the zoom-out shortcut</translation>
+        </message>
+        <message>
+            <source>清除重做快捷键</source>
+            <translation>Clear redo shortcut</translation>
         </message>
         <message>
             <source>点画线</source>
@@ -2049,6 +2116,14 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
         <message>
             <source>选择颜色</source>
             <translation>Select Color</translation>
+        </message>
+        <message>
+            <source>重做</source>
+            <translation>Redo</translation>
+        </message>
+        <message>
+            <source>重做快捷键</source>
+            <translation>Redo shortcut</translation>
         </message>
         <message>
             <source>重置全部工具</source>

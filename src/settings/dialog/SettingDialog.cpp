@@ -119,7 +119,13 @@ void SettingDialog::initStylePage()
         {ui->lineEdit_2, kShortcutCapture, QT_TR_NOOP("拍照")},
         {ui->lineEdit_3, kShortcutZoomIn, QT_TR_NOOP("放大")},
         {ui->lineEdit_4, kShortcutZoomOut, QT_TR_NOOP("缩小")},
+        {ui->lineEditUndo, kShortcutUndo, QT_TR_NOOP("撤销")},
+        {ui->lineEditRedo, kShortcutRedo, QT_TR_NOOP("重做")},
     };
+    connect(ui->pushButtonClearUndo, &QPushButton::clicked, this,
+            [this] { clearShortcut(ui->lineEditUndo); });
+    connect(ui->pushButtonClearRedo, &QPushButton::clicked, this,
+            [this] { clearShortcut(ui->lineEditRedo); });
 }
 
 void SettingDialog::initFilePage()

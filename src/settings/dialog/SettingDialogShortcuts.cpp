@@ -138,8 +138,10 @@ bool SettingDialog::captureKey(QKeyEvent *event)
 QString SettingDialog::shortcutOwner(const QKeySequence &sequence, const QLineEdit *except) const
 {
     for (const ShortcutRow &row : m_shortcuts) {
+        // A field may hold several sequences ("Ctrl+Shift+Z; Ctrl+Y").
         if (row.edit != except &&
-            QKeySequence(row.edit->text(), QKeySequence::PortableText) == sequence)
+            QKeySequence::listFromString(row.edit->text(), QKeySequence::PortableText)
+                .contains(sequence))
             return tr(row.actionName);
     }
     for (const ReservedKey &reserved : reservedKeys()) {

@@ -12,6 +12,7 @@
 #include "settings/SettingsKeys.h"
 #include "shapes/GraphicsItemBase.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -32,6 +33,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -252,6 +254,24 @@ void MainWidget::buildForm()
     m_toolButtonList->setIcon(QIcon(QStringLiteral(":/imgs/list.svg")));
     m_bottomLayout->addWidget(m_toolButtonExportData);
     m_bottomLayout->addWidget(m_toolButtonList);
+    m_undoAction = named(new QAction(this), "actionUndo");
+    m_redoAction = named(new QAction(this), "actionRedo");
+    m_toolButtonUndo = named(new QToolButton(m_widgetBottom), "toolButtonUndo");
+    m_toolButtonRedo = named(new QToolButton(m_widgetBottom), "toolButtonRedo");
+    for (QAction *action : {m_undoAction, m_redoAction}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setEnabled(false);
+        addAction(action);
+    }
+    m_toolButtonUndo->setDefaultAction(m_undoAction);
+    m_toolButtonRedo->setDefaultAction(m_redoAction);
+    for (QToolButton *b : {m_toolButtonUndo, m_toolButtonRedo}) {
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        b->setIconSize(QSize(16, 16));
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        m_bottomLayout->addWidget(b);
+    }
     m_bottomLayout->addWidget(separator("label_3"));
     m_bottomLayout->addWidget(m_toolButtonFullScreen);
     m_bottomLayout->addWidget(separator("label_4"));
@@ -307,6 +327,8 @@ void MainWidget::retranslateForm()
         {m_toolButtonSetting, tr("设置")},
         {m_toolButtonExportData, tr("导出数据")},
         {m_toolButtonList, tr("列表")},
+        {m_toolButtonUndo, tr("撤销")},
+        {m_toolButtonRedo, tr("重做")},
         {m_labelSliderCanvasZoom, tr("画布缩放比例")},
         {m_pushButtonCanvasScalenArrow, tr("缩小")},
         {m_horizontalSliderCanvas, tr("画布缩放")},
@@ -319,6 +341,7 @@ void MainWidget::retranslateForm()
         row.widget->setToolTip(row.name);
     }
     m_pushButtonAbout->setAccessibleDescription(tr("设置、关于与开源许可"));
+    refreshUndoActions();
     for (QToolButton *b :
          {m_toolButtonCamera, m_toolButtonMeasure, m_toolButtonFCircular, m_toolButtonVideo,
           m_toolButtonImage, m_toolButtonSetting, m_toolButtonExportData, m_toolButtonList})
@@ -457,6 +480,8 @@ void MainWidget::applyThemeSettings()
     m_toolButtonSetting->setIconSize(QSize(32, 32));
     m_toolButtonExportData->setIcon(QIcon(m_iconDir + QStringLiteral("export.svg")));
     m_toolButtonList->setIcon(QIcon(m_iconDir + QStringLiteral("list.svg")));
+    m_undoAction->setIcon(QIcon(m_iconDir + QStringLiteral("undo.svg")));
+    m_redoAction->setIcon(QIcon(m_iconDir + QStringLiteral("redo.svg")));
     m_leftBar->setDarkTheme(!light);
     view()->setCheckerTheme(light);
     m_statusLabel->setStyleSheet(light ? QStringLiteral("color: #666; padding-left: 4px;")
@@ -502,6 +527,34 @@ void MainWidget::loadShortcuts()
         connect(m_zoomInShortcut, &QShortcut::activated, this, [this] { zoomBy(kZoomStep); });
     if ((m_zoomOutShortcut = make(zoomOut, "shortcutZoomOut")))
         connect(m_zoomOutShortcut, &QShortcut::activated, this, [this] { zoomBy(-kZoomStep); });
+
+    // Undo and redo are actions of the window (their buttons show them); a key may name
+    // several sequences, as redo does by default.
+    m_undoAction->setShortcuts(QKeySequence::listFromString(
+        read(SettingsKeys::kShortcutUndo, SettingsKeys::kShortcutUndoDefault),
+        QKeySequence::PortableText));
+    m_redoAction->setShortcuts(QKeySequence::listFromString(
+        read(SettingsKeys::kShortcutRedo, SettingsKeys::kShortcutRedoDefault),
+        QKeySequence::PortableText));
+    refreshUndoActions();
+}
+
+void MainWidget::refreshUndoActions()
+{
+    const auto describe = [](QAction *action, const QString &name) {
+        action->setText(name);
+        QStringList keys;
+        for (const QKeySequence &sequence : action->shortcuts())
+            keys << sequence.toString(QKeySequence::NativeText);
+        action->setToolTip(keys.isEmpty() ? name
+                                          : QStringLiteral("%1 (%2)").arg(name, keys.join(", ")));
+    };
+    describe(m_undoAction, tr("撤销"));
+    describe(m_redoAction, tr("重做"));
+    m_toolButtonUndo->setAccessibleName(m_undoAction->text());
+    m_toolButtonRedo->setAccessibleName(m_redoAction->text());
+    m_toolButtonUndo->setAccessibleDescription(tr("撤销对测量图形的上一步修改"));
+    m_toolButtonRedo->setAccessibleDescription(tr("重做撤销的修改"));
 }
 
 void MainWidget::zoomBy(double step)
@@ -541,6 +594,9 @@ void MainWidget::setModified(bool modified)
     if (m_loading)
         return;
     m_modified = modified;
+    // The drawing as it is now is the saved one: undoing back to it clears the mark again.
+    if (!modified && m_measureFrame)
+        view()->history()->stack()->setClean();
     QString title = windowTitle();
     if (title.endsWith(QLatin1Char('*')))
         title.chop(1);

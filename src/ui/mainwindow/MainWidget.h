@@ -13,6 +13,7 @@
 #include <memory>
 
 class CaptureBackend;
+class QAction;
 class DeviceEventSource;
 class DeviceMonitor;
 class LeftBarWidget;
@@ -142,6 +143,8 @@ private:
     void refreshItemLabels();
     void onCalibrationChanged();
     void restoreAreasAfterFullScreen();
+    // Undo and redo: the buttons' names and tooltips with the current shortcuts.
+    void refreshUndoActions();
     // Removes every drawing item and empties the table.
     void clearDrawing();
     // The save dialog of the actions (through the provider when one is set).
@@ -173,6 +176,11 @@ private:
     QHBoxLayout *m_bottomLayout = nullptr;
     QToolButton *m_toolButtonExportData = nullptr;
     QToolButton *m_toolButtonList = nullptr;
+    QToolButton *m_toolButtonUndo = nullptr;
+    QToolButton *m_toolButtonRedo = nullptr;
+    // Undo and redo of the drawing, with their shortcuts; the two buttons show them.
+    QAction *m_undoAction = nullptr;
+    QAction *m_redoAction = nullptr;
     QToolButton *m_toolButtonFullScreen = nullptr;
     QLabel *m_labelSliderCanvasZoom = nullptr;
     QPushButton *m_pushButtonCanvasScalenArrow = nullptr;

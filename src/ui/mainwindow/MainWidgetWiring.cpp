@@ -9,9 +9,11 @@
 #include "panels/RightWidget.h"
 #include "shapes/GraphicsItemBase.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QSlider>
 #include <QToolButton>
+#include <QUndoStack>
 
 void MainWidget::connectAreas()
 {
@@ -39,6 +41,15 @@ void MainWidget::connectAreas()
         connect(v, signal, this, [this] { setModified(true); });
     connect(right, &RightWidget::sigDelDrawLine, v,
             &MeasureGraphicsViewBusiness::onDelLineRequested);
+
+    // Undo and redo of the drawing. Undoing back to the state last saved clears the unsaved
+    // mark; redoing away from it sets it again.
+    QUndoStack *history = v->history()->stack();
+    connect(m_undoAction, &QAction::triggered, v, &MeasureGraphicsViewBusiness::undo);
+    connect(m_redoAction, &QAction::triggered, v, &MeasureGraphicsViewBusiness::redo);
+    connect(history, &QUndoStack::canUndoChanged, m_undoAction, &QAction::setEnabled);
+    connect(history, &QUndoStack::canRedoChanged, m_redoAction, &QAction::setEnabled);
+    connect(history, &QUndoStack::cleanChanged, this, [this](bool clean) { setModified(!clean); });
     connect(v, &MeasureGraphicsView::sigChoosedItemChanged, right,
             &RightWidget::onSelectedAttributeChanged);
     connect(v, &MeasureGraphicsView::sigChoosedItemChanged, bar, &LeftBarWidget::onAttribute);
