@@ -90,6 +90,8 @@ public:
     // Empties the canvas, then restores the shapes and the calibration stored in the file. False
     // when the file carries no readable drawing.
     bool loadFromMetadata(const QString &path);
+    // Whether the drawing that loadFromMetadata() last restored carried a usable calibration.
+    bool loadedCalibration() const { return m_loadedCalibration; }
     // Rebuilds the shapes of a drawing document; elements of unknown type are skipped.
     void deserializeDrawingData(const QJsonObject &root);
 
@@ -185,4 +187,5 @@ private:
     QSet<QString> m_unannounced; // record ids of unannounced ruler lines
     Attribute::Ptr m_currentToolAttribute;
     ToolDefaultsTable m_toolDefaults;
+    bool m_loadedCalibration = false;
 };

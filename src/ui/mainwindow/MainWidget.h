@@ -133,6 +133,9 @@ private:
     void restoreAreasAfterFullScreen();
     // Removes every drawing item and empties the table.
     void clearDrawing();
+    // Offers the pixel size that the opened picture at `path` states, unless its drawing brought
+    // a calibration, as a temporary magnification; drops the previous picture's offer.
+    void offerPictureCalibration(const QString &path);
 
     // Form widgets, by object name.
     QWidget *m_widgetTop = nullptr;
