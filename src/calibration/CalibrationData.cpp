@@ -43,10 +43,25 @@ void CalibrationData::clear()
     emit currentMagnificationChanged();
 }
 
+QList<CalibrationData::Magnification> CalibrationData::magnifications() const
+{
+    QList<Magnification> list = m_magnifications;
+    for (Magnification &entry : list)
+        entry = named(entry);
+    return list;
+}
+
+CalibrationData::Magnification CalibrationData::named(Magnification entry)
+{
+    if (entry.temporary)
+        entry.name = tr("图像自带标定 %1").arg(pixelSizeText(entry.resolution));
+    return entry;
+}
+
 CalibrationData::Magnification CalibrationData::currentMagnification() const
 {
     if (m_currentIndex >= 0 && m_currentIndex < m_magnifications.size())
-        return m_magnifications[m_currentIndex];
+        return named(m_magnifications[m_currentIndex]);
     return {tr("未定义"), 0.0};
 }
 
@@ -102,8 +117,7 @@ bool CalibrationData::offerPictureCalibration(double pixelsPerMetre)
         return false;
     discardTemporary();
     m_indexBeforeTemporary = m_currentIndex;
-    m_magnifications.append(
-        {tr("图像自带标定 %1").arg(pixelSizeText(pixelsPerMetre)), pixelsPerMetre, true});
+    m_magnifications.append({QString(), pixelsPerMetre, true});
     emit magnificationListChanged();
     setCurrentIndex(m_magnifications.size() - 1);
     if (m_currentUnit == QLatin1String("px")) {

@@ -29,7 +29,8 @@ public:
     void clear();
 
     int count() const { return m_magnifications.size(); }
-    QList<Magnification> magnifications() const { return m_magnifications; }
+    // A temporary entry is named in the current language ("图像自带标定 1.000 μm/px").
+    QList<Magnification> magnifications() const;
     int currentIndex() const { return m_currentIndex; }
     // The current entry, or ("未定义", 0.0) when there is none.
     Magnification currentMagnification() const;
@@ -86,7 +87,10 @@ signals:
     void unitChanged();
 
 private:
-    QList<Magnification> m_magnifications;
+    // `entry` with its name, which a temporary entry takes from the language in use.
+    static Magnification named(Magnification entry);
+
+    QList<Magnification> m_magnifications; // the temporary entry's name is left empty
     int m_currentIndex = -1;
     QString m_currentUnit = QStringLiteral("px");
     // What was current before the temporary entry was offered.

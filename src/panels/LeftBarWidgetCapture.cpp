@@ -22,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -244,7 +243,7 @@ void LeftBarWidget::setupCaptureSide()
     // A picture's own pixel size stays temporary until it is kept or discarded here.
     m_pictureCalibrationRow = new QWidget(ui->widgetCalibrations);
     m_pictureCalibrationRow->setObjectName(QStringLiteral("widgetPictureCalibration"));
-    auto *row = new QHBoxLayout(m_pictureCalibrationRow);
+    auto *row = new QGridLayout(m_pictureCalibrationRow);
     row->setContentsMargins(0, 0, 0, 0);
     m_pictureCalibrationLabel = new QLabel(m_pictureCalibrationRow);
     m_pictureCalibrationLabel->setObjectName(QStringLiteral("labelPictureCalibration"));
@@ -254,9 +253,9 @@ void LeftBarWidget::setupCaptureSide()
     m_discardPictureCalibration = new QPushButton(m_pictureCalibrationRow);
     m_discardPictureCalibration->setObjectName(
         QStringLiteral("pushButtonDiscardPictureCalibration"));
-    row->addWidget(m_pictureCalibrationLabel, 1);
-    row->addWidget(m_keepPictureCalibration);
-    row->addWidget(m_discardPictureCalibration);
+    row->addWidget(m_pictureCalibrationLabel, 0, 0, 1, 2);
+    row->addWidget(m_keepPictureCalibration, 1, 0);
+    row->addWidget(m_discardPictureCalibration, 1, 1);
     ui->gridLayoutCalibrations->addWidget(m_pictureCalibrationRow,
                                           ui->gridLayoutCalibrations->rowCount(), 0, 1, 2);
     m_pictureCalibrationRow->hide();

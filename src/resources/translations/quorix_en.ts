@@ -1175,8 +1175,8 @@
             <translation>The image could not be saved: %1</translation>
         </message>
         <message>
-            <source>图片带有像素尺寸 %1，已作为临时放大倍率使用，可在左侧保留或丢弃</source>
-            <translation>The picture states a pixel size of %1; it is used as a temporary magnification that you can keep or discard on the left</translation>
+            <source>图片带有像素尺寸 %1，已作为临时放大倍率使用，可在“定标”栏中保留或丢弃</source>
+            <translation>The picture states a pixel size of %1, now used as a temporary magnification: keep or discard it under Calibration</translation>
         </message>
         <message>
             <source>圆形视图</source>

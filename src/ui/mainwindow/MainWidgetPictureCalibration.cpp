@@ -28,6 +28,6 @@ void MainWidget::offerPictureCalibration(const QString &path)
         return;
     qInfo().noquote() << "MainWidget::offerPictureCalibration:" << path << reading.xPerMetre
                       << "pixels per metre, source" << int(reading.source);
-    showStatusMessage(tr("图片带有像素尺寸 %1，已作为临时放大倍率使用，可在左侧保留或丢弃")
+    showStatusMessage(tr("图片带有像素尺寸 %1，已作为临时放大倍率使用，可在“定标”栏中保留或丢弃")
                           .arg(CalibrationData::pixelSizeText(reading.xPerMetre)));
 }
