@@ -134,8 +134,10 @@ QJsonObject calibrationObject(const CalibrationData *calibration)
     if (!calibration || !calibration->isCalibrated())
         return QJsonObject();
     const CalibrationData::Magnification current = calibration->currentMagnification();
+    // A picture's own calibration travels under the name keeping it gives, in no language.
     return QJsonObject{
-        {QStringLiteral("magnification_name"), current.name},
+        {QStringLiteral("magnification_name"),
+         current.temporary ? CalibrationData::pixelSizeText(current.resolution) : current.name},
         {QStringLiteral("resolution"), current.resolution},
         {QStringLiteral("unit"), calibration->currentUnit()},
     };

@@ -32,6 +32,7 @@ bool shapeObject(const QGraphicsItem *item, QJsonObject *object);
 // The points stored for a measurement shape, in the order loading gives them back.
 QList<QPointF> rawPoints(const GraphicsItemBase *shape);
 // The "calibration" entry: empty unless a current magnification with a resolution above 0 exists.
+// A temporary magnification (a picture's own pixel size) is named by its pixel size.
 QJsonObject calibrationObject(const CalibrationData *calibration);
 // The whole document of `items` (top-level items are taken in the given order).
 QJsonObject document(const QList<QGraphicsItem *> &items, const CalibrationData *calibration);

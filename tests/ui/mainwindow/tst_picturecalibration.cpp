@@ -10,6 +10,7 @@
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
 #include "camera/V4l2CaptureBackend.h"
+#include "canvas/DrawingDocument.h"
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "metadata/ExifUserComment.h"
 #include "panels/LeftBarWidget.h"
@@ -174,6 +175,8 @@ void TstPictureCalibration::openedPictureOffersItsPixelSize()
     QVERIFY(names->currentText().startsWith("图像自带标定 0.5000 μm/px"));
     QVERIFY(!row->isHidden());
     QVERIFY(f.window->statusLabel()->text().contains("0.5000 μm/px"));
+    QCOMPARE(DrawingDocument::calibrationObject(f.calibration())["magnification_name"].toString(),
+             QString("0.5000 μm/px")); // as a drawing saved now names it, in no language
     GraphicsItemBase *line = f.window->view()->createShape(10);
     line->points() = {QPointF(0, 0), QPointF(100, 0)};
     line->updateShape();
