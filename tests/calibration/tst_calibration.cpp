@@ -30,8 +30,6 @@ private slots:
     void importEdgeCases();
     void exportToUnwritablePathFails();
     void pictureCalibrationIsTemporary();
-    void pixelSizeText_data();
-    void pixelSizeText();
 
 private:
     QTemporaryDir m_dir;
@@ -232,6 +230,7 @@ void TstCalibration::pictureCalibrationIsTemporary()
     QCOMPARE(c.temporaryIndex(), 2);
     QCOMPARE(c.currentIndex(), 2);
     QCOMPARE(c.currentMagnification().name, QString("图像自带标定 0.2500 μm/px"));
+    QCOMPARE(CalibrationData::pixelSizeText(800), QString("1.250 mm/px"));
     QCOMPARE(c.currentUnit(), QString("μm")); // px would hide the calibration
     QCOMPARE(c.convertPixelLength(400), 100.0);
 
@@ -272,23 +271,6 @@ void TstCalibration::pictureCalibrationIsTemporary()
     QCOMPARE(stored.count(), 3);
     QCOMPARE(stored.currentMagnification().name, QString("stage 1 um"));
     QCOMPARE(stored.currentMagnification().resolution, 1e6);
-}
-
-void TstCalibration::pixelSizeText_data()
-{
-    QTest::addColumn<double>("pixelsPerMetre");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("1 um") << 1e6 << "1.000 μm/px";
-    QTest::newRow("0.4 um") << 2.5e6 << "0.4000 μm/px";
-    QTest::newRow("352.8 um") << 2834.6 << "352.8 μm/px";
-    QTest::newRow("1.25 mm") << 800.0 << "1.250 mm/px";
-}
-
-void TstCalibration::pixelSizeText()
-{
-    QFETCH(double, pixelsPerMetre);
-    QFETCH(QString, text);
-    QCOMPARE(CalibrationData::pixelSizeText(pixelsPerMetre), text);
 }
 
 QTEST_GUILESS_MAIN(TstCalibration)
