@@ -1,9 +1,11 @@
 // fuzz_pixel_size.cpp: records a pixel size in arbitrary bytes and checks what the writer promises.
 // A refused file must come back unchanged with a reason; an accepted one must stay of its kind
-// with its comment readable, and take a second, different size as well (or refuse it unchanged).
+// with its comment readable, read back as the size written (within its format's rounding), and
+// take a second, different size as well (or refuse it unchanged). The reader sees every input.
 #include "metadata/ExifContainer.h"
 #include "metadata/PixelSize.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -28,6 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     const double first = PixelsPerMetre[size % count];
     const double second = PixelsPerMetre[(size / count) % count];
     const std::string original(reinterpret_cast<const char *>(data), size);
+    PixelSize::Reading reading;
+    if (PixelSize::read(original.data(), original.size(), &reading))
+        require(reading.xPerMetre > 0 && reading.yPerMetre > 0);
     std::string comment;
     const bool hadComment = ExifContainer::extractUserComment(original, &comment);
 
@@ -48,6 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
         require(ExifContainer::extractUserComment(file, &after));
         require(after == comment ||
                 ExifContainer::kindOf(file.data(), file.size()) != ExifContainer::PngImage);
+    }
+
+    // Read back: exact from rationals, rounded to whole pixels per metre in PNG and to whole dots
+    // per centimetre in JFIF.
+    if (first >= PixelSize::MinMeasuredPixelsPerMetre) {
+        require(PixelSize::read(file.data(), file.size(), &reading));
+        require(std::fabs(reading.xPerMetre - first) <= 50 + first * 1e-9);
     }
 
     const std::string once = file;

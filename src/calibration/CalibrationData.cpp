@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
 
 CalibrationData::CalibrationData(QObject *parent)
@@ -36,14 +37,31 @@ void CalibrationData::clear()
 {
     m_magnifications.clear();
     m_currentIndex = -1;
+    m_indexBeforeTemporary = -1;
+    m_unitBeforeTemporary.clear();
     emit magnificationListChanged();
     emit currentMagnificationChanged();
+}
+
+QList<CalibrationData::Magnification> CalibrationData::magnifications() const
+{
+    QList<Magnification> list = m_magnifications;
+    for (Magnification &entry : list)
+        entry = named(entry);
+    return list;
+}
+
+CalibrationData::Magnification CalibrationData::named(Magnification entry)
+{
+    if (entry.temporary)
+        entry.name = tr("图像自带标定 %1").arg(pixelSizeText(entry.resolution));
+    return entry;
 }
 
 CalibrationData::Magnification CalibrationData::currentMagnification() const
 {
     if (m_currentIndex >= 0 && m_currentIndex < m_magnifications.size())
-        return m_magnifications[m_currentIndex];
+        return named(m_magnifications[m_currentIndex]);
     return {tr("未定义"), 0.0};
 }
 
@@ -93,6 +111,86 @@ double CalibrationData::metresPerUnit(const QString &code)
     return 0.0;
 }
 
+bool CalibrationData::offerPictureCalibration(double pixelsPerMetre)
+{
+    if (!std::isfinite(pixelsPerMetre) || !(pixelsPerMetre > 0.0))
+        return false;
+    discardTemporary();
+    m_indexBeforeTemporary = m_currentIndex;
+    m_magnifications.append({QString(), pixelsPerMetre, true});
+    emit magnificationListChanged();
+    setCurrentIndex(m_magnifications.size() - 1);
+    if (m_currentUnit == QLatin1String("px")) {
+        m_unitBeforeTemporary = m_currentUnit;
+        setCurrentUnit(QStringLiteral("μm"));
+    }
+    return true;
+}
+
+int CalibrationData::temporaryIndex() const
+{
+    for (int i = 0; i < m_magnifications.size(); ++i) {
+        if (m_magnifications[i].temporary)
+            return i;
+    }
+    return -1;
+}
+
+bool CalibrationData::keepTemporary(const QString &name)
+{
+    const int index = temporaryIndex();
+    const QString kept = name.trimmed();
+    if (index < 0 || kept.isEmpty())
+        return false;
+    for (int i = 0; i < m_magnifications.size(); ++i) {
+        if (i != index && m_magnifications[i].name == kept)
+            return false;
+    }
+    m_magnifications[index].name = kept;
+    m_magnifications[index].temporary = false;
+    m_indexBeforeTemporary = -1;
+    m_unitBeforeTemporary.clear();
+    emit magnificationListChanged();
+    if (index == m_currentIndex)
+        emit currentMagnificationChanged();
+    saveToSettings();
+    return true;
+}
+
+void CalibrationData::discardTemporary()
+{
+    const int index = temporaryIndex();
+    if (index < 0)
+        return;
+    const bool wasCurrent = index == m_currentIndex;
+    const int before = m_indexBeforeTemporary;
+    const QString unitBefore = m_unitBeforeTemporary;
+    m_indexBeforeTemporary = -1;
+    m_unitBeforeTemporary.clear();
+    m_magnifications.removeAt(index);
+    if (m_currentIndex > index)
+        --m_currentIndex;
+    else if (wasCurrent)
+        m_currentIndex = before >= 0 && before < m_magnifications.size() ? before : -1;
+    emit magnificationListChanged();
+    if (wasCurrent) {
+        emit currentMagnificationChanged();
+        if (!unitBefore.isEmpty() && m_currentUnit == QStringLiteral("μm"))
+            setCurrentUnit(unitBefore);
+    }
+}
+
+QString CalibrationData::pixelSizeText(double pixelsPerMetre)
+{
+    const double micrometres = 1e6 / pixelsPerMetre;
+    const bool millimetres = micrometres >= 1000.0;
+    const double value = millimetres ? micrometres / 1000.0 : micrometres;
+    const int decimals = std::max(0, 3 - int(std::floor(std::log10(value))));
+    return QStringLiteral("%1 %2/px")
+        .arg(QString::number(value, 'f', std::min(decimals, 9)),
+             millimetres ? QStringLiteral("mm") : QStringLiteral("μm"));
+}
+
 double CalibrationData::convertPixelLength(double px) const
 {
     if (m_currentUnit == QLatin1String("px") || !isCalibrated())
@@ -106,6 +204,8 @@ double CalibrationData::convertPixelLength(double px) const
 void CalibrationData::loadFromSettings()
 {
     QSettings settings;
+    const int temporary = temporaryIndex();
+    const Magnification kept = temporary >= 0 ? m_magnifications[temporary] : Magnification();
     m_magnifications.clear();
     const int size = settings.beginReadArray(SettingsKeys::kMagnifications);
     for (int i = 0; i < size; ++i) {
@@ -131,6 +231,11 @@ void CalibrationData::loadFromSettings()
                                     SettingsKeys::kCalibrationCurrentUnitDefault)
                              .toString();
     m_currentUnit = unitCodes().contains(unit) ? unit : QStringLiteral("px");
+    // The picture's offer stays in the list, no longer current.
+    m_indexBeforeTemporary = m_currentIndex;
+    m_unitBeforeTemporary.clear();
+    if (temporary >= 0)
+        m_magnifications.append(kept);
 
     emit magnificationListChanged();
     emit currentMagnificationChanged();
@@ -141,14 +246,26 @@ void CalibrationData::saveToSettings() const
 {
     QSettings settings;
     settings.remove(SettingsKeys::kMagnifications);
-    settings.beginWriteArray(SettingsKeys::kMagnifications, m_magnifications.size());
-    for (int i = 0; i < m_magnifications.size(); ++i) {
-        settings.setArrayIndex(i);
-        settings.setValue(SettingsKeys::kMagnificationName, m_magnifications[i].name);
-        settings.setValue(SettingsKeys::kMagnificationResolution, m_magnifications[i].resolution);
+    const int temporary = temporaryIndex();
+    settings.beginWriteArray(SettingsKeys::kMagnifications,
+                             m_magnifications.size() - (temporary >= 0 ? 1 : 0));
+    int stored = 0;
+    for (const Magnification &entry : m_magnifications) {
+        if (entry.temporary)
+            continue;
+        settings.setArrayIndex(stored++);
+        settings.setValue(SettingsKeys::kMagnificationName, entry.name);
+        settings.setValue(SettingsKeys::kMagnificationResolution, entry.resolution);
     }
     settings.endArray();
-    settings.setValue(SettingsKeys::kCalibrationCurrentIndex, m_currentIndex);
+    // Stored indices count the stored entries only; in the temporary entry's place goes the
+    // entry that was current before it.
+    int current = m_currentIndex;
+    if (temporary >= 0 && current == temporary)
+        current = m_indexBeforeTemporary;
+    if (temporary >= 0 && current > temporary)
+        --current;
+    settings.setValue(SettingsKeys::kCalibrationCurrentIndex, current);
     settings.setValue(SettingsKeys::kCalibrationCurrentUnit, m_currentUnit);
 }
 
@@ -156,6 +273,8 @@ bool CalibrationData::exportToFile(const QString &path) const
 {
     QJsonArray list;
     for (const Magnification &entry : m_magnifications) {
+        if (entry.temporary)
+            continue;
         QJsonObject o;
         o["name"] = entry.name;
         o["resolution"] = entry.resolution;
@@ -220,6 +339,8 @@ bool CalibrationData::importFromFile(const QString &path, QString *error)
 
     m_magnifications = entries;
     m_currentIndex = m_magnifications.isEmpty() ? -1 : 0;
+    m_indexBeforeTemporary = -1;
+    m_unitBeforeTemporary.clear();
     emit magnificationListChanged();
     emit currentMagnificationChanged();
     return true;

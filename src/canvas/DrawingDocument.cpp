@@ -11,6 +11,7 @@
 #include "shapes/ShapeTypes.h"
 #include "shapes/TextItem.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -133,8 +134,10 @@ QJsonObject calibrationObject(const CalibrationData *calibration)
     if (!calibration || !calibration->isCalibrated())
         return QJsonObject();
     const CalibrationData::Magnification current = calibration->currentMagnification();
+    // A picture's own calibration travels under the name keeping it gives, in no language.
     return QJsonObject{
-        {QStringLiteral("magnification_name"), current.name},
+        {QStringLiteral("magnification_name"),
+         current.temporary ? CalibrationData::pixelSizeText(current.resolution) : current.name},
         {QStringLiteral("resolution"), current.resolution},
         {QStringLiteral("unit"), calibration->currentUnit()},
     };
@@ -280,6 +283,44 @@ StoreResult store(const QString &path, const QByteArray &text, std::size_t *room
         return StoreResult::Malformed;
     default:
         return StoreResult::WriteFailed;
+    }
+}
+
+StoreResult storePixelSize(const QString &path, const CalibrationData *calibration)
+{
+    if (!calibration || !calibration->isCalibrated())
+        return StoreResult::Stored;
+    ExifUserComment::WriteError error;
+    if (ExifUserComment::writePixelSize(path, calibration->currentMagnification().resolution,
+                                        ExifUserComment::FileOps::system(), &error))
+        return StoreResult::Stored;
+    switch (error.reason) {
+    case ExifUserComment::WriteError::UnsupportedKind:
+        return ExifUserComment::detectImageKind(path) == ExifContainer::BmpImage
+                   ? StoreResult::Bmp
+                   : StoreResult::Unsupported;
+    case ExifUserComment::WriteError::Malformed:
+        return StoreResult::Malformed;
+    case ExifUserComment::WriteError::OutOfRange:
+        return StoreResult::OutOfRange;
+    default:
+        return StoreResult::WriteFailed;
+    }
+}
+
+QString pixelSizeFailure(StoreResult result)
+{
+    switch (result) {
+    case StoreResult::Bmp:
+    case StoreResult::Unsupported:
+        return QCoreApplication::translate("DrawingDocument", "该图片格式无法记录像素尺寸。");
+    case StoreResult::Malformed:
+        return QCoreApplication::translate("DrawingDocument", "图片文件结构已损坏。");
+    case StoreResult::OutOfRange:
+        return QCoreApplication::translate("DrawingDocument",
+                                           "当前标定的像素尺寸超出该图片格式能记录的范围。");
+    default:
+        return QCoreApplication::translate("DrawingDocument", "文件无法写入。");
     }
 }
 

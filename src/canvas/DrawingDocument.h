@@ -32,6 +32,7 @@ bool shapeObject(const QGraphicsItem *item, QJsonObject *object);
 // The points stored for a measurement shape, in the order loading gives them back.
 QList<QPointF> rawPoints(const GraphicsItemBase *shape);
 // The "calibration" entry: empty unless a current magnification with a resolution above 0 exists.
+// A temporary magnification (a picture's own pixel size) is named by its pixel size.
 QJsonObject calibrationObject(const CalibrationData *calibration);
 // The whole document of `items` (top-level items are taken in the given order).
 QJsonObject document(const QList<QGraphicsItem *> &items, const CalibrationData *calibration);
@@ -60,10 +61,18 @@ enum class StoreResult {
     TooLargeForJpeg, // the comment does not fit a JPEG's 64 KiB EXIF segment
     Malformed,       // the file's structure is damaged
     WriteFailed,     // the new content could not be written; the file is unchanged
+    OutOfRange,      // the pixel size is beyond what the file's format can record
 };
 // Stores `text` as the UserComment of the picture at `path`, replacing the file atomically. On
 // TooLargeForJpeg, `room` (when given) receives the longest text the picture can take.
 StoreResult store(const QString &path, const QByteArray &text, std::size_t *room = nullptr);
+
+// Records the pixel size of the calibration in force (a current magnification with a resolution
+// above 0) in the JPEG, PNG or TIFF file at `path`, where other imaging programs read it, and
+// replaces the file atomically. Stored when no calibration is in force (nothing to record).
+StoreResult storePixelSize(const QString &path, const CalibrationData *calibration);
+// Why a pixel size was not stored, for a message after the file's path.
+QString pixelSizeFailure(StoreResult result);
 
 // Reads the UserComment of `path`. When the file cannot be read in place, it is read from a copy
 // in the temporary folder ("velk_load_<time>.<suffix>"), which is removed afterwards.

@@ -1,6 +1,8 @@
 // MeasureGraphicsView.cpp: the canvas view.
 #include "canvas/MeasureGraphicsView.h"
 
+#include "canvas/DrawingDocument.h"
+
 #include "calibration/CalibrationData.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
@@ -778,10 +780,22 @@ bool MeasureGraphicsView::saveFusedImage(const QString &path)
         painter.end();
         image = flat;
     }
-    const bool ok = image.save(path, format, quality);
-    if (!ok)
+    if (!image.save(path, format, quality)) {
         qWarning() << "Failed to save fused image to path:" << path;
-    return ok;
+        return false;
+    }
+    // The composed picture has the scene's pixels, so the calibration's pixel size holds for it.
+    if (qstrcmp(format, "BMP") == 0)
+        return true;
+    const DrawingDocument::StoreResult stored =
+        DrawingDocument::storePixelSize(path, m_scene ? m_scene->calibrationData() : nullptr);
+    if (stored == DrawingDocument::StoreResult::Stored)
+        return true;
+    qWarning() << "Pixel size not written into fused image:" << path;
+    showMessage(QMessageBox::Warning, tr("警告"),
+                tr("融合图像已保存，但标定的像素尺寸未能写入：\n%1\n%2")
+                    .arg(path, DrawingDocument::pixelSizeFailure(stored)));
+    return false;
 }
 
 bool MeasureGraphicsView::saveBackgroundImage(const QString &path)

@@ -96,6 +96,8 @@ public:
     // Empties the canvas, then restores the shapes and the calibration stored in the file. False
     // when the file carries no readable drawing.
     bool loadFromMetadata(const QString &path);
+    // Whether the drawing that loadFromMetadata() last restored carried a usable calibration.
+    bool loadedCalibration() const { return m_loadedCalibration; }
     // Rebuilds the shapes of a drawing document; elements of unknown type are skipped.
     void deserializeDrawingData(const QJsonObject &root);
 
@@ -216,4 +218,5 @@ private:
     ToolDefaultsTable m_toolDefaults;
     DrawingHistory *m_history = nullptr;
     bool m_gestureActive = false; // a mouse button went down on the canvas and is still held
+    bool m_loadedCalibration = false;
 };

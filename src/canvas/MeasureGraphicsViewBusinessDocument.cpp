@@ -107,8 +107,22 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString 
             *error = tr("测量标注写入图片失败，文件保持原样：\n%1").arg(path);
         return false;
     }
-    if (result == DrawingDocument::StoreResult::Stored)
-        return true;
+    if (result == DrawingDocument::StoreResult::Stored) {
+        // Other imaging programs read the calibration from the file's own resolution fields.
+        result = DrawingDocument::storePixelSize(path, m_scene->calibrationData());
+        if (result == DrawingDocument::StoreResult::Stored)
+            return true;
+        qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
+                              << ", " << __LINE__ << ": pixel size not written:" << path;
+        const QString message = tr("测量标注已写入图片，但标定的像素尺寸未能写入：\n%1\n%"
+                                   "2\n其他程序打开此图片时不会有标定。")
+                                    .arg(path, DrawingDocument::pixelSizeFailure(result));
+        if (error)
+            *error = message;
+        else
+            showMessage(QMessageBox::Warning, tr("保存提示"), message);
+        return false;
+    }
     qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                           << ", " << __LINE__ << ": 写入 EXIF UserComment 失败:" << path;
     QString message;
@@ -162,6 +176,7 @@ bool MeasureGraphicsViewBusiness::loadFromMetadata(const QString &path)
     } rebuilding(m_history);
     // The canvas starts empty: shapes and text items go as every removal does.
     delAllLine();
+    m_loadedCalibration = false;
 
     QByteArray comment;
     if (!DrawingDocument::readComment(path, &comment)) {
@@ -186,8 +201,10 @@ bool MeasureGraphicsViewBusiness::loadFromMetadata(const QString &path)
 
     CalibrationData *calibration = m_scene ? m_scene->calibrationData() : nullptr;
     if (root.contains(QStringLiteral("calibration")) && calibration) {
-        if (!DrawingDocument::applyCalibration(root.value(QStringLiteral("calibration")).toObject(),
-                                               calibration))
+        const QJsonObject entry = root.value(QStringLiteral("calibration")).toObject();
+        const bool applied = DrawingDocument::applyCalibration(entry, calibration);
+        m_loadedCalibration = applied && entry.value(QStringLiteral("resolution")).toDouble() > 0;
+        if (!applied)
             qWarning().noquote() << "MeasureGraphicsViewBusiness::loadFromMetadata"
                                  << ", " << __LINE__ << ": calibration entry without usable values";
         calibration->saveToSettings();

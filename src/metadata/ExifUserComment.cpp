@@ -303,6 +303,16 @@ bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, W
     return result.reason == WriteError::None;
 }
 
+bool readPixelSize(const QString &path, PixelSize::Reading *reading)
+{
+    try {
+        SourceFile source;
+        return source.load(path) && PixelSize::read(source.data(), source.size(), reading);
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
 bool readUserComment(const QString &path, std::string *text)
 {
     try {

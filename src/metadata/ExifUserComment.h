@@ -2,6 +2,7 @@
 #pragma once
 
 #include "metadata/ExifContainer.h"
+#include "metadata/PixelSize.h"
 
 #include <QString>
 
@@ -84,6 +85,9 @@ bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops = 
 // PixelSize::plan()) and replaces the file atomically.
 bool writePixelSize(const QString &path, double pixelsPerMetre,
                     const FileOps &ops = FileOps::system(), WriteError *error = nullptr);
+
+// Reads the pixel size that the JPEG, PNG or TIFF file at `path` states (see PixelSize::read()).
+bool readPixelSize(const QString &path, PixelSize::Reading *reading);
 
 // Reads the UserComment text of the JPEG, PNG or TIFF file at `path`.
 bool readUserComment(const QString &path, std::string *text);

@@ -3,6 +3,7 @@
 
 #include "metadata/TiffStructure.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -96,9 +97,10 @@ std::string rationalBytes(const TiffView &view, double x)
     return bytes;
 }
 
-// The resolution entries for `pixelsPerMetre`, and the ImageJ description when `description`.
+// The resolution entries for `pixelsPerMetre`, and the ImageDescription `description` (with its
+// closing NUL) unless it is empty.
 std::vector<Setting> resolutionSettings(const TiffView &view, double pixelsPerMetre,
-                                        bool description)
+                                        const std::string &description)
 {
     const std::string perCentimetre = rationalBytes(view, pixelsPerMetre / 100);
     std::string unit(2, '\0');
@@ -106,12 +108,104 @@ std::vector<Setting> resolutionSettings(const TiffView &view, double pixelsPerMe
     std::vector<Setting> settings = {{TagXResolution, TypeRational, 1, perCentimetre},
                                      {TagYResolution, TypeRational, 1, perCentimetre},
                                      {TagResolutionUnit, TypeShort, 1, unit}};
-    if (description) {
-        const std::string text(ImageJDescription, sizeof ImageJDescription); // with its NUL
-        settings.insert(settings.begin(),
-                        {TagImageDescription, TypeAscii, std::uint32_t(text.size()), text});
-    }
+    if (!description.empty())
+        settings.insert(settings.begin(), {TagImageDescription, TypeAscii,
+                                           std::uint32_t(description.size()), description});
     return settings;
+}
+
+// The bytes of the value of the IFD entry at `entry` in the valid IFD: inline or at its offset.
+// False when the value does not lie inside the structure or its type is unknown.
+bool valueBytes(const TiffView &view, std::size_t entry, const char **data, std::size_t *length)
+{
+    const std::size_t unit = typeSize(view.u16(entry + 2));
+    if (unit == 0)
+        return false;
+    const std::uint64_t bytes = std::uint64_t(unit) * view.u32(entry + 4);
+    if (bytes <= 4) {
+        *data = view.data() + entry + 8;
+    } else {
+        const std::uint64_t offset = view.u32(entry + 8);
+        if (offset > view.size() || bytes > view.size() - offset)
+            return false;
+        *data = view.data() + offset;
+    }
+    *length = std::size_t(bytes);
+    return true;
+}
+
+// The ImageDescription of IFD0 without its closing NULs; false when there is none (or it lies
+// outside the structure).
+bool description(const TiffView &view, std::string *text)
+{
+    const std::size_t entry = view.findTag(view.u32(4), TagImageDescription);
+    const char *data = nullptr;
+    std::size_t length = 0;
+    if (entry == NotFound || !valueBytes(view, entry, &data, &length))
+        return false;
+    while (length > 0 && data[length - 1] == '\0')
+        --length;
+    text->assign(data, length);
+    return true;
+}
+
+bool isImageJ(const std::string &description)
+{
+    return description.compare(0, 7, "ImageJ=") == 0;
+}
+
+// The value of the "unit=" line of an ImageJ description; false when it has none.
+bool imageJUnit(const std::string &description, std::string *unit)
+{
+    std::size_t line = 0;
+    while (line < description.size()) {
+        std::size_t end = description.find('\n', line);
+        if (end == std::string::npos)
+            end = description.size();
+        if (description.compare(line, 5, "unit=") == 0) {
+            unit->assign(description, line + 5, end - line - 5);
+            while (!unit->empty() && (unit->back() == '\r' || unit->back() == ' '))
+                unit->pop_back();
+            return true;
+        }
+        line = end + 1;
+    }
+    return false;
+}
+
+// The description a TIFF gets with the new resolution (with its closing NUL), or empty to leave
+// the file's own description as it is.
+std::string newDescription(const TiffView &view)
+{
+    std::string own;
+    if (!description(view, &own))
+        return std::string(ImageJDescription, sizeof ImageJDescription);
+    if (!isImageJ(own))
+        return std::string();
+    std::string unit;
+    if (imageJUnit(own, &unit) && unit == "cm")
+        return std::string();
+    // ImageJ's own lines stay; only the unit changes to the one the resolution is written in.
+    std::string updated;
+    std::size_t line = 0;
+    bool replaced = false;
+    while (line < own.size()) {
+        std::size_t end = own.find('\n', line);
+        if (end == std::string::npos)
+            end = own.size();
+        if (own.compare(line, 5, "unit=") == 0 && !replaced) {
+            updated += "unit=cm";
+            replaced = true;
+        } else {
+            updated.append(own, line, end - line);
+        }
+        updated += '\n';
+        line = end + 1;
+    }
+    if (!replaced)
+        updated += "unit=cm\n";
+    updated.push_back('\0');
+    return updated;
 }
 
 // Sets `settings` (in ascending tag order) in IFD0 of the valid TIFF structure in `edit`. An
@@ -162,6 +256,7 @@ bool setInIfd0(TiffEdit &edit, const std::vector<Setting> &settings)
         edit.put32(4, std::uint32_t(newIfd));
     }
 
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> reused; // old value places taken
     for (std::size_t s = 0; s < settings.size(); ++s) {
         const Setting &setting = settings[s];
         const std::size_t entry = entries[s];
@@ -172,10 +267,16 @@ bool setInIfd0(TiffEdit &edit, const std::vector<Setting> &settings)
                 std::uint64_t(typeSize(view.u16(old + 2))) * view.u32(old + 4);
             const std::uint64_t offset = view.u32(old + 8);
             const std::uint64_t length = setting.value.size();
-            if (oldBytes >= length && offset + length <= view.size() &&
+            // A damaged file's values may share bytes: each place is taken once.
+            const bool taken = std::any_of(reused.begin(), reused.end(), [&](const auto &r) {
+                return overlaps(offset, length, r.first, r.second);
+            });
+            if (oldBytes >= length && offset + length <= view.size() && !taken &&
                 !overlaps(offset, length, 0, 8) &&
-                !overlaps(offset, length, ifd0, view.ifdLength(ifd0)))
+                !overlaps(offset, length, ifd0, view.ifdLength(ifd0))) {
                 reuse = std::size_t(offset);
+                reused.emplace_back(offset, length);
+            }
         }
         edit.put16(entry + 2, setting.type);
         edit.put32(entry + 4, setting.count);
@@ -260,7 +361,7 @@ bool planJpeg(const char *file, std::size_t size, double pixelsPerMetre, Pieces 
         if (!editable(view))
             return refuse(error, EmbedError::Malformed);
         TiffEdit edit(view);
-        if (!setInIfd0(edit, resolutionSettings(view, pixelsPerMetre, false)))
+        if (!setInIfd0(edit, resolutionSettings(view, pixelsPerMetre, std::string())))
             return refuse(error, EmbedError::Malformed);
         std::string block(view.data(), view.size());
         edit.applyTo(block);
@@ -272,23 +373,23 @@ bool planJpeg(const char *file, std::size_t size, double pixelsPerMetre, Pieces 
         changes.push_back({segment, 2 + length, app1 + block});
     }
 
+    // A density beyond JFIF's 16 bits says "no unit" (square pixels) rather than keep a size
+    // that the picture does not have, such as a writer's 72 dpi.
     const double density = std::round(pixelsPerMetre / 100);
     const bool fitsJfif = density >= 1 && density <= 0xFFFF;
     const std::size_t jfif = findJfif(file, size);
-    std::string fields(1, '\x02'); // dots per centimetre
-    appendBig16(fields, std::uint16_t(fitsJfif ? density : 0));
-    appendBig16(fields, std::uint16_t(fitsJfif ? density : 0));
-    if (jfif != NotFound && fitsJfif) {
+    std::string fields(1, fitsJfif ? '\x02' : '\x00'); // dots per centimetre, or aspect only
+    appendBig16(fields, std::uint16_t(fitsJfif ? density : 1));
+    appendBig16(fields, std::uint16_t(fitsJfif ? density : 1));
+    if (!fitsJfif && scan == JpegScan::NotFound) // no place can hold it
+        return refuse(error, EmbedError::OutOfRange);
+    if (jfif != NotFound) {
         changes.push_back({jfif + 11, 5, fields});
-    } else if (jfif == NotFound && scan == JpegScan::NotFound) {
-        if (!fitsJfif)
-            return refuse(error, EmbedError::OutOfRange);
+    } else if (scan == JpegScan::NotFound) {
         changes.push_back(
             {2, 0,
              std::string("\xff\xe0\x00\x10JFIF\0\x01\x01", 11) + fields + std::string(2, '\0')});
     }
-    if (changes.empty())
-        return refuse(error, EmbedError::OutOfRange);
     addChanges(size, changes, pieces);
     return true;
 }
@@ -329,10 +430,8 @@ bool planTiff(const char *file, std::size_t size, double pixelsPerMetre, Pieces 
     TiffView view(file, size);
     if (!editable(view))
         return refuse(error, EmbedError::Malformed);
-    // A description of the file's own (a camera's, a program's) is never replaced.
-    const bool description = view.findTag(view.u32(4), TagImageDescription) == NotFound;
     TiffEdit edit(view);
-    if (!setInIfd0(edit, resolutionSettings(view, pixelsPerMetre, description)))
+    if (!setInIfd0(edit, resolutionSettings(view, pixelsPerMetre, newDescription(view))))
         return refuse(error, EmbedError::Malformed);
     edit.addPieces(0, pieces);
     return true;
@@ -380,6 +479,160 @@ bool embed(std::string &file, double pixelsPerMetre, EmbedError *error)
         return false;
     file = assemble(file.data(), pieces);
     return true;
+}
+
+namespace {
+
+// Pixel sizes finer than a picometre are no picture's.
+constexpr double MaxPixelsPerMetre = 1e12;
+
+bool plausible(double perMetre)
+{
+    return std::isfinite(perMetre) && perMetre > 0 && perMetre <= MaxPixelsPerMetre;
+}
+
+bool measured(double perMetre)
+{
+    return plausible(perMetre) && perMetre >= MinMeasuredPixelsPerMetre;
+}
+
+// Metres per unit of an ImageJ unit name; 0 for anything that is not a length (such as "pixel").
+double imageJUnitMetres(const std::string &unit)
+{
+    static const struct
+    {
+        const char *name;
+        double metres;
+    } units[] = {
+        {"nm", 1e-9},       {"nanometer", 1e-9},  {"micron", 1e-6},   {"microns", 1e-6},
+        {"um", 1e-6},       {"\xc2\xb5m", 1e-6},  {"\xb5m", 1e-6},    {"\xce\xbcm", 1e-6},
+        {"\\u00B5m", 1e-6}, {"micrometer", 1e-6}, {"mm", 1e-3},       {"millimeter", 1e-3},
+        {"cm", 1e-2},       {"centimeter", 1e-2}, {"m", 1},           {"meter", 1},
+        {"metre", 1},       {"inch", 0.0254},     {"inches", 0.0254}, {"in", 0.0254},
+    };
+    for (const auto &u : units) {
+        if (unit == u.name)
+            return u.metres;
+    }
+    return 0;
+}
+
+// The first value of a RATIONAL, SHORT or LONG entry; 0 when it cannot be read.
+double numberValue(const TiffView &view, std::size_t entry)
+{
+    const char *data = nullptr;
+    std::size_t length = 0;
+    if (entry == NotFound || view.u32(entry + 4) == 0 || !valueBytes(view, entry, &data, &length))
+        return 0;
+    const std::size_t at = std::size_t(data - view.data());
+    switch (view.u16(entry + 2)) {
+    case TypeRational: {
+        const std::uint32_t denominator = view.u32(at + 4);
+        return denominator == 0 ? 0 : double(view.u32(at)) / denominator;
+    }
+    case TypeShort:
+        return view.u16(at);
+    case 4: // LONG
+        return view.u32(at);
+    default:
+        return 0;
+    }
+}
+
+// The pixel size of a TIFF structure's IFD0; ImageJ's description is honoured when `imageJ`.
+bool readTiff(const char *data, std::size_t size, bool imageJ, Source source, Reading *reading)
+{
+    TiffView view(data, size);
+    if (!view.readHeader() || !view.validIfd(view.u32(4)))
+        return false;
+    const std::size_t ifd0 = view.u32(4);
+    const double x = numberValue(view, view.findTag(ifd0, TagXResolution));
+    double y = numberValue(view, view.findTag(ifd0, TagYResolution));
+    if (!(y > 0))
+        y = x;
+
+    std::string text, unit;
+    if (imageJ && description(view, &text) && isImageJ(text) && imageJUnit(text, &unit)) {
+        // ImageJ reads the resolution as pixels per its own unit, whatever ResolutionUnit says.
+        const double metres = imageJUnitMetres(unit);
+        if (!(metres > 0) || !plausible(x / metres) || !plausible(y / metres))
+            return false;
+        *reading = {x / metres, y / metres, Source::ImageJ};
+        return true;
+    }
+    const std::size_t unitEntry = view.findTag(ifd0, TagResolutionUnit);
+    const double unitCode = unitEntry == NotFound ? 2 : numberValue(view, unitEntry); // inch
+    const double metres = unitCode == 2 ? 0.0254 : unitCode == UnitCentimetre ? 0.01 : 0;
+    if (!(metres > 0) || !measured(x / metres) || !measured(y / metres))
+        return false;
+    *reading = {x / metres, y / metres, source};
+    return true;
+}
+
+bool readJpeg(const char *file, std::size_t size, Reading *reading)
+{
+    std::size_t segment = 0, length = 0;
+    if (findExifSegment(file, size, &segment, &length) == JpegScan::Found &&
+        readTiff(file + segment + 10, length - 8, false, Source::Exif, reading))
+        return true;
+    const std::size_t jfif = findJfif(file, size);
+    if (jfif == NotFound)
+        return false;
+    const std::uint8_t unit = byteAt(file, jfif + 11);
+    const double perUnit = unit == 1 ? 1 / 0.0254 : unit == 2 ? 100 : 0;
+    const double x = readBig16(file, jfif + 12) * perUnit;
+    const double y = readBig16(file, jfif + 14) * perUnit;
+    if (!measured(x) || !measured(y))
+        return false;
+    *reading = {x, y, Source::Jfif};
+    return true;
+}
+
+bool readPng(const char *file, std::size_t size, Reading *reading)
+{
+    std::size_t pos = 8;
+    while (size - pos >= 12) {
+        const std::size_t length = readBig32(file, pos);
+        if (length > size - pos - 12 || std::memcmp(file + pos + 4, "IDAT", 4) == 0)
+            return false;
+        if (std::memcmp(file + pos + 4, "pHYs", 4) == 0) {
+            if (length != 9 || byteAt(file, pos + 16) != 1) // 1: pixels per metre
+                return false;
+            const double x = readBig32(file, pos + 8);
+            const double y = readBig32(file, pos + 12);
+            if (!measured(x) || !measured(y))
+                return false;
+            *reading = {x, y, Source::Png};
+            return true;
+        }
+        pos += 12 + length;
+    }
+    return false;
+}
+
+} // namespace
+
+bool read(const char *file, std::size_t size, Reading *reading)
+{
+    Reading found;
+    bool ok = false;
+    switch (kindOf(file, size)) {
+    case JpegImage:
+        ok = size >= 6 && readJpeg(file, size, &found);
+        break;
+    case PngImage:
+        ok = size >= 8 && readPng(file, size, &found);
+        break;
+    case TiffImage:
+        ok = readTiff(file, size, true, Source::Tiff, &found);
+        break;
+    case BmpImage:
+    case UnknownImage:
+        break;
+    }
+    if (ok)
+        *reading = found;
+    return ok;
 }
 
 } // namespace PixelSize

@@ -159,6 +159,10 @@ public slots:
     void onAttribute(Attribute::Ptr m_attribute);
     // Rebuilds the magnification and unit lists from the reloaded calibration data.
     void reloadCalibrationLists();
+    // The temporary magnification offered from an opened picture's pixel size becomes a normal
+    // one, named after its pixel size ("1.000 μm/px", with " (2)" and so on when taken), or goes.
+    void keepPictureCalibration();
+    void discardPictureCalibration();
     // The active drawing tool finished its shape: its button is released.
     void releaseDrawTool();
     // The canvas's tool defaults changed: the attribute display is refreshed.
@@ -278,6 +282,11 @@ private:
     Camera *m_camera = nullptr;          // child of the panel
     VideoRecorder *m_recorder = nullptr; // child of the panel
     CalibrationData *m_calibration = nullptr;
+    // Shown under the calibration lists while a picture's own pixel size is offered.
+    QWidget *m_pictureCalibrationRow = nullptr;
+    QLabel *m_pictureCalibrationLabel = nullptr;
+    QAbstractButton *m_keepPictureCalibration = nullptr;
+    QAbstractButton *m_discardPictureCalibration = nullptr;
     QButtonGroup *m_toolGroup = nullptr;
     QString m_lastSavedPath;
 

@@ -22,6 +22,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -239,6 +240,29 @@ void LeftBarWidget::setupCaptureSide()
     });
     connect(ui->pushButtonCalibrationConfig, &QAbstractButton::clicked, this,
             [this] { emit sigOpenCalibrationDialog(m_calibration); });
+    // A picture's own pixel size stays temporary until it is kept or discarded here.
+    m_pictureCalibrationRow = new QWidget(ui->widgetCalibrations);
+    m_pictureCalibrationRow->setObjectName(QStringLiteral("widgetPictureCalibration"));
+    auto *row = new QGridLayout(m_pictureCalibrationRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_pictureCalibrationLabel = new QLabel(m_pictureCalibrationRow);
+    m_pictureCalibrationLabel->setObjectName(QStringLiteral("labelPictureCalibration"));
+    m_pictureCalibrationLabel->setWordWrap(true);
+    m_keepPictureCalibration = new QPushButton(m_pictureCalibrationRow);
+    m_keepPictureCalibration->setObjectName(QStringLiteral("pushButtonKeepPictureCalibration"));
+    m_discardPictureCalibration = new QPushButton(m_pictureCalibrationRow);
+    m_discardPictureCalibration->setObjectName(
+        QStringLiteral("pushButtonDiscardPictureCalibration"));
+    row->addWidget(m_pictureCalibrationLabel, 0, 0, 1, 2);
+    row->addWidget(m_keepPictureCalibration, 1, 0);
+    row->addWidget(m_discardPictureCalibration, 1, 1);
+    ui->gridLayoutCalibrations->addWidget(m_pictureCalibrationRow,
+                                          ui->gridLayoutCalibrations->rowCount(), 0, 1, 2);
+    m_pictureCalibrationRow->hide();
+    connect(m_keepPictureCalibration, &QAbstractButton::clicked, this,
+            &LeftBarWidget::keepPictureCalibration);
+    connect(m_discardPictureCalibration, &QAbstractButton::clicked, this,
+            &LeftBarWidget::discardPictureCalibration);
     reloadCalibrationLists();
 }
 
@@ -678,6 +702,20 @@ void LeftBarWidget::fillCalibrationLists()
     for (const CalibrationData::Magnification &entry : m_calibration->magnifications())
         names->addItem(entry.name + QStringLiteral(" (%1 px/m)").arg(entry.resolution, 0, 'f', 0));
 
+    const int temporary = m_calibration->temporaryIndex();
+    if (temporary >= 0)
+        names->setItemData(temporary + 1, tr("图片自带的像素尺寸，尚未保留"), Qt::ToolTipRole);
+    if (m_pictureCalibrationRow) {
+        m_pictureCalibrationLabel->setText(tr("图片自带标定，尚未保留"));
+        m_keepPictureCalibration->setText(tr("保留"));
+        m_keepPictureCalibration->setAccessibleName(tr("保留图片自带标定"));
+        m_keepPictureCalibration->setToolTip(tr("作为放大倍率保存，以后也可使用"));
+        m_discardPictureCalibration->setText(tr("丢弃"));
+        m_discardPictureCalibration->setAccessibleName(tr("丢弃图片自带标定"));
+        m_discardPictureCalibration->setToolTip(tr("从放大倍率列表中移除"));
+        m_pictureCalibrationRow->setVisible(temporary >= 0);
+    }
+
     units->clear();
     const QStringList codes = CalibrationData::unitCodes();
     const QStringList displayNames = CalibrationData::unitDisplayNames();
@@ -697,6 +735,25 @@ void LeftBarWidget::selectCalibrationEntries()
         std::max(0, ui->comboBoxUnit->findData(m_calibration->currentUnit())));
     ui->comboBoxProName->setToolTip(ui->comboBoxProName->currentText());
     ui->comboBoxUnit->setToolTip(ui->comboBoxUnit->currentText());
+}
+
+void LeftBarWidget::keepPictureCalibration()
+{
+    const int temporary = m_calibration->temporaryIndex();
+    if (temporary < 0)
+        return;
+    const QString base =
+        CalibrationData::pixelSizeText(m_calibration->magnifications()[temporary].resolution);
+    QString name = base;
+    for (int n = 2; !m_calibration->keepTemporary(name); ++n)
+        name = QStringLiteral("%1 (%2)").arg(base).arg(n);
+    emit sigStatusMessage(tr("已保留为放大倍率“%1”").arg(name));
+}
+
+void LeftBarWidget::discardPictureCalibration()
+{
+    m_calibration->discardTemporary();
+    m_calibration->saveToSettings();
 }
 
 void LeftBarWidget::onCalibrationProNameChanged(int index)

@@ -29,6 +29,7 @@ private slots:
     void magnFileRoundTrip();
     void importEdgeCases();
     void exportToUnwritablePathFails();
+    void pictureCalibrationIsTemporary();
 
 private:
     QTemporaryDir m_dir;
@@ -209,6 +210,67 @@ void TstCalibration::exportToUnwritablePathFails()
 {
     CalibrationData c;
     QVERIFY(!c.exportToFile(m_dir.filePath("no/such/folder/x.magn")));
+}
+
+// A picture's own pixel size is used at once but stored nowhere until it is kept; discarding it
+// brings back what was current, and a reload from the settings keeps the offer in the list.
+void TstCalibration::pictureCalibrationIsTemporary()
+{
+    CalibrationData c;
+    c.addMagnification({"10X", 2.5e5});
+    c.addMagnification({"40X", 1e6});
+    c.setCurrentIndex(0);
+    QVERIFY(!c.offerPictureCalibration(0.0));
+    QVERIFY(!c.offerPictureCalibration(qQNaN()));
+    QCOMPARE(c.temporaryIndex(), -1);
+
+    QVERIFY(c.offerPictureCalibration(2e6));
+    QVERIFY(c.offerPictureCalibration(4e6)); // a second picture replaces the first's offer
+    QCOMPARE(c.count(), 3);
+    QCOMPARE(c.temporaryIndex(), 2);
+    QCOMPARE(c.currentIndex(), 2);
+    QCOMPARE(c.currentMagnification().name, QString("图像自带标定 0.2500 μm/px"));
+    QCOMPARE(CalibrationData::pixelSizeText(800), QString("1.250 mm/px"));
+    QCOMPARE(c.currentUnit(), QString("μm")); // px would hide the calibration
+    QCOMPARE(c.convertPixelLength(400), 100.0);
+
+    c.saveToSettings();
+    const QString file = m_dir.filePath("offer.magn");
+    QVERIFY(c.exportToFile(file));
+    CalibrationData stored;
+    stored.loadFromSettings();
+    QCOMPARE(stored.count(), 2);
+    QCOMPARE(stored.currentIndex(), 0); // the entry current before the offer
+    QVERIFY(stored.importFromFile(file));
+    QCOMPARE(stored.count(), 2);
+
+    c.loadFromSettings(); // as after a calibration elsewhere: the offer stays, not current
+    QCOMPARE(c.temporaryIndex(), 2);
+    QCOMPARE(c.currentIndex(), 0);
+    c.setCurrentIndex(2);
+    c.discardTemporary();
+    QCOMPARE(c.count(), 2);
+    QCOMPARE(c.currentIndex(), 0);
+
+    c.setCurrentUnit("px");
+    c.setCurrentIndex(1);
+    QVERIFY(c.offerPictureCalibration(1e6));
+    QSignalSpy current(&c, &CalibrationData::currentMagnificationChanged);
+    c.discardTemporary();
+    QCOMPARE(c.count(), 2);
+    QCOMPARE(c.currentIndex(), 1);
+    QCOMPARE(c.currentUnit(), QString("px"));
+    QCOMPARE(current.count(), 1);
+
+    QVERIFY(c.offerPictureCalibration(1e6));
+    QVERIFY(!c.keepTemporary("40X")); // taken
+    QVERIFY(!c.keepTemporary("  "));
+    QVERIFY(c.keepTemporary(" stage 1 um "));
+    QCOMPARE(c.temporaryIndex(), -1);
+    stored.loadFromSettings();
+    QCOMPARE(stored.count(), 3);
+    QCOMPARE(stored.currentMagnification().name, QString("stage 1 um"));
+    QCOMPARE(stored.currentMagnification().resolution, 1e6);
 }
 
 QTEST_GUILESS_MAIN(TstCalibration)

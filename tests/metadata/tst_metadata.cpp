@@ -265,6 +265,8 @@ private slots:
     void writesWithoutKernelCopy();
     void pixelSizeReadByOtherPrograms_data();
     void pixelSizeReadByOtherPrograms();
+    void pixelSizeFromOtherPrograms_data();
+    void pixelSizeFromOtherPrograms();
     void replaceKeepsModeAndLink();
 
 private:
@@ -641,6 +643,7 @@ void TstMetadata::pixelSizeReadByOtherPrograms_data()
     QTest::newRow("tif-II 1 um") << "tif-II" << 1e6 << QString();
     QTest::newRow("tif-MM 0.4 um, own description") << "tif-MM" << 2.5e6 << "Specimen 42";
     QTest::newRow("tif-II ten digits") << "tif-II" << 1234567.891 << QString();
+    QTest::newRow("tif ImageJ's own, in um") << "tif-imagej" << 1e6 << QString();
     QTest::newRow("png 1 um") << "png" << 1e6 << QString();
     QTest::newRow("png ten digits") << "png" << 1234567.891 << QString();
     QTest::newRow("jpg JFIF only") << "jpg" << 2.5e6 << QString();
@@ -659,6 +662,12 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
     QFile::remove(path);
     if (format == "jpg-camera")
         makeCameraJpeg(path, false, false, m_dir.path());
+    else if (format == "tif-imagej") // calibrated at 2 pixels per micrometre by ImageJ's rules
+        run("/usr/bin/python3", {"-c",
+                                 "import sys, numpy, tifffile; tifffile.imwrite(sys.argv[1], "
+                                 "numpy.zeros((8, 8), 'uint8'), imagej=True, resolution="
+                                 "(2, 2), metadata={'unit': 'um'})",
+                                 path});
     else
         makePicture(format, path);
     if (!description.isEmpty())
@@ -667,6 +676,17 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
     QStringList tagsBefore = exiftool(path).tags;
     QVERIFY(writePixelSize(path, pixelsPerMetre));
     QCOMPARE(QImage(path), pixels);
+
+    // Our reader gets back what was written, to the precision of the format.
+    const double perCm = pixelsPerMetre / 100;
+    PixelSize::Reading back;
+    QVERIFY(readPixelSize(path, &back));
+    const double expected = kind == "png"     ? std::round(pixelsPerMetre)
+                            : format == "jpg" ? 100 * std::round(perCm)
+                                              : pixelsPerMetre;
+    QVERIFY2(std::fabs(back.xPerMetre - expected) <= 1e-9 * expected,
+             qPrintable(QString::number(back.xPerMetre, 'g', 12)));
+    QCOMPARE(back.yPerMetre, back.xPerMetre);
 
     const QByteArray judged = run("/usr/bin/python3", {"-c", R"(
 import json, sys
@@ -690,7 +710,6 @@ print(json.dumps(out)))",
                                                        path});
     const QJsonObject read = QJsonDocument::fromJson(judged).object();
     QVERIFY2(!read.isEmpty(), judged.constData());
-    const double perCm = pixelsPerMetre / 100;
     auto near = [](double a, double b) { return std::fabs(a - b) <= 1e-9 * std::fabs(b); };
     if (kind == "tif") {
         const QJsonArray r = read["tiff"].toArray();
@@ -700,9 +719,13 @@ print(json.dumps(out)))",
         QVERIFY(near(read["micrometres"].toDouble(), 1e6 / pixelsPerMetre));
         if (pixelsPerMetre == 1e6) // 10000/1 per centimetre: exactly one micrometre
             QCOMPARE(read["micrometres"].toDouble(), 1.0);
-        QCOMPARE(read["description"].toString(), // tifffile drops the closing line feed
-                 description.isEmpty() ? QString(PixelSize::ImageJDescription).trimmed()
-                                       : description);
+        const QString own = read["description"].toString();
+        if (format == "tif-imagej") // ImageJ's lines stay, its unit follows the resolution
+            QVERIFY2(own.contains("\nmode=grayscale") && own.endsWith("\nunit=cm"),
+                     qPrintable(own));
+        else // tifffile drops the closing line feed
+            QCOMPARE(own, description.isEmpty() ? QString(PixelSize::ImageJDescription).trimmed()
+                                                : description);
         QCOMPARE(read["imagej"].toString(), description.isEmpty() ? "cm" : "");
     } else if (kind == "png") {
         QVERIFY2(near(read["dpi"].toDouble() / 0.0254, std::round(pixelsPerMetre)),
@@ -710,9 +733,9 @@ print(json.dumps(out)))",
     } else {
         const bool fitsJfif = perCm <= 65535;
         const QJsonArray jfif = read["jfif"].toArray();
-        QCOMPARE(jfif[0].toInt() == 2, fitsJfif); // dots per centimetre, else left as it was
-        if (fitsJfif)
-            QCOMPARE(jfif[1].toDouble(), std::round(perCm));
+        // Dots per centimetre, or beyond 16 bits no unit, rather than the writer's 72 dpi.
+        QCOMPARE(jfif[0].toInt(), fitsJfif ? 2 : 0);
+        QCOMPARE(jfif[1].toDouble(), fitsJfif ? std::round(perCm) : 1.0);
         const QJsonArray exif = read["exif"].toArray();
         QCOMPARE(exif.isEmpty(), format == "jpg");
         if (!exif.isEmpty()) {
@@ -723,7 +746,7 @@ print(json.dumps(out)))",
     }
 
     // exiftool agrees, and every other tag (the thumbnail's resolution in IFD1 too) stays.
-    const QString written = perCm <= 65535 ? "IFD0|JFIF|PNG-pHYs" : "IFD0";
+    const QString written = "IFD0|JFIF|PNG-pHYs";
     const QRegularExpression scaleTag("^\\[(" + written +
                                       ")\\] +((X|Y)Resolution|ResolutionUnit|PixelsPerUnit(X|Y)|"
                                       "PixelUnits|ImageDescription) ");
@@ -731,10 +754,11 @@ print(json.dumps(out)))",
     const QStringList scale = tagsAfter.filter(scaleTag);
     for (const QString &line : scale.filter(QRegularExpression("(X|Y)Resolution "))) {
         const double value = line.mid(line.indexOf(": ") + 2).toDouble();
-        QVERIFY2(std::fabs(value - perCm) <= 0.5 + 1e-6 * perCm, qPrintable(line));
+        const double shown = line.startsWith("[JFIF]") && perCm > 65535 ? 1 : perCm;
+        QVERIFY2(std::fabs(value - shown) <= 0.5 + 1e-6 * shown, qPrintable(line));
     }
     QVERIFY2(scale.filter(kind == "png" ? "PixelUnits" : "ResolutionUnit").size() ==
-                 (format == "jpg-camera" && perCm <= 65535 ? 2 : 1),
+                 (format == "jpg-camera" ? 2 : 1),
              qPrintable(scale.join('\n')));
     const QRegularExpression otherTag("^(?!(" + scaleTag.pattern().mid(1) + "))");
     QCOMPARE(tagsAfter.filter(otherTag), tagsBefore.filter(otherTag));
@@ -747,6 +771,67 @@ print(json.dumps(out)))",
         QCOMPARE(int(error.reason), int(WriteError::OutOfRange));
     }
     QCOMPARE(readAll(path), bytes);
+}
+
+void TstMetadata::pixelSizeFromOtherPrograms_data()
+{
+    // Python statements that write `path` with Pillow or tifffile, and what our reader finds.
+    QTest::addColumn<QString>("make");
+    QTest::addColumn<double>("pixelsPerMetre"); // 0: no pixel size
+    QTest::addColumn<int>("source");
+    const QString imagej = "tifffile.imwrite(path, data, imagej=True, resolution=(%1, %1), "
+                           "metadata={'unit': '%2'})";
+    QTest::newRow("ImageJ um") << imagej.arg(2).arg("um") << 2e6 << int(PixelSize::Source::ImageJ);
+    QTest::newRow("ImageJ micron")
+        << imagej.arg(0.5).arg("micron") << 5e5 << int(PixelSize::Source::ImageJ);
+    // ImageJ's unit holds at any size: a stereo microscope's 2 mm pixels are no print setting.
+    QTest::newRow("ImageJ mm") << imagej.arg(0.5).arg("mm") << 500.0
+                               << int(PixelSize::Source::ImageJ);
+    QTest::newRow("ImageJ pixel") << imagej.arg(1).arg("pixel") << 0.0 << 0;
+    QTest::newRow("tif cm") << "tifffile.imwrite(path, data, resolution=(10000, 10000), "
+                               "resolutionunit='CENTIMETER')"
+                            << 1e6 << int(PixelSize::Source::Tiff);
+    QTest::newRow("tif 300 dpi") << "tifffile.imwrite(path, data, resolution=(300, 300), "
+                                    "resolutionunit='INCH')"
+                                 << 0.0 << 0;
+    QTest::newRow("png 25400 dpi")
+        << "image.save(path, dpi=(25400, 25400))" << 1e6 << int(PixelSize::Source::Png);
+    QTest::newRow("png 96 dpi") << "image.save(path, dpi=(96, 96))" << 0.0 << 0;
+    QTest::newRow("jpg JFIF 25400 dpi")
+        << "image.save(path, dpi=(25400, 25400))" << 1e6 << int(PixelSize::Source::Jfif);
+    QTest::newRow("jpg EXIF cm over JFIF 72 dpi")
+        << "exif = Image.Exif(); exif[282] = exif[283] = TiffImagePlugin.IFDRational(40000, 1); "
+           "exif[296] = 3; image.save(path, dpi=(72, 72), exif=exif.tobytes())"
+        << 4e6 << int(PixelSize::Source::Exif);
+    QTest::newRow("jpg 72 dpi") << "image.save(path, dpi=(72, 72))" << 0.0 << 0;
+}
+
+void TstMetadata::pixelSizeFromOtherPrograms()
+{
+    QFETCH(QString, make);
+    QFETCH(double, pixelsPerMetre);
+    QFETCH(int, source);
+    const QString tag = QTest::currentDataTag();
+    const QString suffix = tag.startsWith("ImageJ") ? "tif" : tag.left(3);
+    const QString path = m_dir.filePath(QString(tag).replace(' ', '_') + "." + suffix);
+    const QByteArray out =
+        run("/usr/bin/python3", {"-c",
+                                 "import sys, numpy, tifffile\n"
+                                 "from PIL import Image, TiffImagePlugin\n"
+                                 "path = sys.argv[1]; data = numpy.zeros((8, 8), 'uint8')\n"
+                                 "image = Image.new('RGB', (8, 8))\n" +
+                                     make + "\nprint('made')",
+                                 path});
+    QCOMPARE(out.trimmed(), QByteArray("made"));
+    PixelSize::Reading reading;
+    const bool found = readPixelSize(path, &reading);
+    QCOMPARE(found, pixelsPerMetre > 0);
+    if (!found)
+        return;
+    QCOMPARE(int(reading.source), source);
+    QVERIFY2(std::fabs(reading.xPerMetre - pixelsPerMetre) <= 1e-9 * pixelsPerMetre,
+             qPrintable(QString::number(reading.xPerMetre, 'g', 12)));
+    QCOMPARE(reading.yPerMetre, reading.xPerMetre);
 }
 
 void TstMetadata::replaceKeepsModeAndLink()

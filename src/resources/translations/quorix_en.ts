@@ -163,6 +163,10 @@
             <translation>μm (micrometers)</translation>
         </message>
         <message>
+            <source>图像自带标定 %1</source>
+            <translation>Image calibration %1</translation>
+        </message>
+        <message>
             <source>文件中的放大率列表格式错误。</source>
             <translation>The magnification list in the file is malformed.</translation>
         </message>
@@ -382,6 +386,25 @@
         </message>
     </context>
     <context>
+        <name>DrawingDocument</name>
+        <message>
+            <source>图片文件结构已损坏。</source>
+            <translation>The picture file's structure is damaged.</translation>
+        </message>
+        <message>
+            <source>当前标定的像素尺寸超出该图片格式能记录的范围。</source>
+            <translation>The current calibration's pixel size is beyond what this picture format can record.</translation>
+        </message>
+        <message>
+            <source>文件无法写入。</source>
+            <translation>The file could not be written.</translation>
+        </message>
+        <message>
+            <source>该图片格式无法记录像素尺寸。</source>
+            <translation>This picture format cannot record a pixel size.</translation>
+        </message>
+    </context>
+    <context>
         <name>DrawingHistory</name>
         <message>
             <source>修改样式</source>
@@ -490,12 +513,28 @@
             <translation>Don't ask again</translation>
         </message>
         <message>
+            <source>丢弃</source>
+            <translation>Discard</translation>
+        </message>
+        <message>
+            <source>丢弃图片自带标定</source>
+            <translation>Discard the picture's calibration</translation>
+        </message>
+        <message>
             <source>两点圆</source>
             <translation>2-Point Circle</translation>
         </message>
         <message>
             <source>亮度</source>
             <translation>Brightness</translation>
+        </message>
+        <message>
+            <source>从放大倍率列表中移除</source>
+            <translation>Remove it from the magnification list</translation>
+        </message>
+        <message>
+            <source>作为放大倍率保存，以后也可使用</source>
+            <translation>Save it as a magnification for later use</translation>
         </message>
         <message>
             <source>保存图片</source>
@@ -520,6 +559,14 @@
         <message>
             <source>保存融合图像</source>
             <translation>Save Fused Image</translation>
+        </message>
+        <message>
+            <source>保留</source>
+            <translation>Keep</translation>
+        </message>
+        <message>
+            <source>保留图片自带标定</source>
+            <translation>Keep the picture's calibration</translation>
         </message>
         <message>
             <source>停止录像</source>
@@ -578,6 +625,14 @@
             <translation>Image Format</translation>
         </message>
         <message>
+            <source>图片自带标定，尚未保留</source>
+            <translation>Calibration from the picture, not kept yet</translation>
+        </message>
+        <message>
+            <source>图片自带的像素尺寸，尚未保留</source>
+            <translation>The picture's own pixel size, not kept yet</translation>
+        </message>
+        <message>
             <source>圆</source>
             <translation>Circle</translation>
         </message>
@@ -632,6 +687,10 @@
         <message>
             <source>属性</source>
             <translation>Attributes</translation>
+        </message>
+        <message>
+            <source>已保留为放大倍率“%1”</source>
+            <translation>Kept as magnification "%1"</translation>
         </message>
         <message>
             <source>已恢复相机默认设置</source>
@@ -1203,6 +1262,10 @@ Save as BMP anyway?</translation>
 To keep them, use PNG, JPG or TIFF.</translation>
         </message>
         <message>
+            <source>图片带有像素尺寸 %1，已作为临时放大倍率使用，可在“定标”栏中保留或丢弃</source>
+            <translation>The picture states a pixel size of %1, now used as a temporary magnification: keep or discard it under Calibration</translation>
+        </message>
+        <message>
             <source>图片无法写入：%1</source>
             <translation>Unable to write the picture: %1</translation>
         </message>
@@ -1382,6 +1445,14 @@ To keep them, use PNG, JPG or TIFF.</translation>
             <translation>No image to save. Please load an image or open the camera first.</translation>
         </message>
         <message>
+            <source>融合图像已保存，但标定的像素尺寸未能写入：
+%1
+%2</source>
+            <translation>The fused image was saved, but the calibration's pixel size was not written into it:
+%1
+%2</translation>
+        </message>
+        <message>
             <source>警告</source>
             <translation>Warning</translation>
         </message>
@@ -1421,6 +1492,16 @@ To keep the annotations, save as PNG, JPG or TIFF instead.</translation>
 %1</source>
             <translation>Writing the measurement annotations into the image failed; the file is unchanged:
 %1</translation>
+        </message>
+        <message>
+            <source>测量标注已写入图片，但标定的像素尺寸未能写入：
+%1
+%2
+其他程序打开此图片时不会有标定。</source>
+            <translation>The measurements were written into the picture, but the calibration's pixel size was not:
+%1
+%2
+Other programs will open this picture without a calibration.</translation>
         </message>
         <message>
             <source>测量标注有 %1 KB，这张 JPG 图片最多只能容纳 %2 KB，标注未能写入图片。

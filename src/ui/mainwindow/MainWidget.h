@@ -154,6 +154,9 @@ private:
     // writes the picture there and embeds the drawing. False, with the user told why, when
     // nothing was saved.
     bool saveDrawingAs(const QString &proposedName);
+    // Offers the pixel size that the opened picture at `path` states, unless its drawing brought
+    // a calibration, as a temporary magnification; drops the previous picture's offer.
+    void offerPictureCalibration(const QString &path);
 
     // Form widgets, by object name.
     QWidget *m_widgetTop = nullptr;

@@ -180,6 +180,7 @@ void MainWidget::onOpenImage(const QString &path)
     }
     m_currentImagePath = path;
     setModified(false);
+    offerPictureCalibration(path);
 }
 
 void MainWidget::onSetImage(QImage image)
@@ -232,6 +233,7 @@ void MainWidget::onRequestStartCamera()
     clearDrawing();
     m_currentImagePath.clear();
     setModified(false);
+    m_leftBar->discardPictureCalibration();
     m_leftBar->startCamera();
 }
 
