@@ -229,6 +229,8 @@ QImage DemoCameraBackend::pictureAt(const QImage &stage, const CaptureMode &mode
     // The neutral settings leave the crop as it is: a read-only view into the stage instead of a
     // copy of it.
     const QPoint offset = DemoSpecimen::driftOffset(step, kMargin);
+    if (!stage.rect().contains(QRect(offset, QSize(mode.width, std::abs(mode.height)))))
+        return QImage(); // no stage (out of memory): nothing to encode
     const uchar *bits = stage.constBits() + qsizetype(offset.y()) * stage.bytesPerLine() +
                         qsizetype(offset.x()) * (stage.depth() / 8);
     return QImage(bits, mode.width, std::abs(mode.height), stage.bytesPerLine(), stage.format());
