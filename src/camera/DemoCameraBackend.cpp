@@ -11,8 +11,11 @@
 #include <cerrno>
 #include <chrono>
 #include <future>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace FrameConversion;
@@ -49,6 +52,14 @@ const PropertyRange &rangeOf(CameraProperty property)
         if (row.property == property)
             return row.range;
     return kRanges[0].range;
+}
+
+// Encoding a loop runs behind the live stream: the stream already sends a picture, and the
+// decoders and the window that show it should not wait for the rest of the loop. Threads the
+// calling thread starts from then on inherit the lower priority.
+void lowerThreadPriority()
+{
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
 }
 
 } // namespace
@@ -201,7 +212,7 @@ DemoCameraBackend::buildFirstFrame(const CaptureMode &mode, const DemoSpecimen::
                                    const QImage &stage, QString *error)
 {
     auto loop = std::make_shared<Loop>();
-    const QByteArray frame = encodePicture(mode, renderPicture(stage, mode, settings, 0));
+    const QByteArray frame = encodePicture(mode, pictureAt(stage, mode, settings, 0));
     if (frame.isEmpty()) {
         *error = QStringLiteral("cannot encode a picture");
         return nullptr;
@@ -210,17 +221,27 @@ DemoCameraBackend::buildFirstFrame(const CaptureMode &mode, const DemoSpecimen::
     return loop;
 }
 
+QImage DemoCameraBackend::pictureAt(const QImage &stage, const CaptureMode &mode,
+                                    const DemoSpecimen::Settings &settings, int step)
+{
+    if (!(settings == DemoSpecimen::Settings()))
+        return renderPicture(stage, mode, settings, step);
+    // The neutral settings leave the crop as it is: a read-only view into the stage instead of a
+    // copy of it.
+    const QPoint offset = DemoSpecimen::driftOffset(step, kMargin);
+    if (!stage.rect().contains(QRect(offset, QSize(mode.width, std::abs(mode.height)))))
+        return QImage(); // no stage (out of memory): nothing to encode
+    const uchar *bits = stage.constBits() + qsizetype(offset.y()) * stage.bytesPerLine() +
+                        qsizetype(offset.x()) * (stage.depth() / 8);
+    return QImage(bits, mode.width, std::abs(mode.height), stage.bytesPerLine(), stage.format());
+}
+
 std::shared_ptr<const DemoCameraBackend::Loop>
 DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settings &settings,
-                             QString *error, const QImage &stage)
+                             QString *error, const QImage &renderedStage)
 {
-    QList<QImage> pictures;
-    if (stage.isNull()) {
-        pictures = renderPictures(mode, settings);
-    } else {
-        for (int step = 0; step < kDriftSteps; ++step)
-            pictures << renderPicture(stage, mode, settings, step);
-    }
+    // Pictures may be views into the stage: it lives until the loop is encoded.
+    const QImage stage = renderedStage.isNull() ? renderStage(mode) : renderedStage;
     // Forward over the drift steps and back again, so the loop joins without a jump.
     QList<int> order;
     for (int i = 0; i < kDriftSteps; ++i)
@@ -230,6 +251,9 @@ DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settin
 
     auto loop = std::make_shared<Loop>();
     if (isH264(mode.fourcc)) {
+        QList<QImage> pictures;
+        for (int step = 0; step < kDriftSteps; ++step)
+            pictures << pictureAt(stage, mode, settings, step);
         QList<QImage> sequence;
         for (int i : order)
             sequence << pictures.at(i);
@@ -238,13 +262,13 @@ DemoCameraBackend::buildLoop(const CaptureMode &mode, const DemoSpecimen::Settin
             return nullptr;
         return loop;
     }
-    // The pictures are encoded side by side, each thread taking the next one not yet taken.
-    QVector<QByteArray> encoded(pictures.size());
+    // The pictures are made and encoded side by side, each thread taking the next one not yet
+    // taken; only the pictures being encoded exist at a time.
+    QVector<QByteArray> encoded(kDriftSteps);
     std::atomic<int> next{0};
     const auto encodeRest = [&] {
-        for (int i = next++; i < int(pictures.size()); i = next++) {
-            encoded[i] = encodePicture(mode, pictures.at(i));
-        }
+        for (int i = next++; i < kDriftSteps; i = next++)
+            encoded[i] = encodePicture(mode, pictureAt(stage, mode, settings, i));
     };
     std::vector<std::thread> helpers;
     const int cores = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
@@ -293,6 +317,7 @@ void DemoCameraBackend::run(BufferCallback callback, CaptureMode mode)
         loop = buildFirstFrame(mode, current, stage, &error);
         if (loop)
             rebuild = std::async(std::launch::async, [mode, current, stage, &rebuildError] {
+                lowerThreadPriority();
                 return buildLoop(mode, current, &rebuildError, stage);
             });
     }
@@ -315,6 +340,7 @@ void DemoCameraBackend::run(BufferCallback callback, CaptureMode mode)
                 rebuildGeneration = m_settingsGeneration;
                 const DemoSpecimen::Settings wanted = m_settings;
                 rebuild = std::async(std::launch::async, [mode, wanted, &rebuildError] {
+                    lowerThreadPriority();
                     return buildLoop(mode, wanted, &rebuildError);
                 });
             }

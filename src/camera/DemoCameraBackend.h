@@ -69,6 +69,9 @@ private:
     static QImage renderStage(const CaptureMode &mode);
     static QImage renderPicture(const QImage &stage, const CaptureMode &mode,
                                 const DemoSpecimen::Settings &settings, int step);
+    // The same picture, as a view into `stage` when the settings leave it unchanged.
+    static QImage pictureAt(const QImage &stage, const CaptureMode &mode,
+                            const DemoSpecimen::Settings &settings, int step);
     static QByteArray encodePicture(const CaptureMode &mode, const QImage &picture);
     void run(BufferCallback callback, CaptureMode mode);
 

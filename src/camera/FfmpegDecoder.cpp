@@ -5,7 +5,9 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 extern "C" {
@@ -259,11 +261,12 @@ bool FfmpegDecoder::receiveFrame(QImage *out, bool *again)
     }
 
     const QSize size = outputSize(frameWidth, frameHeight, m_targetWidth, m_targetHeight);
-    QImage image = paddedImage(size, m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
-    if (image.isNull()) {
+    QImage *output = outputImage(size, m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    if (!output) {
         av_frame_unref(m_frame);
         return false;
     }
+    QImage &image = *output;
     m_scaler = sws_getCachedContext(m_scaler, frameWidth, frameHeight, sourceFormat, size.width(),
                                     size.height(), m_grey ? AV_PIX_FMT_GRAY8 : AV_PIX_FMT_BGRA,
                                     SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -287,6 +290,21 @@ bool FfmpegDecoder::receiveFrame(QImage *out, bool *again)
     if (out)
         *out = image;
     return true;
+}
+
+QImage *FfmpegDecoder::outputImage(const QSize &size, QImage::Format format)
+{
+    for (QImage &kept : m_outputs) {
+        if (kept.isDetached() && kept.size() == size && kept.format() == format) {
+            // The last holder has let go (on any thread): its reads happen before these writes.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            return &kept;
+        }
+    }
+    QImage &slot = m_outputs[m_nextOutput];
+    m_nextOutput = (m_nextOutput + 1) % int(std::size(m_outputs));
+    slot = paddedImage(size, format);
+    return slot.isNull() ? nullptr : &slot;
 }
 
 bool FfmpegDecoder::decode(const QByteArray &bytes, QImage *out, bool *again)

@@ -12,7 +12,7 @@ struct SwsContext;
 
 // Decodes one camera stream. Output is Format_RGB32 (Format_Grayscale8 in grey mode), fitted into
 // the target box when one is set and mirrored with the flags given before each use. The scaler
-// context is cached between frames.
+// context is cached between frames, and so is the memory of a picture its receivers let go.
 //
 // Threads: not thread-safe; the owner serialises every call (the camera holds its decoder lock).
 class FfmpegDecoder
@@ -67,6 +67,7 @@ public:
 
 private:
     void closeContext();
+    QImage *outputImage(const QSize &size, QImage::Format format);
 
     AVCodecContext *m_context = nullptr;
     AVFrame *m_frame = nullptr;
@@ -85,4 +86,8 @@ private:
     bool m_frameThreading = false;
     bool m_lowDelay = false;
     int m_invalidPacketCount = 0;
+    // The last pictures handed out. One that nobody holds any more is written again instead of
+    // allocating a new one: a large picture costs fresh pages from the system every time.
+    QImage m_outputs[2];
+    int m_nextOutput = 0;
 };

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -61,11 +64,18 @@ inline quint32 channel(int c, int hi, int lo)
 class ChromaLine
 {
 public:
+    // The products live in a buffer of the thread, kept between frames: converting a frame
+    // allocates nothing but its picture.
     explicit ChromaLine(int width)
         : m_samples((width + 1) / 2)
         , m_paddedSamples((m_samples + 7) & ~7)
-        , m_products(3 * size_t(m_paddedSamples))
-    {}
+    {
+        thread_local std::vector<qint32> buffer;
+        buffer.assign(3 * size_t(m_paddedSamples), 0);
+        m_products = buffer.data();
+    }
+    ChromaLine(const ChromaLine &) = delete;
+    ChromaLine &operator=(const ChromaLine &) = delete;
 
     int samples() const { return m_samples; }
 
@@ -79,7 +89,7 @@ public:
     template <typename UvAt>
     void setRange(int first, int end, UvAt uvAt, const ChromaTables &t)
     {
-        qint32 *__restrict r = m_products.data();
+        qint32 *__restrict r = m_products;
         qint32 *__restrict g = r + m_paddedSamples;
         qint32 *__restrict b = g + m_paddedSamples;
         for (int k = first; k < end; ++k) {
@@ -99,15 +109,12 @@ public:
 
     // Channel 0 is red, 1 green, 2 blue; entries are per sample, padded with zeros to whole
     // blocks of eight samples.
-    const qint32 *products(int ch) const
-    {
-        return m_products.data() + size_t(ch) * m_paddedSamples;
-    }
+    const qint32 *products(int ch) const { return m_products + size_t(ch) * m_paddedSamples; }
 
 private:
     int m_samples;
     int m_paddedSamples;
-    std::vector<qint32> m_products;
+    qint32 *m_products; // 3 channels of m_paddedSamples entries
 };
 
 // Pixels converted per step of the vector row kernel, and the first chroma sample of a row of
@@ -260,10 +267,106 @@ bool makeImage(int width, int height, QImage *out, QImage *image)
 
 std::atomic<int> g_conversionThreads{0}; // 0: the cores of the machine, at most 8
 
+// Worker threads that run the slices of a frame. They are started on first use and kept for the
+// life of the process, blocked on a condition variable between frames: an idle camera costs
+// nothing, and a frame pays one wake-up per helper instead of starting and joining a thread.
+// One frame at a time: a caller that finds the pool busy (a second camera, the capture callback
+// while a decoder converts) converts its frame alone instead of waiting.
+class SlicePool
+{
+public:
+    static SlicePool &instance()
+    {
+        static SlicePool pool;
+        return pool;
+    }
+
+    ~SlicePool()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        for (std::thread &worker : m_workers)
+            worker.join();
+    }
+
+    // Runs body(s) for every slice s in [0, slices): the last on the calling thread, the others
+    // on workers. Returns once every slice is done.
+    void run(int slices, const std::function<void(int)> &body)
+    {
+        std::unique_lock<std::mutex> use(m_use, std::try_to_lock);
+        const int helpers = use.owns_lock() ? startWorkers(slices - 1) : 0;
+        if (helpers == 0) {
+            for (int s = 0; s < slices; ++s)
+                body(s);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_body = &body;
+            m_helperSlices = helpers;
+            m_pending = helpers;
+            ++m_generation;
+        }
+        m_wake.notify_all();
+        for (int s = helpers; s < slices; ++s) // what no worker took, here
+            body(s);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_done.wait(lock, [this] { return m_pending == 0; });
+        m_body = nullptr;
+    }
+
+private:
+    // Makes sure `wanted` workers exist; returns how many do (fewer when the system has no
+    // thread to spare). Called with m_use held.
+    int startWorkers(int wanted)
+    {
+        while (int(m_workers.size()) < wanted) {
+            const int index = int(m_workers.size());
+            try {
+                m_workers.emplace_back([this, index] { work(index); });
+            } catch (const std::system_error &) {
+                break;
+            }
+        }
+        return std::min(wanted, int(m_workers.size()));
+    }
+
+    void work(int index)
+    {
+        quint64 seen = 0;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_stop || m_generation != seen; });
+            if (m_stop)
+                return;
+            seen = m_generation;
+            if (index >= m_helperSlices)
+                continue;
+            const std::function<void(int)> *body = m_body;
+            lock.unlock();
+            (*body)(index);
+            lock.lock();
+            if (--m_pending == 0)
+                m_done.notify_one();
+        }
+    }
+
+    std::mutex m_use;   // held by the caller whose frame the workers run
+    std::mutex m_mutex; // guards the fields below
+    std::condition_variable m_wake, m_done;
+    const std::function<void(int)> *m_body = nullptr;
+    int m_helperSlices = 0; // workers 0 .. m_helperSlices - 1 take slices 0 .. m_helperSlices - 1
+    int m_pending = 0;      // helper slices not finished yet
+    quint64 m_generation = 0;
+    bool m_stop = false;
+    std::vector<std::thread> m_workers;
+};
+
 // Runs body(first, last) over the rows [0, height) in slices of whole row pairs, one slice per
-// thread, the last on the calling thread. The helpers are plain threads started for the frame
-// and joined before it returns: nothing waits or spins between frames, so an idle camera costs
-// nothing, and the process never holds threads it does not use.
+// thread, the last on the calling thread.
 template <typename Body>
 void forEachSlice(int height, const Body &body)
 {
@@ -275,18 +378,7 @@ void forEachSlice(int height, const Body &body)
     }
     // Slices start on even rows, so the two rows of a 4:2:0 chroma row stay in one slice.
     const auto start = [&](int s) { return s == slices ? height : (height * s / slices) & ~1; };
-    std::thread helpers[8];
-    for (int s = 0; s + 1 < slices; ++s) {
-        try {
-            helpers[s] = std::thread(body, start(s), start(s + 1));
-        } catch (const std::system_error &) {
-            body(start(s), start(s + 1)); // no thread to spare: convert the slice here
-        }
-    }
-    body(start(slices - 1), height);
-    for (std::thread &helper : helpers)
-        if (helper.joinable())
-            helper.join();
+    SlicePool::instance().run(slices, [&](int s) { body(start(s), start(s + 1)); });
 }
 
 // Converts every row. Row y takes its chroma from chroma row `chromaRowOf(y)`, which

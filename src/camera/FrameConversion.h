@@ -34,8 +34,10 @@ bool isYuy2(quint32 fourcc);
 bool isRgb24(quint32 fourcc);
 
 // The table-driven converters below split their rows over this many threads: the calling thread
-// and plain helper threads that live for one frame and never spin. 0 (the default) means the
-// cores of the machine; at most 8 are used. Any thread; takes effect from the next frame.
+// and worker threads kept for the process, which sleep between frames and never spin. 0 (the
+// default) means the cores of the machine; at most 8 are used. Any thread; takes effect from the
+// next frame. Conversions on several threads at once never wait for each other: one of them
+// has the workers, the others convert alone.
 void setConversionThreads(int threads);
 int conversionThreads();
 

@@ -704,6 +704,33 @@ private slots:
         QCOMPARE(small.size(), QSize(810, 540));
     }
 
+    // The decoder writes a new picture into the memory of an earlier one only when nobody holds
+    // that one any more: pictures kept by receivers stay as they came out.
+    void heldPicturesAreNeverOverwritten()
+    {
+        QList<QByteArray> packets;
+        for (int i = 0; i < 4; ++i) {
+            QImage source(64, 48, QImage::Format_RGB32);
+            source.fill(qRgb(40 + 60 * i, 200 - 40 * i, 90));
+            packets << toJpeg(source);
+        }
+        FfmpegDecoder decoder;
+        QVERIFY(decoder.open(FfmpegDecoder::Codec::Mjpeg, 64, 48, false, 0));
+        QList<QImage> held, copies;
+        for (int round = 0; round < 12; ++round) {
+            const QList<QImage> pictures = feed(decoder, packets.at(round % packets.size()));
+            QCOMPARE(pictures.size(), 1);
+            // Every other picture is kept, the rest are let go at once.
+            if (round % 2 == 0) {
+                held << pictures.first();
+                copies << pictures.first().copy();
+            }
+        }
+        for (int i = 0; i < held.size(); ++i)
+            QCOMPARE(held.at(i), copies.at(i));
+        QVERIFY(channelDistance(held.at(1).pixel(5, 5), qRgb(160, 120, 90)) <= 8);
+    }
+
     // Thousands of damaged H.264 packets, then the stream from a key frame: pictures resume.
     void corruptH264ThenKeyFrame()
     {

@@ -5,6 +5,8 @@
 
 #include <QRandomGenerator>
 
+#include <thread>
+
 using namespace FrameConversion;
 
 namespace {
@@ -111,6 +113,7 @@ private slots:
     void randomFrameMatchesReference_data();
     void randomFrameMatchesReference();
     void serialYuy2MatchesParallelAndFlips();
+    void concurrentConversionsKeepTheirPictures();
     void oddWidthYuy2StaysInsideItsRow();
     void badInputLeavesOutputUntouched();
     void rgb24IsSwappedFlippedAndCopied();
@@ -187,17 +190,27 @@ void TstFrameConversion::randomFrameMatchesReference_data()
     QTest::addColumn<QString>("layout");
     QTest::addColumn<bool>("colour");
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("threads");
     // Whole blocks of sixteen pixels, widths that leave a remainder after them, odd sizes and
     // one-pixel axes.
     const QSize sizes[] = {{64, 48}, {37, 21}, {50, 7}, {17, 1}, {1, 9}};
-    for (const char *layout : {"YUY2", "NV12", "I420"})
+    for (const char *layout : {"YUY2", "NV12", "I420"}) {
+        const QString l = QString::fromLatin1(layout);
         for (const QSize &size : sizes) {
-            const QString l = QString::fromLatin1(layout);
             QTest::addRow("%s colour %dx%d", layout, size.width(), size.height())
-                << l << true << size;
+                << l << true << size << 1;
             QTest::addRow("%s monochrome %dx%d", layout, size.width(), size.height())
-                << l << false << size;
+                << l << false << size << 1;
         }
+        // Tall enough to be split over the threads: slice boundaries fall between the two rows
+        // of a chroma row or not, and the last slice ends on an odd row.
+        for (int threads : {2, 3, 8}) {
+            QTest::addRow("%s colour sliced %d", layout, threads)
+                << l << true << QSize(70, 203) << threads;
+            QTest::addRow("%s monochrome sliced %d", layout, threads)
+                << l << false << QSize(70, 203) << threads;
+        }
+    }
 }
 
 void TstFrameConversion::randomFrameMatchesReference()
@@ -205,10 +218,14 @@ void TstFrameConversion::randomFrameMatchesReference()
     QFETCH(QString, layout);
     QFETCH(bool, colour);
     QFETCH(QSize, size);
+    QFETCH(int, threads);
     const int width = size.width(), height = size.height();
     const QByteArray frame = randomBytes(width * height * 2, 7);
     QImage image;
-    QVERIFY(convert(layout, frame, width, height, &image, colour));
+    setConversionThreads(threads);
+    const bool converted = convert(layout, frame, width, height, &image, colour);
+    setConversionThreads(0);
+    QVERIFY(converted);
     QCOMPARE(image.size(), size);
     QCOMPARE(image.format(), QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
@@ -236,6 +253,35 @@ void TstFrameConversion::serialYuy2MatchesParallelAndFlips()
     QVERIFY(convertYuy2ToImageSerial(data, width, -height, &flipped, true));
     QCOMPARE(serial, parallel);
     QCOMPARE(flipped, parallel.mirrored(false, true));
+}
+
+void TstFrameConversion::concurrentConversionsKeepTheirPictures()
+{
+    // Four threads convert their own frames at once while the workers serve one of them at a
+    // time: every result must be the picture a lone conversion gives.
+    const int width = 96, height = 130;
+    setConversionThreads(2);
+    QVector<QByteArray> frames;
+    QVector<QImage> expected(4);
+    for (int i = 0; i < 4; ++i) {
+        frames << randomBytes(width * height * 2, quint32(20 + i));
+        QVERIFY(convert(QStringLiteral("NV12"), frames[i], width, height, &expected[i], true));
+    }
+    QVector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 50; ++round) {
+                QImage image;
+                convert(QStringLiteral("NV12"), frames[i], width, height, &image, true);
+                if (image != expected[i])
+                    ++mismatches[i];
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    setConversionThreads(0);
+    QCOMPARE(mismatches, QVector<int>(4, 0));
 }
 
 void TstFrameConversion::oddWidthYuy2StaysInsideItsRow()
