@@ -168,7 +168,10 @@ DrawingHistory::DrawingHistory(Capture capture, Apply apply, QObject *parent)
 
 DrawingHistory::~DrawingHistory()
 {
-    // The steps call back into this object; they go before its members do.
+    // The steps call back into this object; they go before its members do. Emptying the stack
+    // announces a change of the saved state, which nobody may hear from a history being
+    // destroyed (its listener, the window, may be half gone itself).
+    m_stack->blockSignals(true);
     delete m_stack;
     m_stack = nullptr;
 }

@@ -2,6 +2,8 @@
 // window states.
 #include "ui/mainwindow/MainWidget.h"
 
+#include "calibration/dialogs/CalibrationDialog.h"
+#include "calibration/dialogs/CalibrationSession.h"
 #include "camera/Camera.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/SystemCaptureBackend.h"
@@ -153,7 +155,12 @@ MainWidget::MainWidget(std::unique_ptr<CaptureBackend> backend,
     QTimer::singleShot(0, this, &MainWidget::startDemoCameraIfAlone);
 }
 
-MainWidget::~MainWidget() = default;
+MainWidget::~MainWidget()
+{
+    // A calibration still open takes its ruler off the canvas: while the canvas is whole, not
+    // among the canvas's children when it is already half destroyed.
+    delete m_calibrationSession;
+}
 
 MeasureGraphicsViewBusiness *MainWidget::view() const
 {

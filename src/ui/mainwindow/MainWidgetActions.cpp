@@ -373,6 +373,9 @@ void MainWidget::onOpenCalibrationDialog(CalibrationData *calibration)
         if (accepted) {
             m_leftBar->reloadCalibrationLists();
             setModified(true);
+            // The calibration changed the drawing without a step of the history: no step may
+            // count as the saved drawing any more.
+            view()->history()->stack()->resetClean();
         }
         m_leftBar->setDrawButtonsEnabled(true);
         session->deleteLater();

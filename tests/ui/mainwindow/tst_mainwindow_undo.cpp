@@ -2,6 +2,8 @@
 // state through the history, the shortcuts and buttons, and their entries in the settings.
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
+#include "calibration/dialogs/CalibrationDialog.h"
+#include "calibration/dialogs/CalibrationSession.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
@@ -80,6 +82,7 @@ private slots:
     void init();
     void unsavedMarkShortcutsAndButtons();
     void shortcutsAreEditedInTheSettings();
+    void calibrationAcceptedAndWindowClosedDuringOne();
 };
 
 void TstMainWindowUndo::initTestCase()
@@ -202,4 +205,31 @@ void TstMainWindowUndo::shortcutsAreEditedInTheSettings()
 }
 
 QTEST_MAIN(TstMainWindowUndo)
+
+// An accepted calibration marks the drawing unsaved, and undoing and redoing back to the step
+// saved before it leaves the mark. A window destroyed while a calibration is open takes the
+// ruler off its canvas before the canvas goes (it used to crash at exit).
+void TstMainWindowUndo::calibrationAcceptedAndWindowClosedDuringOne()
+{
+    MessageBoxAnswerer answerer;
+    for (bool accept : {true, false}) {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        f.step(true);
+        f.window->setModified(false);
+        answerer.answer(QMessageBox::Ok); // the hint to calibrate at 100 %
+        f.window->onOpenCalibrationDialog(nullptr);
+        auto *session = f.window->findChild<CalibrationSession *>();
+        QVERIFY(session);
+        if (!accept)
+            continue; // the window goes with the calibration open
+        emit session->finished(true);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the ruler goes
+        QVERIFY(f.marked());
+        f.key(Qt::Key_Z);
+        f.key(Qt::Key_Y);
+        QVERIFY(f.marked());
+    }
+}
+
 #include "tst_mainwindow_undo.moc"
