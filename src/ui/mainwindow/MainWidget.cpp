@@ -306,16 +306,29 @@ void MainWidget::retranslateForm()
         {m_toolButtonSetting, tr("设置")},
         {m_toolButtonExportData, tr("导出数据")},
         {m_toolButtonList, tr("列表")},
-        {m_labelSliderCanvasZoom, tr("画布缩放比例")},
         {m_pushButtonCanvasScalenArrow, tr("缩小")},
         {m_horizontalSliderCanvas, tr("画布缩放")},
         {m_pushButtonCanvasScalenEnlarge, tr("放大")},
-        {m_labelFps, tr("帧率")},
-        {m_statusLabel, tr("状态信息")},
     };
     for (const auto &row : names) {
         row.widget->setAccessibleName(row.name);
         row.widget->setToolTip(row.name);
+    }
+    // Labels that show a value keep their text as the accessible name, so that a screen reader
+    // reads the value; the description says what the value is.
+    const struct
+    {
+        QLabel *label;
+        QString description;
+    } values[] = {
+        {m_labelSliderCanvasZoom, tr("画布缩放比例")},
+        {m_labelFps, tr("帧率")},
+        {m_statusLabel, tr("状态信息")},
+    };
+    for (const auto &row : values) {
+        row.label->setAccessibleName(QString());
+        row.label->setAccessibleDescription(row.description);
+        row.label->setToolTip(row.description);
     }
     m_pushButtonAbout->setAccessibleDescription(tr("设置、关于与开源许可"));
     for (QToolButton *b :
