@@ -40,7 +40,7 @@ def wait_for(what, condition, timeout=PATIENCE, step=0.1):
 
 
 def xdo(*args):
-    subprocess.run(["xdotool", *[str(a) for a in args]], check=True)
+    subprocess.run(["xdotool", *[str(a) for a in args]], check=True, timeout=PATIENCE)
 
 
 def _showing(acc):
@@ -104,6 +104,7 @@ class Quorix:
             "XDG_DATA_HOME": os.path.join(self.home, ".local/share"),
         })
         env.update(self.extra_env)
+        self._found = {}
         self.log = open(os.path.join(self.home, "quorix-%d.log" % int(time.time() * 1000)), "w")
         self.process = subprocess.Popen([self.exe], env=env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
@@ -221,7 +222,8 @@ class Quorix:
         return x + w // 2, y + h // 2
 
     def move(self, x, y):
-        xdo("mousemove", "--sync", int(x), int(y))
+        # Not --sync: it never returns when the pointer is already there.
+        xdo("mousemove", int(x), int(y))
 
     def click_at(self, x, y, button=1, count=1):
         self.move(x, y)

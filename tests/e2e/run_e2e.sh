@@ -16,4 +16,4 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 xvfb-run -a -s "-screen 0 1920x1080x24" "$top/tools/with-openbox.sh" \
-    dbus-run-session -- /usr/bin/python3 -m unittest -v "$@"
+    dbus-run-session -- /usr/bin/python3 -W ignore::DeprecationWarning -m unittest -v "$@"
