@@ -5,6 +5,7 @@ the program shows. Runs inside an X display with a window manager and a private 
 
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -20,6 +21,19 @@ PATIENCE = float(os.environ.get("QUORIX_E2E_PATIENCE", "60"))
 
 class Timeout(AssertionError):
     pass
+
+
+# Programs started and not yet ended: ended too when the suite itself is stopped.
+_running = set()
+
+
+def _stop_all(signum, _frame):
+    for process in list(_running):
+        process.kill()
+    raise SystemExit(128 + signum)
+
+
+signal.signal(signal.SIGTERM, _stop_all)
 
 
 def wait_for(what, condition, timeout=PATIENCE, step=0.1):
@@ -108,6 +122,7 @@ class Quorix:
         self.log = open(os.path.join(self.home, "quorix-%d.log" % int(time.time() * 1000)), "w")
         self.process = subprocess.Popen([self.exe], env=env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
+        _running.add(self.process)
         self.app = wait_for("the program on the accessibility bus", self._find_app)
         self.frame = wait_for("the main window", lambda: self._main_frame())
         return self
@@ -134,6 +149,7 @@ class Quorix:
 
     def wait_exit(self):
         wait_for("the program to end", lambda: self.process.poll() is not None)
+        _running.discard(self.process)
         self.log.close()
         return self.process.returncode
 
@@ -145,6 +161,8 @@ class Quorix:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+        if self.process is not None:
+            _running.discard(self.process)
         if self.log and not self.log.closed:
             self.log.close()
 

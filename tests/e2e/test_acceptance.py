@@ -469,6 +469,37 @@ class Measuring(unittest.TestCase):
         s.size = Image.open(self.capture).size
         self.assertFalse(app.title().endswith("*"))
 
+    def delete_row(self, name):
+        """Deletes the table row `name` through its context menu, answering the question."""
+        s, app = self.s, self.app
+        t = s.table().queryTable()
+        row = next(r for r in range(t.nRows) if text_of(t.getAccessibleAt(r, 0)) == name)
+        app.click(t.getAccessibleAt(row, 0))
+        app.click(t.getAccessibleAt(row, 0), button=3)
+        app.click(app.find("删除选中行", "menu item", root=app.app))
+        box = app.window("提示")
+        yes = app.find(role="push button", root=box,
+                       predicate=lambda a: a.name.replace("&", "") in ("Yes", "是", "是(Y)"))
+        app.click(yes)
+        app.gone(box)
+
+    def test_11_unit_and_deleting_rows(self):
+        # On the reopened capture: the unit box converts every row; deleting a row deletes its
+        # shape, a text's row included.
+        s, app = self.s, self.app
+        s.page("测量")
+        s.choose("长度显示的单位", "μm (微米)")
+        wait_for("the line in µm", lambda: abs(float(s.rows()[0][1]) -
+                                               500 * self.mm_per_pixel * 1000) < 5)
+        self.assertAlmostEqual(float(s.rows()[1][4]), 100 * self.mm_per_pixel * 1000, delta=5)
+        labels = self.label_pixels()
+        self.delete_row("文本")
+        wait_for("the text's row gone", lambda: len(s.rows()) == 3)
+        self.delete_row("3点角")
+        wait_for("the angle's row gone", lambda: [r[0] for r in s.rows()] == ["直线", "圆"])
+        wait_for("the angle's label gone", lambda: self.label_pixels() < labels - 100)
+        self.assertTrue(app.title().endswith("*"))
+
 
 class ViewAndRefusals(unittest.TestCase):
     """One program run: zooming every way, full screen, and a refused request."""
