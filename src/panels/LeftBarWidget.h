@@ -138,6 +138,9 @@ public slots:
     // (ok) or not (error says why). Only then does the user hear of the save: status text and
     // the after-save dialog for a capture, a warning box for a failure.
     void onCaptureStored(const QString &path, bool ok, const QString &error);
+    // Whether `path` is a capture this bar has written and handed on with sigSaveImage, its
+    // outcome not yet reported; false for a picture the main window is still to write.
+    bool isWrittenCapture(const QString &path) const;
     // Starts a recording (preset folder or a chosen file) or stops the running one.
     void onVideotapeClicked();
     // The after-save dialog: open the folder, change the save folder, "don't ask again".

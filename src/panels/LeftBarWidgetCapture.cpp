@@ -375,6 +375,11 @@ void LeftBarWidget::onCaptureStored(const QString &path, bool ok, const QString 
                               path);
 }
 
+bool LeftBarWidget::isWrittenCapture(const QString &path) const
+{
+    return m_pendingStores.value(path, SaveKind::Picture) == SaveKind::Capture;
+}
+
 QString LeftBarWidget::imageSavePath(const QString &caption)
 {
     QString folder;

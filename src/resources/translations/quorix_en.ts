@@ -1088,12 +1088,34 @@
     <context>
         <name>MainWidget</name>
         <message>
+            <source> 导出成功</source>
+            <translation> exported successfully</translation>
+        </message>
+        <message>
             <source> 融合图像保存成功</source>
             <translation> fused image saved successfully</translation>
         </message>
         <message>
+            <source>BMP 格式不能保存测量标注：只有图片会被保存，测量标注将丢失。
+仍要保存为 BMP 吗？</source>
+            <translation>BMP files cannot hold measurements: only the picture will be saved and the measurements will be lost.
+Save as BMP anyway?</translation>
+        </message>
+        <message>
+            <source>BMP（仅图片，不含测量标注）</source>
+            <translation>BMP (picture only, without measurements)</translation>
+        </message>
+        <message>
+            <source>Excel 工作簿 (*.xlsx)</source>
+            <translation>Excel Workbook (*.xlsx)</translation>
+        </message>
+        <message>
             <source>USB 显微镜与检测相机的实时画面、拍照、录像与测量。</source>
             <translation>Live picture, stills, recordings and measuring for USB microscope and inspection cameras.</translation>
+        </message>
+        <message>
+            <source>Word 文档 (*.docx)</source>
+            <translation>Word Document (*.docx)</translation>
         </message>
         <message>
             <source>丢弃</source>
@@ -1108,8 +1130,16 @@
             <translation>Save Image</translation>
         </message>
         <message>
+            <source>保存提示</source>
+            <translation>Save Notice</translation>
+        </message>
+        <message>
             <source>保存确认</source>
             <translation>Save Confirmation</translation>
+        </message>
+        <message>
+            <source>保存融合图像</source>
+            <translation>Save Fused Image</translation>
         </message>
         <message>
             <source>全屏</source>
@@ -1148,12 +1178,26 @@
             <translation>The image could not be saved: %1</translation>
         </message>
         <message>
+            <source>图片已保存，但 BMP 格式不能保存测量标注，标注仍未保存。
+如需保留标注，请改用 PNG、JPG 或 TIFF 格式。</source>
+            <translation>The picture was saved, but BMP files cannot hold measurements: the measurements are still unsaved.
+To keep them, use PNG, JPG or TIFF.</translation>
+        </message>
+        <message>
+            <source>图片无法写入：%1</source>
+            <translation>Unable to write the picture: %1</translation>
+        </message>
+        <message>
             <source>圆形视图</source>
             <translation>Circular View</translation>
         </message>
         <message>
             <source>定标提示</source>
             <translation>Calibration Hint</translation>
+        </message>
+        <message>
+            <source>导出失败</source>
+            <translation>Export Failed</translation>
         </message>
         <message>
             <source>导出报告</source>
@@ -1172,6 +1216,10 @@
             <translation>Open Source Licenses</translation>
         </message>
         <message>
+            <source>当前没有可保存的图像，请先加载图片或打开相机。</source>
+            <translation>There is no picture to save. Please load an image or open the camera first.</translation>
+        </message>
+        <message>
             <source>当前画面显示为 %1%，定标建议在 100% 显示比例下进行，以获得准确的像素换算。</source>
             <translation>The picture is shown at %1%. Calibrate at 100% zoom for an exact pixel conversion.</translation>
         </message>
@@ -1184,8 +1232,8 @@
             <translation>Open Image</translation>
         </message>
         <message>
-            <source>报告导出暂不可用。</source>
-            <translation>Report export is not available yet.</translation>
+            <source>报告已导出：%1</source>
+            <translation>Report exported: %1</translation>
         </message>
         <message>
             <source>放大</source>
@@ -1250,6 +1298,10 @@
         <message>
             <source>融合图像保存失败</source>
             <translation>Fused image save failed</translation>
+        </message>
+        <message>
+            <source>融合图像保存失败，请检查路径和权限：%1</source>
+            <translation>Failed to save the fused image. Please check the path and permissions: %1</translation>
         </message>
         <message>
             <source>视频</source>

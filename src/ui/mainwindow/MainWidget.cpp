@@ -126,7 +126,8 @@ MainWidget::MainWidget(std::unique_ptr<CaptureBackend> backend,
 
     m_statusLabel = named(new QLabel(m_widgetBottom), "statusLabel");
     m_statusLabel->setStyleSheet(QStringLiteral("color: #888; padding-left: 4px;"));
-    m_statusLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // A long text (a full path) is cut at the right rather than widening the window.
+    m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_bottomLayout->insertWidget(1, m_statusLabel, 1);
     m_statusTimer = named(new QTimer(this), "statusTimer");
     m_statusTimer->setSingleShot(true);
@@ -285,7 +286,7 @@ void MainWidget::buildForm()
 void MainWidget::retranslateForm()
 {
     setWindowTitle(QStringLiteral("QUORIX") + (m_modified ? QStringLiteral("*") : QString()));
-    m_labelAppName->setText(QStringLiteral("QUORIX"));
+    m_labelAppName->setText(windowTitle());
     m_labelAppName->setAccessibleName(tr("程序名称"));
     m_labelAppIcon->setAccessibleName(tr("窗口菜单"));
     m_labelAppIcon->setToolTip(tr("窗口菜单"));
@@ -557,6 +558,7 @@ void MainWidget::setModified(bool modified)
     if (title.endsWith(QLatin1Char('*')))
         title.chop(1);
     setWindowTitle(modified ? title + QLatin1Char('*') : title);
+    m_labelAppName->setText(windowTitle()); // the title bar the user sees is our own
 }
 
 void MainWidget::showStatusMessage(const QString &text)

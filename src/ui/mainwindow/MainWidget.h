@@ -64,6 +64,17 @@ public:
     // How the settings dialog is run (exec() by default).
     void setDialogRunner(DialogRunner runner);
 
+    // Asks for the file to save into (the save question's picture, the report); it gets the
+    // proposed name and the filters, preselects *selectedFilter and returns the chosen one there.
+    // An empty name cancels. The file dialog is used by default.
+    using SaveFileNameProvider =
+        std::function<QString(QWidget *parent, const QString &caption, const QString &proposedName,
+                              const QString &filter, QString *selectedFilter)>;
+    void setSaveFileNameProvider(SaveFileNameProvider provider);
+    // The folder holding the report templates quorix.docx and quorix.xlsx (by default the
+    // "template" folder beside the program).
+    void setReportTemplateDir(const QString &dir) { m_reportTemplateDir = dir; }
+
     // Theme, shortcuts and measuring settings from the settings store; maximises when asked to.
     void applySettings();
     void applyThemeSettings();
@@ -133,6 +144,13 @@ private:
     void restoreAreasAfterFullScreen();
     // Removes every drawing item and empties the table.
     void clearDrawing();
+    // The save dialog of the actions (through the provider when one is set).
+    QString askSaveFileName(const QString &caption, const QString &proposedName,
+                            const QString &filter, QString *selectedFilter);
+    // The save question's "Save" without a picture file that can hold the drawing: asks for one,
+    // writes the picture there and embeds the drawing. False, with the user told why, when
+    // nothing was saved.
+    bool saveDrawingAs(const QString &proposedName);
 
     // Form widgets, by object name.
     QWidget *m_widgetTop = nullptr;
@@ -180,6 +198,8 @@ private:
     bool m_restoring = false;
     QString m_iconDir = QStringLiteral(":/imgs/");
     DialogRunner m_runDialog;
+    SaveFileNameProvider m_saveFileName;
+    QString m_reportTemplateDir;
 
     // Which areas were visible before full screen hid them.
     struct AreaVisibility

@@ -1,8 +1,9 @@
 // MainWidgetActions.cpp: the main window's operations that touch several areas: pictures from
-// the camera, the unsaved-drawing question, opening and saving pictures, the settings, about and
-// licence dialogs.
+// the camera, the unsaved-drawing question, opening and saving pictures, the report, the
+// settings, about and licence dialogs.
 #include "ui/mainwindow/MainWidget.h"
 
+#include "calibration/CalibrationData.h"
 #include "calibration/dialogs/CalibrationDialog.h"
 #include "calibration/dialogs/CalibrationSession.h"
 
@@ -12,22 +13,24 @@
 #include "canvas/MeasureFrame.h"
 #include "panels/LeftBarWidget.h"
 #include "panels/RightWidget.h"
+#include "report/ReportExporter.h"
 #include "settings/SettingsKeys.h"
 #include "settings/dialog/SettingDialog.h"
 #include "shapes/TextItem.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDate>
+#include <QDateTime>
 #include <QDebug>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
-
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -44,7 +47,44 @@ QString buildDateDigits()
     return date.isValid() ? date.toString(QStringLiteral("yyyyMMdd")) : QString();
 }
 
+// JPEG, PNG and TIFF files carry the drawing in their EXIF UserComment; BMP and the other
+// formats the program opens have no place for it.
+bool canHoldDrawing(const QString &path)
+{
+    static const QStringList suffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                         QStringLiteral("png"), QStringLiteral("tif"),
+                                         QStringLiteral("tiff")};
+    return suffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
+// `path` with `suffix` appended unless it already ends in one of `accepted` (any letter case), so
+// that a name typed without its suffix gets the format of the chosen filter.
+QString withSuffix(const QString &path, const QString &suffix, const QStringList &accepted)
+{
+    if (accepted.contains(QFileInfo(path).suffix().toLower()))
+        return path;
+    return path + QLatin1Char('.') + suffix;
+}
+
+QString timeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
+}
+
 } // namespace
+
+void MainWidget::setSaveFileNameProvider(SaveFileNameProvider provider)
+{
+    m_saveFileName = std::move(provider);
+}
+
+QString MainWidget::askSaveFileName(const QString &caption, const QString &proposedName,
+                                    const QString &filter, QString *selectedFilter)
+{
+    if (m_saveFileName)
+        return m_saveFileName(this, caption, proposedName, filter, selectedFilter);
+    return QFileDialog::getSaveFileName(this, caption, proposedName, filter, selectedFilter);
+}
 
 bool MainWidget::maybeSaveDrawing()
 {
@@ -64,24 +104,53 @@ bool MainWidget::maybeSaveDrawing()
     if (answer != QMessageBox::Save)
         return false;
 
-    QString path = m_currentImagePath;
-    if (path.isEmpty()) {
-        path =
-            QFileDialog::getSaveFileName(this, tr("保存图片"), QString(),
-                                         QStringLiteral("PNG (*.png);;JPEG (*.jpg);;BMP (*.bmp)"));
-        if (path.isEmpty())
-            return false;
-        if (!view()->saveBackgroundImage(path)) {
-            QMessageBox::warning(this, tr("保存图片"), tr("图片保存失败：%1").arg(path));
-            return false;
-        }
+    // A picture that cannot carry the drawing (BMP, XPM) is saved under a new name instead.
+    if (m_currentImagePath.isEmpty() || !canHoldDrawing(m_currentImagePath)) {
+        const QFileInfo current(m_currentImagePath);
+        return saveDrawingAs(m_currentImagePath.isEmpty()
+                                 ? QString()
+                                 : current.absolutePath() + QLatin1Char('/') +
+                                       current.completeBaseName() + QStringLiteral(".png"));
     }
-    // BMP carries no drawing data: the picture alone is what the user chose to keep.
-    const bool bmp =
-        QFileInfo(path).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
-    if (!bmp && !view()->saveWithMetadata(path))
+    if (!view()->saveWithMetadata(m_currentImagePath))
+        return false; // the view has told the user why; the drawing stays unsaved
+    setModified(false);
+    return true;
+}
+
+bool MainWidget::saveDrawingAs(const QString &proposedName)
+{
+    // The filter says before the choice that a BMP file keeps the picture only.
+    const QString bmpFilter = tr("BMP（仅图片，不含测量标注）") + QStringLiteral(" (*.bmp)");
+    const QString filters =
+        QStringLiteral("PNG (*.png);;JPEG (*.jpg);;TIFF (*.tif *.tiff);;") + bmpFilter;
+    QString selected = QStringLiteral("PNG (*.png)");
+    QString path = askSaveFileName(tr("保存图片"), proposedName, filters, &selected);
+    if (path.isEmpty())
+        return false;
+    const QString suffix = selected.startsWith(QLatin1String("JPEG"))   ? QStringLiteral("jpg")
+                           : selected.startsWith(QLatin1String("TIFF")) ? QStringLiteral("tif")
+                           : selected == bmpFilter                      ? QStringLiteral("bmp")
+                                                                        : QStringLiteral("png");
+    path = withSuffix(path, suffix,
+                      {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                       QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("bmp")});
+    const bool holds = canHoldDrawing(path);
+    if (!holds && QMessageBox::question(
+                      this, tr("保存图片"),
+                      tr("BMP 格式不能保存测量标注：只有图片会被保存，测量标注将丢失。\n"
+                         "仍要保存为 BMP 吗？"),
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    if (view()->image().isNull() || !view()->saveBackgroundImage(path)) {
+        QMessageBox::warning(this, tr("保存图片"),
+                             tr("图片保存失败：%1").arg(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    if (holds && !view()->saveWithMetadata(path))
         return false; // the view has told the user why; the drawing stays unsaved
     m_currentImagePath = path;
+    m_leftBar->setLastSavedPath(path);
     setModified(false);
     return true;
 }
@@ -101,6 +170,11 @@ void MainWidget::onOpenImage(const QString &path)
     const bool opened = m_measureFrame->openImageFile(path);
     m_loading = false;
     if (!opened) {
+        // The picture and its drawing are still there (a damaged file can pass the first check
+        // and fail while it is read): their rows come back in the order the canvas made them.
+        for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines())
+            if (view()->isAnnounced(record->id))
+                m_rightWidget->onAddDrawLine(record);
         QMessageBox::warning(this, tr("打开图片"), tr("无法打开图片：%1").arg(path));
         return;
     }
@@ -170,12 +244,35 @@ void MainWidget::onClearCanvas()
 
 void MainWidget::onSaveImage(const QString &path)
 {
-    // The left bar has written the camera frame to `path`; the drawing is embedded into it, and
-    // the left bar reports the outcome (saved, or why not) only now.
-    const bool bmp =
-        QFileInfo(path).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
+    // A capture arrives written by the left bar and only gets the drawing embedded; for the save
+    // button the picture on the canvas is written first. The left bar reports the outcome (saved,
+    // or why not) only now. On any failure the drawing keeps its unsaved mark.
+    if (!m_leftBar->isWrittenCapture(path)) {
+        if (view()->image().isNull()) {
+            m_leftBar->onCaptureStored(path, false,
+                                       tr("当前没有可保存的图像，请先加载图片或打开相机。"));
+            return;
+        }
+        if (!view()->saveBackgroundImage(path)) {
+            qWarning().noquote() << "saveBackgroundImage failed:" << path;
+            m_leftBar->onCaptureStored(path, false,
+                                       tr("图片无法写入：%1").arg(QDir::toNativeSeparators(path)));
+            return;
+        }
+    }
+    if (!canHoldDrawing(path)) {
+        // The picture is saved, the drawing is not: it stays unsaved, and the user hears why.
+        m_currentImagePath = path;
+        m_leftBar->setLastSavedPath(path);
+        m_leftBar->onCaptureStored(path, true, QString());
+        if (m_modified)
+            QMessageBox::warning(this, tr("保存提示"),
+                                 tr("图片已保存，但 BMP 格式不能保存测量标注，标注仍未保存。\n"
+                                    "如需保留标注，请改用 PNG、JPG 或 TIFF 格式。"));
+        return;
+    }
     QString error;
-    if (!bmp && !view()->saveWithMetadata(path, &error)) {
+    if (!view()->saveWithMetadata(path, &error)) {
         qWarning().noquote() << "saveWithMetadata failed:" << path;
         m_leftBar->onCaptureStored(path, false, error);
         return;
@@ -188,12 +285,20 @@ void MainWidget::onSaveImage(const QString &path)
 
 void MainWidget::onSaveFusedImage(const QString &path)
 {
+    if (view()->image().isNull()) {
+        QMessageBox::information(this, tr("保存融合图像"),
+                                 tr("当前没有可保存的图像，请先加载图片或打开相机。"));
+        return;
+    }
     if (view()->saveFusedImage(path)) {
         showStatusMessage(QFileInfo(path).fileName() + tr(" 融合图像保存成功"));
-    } else {
-        qWarning().noquote() << "saveFusedImage failed:" << path;
-        showStatusMessage(tr("融合图像保存失败"));
+        return;
     }
+    qWarning().noquote() << "saveFusedImage failed:" << path;
+    showStatusMessage(tr("融合图像保存失败"));
+    QMessageBox::warning(
+        this, tr("保存融合图像"),
+        tr("融合图像保存失败，请检查路径和权限：%1").arg(QDir::toNativeSeparators(path)));
 }
 
 void MainWidget::onExportReport()
@@ -202,8 +307,46 @@ void MainWidget::onExportReport()
         QMessageBox::information(this, tr("导出报告"), tr("请先加载图片或打开相机，再进行导出。"));
         return;
     }
-    // Reports are not offered by this window yet; say so rather than pretend.
-    QMessageBox::information(this, tr("导出报告"), tr("报告导出暂不可用。"));
+    // File names keep their Chinese prefix in every language.
+    const QString folder =
+        QSettings().value(SettingsKeys::kSavePath, SettingsKeys::defaultSavePath()).toString();
+    const QString wordFilter = tr("Word 文档 (*.docx)");
+    const QString excelFilter = tr("Excel 工作簿 (*.xlsx)");
+    QString selected = wordFilter;
+    QString path = askSaveFileName(tr("导出报告"),
+                                   QDir(folder).filePath(QStringLiteral("报告_") + timeStamp()),
+                                   wordFilter + QStringLiteral(";;") + excelFilter, &selected);
+    if (path.isEmpty())
+        return;
+    path =
+        withSuffix(path, selected == excelFilter ? QStringLiteral("xlsx") : QStringLiteral("docx"),
+                   {QStringLiteral("docx"), QStringLiteral("xlsx")});
+
+    // Composing and packing a large picture takes a moment: the pointer says so.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ReportData data;
+    data.image = view()->composeImage();
+    data.headers = m_rightWidget->tableHeaders();
+    data.rows = m_rightWidget->tableRows();
+    // The unit the table's values are in: pixels until a calibration converts them.
+    const CalibrationData *calibration = m_leftBar->calibrationData();
+    data.lengthUnit = calibration && calibration->isCalibrated() ? calibration->currentUnit()
+                                                                 : QStringLiteral("px");
+    const QString templateDir =
+        m_reportTemplateDir.isEmpty()
+            ? QCoreApplication::applicationDirPath() + QStringLiteral("/template")
+            : m_reportTemplateDir;
+    QString error;
+    const bool exported = exportReport(data, templateDir, path, &error);
+    QApplication::restoreOverrideCursor();
+    if (!exported) {
+        qWarning().noquote() << "exportReport failed:" << path << error;
+        QMessageBox::warning(this, tr("导出失败"), error);
+        return;
+    }
+    showStatusMessage(QFileInfo(path).fileName() + tr(" 导出成功"));
+    QMessageBox::information(this, tr("导出报告"),
+                             tr("报告已导出：%1").arg(QDir::toNativeSeparators(path)));
 }
 
 void MainWidget::onOpenCalibrationDialog(CalibrationData *calibration)
