@@ -48,9 +48,21 @@ def wait_for(what, condition, timeout=PATIENCE, step=0.1):
         except Exception as error:  # the tree changes under us while widgets come and go
             last_error = error
         if time.monotonic() > deadline:
+            _keep_screen("timeout")
             raise Timeout("waited %.0f s for %s%s" % (
                 timeout, what, " (last error: %r)" % last_error if last_error else ""))
         time.sleep(step)
+
+
+def _keep_screen(what):
+    """Keeps the whole screen among the artifacts, for a person to see what went wrong."""
+    folder = os.environ.get("QUORIX_E2E_ARTIFACTS")
+    if folder:
+        try:
+            ImageGrab.grab(xdisplay=os.environ.get("DISPLAY")).save(
+                os.path.join(folder, "%s-%d.png" % (what, int(time.time() * 1000))))
+        except Exception:
+            pass
 
 
 def xdo(*args):
@@ -183,6 +195,28 @@ class Quorix:
         """Waits for a shown top-level window (a dialog) whose name is `name`."""
         return wait_for("window %r" % name, lambda: next(
             (w for w in self.windows() if w.name == name), None), timeout)
+
+    def window_offset(self, window):
+        """How far the window really is from where the program reports it on the accessibility
+        bus. The program's frameless dialogs are placed by the window manager without the
+        program learning where (their menus open at the screen's corner too), so their
+        reported positions are off by this much."""
+        out = subprocess.run(["xdotool", "search", "--pid", str(self.process.pid), "--name",
+                              "^%s$" % window.name], capture_output=True, text=True,
+                             timeout=PATIENCE).stdout.split()
+        x, y, w, h = extents(window)
+        for xid in out:
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", xid],
+                                      capture_output=True, text=True,
+                                      timeout=PATIENCE).stdout
+            values = dict(line.split("=", 1) for line in geometry.split())
+            if (int(values["WIDTH"]), int(values["HEIGHT"])) == (w, h):
+                return int(values["X"]) - x, int(values["Y"]) - y
+        return 0, 0
+
+    def click_in(self, offset, acc, button=1):
+        x, y = self.centre(acc)
+        self.click_at(x + offset[0], y + offset[1], button=button)
 
     def gone(self, acc):
         wait_for("%r to close" % acc.name, lambda: not _showing(acc) or
