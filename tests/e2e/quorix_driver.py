@@ -88,6 +88,15 @@ def text_of(acc):
         return acc.name
 
 
+def name_of(acc):
+    """The current name: the bus library may hold an old one for a control whose text changed."""
+    try:
+        acc.clearCache()
+    except Exception:
+        pass
+    return acc.name
+
+
 def value_of(acc):
     return acc.queryValue().currentValue
 
@@ -180,7 +189,7 @@ class Quorix:
 
     # ---- windows ------------------------------------------------------------------------------
     def title(self):
-        return self.frame.name
+        return name_of(self.frame)
 
     def windows(self):
         """The program's shown top-level windows (main window, dialogs, menus)."""
@@ -321,7 +330,7 @@ def choose_in_combo(app, combo, item_text):
     entry = app.find(item_text, "list item", root=combo,
                      predicate=lambda a: extents(a)[2] > 0 and extents(a)[1] > 0)
     app.click(entry)
-    wait_for("%r chosen" % item_text, lambda: combo.name == item_text or
+    wait_for("%r chosen" % item_text, lambda: name_of(combo) == item_text or
              text_of(combo) == item_text)
 
 
