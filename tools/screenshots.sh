@@ -1,6 +1,7 @@
 #!/bin/sh
 # Renders the pictures the README shows from the real program (build/bin/quorix, built first):
-# the main window measuring on the demo camera's live micrometer in the dark and the light theme,
+# the main window measuring on the demo camera's live micrometer in the dark and the light theme
+# and the first page of the Word report it exports (LibreOffice, pdftoppm),
 # into docs/images/. Runs on a private X display with openbox and the accessibility bus.
 #   tools/screenshots.sh [output folder]
 set -eu

@@ -1,15 +1,39 @@
 """Renders the README's pictures from the real program: the main window measuring on the live
-micrometer, in the dark and in the light theme. Run through tools/screenshots.sh."""
+micrometer, in the dark and in the light theme, and the first page of the Word report it exports
+(through LibreOffice and pdftoppm). Run through tools/screenshots.sh."""
 
+import glob
 import os
+import subprocess
 import sys
+import tempfile
 
 import quorix_driver as qd
 from quorix_driver import wait_for
 from test_acceptance import Session
 
 
-def main_window(theme, path):
+def report_page(app, s, path):
+    """Exports the Word report through the program and renders its first page."""
+    folder = tempfile.mkdtemp(prefix="quorix-report-")
+    report = os.path.join(folder, "report.docx")
+    s.press("导出报告")
+    dialog = app.window("导出报告")
+    app.key("ctrl+a")
+    app.type(report)
+    app.key("Return")
+    app.gone(dialog)
+    done = app.window("导出报告")
+    app.click(app.find(role="push button", root=done))
+    subprocess.run(["soffice", "--headless", "--convert-to", "pdf", "--outdir", folder, report],
+                   check=True, capture_output=True, timeout=300,
+                   env=dict(os.environ, HOME=folder))
+    subprocess.run(["pdftoppm", "-png", "-r", "70", "-f", "1", "-l", "1",
+                    os.path.join(folder, "report.pdf"), os.path.join(folder, "page")], check=True)
+    os.replace(glob.glob(os.path.join(folder, "page*.png"))[0], path)
+
+
+def main_window(theme, path, report=None):
     s = Session("shots", {"Appearance": {"theme": theme}})
     app = s.app
     try:
@@ -35,6 +59,8 @@ def main_window(theme, path):
         app.click(s.canvas(), button=3)
         app.move(5, 5)
         app.screenshot(path, app.frame)
+        if report:
+            report_page(app, s, report)
     finally:
         s.close()
 
@@ -42,5 +68,5 @@ def main_window(theme, path):
 if __name__ == "__main__":
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    main_window(1, os.path.join(out, "main-window-dark.png"))
+    main_window(1, os.path.join(out, "main-window-dark.png"), os.path.join(out, "report-page.png"))
     main_window(0, os.path.join(out, "main-window-light.png"))

@@ -536,8 +536,11 @@ class Measuring(unittest.TestCase):
         self.assertEqual(len(fused), 1)
         with Image.open(fused[0]) as picture, Image.open(self.capture) as plain:
             self.assertEqual(picture.size, plain.size)
-            # The drawing is burnt into the picture's pixels.
-            self.assertTrue(differs(picture.convert("RGB"), plain.convert("RGB")))
+            # The drawing is burnt into the picture's pixels: the red line's 500 pixels.
+            def red(image):
+                rgb = numpy.asarray(image.convert("RGB")).astype(int)
+                return int(((rgb[..., 0] > 180) & (rgb[..., 1] < 90) & (rgb[..., 2] < 90)).sum())
+            self.assertGreater(red(picture), red(plain) + 400)
         reports = {}
         for suffix in ("docx", "xlsx"):
             reports[suffix] = os.path.join(s.pictures, "report." + suffix)
