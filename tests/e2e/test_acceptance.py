@@ -457,9 +457,9 @@ class Measuring(unittest.TestCase):
     def test_10_close_asks_to_save(self):
         s, app = self.s, self.app
         x0, y0, x1, y1 = self.line_points
-        # Drag the line by its middle 100 picture pixels down.
+        # Drag the line by its middle 100 picture pixels up.
         middle = s.at((x0 + x1) / 2, (y0 + y1) / 2)
-        app.drag(middle, (middle[0], middle[1] + round(100 * s.zoom())))
+        app.drag(middle, (middle[0], middle[1] - round(100 * s.zoom())))
         wait_for("the unsaved mark", lambda: app.title().endswith("*"))
         app.click(app.find("关闭", "push button"))
         question = app.window("保存确认")
@@ -473,7 +473,7 @@ class Measuring(unittest.TestCase):
         self.assertEqual(app.wait_exit(), 0)
         line = next(sh for sh in exif_drawing(self.capture)["shapes"] if sh["type"] == 10)
         moved = [(p["x"], p["y"]) for p in line["raw_points"]]
-        self.assertAlmostEqual(moved[0][1] - y0, 100, delta=4)
+        self.assertAlmostEqual(moved[0][1] - y0, -100, delta=4)
         self.assertAlmostEqual(moved[0][0] - x0, 0, delta=4)
         # Reopened, the line is where it was moved to.
         app.start()
