@@ -1260,6 +1260,10 @@ To keep them, use PNG, JPG or TIFF.</translation>
             <translation>Measure</translation>
         </message>
         <message>
+            <source>测量画布</source>
+            <translation>Measuring canvas</translation>
+        </message>
+        <message>
             <source>版本: %1</source>
             <translation>Version: %1</translation>
         </message>
@@ -1278,6 +1282,10 @@ To keep them, use PNG, JPG or TIFF.</translation>
         <message>
             <source>相机</source>
             <translation>Camera</translation>
+        </message>
+        <message>
+            <source>相机画面或图片，在其上绘制测量图形</source>
+            <translation>Camera picture or image on which measuring shapes are drawn</translation>
         </message>
         <message>
             <source>程序名称</source>

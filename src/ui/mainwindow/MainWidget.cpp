@@ -332,6 +332,10 @@ void MainWidget::retranslateForm()
         row.label->setToolTip(row.description);
     }
     m_pushButtonAbout->setAccessibleDescription(tr("设置、关于与开源许可"));
+    if (m_measureFrame) {
+        view()->setAccessibleName(tr("测量画布"));
+        view()->setAccessibleDescription(tr("相机画面或图片，在其上绘制测量图形"));
+    }
     for (QToolButton *b :
          {m_toolButtonCamera, m_toolButtonMeasure, m_toolButtonFCircular, m_toolButtonVideo,
           m_toolButtonImage, m_toolButtonSetting, m_toolButtonExportData, m_toolButtonList})
