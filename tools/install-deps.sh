@@ -18,6 +18,10 @@ packages=(
     xvfb xauth x11-utils xdotool wmctrl openbox imagemagick
     libimage-exiftool-perl ffmpeg libxml2-utils desktop-file-utils
     python3 python3-docx python3-openpyxl python3-tifffile python3-pil
+    # the acceptance suite: the accessibility bus and its Python client in a private D-Bus session
+    at-spi2-core dbus python3-pyatspi python3-numpy
+    # tools/screenshots.sh: a report page through LibreOffice and poppler
+    libreoffice-writer-nogui poppler-utils
     clang libclang-rt-14-dev
 )
 

@@ -21,6 +21,8 @@ MeasureFrame::MeasureFrame(QWidget *parent, MeasureGraphicsViewBusiness *view)
     m_view->setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     m_view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_view->setMinimumSize(100, 100);
+    m_view->setAccessibleName(tr("测量画布"));
+    m_view->setAccessibleDescription(tr("相机画面或图片，在其上绘制测量图形"));
 
     m_scrollArea = new QScrollArea(this);
     m_scrollArea->setWidget(m_view);

@@ -159,6 +159,7 @@ void LeftBarWidget::fillCameraTexts()
     const bool oneKey = ui->pushButtonOneKeyWB->property("oneKeyOn").toBool();
     ui->pushButtonOneKeyWB->setText(oneKey ? tr("关闭一键白平衡") : tr("一键白平衡"));
     ui->toolButtonVideotape->setText(isRecording() ? tr("停止录像") : tr("录像"));
+    ui->toolButtonVideotape->setAccessibleName(ui->toolButtonVideotape->text());
 }
 
 // ---- Camera list ------------------------------------------------------------------------------
@@ -399,6 +400,7 @@ bool LeftBarWidget::beginRecording(const QString &path)
         return false;
     m_camera->setFullRate(true);
     ui->toolButtonVideotape->setText(tr("停止录像"));
+    ui->toolButtonVideotape->setAccessibleName(ui->toolButtonVideotape->text());
     updateModeListsEnabled();
     emit sigRecordingStateChanged(true);
     return true;
@@ -411,6 +413,7 @@ void LeftBarWidget::endRecording()
     m_recorder->stop();
     m_camera->setFullRate(false);
     ui->toolButtonVideotape->setText(tr("录像"));
+    ui->toolButtonVideotape->setAccessibleName(ui->toolButtonVideotape->text());
     updateModeListsEnabled();
     emit sigRecordingStateChanged(false);
 }

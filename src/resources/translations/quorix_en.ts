@@ -701,6 +701,10 @@
             <translation>Pan</translation>
         </message>
         <message>
+            <source>当前放大倍率，长度按它的定标换算</source>
+            <translation>Current magnification; lengths are converted with its calibration</translation>
+        </message>
+        <message>
             <source>当前没有可用的相机画面</source>
             <translation>No camera frame available</translation>
         </message>
@@ -719,6 +723,10 @@
         <message>
             <source>彩色</source>
             <translation>Color</translation>
+        </message>
+        <message>
+            <source>彩色或黑白画面</source>
+            <translation>Colour or black-and-white picture</translation>
         </message>
         <message>
             <source>恢复相机默认设置</source>
@@ -759,6 +767,10 @@
         <message>
             <source>拍照</source>
             <translation>Capture</translation>
+        </message>
+        <message>
+            <source>拍照和保存图片的文件格式</source>
+            <translation>File format of captures and saved pictures</translation>
         </message>
         <message>
             <source>提示</source>
@@ -837,6 +849,10 @@
             <translation>Power Line Frequency</translation>
         </message>
         <message>
+            <source>电力线频率，用于消除灯光闪烁</source>
+            <translation>Power-line frequency, against the flicker of lamps</translation>
+        </message>
+        <message>
             <source>白平衡</source>
             <translation>White Balance</translation>
         </message>
@@ -853,6 +869,10 @@
             <translation>Camera</translation>
         </message>
         <message>
+            <source>相机传输的视频格式</source>
+            <translation>Video format the camera sends</translation>
+        </message>
+        <message>
             <source>相机列表</source>
             <translation>Camera List</translation>
         </message>
@@ -867,6 +887,10 @@
         <message>
             <source>相机已断开</source>
             <translation>Camera disconnected</translation>
+        </message>
+        <message>
+            <source>相机画面的分辨率</source>
+            <translation>Resolution of the camera picture</translation>
         </message>
         <message>
             <source>相机错误</source>
@@ -951,6 +975,10 @@
         <message>
             <source>错误</source>
             <translation>Error</translation>
+        </message>
+        <message>
+            <source>长度显示的单位</source>
+            <translation>Unit in which lengths are shown</translation>
         </message>
         <message>
             <source>饱和度</source>
@@ -1129,6 +1157,10 @@
         <message>
             <source>分辨率单位</source>
             <translation>Resolution unit</translation>
+        </message>
+        <message>
+            <source>分辨率数值所用的长度单位</source>
+            <translation>Length unit of the resolution value</translation>
         </message>
         <message>
             <source>单位</source>
@@ -1350,6 +1382,10 @@ To keep them, use PNG, JPG or TIFF.</translation>
             <translation>Measure</translation>
         </message>
         <message>
+            <source>测量画布</source>
+            <translation>Measuring canvas</translation>
+        </message>
+        <message>
             <source>版本: %1</source>
             <translation>Version: %1</translation>
         </message>
@@ -1368,6 +1404,10 @@ To keep them, use PNG, JPG or TIFF.</translation>
         <message>
             <source>相机</source>
             <translation>Camera</translation>
+        </message>
+        <message>
+            <source>相机画面或图片，在其上绘制测量图形</source>
+            <translation>Camera picture or image on which measuring shapes are drawn</translation>
         </message>
         <message>
             <source>程序名称</source>
@@ -1428,6 +1468,17 @@ To keep them, use PNG, JPG or TIFF.</translation>
         <message>
             <source>重做撤销的修改</source>
             <translation>Makes an undone change again</translation>
+        </message>
+    </context>
+    <context>
+        <name>MeasureFrame</name>
+        <message>
+            <source>测量画布</source>
+            <translation>Measuring canvas</translation>
+        </message>
+        <message>
+            <source>相机画面或图片，在其上绘制测量图形</source>
+            <translation>Camera picture or image on which measuring shapes are drawn</translation>
         </message>
     </context>
     <context>
@@ -1632,8 +1683,12 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Unable to write file: %1</translation>
         </message>
         <message>
+            <source>每个测量图形一行，选中一行即选中其图形</source>
+            <translation>One row per measuring shape; selecting a row selects its shape</translation>
+        </message>
+        <message>
             <source>测量表格</source>
-            <translation>Measurement Table</translation>
+            <translation>Measurement table</translation>
         </message>
         <message>
             <source>直径</source>
@@ -1979,6 +2034,10 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Capture</translation>
         </message>
         <message>
+            <source>拍照和保存图片的默认文件格式</source>
+            <translation>Default file format of captures and saved pictures</translation>
+        </message>
+        <message>
             <source>拍照快捷键</source>
             <translation>Capture shortcut</translation>
         </message>
@@ -2059,12 +2118,24 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Ellipse</translation>
         </message>
         <message>
+            <source>比例尺刻度的间隔倍数</source>
+            <translation>Spacing multiplier of the scale ticks</translation>
+        </message>
+        <message>
+            <source>比例尺刻度的高度倍数</source>
+            <translation>Height multiplier of the scale ticks</translation>
+        </message>
+        <message>
             <source>浅色</source>
             <translation>Light</translation>
         </message>
         <message>
             <source>测量</source>
             <translation>Measure</translation>
+        </message>
+        <message>
+            <source>测量标签的字体</source>
+            <translation>Font of the measurement labels</translation>
         </message>
         <message>
             <source>深色</source>
@@ -2109,6 +2180,14 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
         <message>
             <source>用户界面</source>
             <translation>User Interface</translation>
+        </message>
+        <message>
+            <source>界面主题</source>
+            <translation>Interface theme</translation>
+        </message>
+        <message>
+            <source>界面语言</source>
+            <translation>Interface language</translation>
         </message>
         <message>
             <source>直线</source>
@@ -2169,6 +2248,10 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
         <message>
             <source>虚线</source>
             <translation>Dashed Line</translation>
+        </message>
+        <message>
+            <source>要设置默认样式的测量工具</source>
+            <translation>Measuring tool whose default style is set</translation>
         </message>
         <message>
             <source>设置</source>

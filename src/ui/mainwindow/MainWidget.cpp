@@ -336,19 +336,36 @@ void MainWidget::retranslateForm()
         {m_toolButtonList, tr("列表")},
         {m_toolButtonUndo, tr("撤销")},
         {m_toolButtonRedo, tr("重做")},
-        {m_labelSliderCanvasZoom, tr("画布缩放比例")},
         {m_pushButtonCanvasScalenArrow, tr("缩小")},
         {m_horizontalSliderCanvas, tr("画布缩放")},
         {m_pushButtonCanvasScalenEnlarge, tr("放大")},
-        {m_labelFps, tr("帧率")},
-        {m_statusLabel, tr("状态信息")},
     };
     for (const auto &row : names) {
         row.widget->setAccessibleName(row.name);
         row.widget->setToolTip(row.name);
     }
+    // Labels that show a value keep their text as the accessible name, so that a screen reader
+    // reads the value; the description says what the value is.
+    const struct
+    {
+        QLabel *label;
+        QString description;
+    } values[] = {
+        {m_labelSliderCanvasZoom, tr("画布缩放比例")},
+        {m_labelFps, tr("帧率")},
+        {m_statusLabel, tr("状态信息")},
+    };
+    for (const auto &row : values) {
+        row.label->setAccessibleName(QString());
+        row.label->setAccessibleDescription(row.description);
+        row.label->setToolTip(row.description);
+    }
     m_pushButtonAbout->setAccessibleDescription(tr("设置、关于与开源许可"));
     refreshUndoActions();
+    if (m_measureFrame) {
+        view()->setAccessibleName(tr("测量画布"));
+        view()->setAccessibleDescription(tr("相机画面或图片，在其上绘制测量图形"));
+    }
     for (QToolButton *b :
          {m_toolButtonCamera, m_toolButtonMeasure, m_toolButtonFCircular, m_toolButtonVideo,
           m_toolButtonImage, m_toolButtonSetting, m_toolButtonExportData, m_toolButtonList})
