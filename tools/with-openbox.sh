@@ -34,7 +34,14 @@ until ready; do
 done
 "$@"
 status=$?
+# Stop the window manager; one that does not end within 5 s is killed, so a run never hangs here.
 kill "$wm" 2>/dev/null
+i=0
+while kill -0 "$wm" 2>/dev/null && [ "$i" -lt 50 ]; do
+    i=$((i + 1))
+    sleep 0.1
+done
+kill -9 "$wm" 2>/dev/null
 wait "$wm" 2>/dev/null
 rm -rf "$dir"
 exit "$status"

@@ -27,7 +27,14 @@ DISPLAY=":$(head -n1 "$dir/display")"
 export DISPLAY
 "$@"
 status=$?
+# Stop the server; one that does not end within 5 s is killed, so a run never hangs here.
 kill "$server" 2>/dev/null
+i=0
+while kill -0 "$server" 2>/dev/null && [ "$i" -lt 50 ]; do
+    i=$((i + 1))
+    sleep 0.1
+done
+kill -9 "$server" 2>/dev/null
 wait "$server" 2>/dev/null
 rm -rf "$dir"
 exit "$status"

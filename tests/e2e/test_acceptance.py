@@ -278,7 +278,7 @@ class Measuring(unittest.TestCase):
         s.press("编辑定标配置")
         # At a zoom other than 100 % the program advises calibrating at 100 %, then goes on.
         hint = app.window("定标提示")
-        app.click(app.find("OK", "push button", root=hint))
+        app.click(app.find("确定", "push button", root=hint))
         dialog = app.window("定标")
         # Move the dialog off the canvas by its title bar, as a user would to see the ruler.
         x, y, w, h = extents(dialog)
@@ -648,7 +648,7 @@ class ViewAndRefusals(unittest.TestCase):
         s.press("打开图片")
         box = app.window("提示")
         app.find("请先关闭相机再加载图片", "label", root=box)
-        app.click(app.find("OK", "push button", root=box))
+        app.click(app.find("确定", "push button", root=box))
         app.gone(box)
         self.assertFalse([w for w in app.windows() if w.name == "打开文件"])
         self.assertGreater(s.fps() or 0, 0)
