@@ -5,6 +5,7 @@
 # edge resistance, so that drags end exactly where the pointer does.
 #   tools/with-openbox.sh COMMAND [ARGS...]   (under xvfb-run -a, for example)
 set -u
+. "$(dirname "$0")/stop-process.sh"
 dir=$(mktemp -d)
 cat > "$dir/rc.xml" <<'XML'
 <?xml version="1.0"?>
@@ -34,14 +35,6 @@ until ready; do
 done
 "$@"
 status=$?
-# Stop the window manager; one that does not end within 5 s is killed, so a run never hangs here.
-kill "$wm" 2>/dev/null
-i=0
-while kill -0 "$wm" 2>/dev/null && [ "$i" -lt 50 ]; do
-    i=$((i + 1))
-    sleep 0.1
-done
-kill -9 "$wm" 2>/dev/null
-wait "$wm" 2>/dev/null
+stop_process "$wm"
 rm -rf "$dir"
 exit "$status"

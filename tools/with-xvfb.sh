@@ -6,6 +6,7 @@
 # ending up on one display (xvfb-run -a probes for a free number first and can race).
 # XVFB_SCREEN overrides the screen geometry (default 1920x1080x24).
 set -u
+. "$(dirname "$0")/stop-process.sh"
 dir=$(mktemp -d)
 Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1920x1080x24}" -nolisten tcp -noreset \
     3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
@@ -27,14 +28,6 @@ DISPLAY=":$(head -n1 "$dir/display")"
 export DISPLAY
 "$@"
 status=$?
-# Stop the server; one that does not end within 5 s is killed, so a run never hangs here.
-kill "$server" 2>/dev/null
-i=0
-while kill -0 "$server" 2>/dev/null && [ "$i" -lt 50 ]; do
-    i=$((i + 1))
-    sleep 0.1
-done
-kill -9 "$server" 2>/dev/null
-wait "$server" 2>/dev/null
+stop_process "$server"
 rm -rf "$dir"
 exit "$status"
