@@ -706,8 +706,15 @@ private slots:
 
     // The decoder writes a new picture into the memory of an earlier one only when nobody holds
     // that one any more: pictures kept by receivers stay as they came out.
+    void heldPicturesAreNeverOverwritten_data()
+    {
+        QTest::addColumn<bool>("turbo");
+        QTest::newRow("FFmpeg") << false;
+        QTest::newRow("libjpeg-turbo preview") << true;
+    }
     void heldPicturesAreNeverOverwritten()
     {
+        QFETCH(bool, turbo);
         QList<QByteArray> packets;
         for (int i = 0; i < 4; ++i) {
             QImage source(64, 48, QImage::Format_RGB32);
@@ -716,9 +723,18 @@ private slots:
         }
         FfmpegDecoder decoder;
         QVERIFY(decoder.open(FfmpegDecoder::Codec::Mjpeg, 64, 48, false, 0));
+        TurboJpegDecoder turboDecoder;
+        turboDecoder.setPreviewSize(1, QSize());
         QList<QImage> held, copies;
         for (int round = 0; round < 12; ++round) {
-            const QList<QImage> pictures = feed(decoder, packets.at(round % packets.size()));
+            QList<QImage> pictures;
+            if (turbo) {
+                QImage picture;
+                QVERIFY(turboDecoder.decodePreview(packets.at(round % packets.size()), &picture));
+                pictures << picture;
+            } else {
+                pictures = feed(decoder, packets.at(round % packets.size()));
+            }
             QCOMPARE(pictures.size(), 1);
             // Every other picture is kept, the rest are let go at once.
             if (round % 2 == 0) {
