@@ -814,6 +814,16 @@ print(json.dumps(out)))",
         QCOMPARE(int(error.reason), int(WriteError::OutOfRange));
     }
     QCOMPARE(readAll(path), bytes);
+    if (drawing) { // with a drawing, the drawing alone is saved
+        const QString twice = m_dir.filePath("twice." + kind);
+        QVERIFY(QFile::remove(twice) && QFile::copy(path, twice));
+        QVERIFY(writeUserComment(twice, "refused"));
+        WriteError pixelSizeError;
+        QVERIFY(writeCommentAndPixelSize(path, "refused", 1e12, FileOps::system(), nullptr,
+                                         &pixelSizeError));
+        QCOMPARE(int(pixelSizeError.reason), int(WriteError::OutOfRange));
+        QCOMPARE(readAll(path), readAll(twice));
+    }
 }
 
 void TstMetadata::pixelSizeFromOtherPrograms_data()
