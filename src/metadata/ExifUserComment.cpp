@@ -376,11 +376,12 @@ bool writePlanned(const QString &path, const Planner &plan, const Planner *then,
             if (then) {
                 const PlannedFile planned(source, pieces);
                 ExifContainer::Pieces more;
-                if ((*then)(planned.data(), planned.size(), &more, &embed)) {
+                ExifContainer::EmbedError refused;
+                if ((*then)(planned.data(), planned.size(), &more, &refused)) {
                     pieces = ExifContainer::compose(pieces, more);
                 } else {
-                    second.reason = writeReason(embed.reason);
-                    second.room = embed.room;
+                    second.reason = writeReason(refused.reason);
+                    second.room = refused.room;
                 }
             }
             if (!replaceFile(path, ops,
