@@ -370,6 +370,54 @@ class Measuring(unittest.TestCase):
         self.assertEqual(rows[3][0], "文本")
         self.assertTrue(app.title().endswith("*"))
 
+    def value_cell(self, tree, name):
+        """The value cell of the first row of the attribute tree named `name`."""
+        cells = [tree.getChildAtIndex(i) for i in range(tree.childCount)]
+        return next(cells[i + 1] for i, c in enumerate(cells) if c.name == name)
+
+    def test_06_edit_style_in_the_attribute_tree(self):
+        # The circle, chosen by its row, gets a green colour through the colour dialog and a
+        # wider line through the width's spin box; the canvas shows both at once.
+        s, app = self.s, self.app
+        t = s.table().queryTable()
+        app.click(next(t.getAccessibleAt(r, 0) for r in range(t.nRows)
+                       if text_of(t.getAccessibleAt(r, 0)) == "圆"))
+        tree = s.reveal(app.find("属性", "tree"))
+        wait_for("the circle's style", lambda: qd.name_of(self.value_cell(tree, "宽度")) == "2")
+        # The editors sit in their cells, out of the accessibility tree's reach: each takes
+        # the keyboard when it opens, so the keys go to it.
+        app.click(self.value_cell(tree, "颜色"))
+        app.key("space")
+        dialog = app.window("选择颜色")
+        app.click(app.find(role="text", root=dialog))
+        app.key("ctrl+a")
+        app.type("#00b000")
+        app.key("Tab")
+        app.click(app.find(role="push button", root=dialog,
+                           predicate=lambda a: a.name in ("确定", "OK")))
+        app.gone(dialog)
+        wait_for("the new colour in the tree",
+                 lambda: qd.name_of(self.value_cell(tree, "颜色")) == "#ff00b000")
+        app.click(self.value_cell(tree, "宽度"))
+        app.key("ctrl+a")
+        app.type("16")
+        wait_for("the new width in the tree",
+                 lambda: qd.name_of(self.value_cell(tree, "宽度")) == "16")
+
+        def green_thickness():
+            # Green pixels in the column through the circle's lowest point (centre 640, 180,
+            # radius 100), away from its control points and its label.
+            x0, y0 = s.at(640, 240)
+            x1, y1 = s.at(640, 320)
+            rgb = numpy.asarray(s.shot("06-style", box=(x0 - 2, y0, 5, y1 - y0))
+                                .convert("RGB")).astype(int)[:, 2]
+            return int(((rgb[:, 1] > rgb[:, 0] + 60) & (rgb[:, 1] > rgb[:, 2] + 60)).sum())
+
+        wide = 16 * s.zoom()
+        wait_for("a green line %.1f pixels wide" % wide,
+                 lambda: abs(green_thickness() - wide) <= 2)
+        self.assertTrue(app.title().endswith("*"))
+
     def test_07_capture_with_the_shortcut(self):
         s, app = self.s, self.app
         app.click(app.find("程序名称", "label"))  # the window has the keyboard
@@ -390,6 +438,9 @@ class Measuring(unittest.TestCase):
                                delta=1)
         text = next(sh for sh in drawing["shapes"] if sh["type"] == 31)
         self.assertEqual(text["text_content"], "E2E")
+        circle = next(sh for sh in drawing["shapes"] if sh["type"] == 15)["attribute"]
+        self.assertEqual((circle["imgElement"]["color"], circle["imgElement"]["width"]),
+                         ("#ff00b000", 16))
         line = next(sh for sh in drawing["shapes"] if sh["type"] == 10)
         (x0, y0), (x1, y1) = [(p["x"], p["y"]) for p in line["raw_points"]]
         self.assertAlmostEqual(abs(x1 - x0), 500, delta=3)
