@@ -174,6 +174,11 @@ def micrometer_row(picture):
     return best
 
 
+def green(rgb):
+    """Which pixels of an RGB array are the green given to the circle."""
+    return (rgb[..., 1] > rgb[..., 0] + 60) & (rgb[..., 1] > rgb[..., 2] + 60)
+
+
 def exif_drawing(path):
     """The drawing data in a picture, as exiftool reads its EXIF user comment."""
     out = subprocess.run(["exiftool", "-j", "-b", "-UserComment", path], capture_output=True,
@@ -414,7 +419,7 @@ class Measuring(unittest.TestCase):
             x1, y1 = s.at(640, 320)
             rgb = numpy.asarray(s.shot("06-style", box=(x0 - 2, y0, 5, y1 - y0))
                                 .convert("RGB")).astype(int)[:, 2]
-            return int(((rgb[:, 1] > rgb[:, 0] + 60) & (rgb[:, 1] > rgb[:, 2] + 60)).sum())
+            return int(green(rgb).sum())
 
         wide = 16 * s.zoom()
         wait_for("a green line %.1f pixels wide" % wide,
@@ -511,6 +516,8 @@ class Measuring(unittest.TestCase):
         wait_for("10X back", lambda: qd.name_of(magnification).split(" ")[0] == "10X")
         self.assertFalse(app.title().endswith("*"))
         self.assertGreater(self.label_pixels(), 50)  # the labels are drawn again
+        circle = numpy.asarray(s.shot(None, box=s.picture_box()).convert("RGB")).astype(int)
+        self.assertGreater(int(green(circle).sum()), 300)  # in its own colour and width
 
     def test_10_close_asks_to_save(self):
         s, app = self.s, self.app
@@ -733,7 +740,8 @@ class SettingsAndRestart(unittest.TestCase):
         """How much of the picture's middle column the crosshair's translucent red covers."""
         s = self.s
         x, y, w, h = s.picture_box()
-        rgb = numpy.asarray(s.shot(None, box=(x + w // 2 - 2, y, 5, h)).convert("RGB")).astype(int)
+        rgb = numpy.asarray(s.shot(None, box=(x + w // 2 - 2, y, 5, h)).convert("RGB"))
+        rgb = rgb.astype(int)
         red = (rgb[..., 0] > rgb[..., 1] + 60) & (rgb[..., 0] > rgb[..., 2] + 60)
         return red.any(axis=1).mean()
 
@@ -763,14 +771,14 @@ class SettingsAndRestart(unittest.TestCase):
         app.move((a[0] + b[0]) // 2, a[1])
         app.click_at(*b)
         want = numpy.array([int(self.TOOL_COLOUR[i:i + 2], 16) for i in (1, 3, 5)])
-
         wide = 12 * s.zoom()
 
         def coloured():
             rgb = numpy.asarray(s.shot("13-line-%s" % name, box=(
                 a[0] + 10, a[1] - 6, b[0] - a[0] - 20, 13)).convert("RGB")).astype(int)
             hit = numpy.abs(rgb - want).max(axis=2) < 40
-            return hit.any(axis=0).mean() > 0.9 and abs(numpy.median(hit.sum(axis=0)) - wide) <= 1.5
+            return (hit.any(axis=0).mean() > 0.9 and
+                    abs(numpy.median(hit.sum(axis=0)) - wide) <= 1.5)
         wait_for("a line %.1f pixels wide in the tool's colour" % wide, coloured)
         app.click(s.canvas(), button=3)  # leaves the line tool
 
