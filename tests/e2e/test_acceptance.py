@@ -179,6 +179,18 @@ def green(rgb):
     return (rgb[..., 1] > rgb[..., 0] + 60) & (rgb[..., 1] > rgb[..., 2] + 60)
 
 
+def choose_colour(app, colour):
+    """Answers the colour dialog by typing the colour's #rrggbb name."""
+    dialog = app.window("选择颜色")
+    app.click(app.find(role="text", root=dialog))  # the HTML field, its only text field
+    app.key("ctrl+a")
+    app.type(colour)
+    app.key("Tab")
+    app.click(app.find(role="push button", root=dialog,
+                       predicate=lambda a: a.name in ("确定", "OK")))
+    app.gone(dialog)
+
+
 def exif_drawing(path):
     """The drawing data in a picture, as exiftool reads its EXIF user comment."""
     out = subprocess.run(["exiftool", "-j", "-b", "-UserComment", path], capture_output=True,
@@ -396,14 +408,7 @@ class Measuring(unittest.TestCase):
         # the keyboard when it opens, so the keys go to it.
         app.click(self.value_cell(tree, "颜色"))
         app.key("space")
-        dialog = app.window("选择颜色")
-        app.click(app.find(role="text", root=dialog))
-        app.key("ctrl+a")
-        app.type("#00b000")
-        app.key("Tab")
-        app.click(app.find(role="push button", root=dialog,
-                           predicate=lambda a: a.name in ("确定", "OK")))
-        app.gone(dialog)
+        choose_colour(app, "#00b000")
         wait_for("the new colour in the tree",
                  lambda: qd.name_of(self.value_cell(tree, "颜色")) == "#ff00b000")
         app.click(self.value_cell(tree, "宽度"))
@@ -810,14 +815,7 @@ class SettingsAndRestart(unittest.TestCase):
         colour = table.queryTable().getAccessibleAt(1, 1)
         x, y = app.centre(colour)
         app.click_at(x + offset[0], y + offset[1], count=2)
-        chooser = app.window("选择颜色")
-        app.click(app.find(role="text", root=chooser))
-        app.key("ctrl+a")
-        app.type(self.TOOL_COLOUR)
-        app.key("Tab")
-        app.click(app.find(role="push button", root=chooser,
-                           predicate=lambda a: a.name in ("确定", "OK")))
-        app.gone(chooser)
+        choose_colour(app, self.TOOL_COLOUR)
         wait_for("the colour in the table", lambda: text_of(colour) == self.TOOL_COLOUR)
         # And a line wide enough to show its colour undiluted on the reduced picture.
         width = table.queryTable().getAccessibleAt(0, 1)
