@@ -15,6 +15,7 @@
 #include "shapes/Ellipse5PointsItem.h"
 #include "shapes/EllipseItem.h"
 #include "shapes/LabelItem.h"
+#include "shapes/Line3PointItem.h"
 #include "shapes/ParallelLine4Points.h"
 #include "shapes/ParallelLineAny.h"
 #include "shapes/PerpendicularItems.h"
@@ -22,6 +23,7 @@
 #include "shapes/Rec3PointItem.h"
 #include "shapes/RectItem.h"
 #include "shapes/ShapeGeometry.h"
+#include "shapes/StraightLineItem.h"
 #include "shapes/TextItem.h"
 
 #include <cmath>
@@ -526,6 +528,21 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
         return item;
     };
     const QList<Make> makers = {
+        [&](bool d) { // the guides' length depends on the scene
+            auto *item = new StraightLineItem(nullptr);
+            item->setShowEndGuides(true);
+            return feed(item, {{20, 20}, d ? QPointF(20, 20) : QPointF(120, 60)});
+        },
+        [&](bool d) { // an arrow too short to draw
+            return feed(new ArrowItem(nullptr),
+                        {{20, 100}, d ? QPointF(20.4, 100.4) : QPointF(140, 60)});
+        },
+        [&](bool d) {
+            auto *item = new Line3PointItem(nullptr);
+            item->setPointFixed(true);
+            return feed(item, d ? QList<QPointF>{{60, 60}, {60, 60}, {100, 120}}
+                                : QList<QPointF>{{100, 10}, {100, 200}, {160, 80}});
+        },
         [&](bool d) {
             return feed(new Circle2PointItem(nullptr),
                         {{20, 20}, d ? QPointF(20, 20) : QPointF(120, 90)});
@@ -618,8 +635,8 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
     // Two sheets for a person to look at: normal and degenerate input, each shape unselected
     // and selected side by side.
     const QSize cellSize(300, 230);
-    QImage sheets[2] = {QImage(cellSize.width() * 6, cellSize.height() * 6, QImage::Format_RGB32),
-                        QImage(cellSize.width() * 6, cellSize.height() * 6, QImage::Format_RGB32)};
+    QImage sheets[2] = {QImage(cellSize.width() * 6, cellSize.height() * 7, QImage::Format_RGB32),
+                        QImage(cellSize.width() * 6, cellSize.height() * 7, QImage::Format_RGB32)};
     for (QImage &sheet : sheets)
         sheet.fill(QColor(235, 235, 225));
     int cell = 0;
