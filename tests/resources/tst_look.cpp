@@ -91,7 +91,6 @@ class TestLook : public QObject
 
 private slots:
     void initTestCase();
-    void themesHaveTheSameIcons();
     void iconsRenderAndReadOnTheirTheme_data();
     void iconsRenderAndReadOnTheirTheme();
     void fixedNamesLoad_data();
@@ -107,17 +106,13 @@ void TestLook::initTestCase()
     LogCapture::install();
 }
 
-void TestLook::themesHaveTheSameIcons()
-{
-    const QStringList dark = iconNames(Themes[0].iconDir);
-    QVERIFY(dark.size() >= 60);
-    QCOMPARE(iconNames(Themes[1].iconDir), dark);
-}
-
 void TestLook::iconsRenderAndReadOnTheirTheme_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QColor>("background");
+    // Both themes have the same icons.
+    QVERIFY(iconNames(Themes[0].iconDir).size() >= 60);
+    QCOMPARE(iconNames(Themes[1].iconDir), iconNames(Themes[0].iconDir));
     for (const Theme &theme : Themes) {
         for (const QString &name : iconNames(theme.iconDir)) {
             QTest::addRow("%s %s", theme.name, qPrintable(name))

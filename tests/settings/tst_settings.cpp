@@ -1,4 +1,4 @@
-// Tests of the configuration store: file location, shortcut reading, migration and clearing.
+// Tests of the configuration store: file location, migration and clearing.
 #include <QtTest>
 
 #include <QCoreApplication>
@@ -15,7 +15,6 @@ class TstSettings : public QObject
 private slots:
     void initTestCase();
     void init();
-    void zoomInShortcutNormalised();
     void migration_data();
     void migration();
     void oneFileThatClearsCompletely();
@@ -36,18 +35,6 @@ void TstSettings::init()
 {
     SettingsStore::clearAll();
     QFile::remove(m_ini);
-}
-
-void TstSettings::zoomInShortcutNormalised()
-{
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutZoomIn), QStringLiteral("Ctrl+="));
-    QSettings().setValue(SettingsKeys::kShortcutZoomIn, "Ctrl++");
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutZoomIn), QStringLiteral("Ctrl+="));
-    QSettings().setValue(SettingsKeys::kShortcutZoomIn, "Ctrl+Shift+I");
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutZoomIn),
-             QStringLiteral("Ctrl+Shift+I"));
-    QSettings().setValue(SettingsKeys::kShortcutCapture, "");
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutCapture), QString());
 }
 
 void TstSettings::migration_data()

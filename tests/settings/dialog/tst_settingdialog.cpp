@@ -257,6 +257,7 @@ void TstSettingDialog::everyValueChangedIsStoredAndReadBack()
     SettingDialog again;
     QCOMPARE(control<QComboBox>(&again, "语言")->currentIndex(), 1);
     QCOMPARE(control<QLineEdit>(&again, "全屏快捷键")->text(), QStringLiteral("Ctrl+Shift+K"));
+    QCOMPARE(control<QLineEdit>(&again, "缩小快捷键")->text(), QString()); // not the default
     QVERIFY(control<QRadioButton>(&again, "使用预设的保存路径")->isChecked());
     selectTool(&again, ShapeTypes::Arrow);
     QCOMPARE(cell(&again, 0), QStringLiteral("7"));
