@@ -24,6 +24,34 @@ static QStringList readLines(const QString &path)
     return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
+// Every line of the daily log files in `folder`: a run may straddle midnight.
+static QStringList readLogs(const QString &folder)
+{
+    QStringList log;
+    const QDir logDir(folder);
+    for (const QString &name : logDir.entryList({"quorix_*.log"}, QDir::Files, QDir::Name))
+        log += readLines(logDir.filePath(name));
+    return log;
+}
+
+// Starts the program at `exe` offscreen and kills it once `trace` holds `lines` lines.
+static bool runUntilTraced(const QString &exe, const QString &trace, int lines)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(env);
+    process.start(exe, QStringList());
+    bool traced = false;
+    [&] {
+        QVERIFY(process.waitForStarted(120000));
+        QTRY_COMPARE_WITH_TIMEOUT(readLines(trace).size(), lines, 60000);
+        traced = true;
+    }();
+    process.kill();
+    return process.waitForFinished(120000) && traced;
+}
+
 class TstApp : public QObject
 {
     Q_OBJECT
@@ -32,12 +60,10 @@ private slots:
     void initTestCase();
     void lineFormat_data();
     void lineFormat();
-    void criticalAndFatalAreErrors();
     void writesDailyFileAndEchoes();
     void rollsOverAtMidnight();
+    void fallsBackWhenProgramFolderCannotHoldLogs_data();
     void fallsBackWhenProgramFolderCannotHoldLogs();
-    void retriesFallbackAfterFailedOpen();
-    void emptyBaseNameGivesApp();
     void concurrentLinesNeverInterleave();
     void switchesLanguage();
     void startupTraceAndLogOfRealProgram();
@@ -55,36 +81,29 @@ void TstApp::initTestCase()
 
 void TstApp::lineFormat_data()
 {
-    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("type");
     QTest::addColumn<QTime>("time");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("debug, 42 ms") << 0 << QTime(9, 5, 1, 42)
+    QTest::newRow("debug, 42 ms") << int(QtDebugMsg) << QTime(9, 5, 1, 42)
                                   << QByteArray("[DEBUG] 09:05:01.042  msg");
-    QTest::newRow("info, 7 ms") << 1 << QTime(9, 5, 1, 7)
+    QTest::newRow("info, 7 ms") << int(QtInfoMsg) << QTime(9, 5, 1, 7)
                                 << QByteArray("[INFO ] 09:05:01.007  msg");
-    QTest::newRow("warn, 0 ms") << 2 << QTime(23, 59, 59, 0)
-                                << QByteArray("[WARN ] 23:59:59.000  msg");
-    QTest::newRow("error, 999 ms")
-        << 3 << QTime(0, 0, 0, 999) << QByteArray("[ERROR] 00:00:00.999  msg");
+    QTest::newRow("warning, 0 ms")
+        << int(QtWarningMsg) << QTime(23, 59, 59, 0) << QByteArray("[WARN ] 23:59:59.000  msg");
+    QTest::newRow("critical, 999 ms")
+        << int(QtCriticalMsg) << QTime(0, 0, 0, 999) << QByteArray("[ERROR] 00:00:00.999  msg");
+    QTest::newRow("fatal") << int(QtFatalMsg) << QTime(0, 0, 0, 999)
+                           << QByteArray("[ERROR] 00:00:00.999  msg");
 }
 
 void TstApp::lineFormat()
 {
-    QFETCH(int, level);
+    QFETCH(int, type);
     QFETCH(QTime, time);
     QFETCH(QByteArray, expected);
+    const int level = logLevelFor(QtMsgType(type));
     QCOMPARE(Logger::formatLine(level, QDateTime(QDate(2026, 12, 5), time), "msg"), expected);
-}
-
-void TstApp::criticalAndFatalAreErrors()
-{
-    QCOMPARE(logLevelFor(QtDebugMsg), 0);
-    QCOMPARE(logLevelFor(QtInfoMsg), 1);
-    QCOMPARE(logLevelFor(QtWarningMsg), 2);
-    QCOMPARE(logLevelFor(QtCriticalMsg), 3);
-    QCOMPARE(logLevelFor(QtFatalMsg), 3);
     QCOMPARE(logLevelFor(QtMsgType(42)), -1);
-    QVERIFY(Logger::levelName(4).isEmpty());
 }
 
 void TstApp::writesDailyFileAndEchoes()
@@ -110,6 +129,11 @@ void TstApp::writesDailyFileAndEchoes()
     echoed.resize(int(std::fread(echoed.data(), 1, size_t(echoed.size()), echo)));
     std::fclose(echo);
     QCOMPARE(QString::fromUtf8(echoed), expected.join('\n') + '\n');
+
+    // A program name without a base name logs as "app".
+    Logger hidden({dir.path() + "/.hidden", [&] { return clock; }, {}, nullptr});
+    hidden.log(0, "x");
+    QVERIFY(QFile::exists(dir.path() + "/log/app_2026-12-05.log"));
 }
 
 void TstApp::rollsOverAtMidnight()
@@ -129,48 +153,36 @@ void TstApp::rollsOverAtMidnight()
     QCOMPARE(logger.currentPath(), second);
 }
 
-void TstApp::fallsBackWhenProgramFolderCannotHoldLogs()
+void TstApp::fallsBackWhenProgramFolderCannotHoldLogs_data()
 {
-    // Tests run as root, so permissions cannot make the folder unusable: a regular file named
-    // "log" where the folder should be does.
-    QTemporaryDir program, fallback;
-    QFile blocker(program.path() + "/log");
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-
-    const QDateTime clock(QDate(2026, 12, 5), QTime(8, 0));
-    Logger logger({program.path() + "/quorix", [&] { return clock; },
-                   [&] { return fallback.path(); }, nullptr});
-    logger.log(2, "fallback line");
-    QCOMPARE(logger.logDir(), fallback.path() + "/Quorix/log");
-    QCOMPARE(readLines(fallback.path() + "/Quorix/log/quorix_2026-12-05.log"),
-             QStringList{"[WARN ] 08:00:00.000  fallback line"});
+    QTest::addColumn<bool>("fromTheStart");
+    QTest::newRow("log folder is a file") << true;
+    QTest::newRow("next day's file cannot be created") << false;
 }
 
-void TstApp::retriesFallbackAfterFailedOpen()
+void TstApp::fallsBackWhenProgramFolderCannotHoldLogs()
 {
+    QFETCH(bool, fromTheStart);
+    // Tests run as root, so permissions cannot make a place unusable: a file where the log folder
+    // should be, or a folder where the next day's file should be, does.
     QTemporaryDir program, fallback;
+    if (fromTheStart) {
+        QFile blocker(program.path() + "/log");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
     QDateTime clock(QDate(2026, 12, 5), QTime(23, 59, 59));
     Logger logger({program.path() + "/quorix", [&] { return clock; },
                    [&] { return fallback.path(); }, nullptr});
     logger.log(1, "first day");
-
-    // The next day's file cannot be created: a folder stands where the file should be.
-    QVERIFY(QDir().mkpath(program.path() + "/log/quorix_2026-12-06.log"));
-    clock = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 1));
-    logger.log(1, "lost for the file");
-    logger.log(1, "in the fallback");
-    QCOMPARE(readLines(fallback.path() + "/Quorix/log/quorix_2026-12-06.log"),
-             QStringList{"[INFO ] 00:00:01.000  in the fallback"});
-}
-
-void TstApp::emptyBaseNameGivesApp()
-{
-    QTemporaryDir dir;
-    const QDateTime clock(QDate(2026, 12, 5), QTime(8, 0));
-    Logger logger({dir.path() + "/.hidden", [&] { return clock; }, {}, nullptr});
-    logger.log(0, "x");
-    QVERIFY(QFile::exists(dir.path() + "/log/app_2026-12-05.log"));
+    if (!fromTheStart) {
+        QVERIFY(QDir().mkpath(program.path() + "/log/quorix_2026-12-06.log"));
+        clock = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 1));
+        logger.log(1, "lost for the file");
+    }
+    logger.log(2, "in the fallback");
+    QCOMPARE(logger.logDir(), fallback.path() + "/Quorix/log");
+    QCOMPARE(readLogs(fallback.path() + "/Quorix/log").constLast(),
+             "[WARN ] " + clock.toString("hh:mm:ss.zzz") + "  in the fallback");
 }
 
 void TstApp::concurrentLinesNeverInterleave()
@@ -224,22 +236,11 @@ void TstApp::startupTraceAndLogOfRealProgram()
 
     // Three starts with language settings 0 (absent), 1 and 2.
     const QString ini = qEnvironmentVariable("XDG_DATA_HOME") + "/Quorix/QUORIX.ini";
-    const QStringList languages{"", "1", "2"};
     for (int start = 0; start < 3; ++start) {
         QFile::remove(ini);
-        if (!languages[start].isEmpty()) {
-            QSettings settings(ini, QSettings::IniFormat);
-            settings.setValue("Appearance/language", languages[start].toInt());
-        }
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        process.setProcessEnvironment(env);
-        process.start(exe, QStringList());
-        QVERIFY(process.waitForStarted(120000));
-        QTRY_COMPARE_WITH_TIMEOUT(readLines(trace).size(), 9 * (start + 1), 60000);
-        process.kill();
-        QVERIFY(process.waitForFinished(120000));
+        if (start > 0)
+            QSettings(ini, QSettings::IniFormat).setValue("Appearance/language", start);
+        QVERIFY(runUntilTraced(exe, trace, 9 * (start + 1)));
     }
 
     const QStringList steps{"start 1: entering main",       "start 2: QApplication created",
@@ -249,11 +250,7 @@ void TstApp::startupTraceAndLogOfRealProgram()
                             "start 9: window shown"};
     QCOMPARE(readLines(trace), steps + steps + steps);
 
-    // One file per day: the starts may straddle midnight.
-    QStringList log;
-    const QDir logDir(folder.path() + "/log");
-    for (const QString &name : logDir.entryList({"quorix_*.log"}, QDir::Files, QDir::Name))
-        log += readLines(logDir.filePath(name));
+    const QStringList log = readLogs(folder.path() + "/log");
     QVERIFY(!log.isEmpty());
     const QRegularExpression form(R"(^\[(DEBUG|INFO |WARN |ERROR)\] \d\d:\d\d:\d\d\.\d{3}  .*$)");
     for (const QString &line : log)
@@ -281,20 +278,11 @@ void TstApp::realProgramInUnwritableFolderTracesAndLogsForTheUser()
     const QString trace = data + "/startup_diag.txt";
     QFile::remove(trace);
     QFile::remove(data + "/QUORIX.ini");
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    process.setProcessEnvironment(env);
-    process.start(exe, QStringList());
-    QVERIFY(process.waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(readLines(trace).size(), 9, 30000);
-    process.kill();
-    QVERIFY(process.waitForFinished());
+    QVERIFY(runUntilTraced(exe, trace, 9));
 
     QCOMPARE(readLines(trace).constFirst(), QStringLiteral("start 1: entering main"));
     QCOMPARE(readLines(trace).constLast(), QStringLiteral("start 9: window shown"));
-    const QStringList log =
-        readLines(data + "/log/quorix_" + QDate::currentDate().toString("yyyy-MM-dd") + ".log");
+    const QStringList log = readLogs(data + "/log");
     QVERIFY2(!log.filter(QRegularExpression("  installAppLanguage: lang = 0 \\(no translator\\)$"))
                   .isEmpty(),
              qPrintable(log.join('\n')));

@@ -21,14 +21,9 @@ private slots:
     void init();
     void conversion_data();
     void conversion();
-    void unitCodesAreValidatedAndSignalled();
-    void outOfRangeIndicesAreIgnored();
+    void invalidUnitsAndIndicesAreIgnored();
     void settingsRoundTrip();
-    void storedIndexBeyondListLoadsAsNone();
-    void storedUnknownUnitLoadsAsPixels();
     void magnFileRoundTrip();
-    void importEdgeCases();
-    void exportToUnwritablePathFails();
     void pictureCalibrationIsTemporary();
 
 private:
@@ -75,25 +70,19 @@ void TstCalibration::conversion()
     QVERIFY(qAbs(c.convertPixelLength(px) - expected) < 1e-12 * qMax(1.0, expected));
 }
 
-void TstCalibration::unitCodesAreValidatedAndSignalled()
+void TstCalibration::invalidUnitsAndIndicesAreIgnored()
 {
     CalibrationData c;
-    QSignalSpy spy(&c, &CalibrationData::unitChanged);
+    QSignalSpy units(&c, &CalibrationData::unitChanged);
+    QSignalSpy current(&c, &CalibrationData::currentMagnificationChanged);
     c.setCurrentUnit("inch");
     c.setCurrentUnit("MM"); // case-sensitive
     c.setCurrentUnit("px"); // unchanged
-    QCOMPARE(spy.count(), 0);
+    QCOMPARE(units.count(), 0);
     QCOMPARE(c.currentUnit(), QString("px"));
     c.setCurrentUnit("mm");
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(CalibrationData::unitCodes().size(), CalibrationData::unitDisplayNames().size());
-    QCOMPARE(CalibrationData::metresPerUnit("inch"), 0.0);
-}
+    QCOMPARE(units.count(), 1);
 
-void TstCalibration::outOfRangeIndicesAreIgnored()
-{
-    CalibrationData c;
-    QSignalSpy current(&c, &CalibrationData::currentMagnificationChanged);
     c.addMagnification({"10X", 1e5});
     c.setCurrentIndex(1);
     c.setCurrentIndex(-2);
@@ -133,30 +122,18 @@ void TstCalibration::settingsRoundTrip()
     c.loadFromSettings();
     QCOMPARE(c.count(), 1);
     QCOMPARE(c.currentIndex(), -1);
-}
 
-void TstCalibration::storedIndexBeyondListLoadsAsNone()
-{
-    CalibrationData a;
-    for (const char *name : {"1X", "2X", "3X"})
-        a.addMagnification({name, 1e5});
-    a.saveToSettings();
+    // A stored index beyond the list loads as none, an unknown unit as pixels.
     QSettings().setValue(SettingsKeys::kCalibrationCurrentIndex, 7);
-    CalibrationData b;
-    b.loadFromSettings();
-    QCOMPARE(b.count(), 3);
-    QCOMPARE(b.currentIndex(), -1);
-    QVERIFY(!b.isCalibrated());
-}
-
-void TstCalibration::storedUnknownUnitLoadsAsPixels()
-{
     QSettings().setValue(SettingsKeys::kCalibrationCurrentUnit, "inch");
-    CalibrationData c;
     c.loadFromSettings();
+    QCOMPARE(c.count(), 1);
+    QCOMPARE(c.currentIndex(), -1);
+    QVERIFY(!c.isCalibrated());
     QCOMPARE(c.currentUnit(), QString("px"));
 }
 
+// The .magn round trip, and files that cannot be read or written.
 void TstCalibration::magnFileRoundTrip()
 {
     const QString path = m_dir.filePath("list.magn");
@@ -164,10 +141,12 @@ void TstCalibration::magnFileRoundTrip()
     a.addMagnification({"10X", 250000});
     a.addMagnification({"显微 40X", 1000000.5});
     QVERIFY(a.exportToFile(path));
+    QVERIFY(!a.exportToFile(m_dir.filePath("no/such/folder/x.magn")));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    file.close();
     QCOMPARE(root["version"].toInt(), 1);
     QCOMPARE(root["magnifications"].toArray().size(), 2);
 
@@ -179,37 +158,16 @@ void TstCalibration::magnFileRoundTrip()
     QCOMPARE(b.currentIndex(), 0);
     QCOMPARE(b.magnifications()[1].name, QString("显微 40X"));
     QCOMPARE(b.magnifications()[1].resolution, 1000000.5);
-}
 
-void TstCalibration::importEdgeCases()
-{
-    CalibrationData c;
-    c.addMagnification({"keep", 1e5});
-    c.setCurrentIndex(0);
-
-    QVERIFY(!c.importFromFile(m_dir.filePath("missing.magn")));
-    const QString notObject = m_dir.filePath("array.magn");
-    QFile f1(notObject);
-    QVERIFY(f1.open(QIODevice::WriteOnly));
-    f1.write("[1, 2]");
-    f1.close();
-    QVERIFY(!c.importFromFile(notObject));
-    QCOMPARE(c.count(), 1); // unchanged
-
-    const QString empty = m_dir.filePath("empty.magn");
-    QFile f2(empty);
-    QVERIFY(f2.open(QIODevice::WriteOnly));
-    f2.write(R"({"version": 1})");
-    f2.close();
-    QVERIFY(c.importFromFile(empty));
-    QCOMPARE(c.count(), 0);
-    QCOMPARE(c.currentIndex(), -1);
-}
-
-void TstCalibration::exportToUnwritablePathFails()
-{
-    CalibrationData c;
-    QVERIFY(!c.exportToFile(m_dir.filePath("no/such/folder/x.magn")));
+    // A missing file changes nothing; a file without entries empties the list.
+    QVERIFY(!b.importFromFile(m_dir.filePath("missing.magn")));
+    QCOMPARE(b.count(), 2);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"({"version": 1})");
+    file.close();
+    QVERIFY(b.importFromFile(path));
+    QCOMPARE(b.count(), 0);
+    QCOMPARE(b.currentIndex(), -1);
 }
 
 // A picture's own pixel size is used at once but stored nowhere until it is kept; discarding it

@@ -1,9 +1,8 @@
-// Tests of the configuration store: file location, defaults, migration and clearing.
+// Tests of the configuration store: file location, migration and clearing.
 #include <QtTest>
 
 #include <QCoreApplication>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include "TestEnv.h"
 #include "settings/SettingsKeys.h"
@@ -16,17 +15,11 @@ class TstSettings : public QObject
 private slots:
     void initTestCase();
     void init();
-    void fileLocation();
-    void defaults_data();
-    void defaults();
-    void toolKeysFallBackToGlobalDefaults();
-    void zoomInShortcutNormalised();
     void migration_data();
     void migration();
-    void clearAllRemovesEverything();
+    void oneFileThatClearsCompletely();
 
 private:
-    void writeSomeSettings();
     QString m_ini;
 };
 
@@ -42,100 +35,6 @@ void TstSettings::init()
 {
     SettingsStore::clearAll();
     QFile::remove(m_ini);
-}
-
-void TstSettings::fileLocation()
-{
-    QCOMPARE(m_ini, qEnvironmentVariable("XDG_DATA_HOME") + "/Quorix/QUORIX.ini");
-    QVERIFY(QFileInfo(m_ini).absoluteDir().exists());
-    QSettings().setValue("File/fileType", 3);
-    QSettings().sync();
-    QSettings file(m_ini, QSettings::IniFormat);
-    QCOMPARE(file.value("File/fileType").toInt(), 3);
-}
-
-void TstSettings::defaults_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QVariant>("expected");
-    const QList<QPair<const char *, QVariant>> table{
-        {"Appearance/language", 0},
-        {"Appearance/theme", 1},
-        {"Shortcuts/fullscreen", "F11"},
-        {"Shortcuts/capture", "F5"},
-        {"Shortcuts/zoomIn", "Ctrl+="},
-        {"Shortcuts/zoomOut", "Ctrl+-"},
-        {"File/usePresetPath", false},
-        {"File/fileType", 1},
-        {"File/videoFileType", 0},
-        {"File/suppressSaveNotification", false},
-        {"Camera/colorMode", 0},
-        {"App/resetVideoParams", false},
-        {"Measure/showScale", true},
-        {"Measure/showDrawingCrossCursor", false},
-        {"Measure/showCrosshair", false},
-        {"Measure/crosshairWidth", 2},
-        {"Measure/tickHeightMultiplier", 2},
-        {"Measure/tickIntervalMultiplier", 2},
-        {"Measure/exportRule", 0},
-        {"Measure/defaultLineWidth", 2},
-        {"Measure/defaultLineColor", "#ff0000"},
-        {"Measure/defaultLineStyle", 0},
-        {"Measure/defaultControlPointSize", 6},
-        {"Measure/defaultCPColor", "#ffffff"},
-        {"Measure/defaultCPColorAlpha", 50},
-        {"Measure/defaultCPBorderColor", "#00E5FF"},
-        {"Measure/defaultCPBorderWidth", 2},
-        {"Measure/defaultColorsUpgraded", false},
-        {"Measure/labelFontFamily", QString::fromUtf8("宋体")},
-        {"Measure/labelFontSize", 24},
-        {"Measure/labelFontBold", false},
-        {"Measure/labelFontItalic", false},
-        {"Measure/labelFontUnderline", false},
-        {"Measure/labelFontColor", "#1563AB"},
-        {"Misc/autoWhiteBalance", false},
-        {"Misc/staticCapture", false},
-        {"Misc/confirmOnExit", true},
-        {"Misc/maximizeOnStart", false},
-        {"debug/fpsLog", false},
-        {"Calibration/currentIndex", -1},
-        {"Calibration/currentUnit", "px"},
-        {"File/savePath", QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)},
-        {"Measure/exportPath", QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)},
-    };
-    for (const auto &row : table)
-        QTest::newRow(row.first) << QString(row.first) << row.second;
-}
-
-void TstSettings::defaults()
-{
-    QFETCH(QString, key);
-    QFETCH(QVariant, expected);
-    const QVariant value = SettingsKeys::defaultValue(key);
-    QVERIFY2(value.isValid(), qPrintable(key));
-    QCOMPARE(value.toString(), expected.toString());
-    QCOMPARE(value.userType(), expected.userType());
-}
-
-void TstSettings::toolKeysFallBackToGlobalDefaults()
-{
-    QCOMPARE(SettingsKeys::toolKey("StraightLine", SettingsKeys::kSuffixLineWidth),
-             QStringLiteral("Measure/StraightLine/defaultLineWidth"));
-    QCOMPARE(SettingsKeys::globalToolDefault(SettingsKeys::kSuffixCPBorderColor).toString(),
-             QStringLiteral("#00E5FF"));
-    QCOMPARE(SettingsKeys::globalToolDefault(SettingsKeys::kSuffixCPColorAlpha).toInt(), 50);
-}
-
-void TstSettings::zoomInShortcutNormalised()
-{
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutZoomIn), QStringLiteral("Ctrl+="));
-    QSettings().setValue(SettingsKeys::kShortcutZoomIn, "Ctrl++");
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutZoomIn), QStringLiteral("Ctrl+="));
-    QSettings().setValue(SettingsKeys::kShortcutZoomIn, "Ctrl+Shift+I");
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutZoomIn),
-             QStringLiteral("Ctrl+Shift+I"));
-    QSettings().setValue(SettingsKeys::kShortcutCapture, "");
-    QCOMPARE(SettingsKeys::readShortcut(SettingsKeys::kShortcutCapture), QString());
 }
 
 void TstSettings::migration_data()
@@ -176,26 +75,23 @@ void TstSettings::migration()
     QCOMPARE(SettingsStore::migrateLegacySettings(nullptr), false);
 }
 
-void TstSettings::writeSomeSettings()
-{
-    QSettings settings;
-    settings.setValue("Appearance/theme", 0);
-    settings.setValue("Measure/StraightLine/defaultLineWidth", 7);
-    settings.beginWriteArray("Calibration/magnifications");
-    for (int i = 0; i < 3; ++i) {
-        settings.setArrayIndex(i);
-        settings.setValue("name", QString("%1x").arg(i + 1));
-        settings.setValue("resolution", 1e5 * (i + 1));
-    }
-    settings.endArray();
-    settings.setValue("Calibration/currentIndex", 2);
-}
-
 // The data half of the factory reset; the settings dialog asks before it and its test covers
 // the questions.
-void TstSettings::clearAllRemovesEverything()
+void TstSettings::oneFileThatClearsCompletely()
 {
-    writeSomeSettings();
+    QCOMPARE(m_ini, qEnvironmentVariable("XDG_DATA_HOME") + "/Quorix/QUORIX.ini");
+    {
+        QSettings settings;
+        settings.setValue("Appearance/theme", 0);
+        settings.setValue("Measure/StraightLine/defaultLineWidth", 7);
+        settings.beginWriteArray("Calibration/magnifications");
+        for (int i = 0; i < 3; ++i) {
+            settings.setArrayIndex(i);
+            settings.setValue("name", QString("%1x").arg(i + 1));
+        }
+        settings.endArray();
+    }
+    QCOMPARE(QSettings(m_ini, QSettings::IniFormat).value("Appearance/theme").toInt(), 0);
     SettingsStore::clearAll();
 
     // As after a restart: a fresh settings object on the file.
