@@ -341,12 +341,12 @@ void TstCamera::yuy2StreamBecomesPictures()
             frame.append(luma).append(char(128)).append(luma).append(char(128));
         }
     device.pushFrame(frame);
-    QVERIFY(device.waitUntilDelivered(5000));
+    QVERIFY(device.waitUntilDelivered(300000));
     camera->setMirrorHorizontal(true);
     device.pushFrame(frame);
-    QVERIFY(device.waitUntilDelivered(5000));
+    QVERIFY(device.waitUntilDelivered(300000));
     device.pushFrame(frame.left(1000)); // short buffer: dropped, never read past its end
-    QVERIFY(device.waitUntilDelivered(5000));
+    QVERIFY(device.waitUntilDelivered(300000));
 
     QCOMPARE(frames.count(), 2);
     QCOMPARE(previews.count(), 0); // uncompressed streams give no preview image
@@ -370,14 +370,14 @@ void TstCamera::unsupportedFormatReportsError()
     QSignalSpy errors(camera.get(), &Camera::error);
     for (int i = 0; i < 4; ++i)
         device.pushFrame(QByteArray(640 * 480, char(90)));
-    QVERIFY(device.waitUntilDelivered(5000));
+    QVERIFY(device.waitUntilDelivered(300000));
     camera->close();             // no callback runs after this
     QCOMPARE(errors.count(), 1); // once per stream
     QCOMPARE(errors.first().first().toString(), QStringLiteral("不支持当前摄像头的视频格式"));
     QCOMPARE(LogCapture::count(QStringLiteral("不支持的格式: GREY")), 1);
     QVERIFY(camera->open(0)); // the next stream reports again
     device.pushFrame(QByteArray(640 * 480, char(90)));
-    QVERIFY(device.waitUntilDelivered(5000));
+    QVERIFY(device.waitUntilDelivered(300000));
     camera->close();
     QCOMPARE(errors.count(), 2);
 }
@@ -423,7 +423,7 @@ void TstCamera::unplugEndsStreamQuietly()
     QSignalSpy errors(camera.get(), &Camera::error);
     for (int i = 0; i < 5; ++i)
         device.pushFrame(jpegPacket(4000));
-    QVERIFY(device.waitUntilDelivered(5000));
+    QVERIFY(device.waitUntilDelivered(300000));
     QCOMPARE(camera->mjpgQueueSize(), 5);
     device.unplug();
     QTRY_COMPARE_WITH_TIMEOUT(LogCapture::count(QStringLiteral("视频流结束")), 1, 60000);

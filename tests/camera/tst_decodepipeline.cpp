@@ -496,14 +496,14 @@ void TstDecodePipeline::framesWithoutHuffmanTables()
     QVERIFY(stream.open());
     QVERIFY(JpegHuffmanTables::hasTables(stream.packets.first()));
     stream.device.pushFrame(stream.packets.first());
-    QVERIFY(stream.device.waitUntilDelivered(20000));
+    QVERIFY(stream.device.waitUntilDelivered(300000));
     QByteArray sent;
     QVERIFY(stream.camera->takeMjpgPacket(&sent));
     QVERIFY(!JpegHuffmanTables::hasTables(sent));
     stream.camera->setDecodingHeld(false);
     stream.device.pushFrame(stream.packets.first());
-    QVERIFY(stream.device.waitUntilDelivered(20000));
-    QTRY_VERIFY_WITH_TIMEOUT(sink.previews() >= 1 && sink.frames() >= 1, 20000);
+    QVERIFY(stream.device.waitUntilDelivered(300000));
+    QTRY_VERIFY_WITH_TIMEOUT(sink.previews() >= 1 && sink.frames() >= 1, 300000);
     const QImage preview = sink.lastPreview(), frame = sink.lastFrame();
     QCOMPARE(preview.size(), QSize(720, 540));
     QVERIFY(isRed(preview.pixel(3, 270)) && isBlue(preview.pixel(716, 270)));
@@ -514,7 +514,7 @@ void TstDecodePipeline::framesWithoutHuffmanTables()
     demo.setDecodingHeld(true);
     QVERIFY(demo.setFormat(QStringLiteral("MJPG")));
     QVERIFY(demo.setResolution(1280, 720));
-    QTRY_VERIFY_WITH_TIMEOUT(demo.mjpgQueueSize() >= 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(demo.mjpgQueueSize() >= 1, 300000);
     QByteArray packet;
     QVERIFY(demo.takeMjpgPacket(&packet));
     QVERIFY(!JpegHuffmanTables::hasTables(packet));

@@ -452,7 +452,7 @@ private slots:
         QVERIFY(child.waitForReadyRead(120000));
         QCOMPARE(child.readAllStandardOutput(), QByteArray("written\n"));
         ::kill(pid_t(child.processId()), SIGKILL);
-        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(child.waitForFinished(300000));
 
         QProcess probe;
         probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
