@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
@@ -138,18 +139,22 @@ bool setUp(jpeg_decompress_struct *info, ErrorManager *errors, jpeg_source_mgr *
     return true;
 }
 
+// Decodes into an image of the started decompressor's output size and the image's format.
+bool readInto(jpeg_decompress_struct *info, ErrorManager *errors, QImage *image)
+{
+    if (image->isNull())
+        return false;
+    std::vector<JSAMPROW> rows(info->output_height);
+    for (JDIMENSION y = 0; y < info->output_height; ++y)
+        rows[y] = image->scanLine(int(y));
+    return readScanlines(info, errors, rows.data());
+}
+
 // Decodes into a new image of the started decompressor's output size.
 QImage readImage(jpeg_decompress_struct *info, ErrorManager *errors, QImage::Format format)
 {
     QImage image(int(info->output_width), int(info->output_height), format);
-    if (image.isNull())
-        return QImage();
-    std::vector<JSAMPROW> rows(info->output_height);
-    for (JDIMENSION y = 0; y < info->output_height; ++y)
-        rows[y] = image.scanLine(int(y));
-    if (!readScanlines(info, errors, rows.data()))
-        return QImage();
-    return image;
+    return readInto(info, errors, &image) ? image : QImage();
 }
 
 int ceilDiv(int value, int divisor)
@@ -217,7 +222,7 @@ bool TurboJpegDecoder::decodePreview(const QByteArray &bytes, QImage *out)
     jpeg_source_mgr source;
     if (!setUp(&info, &errors, &source, bytes))
         return false;
-    QImage image;
+    QImage *buffer = nullptr;
     QSize target;
     if (readHeader(&info, &errors, size_t(bytes.size())) &&
         (info.num_components == 1 || info.num_components == 3)) {
@@ -231,19 +236,48 @@ bool TurboJpegDecoder::decodePreview(const QByteArray &bytes, QImage *out)
         info.scale_num = unsigned(eighths);
         info.scale_denom = 8;
         info.out_color_space = m_grey ? JCS_GRAYSCALE : JCS_EXT_BGRX;
-        if (start(&info, &errors) && info.output_width >= 1 && info.output_height >= 1)
-            image = readImage(&info, &errors,
-                              m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+        if (start(&info, &errors) && info.output_width >= 1 && info.output_height >= 1) {
+            buffer = previewBuffer(QSize(int(info.output_width), int(info.output_height)),
+                                   m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+            if (!readInto(&info, &errors, buffer))
+                buffer = nullptr;
+        }
     }
     jpeg_destroy_decompress(&info);
-    if (image.isNull() || target.isEmpty())
+    if (!buffer || target.isEmpty())
         return false;
-    if (image.size() != target) {
-        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        // Qt scales grey pictures into 32-bit ones.
-        image = image.convertToFormat(m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    if (buffer->size() == target) {
+        // Mirrored before it is shared, so that the buffer is flipped where it is.
+        PictureGeometry::mirrorInPlace(buffer, m_mirrorHorizontal, m_mirrorVertical);
+        *out = *buffer;
+        return true;
     }
+    QImage image = buffer->scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Qt scales grey pictures into 32-bit ones.
+    image = image.convertToFormat(m_grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
     PictureGeometry::mirrorInPlace(&image, m_mirrorHorizontal, m_mirrorVertical);
     *out = image;
     return true;
+}
+
+// A buffer of the size and format that no picture handed out shares any more, else a new one in
+// the place of a buffer that is still shared (its receivers keep their copy). Writing into a
+// fresh multi-megabyte picture for every frame costs a page fault per page written.
+QImage *TurboJpegDecoder::previewBuffer(const QSize &size, QImage::Format format)
+{
+    QImage *replaced = &m_buffers[0];
+    for (QImage &buffer : m_buffers) {
+        if (!buffer.isDetached()) {
+            replaced = &buffer;
+            continue;
+        }
+        if (buffer.size() == size && buffer.format() == format) {
+            // The receivers' last reads of the pixels happen before our writes.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            return &buffer;
+        }
+        replaced = &buffer; // not shared, but of another size: no need to keep it
+    }
+    *replaced = QImage(size, format);
+    return replaced;
 }

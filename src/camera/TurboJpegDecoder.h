@@ -30,7 +30,8 @@ public:
     // Decodes bytes straight into the preview: libjpeg-turbo's scaled inverse DCT picks the
     // smallest scale n/8 that reaches the preview size, and a picture that is then still larger
     // (or, below 1/8 of the fit, smaller) is scaled smoothly to it. False, leaving *out
-    // untouched, on any decode error or a picture with other than 1 or 3 components.
+    // untouched, on any decode error or a picture with other than 1 or 3 components. The
+    // picture's memory is reused for a later picture once no copy of it is left elsewhere.
     bool decodePreview(const QByteArray &bytes, QImage *out);
 
     // The preview size of a picture: pictureSize reduced by `reduction` (rounding up), fitted
@@ -38,9 +39,13 @@ public:
     static QSize previewSize(const QSize &pictureSize, int reduction, const QSize &box);
 
 private:
+    QImage *previewBuffer(const QSize &size, QImage::Format format);
+
     int m_reduction = 4;
     QSize m_box;
     bool m_grey = false;
     bool m_mirrorHorizontal = false;
     bool m_mirrorVertical = false;
+    // Pictures handed out by decodePreview(), reused once every receiver has let go of them.
+    QImage m_buffers[3];
 };

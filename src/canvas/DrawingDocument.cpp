@@ -260,19 +260,13 @@ bool applyCalibration(const QJsonObject &entry, CalibrationData *calibration)
     return applied;
 }
 
-StoreResult store(const QString &path, const QByteArray &text, std::size_t *room)
+namespace {
+
+StoreResult drawingResult(const ExifUserComment::WriteError &error, std::size_t *room)
 {
-    const ExifContainer::ImageKind kind = ExifUserComment::detectImageKind(path);
-    if (kind == ExifContainer::BmpImage)
-        return StoreResult::Bmp;
-    if (kind == ExifContainer::UnknownImage)
-        return StoreResult::Unsupported;
-    const std::string comment(text.constData(), std::size_t(text.size()));
-    ExifUserComment::WriteError error;
-    if (ExifUserComment::writeUserComment(path, comment, ExifUserComment::FileOps::system(),
-                                          &error))
-        return StoreResult::Stored;
     switch (error.reason) {
+    case ExifUserComment::WriteError::None:
+        return StoreResult::Stored;
     case ExifUserComment::WriteError::JpegSegmentFull:
         if (room)
             *room = error.room;
@@ -286,15 +280,11 @@ StoreResult store(const QString &path, const QByteArray &text, std::size_t *room
     }
 }
 
-StoreResult storePixelSize(const QString &path, const CalibrationData *calibration)
+StoreResult pixelSizeResult(const QString &path, const ExifUserComment::WriteError &error)
 {
-    if (!calibration || !calibration->isCalibrated())
-        return StoreResult::Stored;
-    ExifUserComment::WriteError error;
-    if (ExifUserComment::writePixelSize(path, calibration->currentMagnification().resolution,
-                                        ExifUserComment::FileOps::system(), &error))
-        return StoreResult::Stored;
     switch (error.reason) {
+    case ExifUserComment::WriteError::None:
+        return StoreResult::Stored;
     case ExifUserComment::WriteError::UnsupportedKind:
         return ExifUserComment::detectImageKind(path) == ExifContainer::BmpImage
                    ? StoreResult::Bmp
@@ -306,6 +296,61 @@ StoreResult storePixelSize(const QString &path, const CalibrationData *calibrati
     default:
         return StoreResult::WriteFailed;
     }
+}
+
+// BMP and unknown kinds, told apart before any edit is tried; Stored for the kinds we edit.
+StoreResult kindResult(const QString &path)
+{
+    const ExifContainer::ImageKind kind = ExifUserComment::detectImageKind(path);
+    if (kind == ExifContainer::BmpImage)
+        return StoreResult::Bmp;
+    if (kind == ExifContainer::UnknownImage)
+        return StoreResult::Unsupported;
+    return StoreResult::Stored;
+}
+
+} // namespace
+
+StoreResult store(const QString &path, const QByteArray &text, std::size_t *room)
+{
+    const StoreResult kind = kindResult(path);
+    if (kind != StoreResult::Stored)
+        return kind;
+    const std::string comment(text.constData(), std::size_t(text.size()));
+    ExifUserComment::WriteError error;
+    ExifUserComment::writeUserComment(path, comment, ExifUserComment::FileOps::system(), &error);
+    return drawingResult(error, room);
+}
+
+StoreResult storePixelSize(const QString &path, const CalibrationData *calibration)
+{
+    if (!calibration || !calibration->isCalibrated())
+        return StoreResult::Stored;
+    ExifUserComment::WriteError error;
+    ExifUserComment::writePixelSize(path, calibration->currentMagnification().resolution,
+                                    ExifUserComment::FileOps::system(), &error);
+    return pixelSizeResult(path, error);
+}
+
+StoreResult storeWithPixelSize(const QString &path, const QByteArray &text,
+                               const CalibrationData *calibration, StoreResult *pixelSize,
+                               std::size_t *room)
+{
+    *pixelSize = StoreResult::Stored;
+    if (!calibration || !calibration->isCalibrated())
+        return store(path, text, room);
+    const StoreResult kind = kindResult(path);
+    if (kind != StoreResult::Stored)
+        return kind;
+    const std::string comment(text.constData(), std::size_t(text.size()));
+    ExifUserComment::WriteError error, pixelError;
+    ExifUserComment::writeCommentAndPixelSize(
+        path, comment, calibration->currentMagnification().resolution,
+        ExifUserComment::FileOps::system(), &error, &pixelError);
+    const StoreResult drawing = drawingResult(error, room);
+    if (drawing == StoreResult::Stored)
+        *pixelSize = pixelSizeResult(path, pixelError);
+    return drawing;
 }
 
 QString pixelSizeFailure(StoreResult result)

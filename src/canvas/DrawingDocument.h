@@ -71,6 +71,15 @@ StoreResult store(const QString &path, const QByteArray &text, std::size_t *room
 // above 0) in the JPEG, PNG or TIFF file at `path`, where other imaging programs read it, and
 // replaces the file atomically. Stored when no calibration is in force (nothing to record).
 StoreResult storePixelSize(const QString &path, const CalibrationData *calibration);
+// Stores `text` as the UserComment of the picture at `path` and the pixel size of the
+// calibration in force (as storePixelSize() does) in one pass and one atomic replace of the file.
+// Returns what store() would for the drawing; when the drawing is stored, `pixelSize` receives
+// the pixel size's result (Stored also when no calibration is in force). A pixel size that the
+// file cannot take is left out and the drawing still stored; otherwise the file gets both or
+// neither.
+StoreResult storeWithPixelSize(const QString &path, const QByteArray &text,
+                               const CalibrationData *calibration, StoreResult *pixelSize,
+                               std::size_t *room = nullptr);
 // Why a pixel size was not stored, for a message after the file's path.
 QString pixelSizeFailure(StoreResult result);
 

@@ -101,6 +101,7 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString 
         return false;
     }
     DrawingDocument::StoreResult result = DrawingDocument::StoreResult::WriteFailed;
+    DrawingDocument::StoreResult pixelSize = DrawingDocument::StoreResult::Stored;
     std::size_t drawingSize = 0;
     std::size_t room = 0;
     try {
@@ -120,7 +121,10 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString 
                            << ", " << __LINE__ << ", jsonData: " << QString::fromUtf8(json);
         const QByteArray text = json.toBase64();
         drawingSize = std::size_t(text.size());
-        result = DrawingDocument::store(path, text, &room);
+        // Other imaging programs read the calibration from the file's own resolution fields:
+        // they are written with the drawing, in the same replace of the file.
+        result = DrawingDocument::storeWithPixelSize(path, text, m_scene->calibrationData(),
+                                                     &pixelSize, &room);
     } catch (const std::exception &e) {
         qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                               << ", " << __LINE__ << ": exception:" << e.what();
@@ -135,15 +139,13 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString 
         return false;
     }
     if (result == DrawingDocument::StoreResult::Stored) {
-        // Other imaging programs read the calibration from the file's own resolution fields.
-        result = DrawingDocument::storePixelSize(path, m_scene->calibrationData());
-        if (result == DrawingDocument::StoreResult::Stored)
+        if (pixelSize == DrawingDocument::StoreResult::Stored)
             return true;
         qCritical().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"
                               << ", " << __LINE__ << ": pixel size not written:" << path;
         const QString message = tr("测量标注已写入图片，但标定的像素尺寸未能写入：\n%1\n%"
                                    "2\n其他程序打开此图片时不会有标定。")
-                                    .arg(path, DrawingDocument::pixelSizeFailure(result));
+                                    .arg(path, DrawingDocument::pixelSizeFailure(pixelSize));
         if (error)
             *error = message;
         else

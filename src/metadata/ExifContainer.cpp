@@ -453,13 +453,55 @@ bool planUserComment(const char *file, std::size_t size, const std::string &text
     return ok;
 }
 
-std::string assemble(const char *file, const Pieces &pieces)
+std::size_t plannedSize(const Pieces &pieces)
 {
     std::size_t total = 0;
     for (const Piece &piece : pieces)
         total += piece.original ? piece.length : piece.bytes.size();
+    return total;
+}
+
+Pieces compose(const Pieces &first, const Pieces &second)
+{
+    // Where each piece of `first` starts in the file it describes.
+    std::vector<std::size_t> starts;
+    starts.reserve(first.size() + 1);
+    std::size_t at = 0;
+    for (const Piece &piece : first) {
+        starts.push_back(at);
+        at += piece.original ? piece.length : piece.bytes.size();
+    }
+    starts.push_back(at);
+
+    Pieces result;
+    for (const Piece &piece : second) {
+        if (!piece.original) {
+            addBytes(&result, piece.bytes);
+            continue;
+        }
+        std::size_t from = piece.offset;
+        const std::size_t end = piece.offset + piece.length;
+        // The piece of `first` that holds `from`: the last one starting at or before it.
+        std::size_t i =
+            std::size_t(std::upper_bound(starts.begin(), starts.end(), from) - starts.begin()) - 1;
+        for (; from < end && i < first.size(); ++i) {
+            const Piece &source = first[i];
+            const std::size_t skip = from - starts[i];
+            const std::size_t take = std::min(end, starts[i + 1]) - from;
+            if (source.original)
+                addRun(&result, source.offset + skip, take);
+            else
+                addBytes(&result, source.bytes.substr(skip, take));
+            from += take;
+        }
+    }
+    return result;
+}
+
+std::string assemble(const char *file, const Pieces &pieces)
+{
     std::string result;
-    result.reserve(total);
+    result.reserve(plannedSize(pieces));
     for (const Piece &piece : pieces) {
         if (piece.original)
             result.append(file + piece.offset, piece.length);

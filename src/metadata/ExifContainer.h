@@ -87,6 +87,13 @@ bool planUserComment(const char *file, std::size_t size, const std::string &text
 // The file that `pieces`, planned for the original at `file`, describe.
 std::string assemble(const char *file, const Pieces &pieces);
 
+// The number of bytes of the file that `pieces` describe.
+std::size_t plannedSize(const Pieces &pieces);
+
+// Two edits as one: `second` was planned on the file that `first` describes; the result
+// describes the same file as runs of the original that `first` was planned on and new bytes.
+Pieces compose(const Pieces &first, const Pieces &second);
+
 // Stores `text` as the UserComment of the JPEG, PNG or TIFF file in `file`. On false (unknown
 // kind, malformed structure, JPEG segment over 64 KiB) `file` is unchanged and `error` (when
 // given) tells why.

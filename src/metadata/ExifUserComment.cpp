@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <functional>
@@ -125,6 +126,7 @@ public:
     }
 
     int fd() const { return m_fd; }
+    bool mapped() const { return m_map != MAP_FAILED; }
     std::size_t size() const { return m_size; }
     const char *data() const
     {
@@ -134,6 +136,79 @@ public:
 private:
     int m_fd = -1;
     void *m_map = MAP_FAILED;
+    std::size_t m_size = 0;
+    std::string m_bytes;
+};
+
+// The file that pieces planned on a source file describe, laid out in memory for a second edit
+// to read. Whole pages of the original that keep their place modulo the page size (the image
+// data of a TIFF, which an edit leaves where it is) are mapped from the file, copy-on-write, and
+// only the rest is copied, so that a large file costs no copy of its image data.
+class PlannedFile
+{
+public:
+    PlannedFile(const SourceFile &source, const ExifContainer::Pieces &pieces)
+    {
+        m_size = ExifContainer::plannedSize(pieces);
+        if (!(source.mapped() && m_size > 0 && layOut(source, pieces))) {
+            release();
+            m_bytes = ExifContainer::assemble(source.data(), pieces);
+        }
+    }
+    PlannedFile(const PlannedFile &) = delete;
+    PlannedFile &operator=(const PlannedFile &) = delete;
+    ~PlannedFile() { release(); }
+
+    std::size_t size() const { return m_size; }
+    const char *data() const
+    {
+        return m_map != MAP_FAILED ? static_cast<const char *>(m_map) : m_bytes.data();
+    }
+
+private:
+    bool layOut(const SourceFile &source, const ExifContainer::Pieces &pieces)
+    {
+        const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+        m_mapped = (m_size + page - 1) / page * page;
+        m_map =
+            ::mmap(nullptr, m_mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m_map == MAP_FAILED)
+            return false;
+        char *out = static_cast<char *>(m_map);
+        std::size_t at = 0;
+        for (const ExifContainer::Piece &piece : pieces) {
+            if (!piece.original) {
+                std::memcpy(out + at, piece.bytes.data(), piece.bytes.size());
+                at += piece.bytes.size();
+                continue;
+            }
+            const std::size_t end = at + piece.length;
+            std::size_t first = end, last = end; // the whole pages mapped from the file
+            if (piece.offset % page == at % page) {
+                first = std::min(end, (at + page - 1) / page * page);
+                last = std::max(first, end / page * page);
+            }
+            // A failed fixed mapping may have left the region damaged: the caller copies instead.
+            if (last > first &&
+                ::mmap(out + first, last - first, PROT_READ, MAP_PRIVATE | MAP_FIXED, source.fd(),
+                       off_t(piece.offset + (first - at))) == MAP_FAILED)
+                return false;
+            std::memcpy(out + at, source.data() + piece.offset, first - at);
+            std::memcpy(out + last, source.data() + piece.offset + (last - at), end - last);
+            at = end;
+        }
+        return true;
+    }
+
+    void release()
+    {
+        if (m_map != MAP_FAILED)
+            ::munmap(m_map, m_mapped);
+        m_map = MAP_FAILED;
+    }
+
+    void *m_map = MAP_FAILED;
+    std::size_t m_mapped = 0;
     std::size_t m_size = 0;
     std::string m_bytes;
 };
@@ -279,9 +354,15 @@ bool writePixelSize(const QString &path, double pixelsPerMetre, const FileOps &o
         ops, error);
 }
 
-bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, WriteError *error)
+namespace {
+
+// Plans `plan` on the file at `path` and, when given, `then` on the file that `plan` describes,
+// and replaces the file once with the result. `then` failing leaves its edit out; `thenError`
+// tells why.
+bool writePlanned(const QString &path, const Planner &plan, const Planner *then, const FileOps &ops,
+                  WriteError *error, WriteError *thenError)
 {
-    WriteError result;
+    WriteError result, second;
     try {
         SourceFile source;
         ExifContainer::Pieces pieces;
@@ -291,16 +372,55 @@ bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, W
         } else if (!plan(source.data(), source.size(), &pieces, &embed)) {
             result.reason = writeReason(embed.reason);
             result.room = embed.room;
-        } else if (!replaceFile(path, ops,
-                                [&](int out) { return writePieces(ops, source, pieces, out); })) {
-            result.reason = WriteError::CannotWrite;
+        } else {
+            if (then) {
+                const PlannedFile planned(source, pieces);
+                ExifContainer::Pieces more;
+                ExifContainer::EmbedError refused;
+                if ((*then)(planned.data(), planned.size(), &more, &refused)) {
+                    pieces = ExifContainer::compose(pieces, more);
+                } else {
+                    second.reason = writeReason(refused.reason);
+                    second.room = refused.room;
+                }
+            }
+            if (!replaceFile(path, ops,
+                             [&](int out) { return writePieces(ops, source, pieces, out); }))
+                result.reason = WriteError::CannotWrite;
         }
     } catch (const std::exception &) {
         result.reason = WriteError::CannotWrite;
     }
+    if (result.reason != WriteError::None) // neither edit was made
+        second = result;
     if (error)
         *error = result;
+    if (thenError)
+        *thenError = second;
     return result.reason == WriteError::None;
+}
+
+} // namespace
+
+bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, WriteError *error)
+{
+    return writePlanned(path, plan, nullptr, ops, error, nullptr);
+}
+
+bool writeCommentAndPixelSize(const QString &path, const std::string &text, double pixelsPerMetre,
+                              const FileOps &ops, WriteError *error, WriteError *pixelSizeError)
+{
+    const Planner pixelSize = [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+                                  ExifContainer::EmbedError *embed) {
+        return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
+    };
+    return writePlanned(
+        path,
+        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+            ExifContainer::EmbedError *embed) {
+            return ExifContainer::planUserComment(file, size, text, pieces, embed);
+        },
+        &pixelSize, ops, error, pixelSizeError);
 }
 
 bool readPixelSize(const QString &path, PixelSize::Reading *reading)

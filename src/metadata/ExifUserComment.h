@@ -86,6 +86,16 @@ bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops = 
 bool writePixelSize(const QString &path, double pixelsPerMetre,
                     const FileOps &ops = FileOps::system(), WriteError *error = nullptr);
 
+// Stores `text` as the UserComment of the JPEG, PNG or TIFF file at `path` and records
+// `pixelsPerMetre` as its pixel size in one pass and one atomic replace: the result is the file
+// that writeUserComment() followed by writePixelSize() gives, written once. False, with the file
+// unchanged byte for byte, when the comment cannot be stored or the write fails (`error` tells
+// which). A pixel size that the file cannot take is left out, the comment still stored, and
+// `pixelSizeError` tells why; it is None when both were stored.
+bool writeCommentAndPixelSize(const QString &path, const std::string &text, double pixelsPerMetre,
+                              const FileOps &ops = FileOps::system(), WriteError *error = nullptr,
+                              WriteError *pixelSizeError = nullptr);
+
 // Reads the pixel size that the JPEG, PNG or TIFF file at `path` states (see PixelSize::read()).
 bool readPixelSize(const QString &path, PixelSize::Reading *reading);
 

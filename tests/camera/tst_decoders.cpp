@@ -563,8 +563,8 @@ private slots:
     // libjpeg-turbo at 1/4 and FFmpeg at lowres 2 agree on the size and, closely, on the pixels.
     void turboQuarterMatchesFfmpegLowres()
     {
-        const QSize size(202,
-                         118); // not a multiple of the 16-pixel MCU: partial blocks at the edges
+        // Not a multiple of the 16-pixel MCU: partial blocks at the edges.
+        const QSize size(202, 118);
         const QByteArray jpeg = toJpeg(gradientImage(size.width(), size.height()), 90);
         QImage turbo;
         QVERIFY(TurboJpegDecoder().decode(jpeg, &turbo, 4));
@@ -576,16 +576,11 @@ private slots:
         const QImage ffmpeg = pictures.first();
         QCOMPARE(turbo.size(), QSize((size.width() + 3) / 4, (size.height() + 3) / 4));
         QCOMPARE(ffmpeg.size(), turbo.size());
-        qint64 sum = 0;
         int worst = 0;
         for (int y = 0; y < turbo.height(); ++y)
-            for (int x = 0; x < turbo.width(); ++x) {
-                const QRgb a = turbo.pixel(x, y), b = ffmpeg.pixel(x, y);
-                sum += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) +
-                       qAbs(qBlue(a) - qBlue(b));
-                worst = qMax(worst, channelDistance(a, b));
-            }
-        const double mean = double(sum) / (3.0 * turbo.width() * turbo.height());
+            for (int x = 0; x < turbo.width(); ++x)
+                worst = qMax(worst, channelDistance(turbo.pixel(x, y), ffmpeg.pixel(x, y)));
+        const double mean = meanDistance(turbo, ffmpeg);
         QVERIFY2(mean < 4.0, qPrintable(QString::number(mean)));
         QVERIFY2(worst < 64, qPrintable(QString::number(worst)));
     }
@@ -706,8 +701,15 @@ private slots:
 
     // The decoder writes a new picture into the memory of an earlier one only when nobody holds
     // that one any more: pictures kept by receivers stay as they came out.
+    void heldPicturesAreNeverOverwritten_data()
+    {
+        QTest::addColumn<bool>("turbo");
+        QTest::newRow("FFmpeg") << false;
+        QTest::newRow("libjpeg-turbo preview") << true;
+    }
     void heldPicturesAreNeverOverwritten()
     {
+        QFETCH(bool, turbo);
         QList<QByteArray> packets;
         for (int i = 0; i < 4; ++i) {
             QImage source(64, 48, QImage::Format_RGB32);
@@ -716,9 +718,18 @@ private slots:
         }
         FfmpegDecoder decoder;
         QVERIFY(decoder.open(FfmpegDecoder::Codec::Mjpeg, 64, 48, false, 0));
+        TurboJpegDecoder turboDecoder;
+        turboDecoder.setPreviewSize(1, QSize());
         QList<QImage> held, copies;
         for (int round = 0; round < 12; ++round) {
-            const QList<QImage> pictures = feed(decoder, packets.at(round % packets.size()));
+            QList<QImage> pictures;
+            if (turbo) {
+                QImage picture;
+                QVERIFY(turboDecoder.decodePreview(packets.at(round % packets.size()), &picture));
+                pictures << picture;
+            } else {
+                pictures = feed(decoder, packets.at(round % packets.size()));
+            }
             QCOMPARE(pictures.size(), 1);
             // Every other picture is kept, the rest are let go at once.
             if (round % 2 == 0) {

@@ -177,6 +177,7 @@ private slots:
     void filesThatCannotTakeTheDrawingStayUnchanged_data();
     void filesThatCannotTakeTheDrawingStayUnchanged();
     void reopenedRecordsKeepTheirOrder();
+    void pixelSizeBeyondTheFormatKeepsTheDrawing();
 
 private:
     MeasureGraphicsViewBusiness *newView();
@@ -530,6 +531,25 @@ void TstDocument::reopenedRecordsKeepTheirOrder()
     QVERIFY(reopened->loadImageFile(m_path, true));
     reopened->handleImageFileOpened(m_path);
     QCOMPARE(rows(), saved);
+}
+
+void TstDocument::pixelSizeBeyondTheFormatKeepsTheDrawing()
+{
+    // A PNG records whole pixels per metre below 2^31: the drawing is saved without the size.
+    m_calibration->setMagnification(0, {"10X", 3e9});
+    m_path += ".png";
+    QVERIFY(makePicture("png", m_path));
+    MeasureGraphicsViewBusiness *view = newView();
+    QVERIFY(view->loadImageFile(m_path, true));
+    view->createShape(ShapeTypes::StraightLine)->points() << QPointF(1, 2) << QPointF(30, 40);
+    QString error;
+    QVERIFY(!view->saveWithMetadata(m_path, &error));
+    QVERIFY2(error.contains("像素尺寸未能写入"), qPrintable(error));
+    QByteArray text;
+    QVERIFY(DrawingDocument::readComment(m_path, &text));
+    QVERIFY(text.size() > 0);
+    PixelSize::Reading reading;
+    QVERIFY(!ExifUserComment::readPixelSize(m_path, &reading));
 }
 
 QTEST_MAIN(TstDocument)

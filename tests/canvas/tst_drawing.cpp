@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include "CanvasDrawing.h"
 #include "TestEnv.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
@@ -18,12 +19,9 @@
 #include "shapes/StraightLineItem.h"
 #include "shapes/TextItem.h"
 
-using Points = QVector<QPointF>;
 Q_DECLARE_METATYPE(Points)
 
-namespace {} // namespace
-
-class TstDrawing : public QObject
+class TstDrawing : public QObject, CanvasMouse
 {
     Q_OBJECT
 
@@ -55,13 +53,7 @@ private slots:
     void toolArmedThroughTheFrameDraws();
 
 private:
-    QPoint at(const QPointF &scenePos) const { return m_view->mapFromScene(scenePos); }
-    void move(const QPointF &scenePos, Qt::MouseButtons buttons = Qt::NoButton);
-    void click(const QPointF &scenePos, Qt::MouseButton button = Qt::LeftButton);
-    void arm(int tool);
     GraphicsItemBase *lastShape() const;
-
-    MeasureGraphicsViewBusiness *m_view = nullptr;
 };
 
 void TstDrawing::initTestCase()
@@ -73,15 +65,8 @@ void TstDrawing::initTestCase()
 
 void TstDrawing::init()
 {
-    m_view = new MeasureGraphicsViewBusiness;
-    m_view->resize(900, 700);
-    QImage image(800, 600, QImage::Format_RGB32);
-    image.fill(Qt::darkGray);
-    m_view->setBackgroundImage(image, true);
-    m_view->show();
-    QApplication::setActiveWindow(m_view);
-    QVERIFY(QTest::qWaitForWindowActive(m_view, 60000));
-    m_view->setCanvasZoom(1.0);
+    newView();
+    QVERIFY(showView());
 }
 
 void TstDrawing::cleanup()
@@ -94,88 +79,11 @@ void TstDrawing::cleanup()
     LineDataRegistry::instance()->clear();
 }
 
-void TstDrawing::move(const QPointF &scenePos, Qt::MouseButtons buttons)
-{
-    const QPoint pos = at(scenePos);
-    QMouseEvent event(QEvent::MouseMove, pos, m_view->viewport()->mapToGlobal(pos), Qt::NoButton,
-                      buttons, Qt::NoModifier);
-    QApplication::sendEvent(m_view->viewport(), &event);
-}
-
-void TstDrawing::click(const QPointF &scenePos, Qt::MouseButton button)
-{
-    move(scenePos);
-    QTest::mousePress(m_view->viewport(), button, Qt::NoModifier, at(scenePos));
-    QTest::mouseRelease(m_view->viewport(), button, Qt::NoModifier, at(scenePos));
-}
-
-void TstDrawing::arm(int tool)
-{
-    LineDataRegistry::instance()->setToolType(tool);
-    m_view->setDrawToolActive(true);
-}
-
 GraphicsItemBase *TstDrawing::lastShape() const
 {
     const QList<LineDataBase::Ptr> lines = LineDataRegistry::instance()->lines();
     return lines.isEmpty() ? nullptr : m_view->itemByName(lines.last()->id);
 }
-
-namespace {
-
-// One drawing per tool as a user makes it: the clicks, whether the right button finishes it, and
-// the points the record then holds (scene coordinates).
-struct ToolCase
-{
-    const char *name;
-    int tool;
-    Points clicks;
-    bool finishWithRightButton;
-    Points expected;
-};
-
-QVector<ToolCase> toolCases()
-{
-    QVector<ToolCase> cases;
-    const QPointF a(100, 100), b(300, 100), c(320, 220), d(150, 260);
-    const Points two{a, b}, three{a, b, c}, four{a, b, c, d};
-    cases.append({"straight line", 10, two, false, two});
-    cases.append({"arrow", 24, two, false, two});
-    cases.append({"polyline", 11, three, true, three});
-    cases.append({"rectangle", 12, Points{a, c}, false, Points{a, c}});
-    cases.append({"rectangle drawn up-left", 12, Points{c, a}, false, Points{c, a}});
-    cases.append({"ellipse", 21, Points{a, c}, false, Points{a, c}});
-    cases.append({"polygon", 13, three, true, three});
-    cases.append({"three-point line", 14, three, false, three});
-    cases.append({"three-point ellipse", 22, three, false, three});
-    cases.append({"centre-radius circle", 15, two, false, two});
-    cases.append({"two-point circle", 20, two, false, two});
-    const Points circles{QPointF(100, 100), QPointF(140, 100), QPointF(300, 100),
-                         QPointF(330, 100)};
-    cases.append({"double circle", 16, circles, false, circles});
-    // The third click is projected onto the perpendicular through the second point.
-    cases.append({"three-point rectangle", 17, Points{a, b, QPointF(330, 220)}, false,
-                  Points{a, b, QPointF(300, 220)}});
-    const Points onEllipse{QPointF(400, 300), QPointF(300, 360), QPointF(200, 300),
-                           QPointF(300, 240), QPointF(370.7, 342.4)};
-    cases.append({"five-point ellipse", 23, onEllipse, false, onEllipse});
-    cases.append({"arc", 25, three, false, three});
-    cases.append({"three-point angle", 18, three, false, three});
-    cases.append({"perpendicular by 3", 29, three, false, three});
-    cases.append({"four-point angle", 19, four, false, four});
-    const Points parallels{QPointF(100, 100), QPointF(300, 100), QPointF(120, 200),
-                           QPointF(300, 200)};
-    cases.append({"parallel by 4", 26, parallels, false, parallels});
-    cases.append({"perpendicular by 4", 30, four, false, four});
-    Points eight;
-    for (int i = 0; i < 8; ++i)
-        eight << QPointF(100 + 40 * i, i < 4 ? 100 : 250);
-    cases.append({"parallel by 8", 27, eight, false, eight});
-    cases.append({"parallels by any", 28, four, true, four});
-    return cases;
-}
-
-} // namespace
 
 void TstDrawing::everyToolDrawsItsShape_data()
 {
@@ -424,9 +332,7 @@ void TstDrawing::controlPointsAreDraggedByTheirHandles()
     QSignalSpy changed(m_view, &MeasureGraphicsViewBusiness::sigLineDataChanged);
 
     const QPointF end = m_view->mapToScene(at(QPointF(300, 100)));
-    QTest::mousePress(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(end));
-    move(QPointF(350, 180), Qt::LeftButton);
-    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(350, 180)));
+    drag(end, QPointF(350, 180), 1);
     QVERIFY(QLineF(line->scenePoints().at(1), QPointF(350, 180)).length() < 1.0);
     QCOMPARE(line->scenePoints().at(0), QPointF(100, 100));
     QVERIFY(!changed.isEmpty());
@@ -436,9 +342,7 @@ void TstDrawing::controlPointsAreDraggedByTheirHandles()
     auto *rect = static_cast<RectItem *>(m_view->createShape(12));
     rect->setRect(QRectF(400, 300, 100, 80));
     rect->setSelected(true);
-    QTest::mousePress(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(500, 380)));
-    move(QPointF(560, 420), Qt::LeftButton);
-    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(560, 420)));
+    drag(QPointF(500, 380), QPointF(560, 420), 1);
     const QRectF r = rect->mapRectToScene(rect->rectF());
     QVERIFY(QLineF(r.topLeft(), QPointF(400, 300)).length() < 1.0);
     QVERIFY(QLineF(r.bottomRight(), QPointF(560, 420)).length() < 1.5);
@@ -667,9 +571,7 @@ void TstDrawing::rulerIsRelabelledThroughTheView()
     QCOMPARE(m_view->linePixelLength(id), 250.0);
     QCOMPARE(ruler->labelItem()->text(), QStringLiteral("L: 250.0 px"));
     // Dragged by its end handle: the release redraws the line, the caption stays.
-    QTest::mousePress(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(550, 300)));
-    move(QPointF(600, 300), Qt::LeftButton);
-    QTest::mouseRelease(m_view->viewport(), Qt::LeftButton, Qt::NoModifier, at(QPointF(600, 300)));
+    drag(QPointF(550, 300), QPointF(600, 300), 1);
     disconnect(connection);
     QVERIFY(qAbs(m_view->linePixelLength(id) - 300.0) < 1.0);
     QCOMPARE(ruler->labelItem()->text(),

@@ -58,11 +58,14 @@ class Session:
         shutil.rmtree(self.home, ignore_errors=True)
 
     # ---- the canvas -------------------------------------------------------------------------
+    english = False  # the language the program speaks, once the user has chosen it
+
     def canvas(self):
-        return self.app.find("测量画布")
+        return self.app.find("Measuring canvas" if self.english else "测量画布")
 
     def zoom(self):
-        return number_in(qd.name_of(self.app.find(description="画布缩放比例", role="label")))
+        return number_in(qd.name_of(self.app.find(
+            description="Canvas Zoom Factor" if self.english else "画布缩放比例", role="label")))
 
     def shot(self, name, acc=None, box=None):
         """A screenshot of `acc` or `box`, kept among the artifacts when named."""
@@ -169,6 +172,23 @@ def micrometer_row(picture):
         if best is None or cols[ends[k]] - cols[starts[k]] > best[2] - best[1]:
             best = (y, int(cols[starts[k]]), int(cols[ends[k]]))
     return best
+
+
+def green(rgb):
+    """Which pixels of an RGB array are the green given to the circle."""
+    return (rgb[..., 1] > rgb[..., 0] + 60) & (rgb[..., 1] > rgb[..., 2] + 60)
+
+
+def choose_colour(app, colour):
+    """Answers the colour dialog by typing the colour's #rrggbb name."""
+    dialog = app.window("选择颜色")
+    app.click(app.find(role="text", root=dialog))  # the HTML field, its only text field
+    app.key("ctrl+a")
+    app.type(colour)
+    app.key("Tab")
+    app.click(app.find(role="push button", root=dialog,
+                       predicate=lambda a: a.name in ("确定", "OK")))
+    app.gone(dialog)
 
 
 def exif_drawing(path):
@@ -370,6 +390,47 @@ class Measuring(unittest.TestCase):
         self.assertEqual(rows[3][0], "文本")
         self.assertTrue(app.title().endswith("*"))
 
+    def value_cell(self, tree, name):
+        """The value cell of the first row of the attribute tree named `name`."""
+        cells = [tree.getChildAtIndex(i) for i in range(tree.childCount)]
+        return next(cells[i + 1] for i, c in enumerate(cells) if c.name == name)
+
+    def test_06_edit_style_in_the_attribute_tree(self):
+        # The circle, chosen by its row, gets a green colour through the colour dialog and a
+        # wider line through the width's spin box; the canvas shows both at once.
+        s, app = self.s, self.app
+        t = s.table().queryTable()
+        app.click(next(t.getAccessibleAt(r, 0) for r in range(t.nRows)
+                       if text_of(t.getAccessibleAt(r, 0)) == "圆"))
+        tree = s.reveal(app.find("属性", "tree"))
+        wait_for("the circle's style", lambda: qd.name_of(self.value_cell(tree, "宽度")) == "2")
+        # The editors sit in their cells, out of the accessibility tree's reach: each takes
+        # the keyboard when it opens, so the keys go to it.
+        app.click(self.value_cell(tree, "颜色"))
+        app.key("space")
+        choose_colour(app, "#00b000")
+        wait_for("the new colour in the tree",
+                 lambda: qd.name_of(self.value_cell(tree, "颜色")) == "#ff00b000")
+        app.click(self.value_cell(tree, "宽度"))
+        app.key("ctrl+a")
+        app.type("16")
+        wait_for("the new width in the tree",
+                 lambda: qd.name_of(self.value_cell(tree, "宽度")) == "16")
+
+        def green_thickness():
+            # Green pixels in the column through the circle's lowest point (centre 640, 180,
+            # radius 100), away from its control points and its label.
+            x0, y0 = s.at(640, 240)
+            x1, y1 = s.at(640, 320)
+            rgb = numpy.asarray(s.shot("06-style", box=(x0 - 2, y0, 5, y1 - y0))
+                                .convert("RGB")).astype(int)[:, 2]
+            return int(green(rgb).sum())
+
+        wide = 16 * s.zoom()
+        wait_for("a green line %.1f pixels wide" % wide,
+                 lambda: abs(green_thickness() - wide) <= 2)
+        self.assertTrue(app.title().endswith("*"))
+
     def test_07_capture_with_the_shortcut(self):
         s, app = self.s, self.app
         app.click(app.find("程序名称", "label"))  # the window has the keyboard
@@ -390,6 +451,9 @@ class Measuring(unittest.TestCase):
                                delta=1)
         text = next(sh for sh in drawing["shapes"] if sh["type"] == 31)
         self.assertEqual(text["text_content"], "E2E")
+        circle = next(sh for sh in drawing["shapes"] if sh["type"] == 15)["attribute"]
+        self.assertEqual((circle["imgElement"]["color"], circle["imgElement"]["width"]),
+                         ("#ff00b000", 16))
         line = next(sh for sh in drawing["shapes"] if sh["type"] == 10)
         (x0, y0), (x1, y1) = [(p["x"], p["y"]) for p in line["raw_points"]]
         self.assertAlmostEqual(abs(x1 - x0), 500, delta=3)
@@ -457,6 +521,8 @@ class Measuring(unittest.TestCase):
         wait_for("10X back", lambda: qd.name_of(magnification).split(" ")[0] == "10X")
         self.assertFalse(app.title().endswith("*"))
         self.assertGreater(self.label_pixels(), 50)  # the labels are drawn again
+        circle = numpy.asarray(s.shot(None, box=s.picture_box()).convert("RGB")).astype(int)
+        self.assertGreater(int(green(circle).sum()), 300)  # in its own colour and width
 
     def test_10_close_asks_to_save(self):
         s, app = self.s, self.app
@@ -657,6 +723,9 @@ class ViewAndRefusals(unittest.TestCase):
 class SettingsAndRestart(unittest.TestCase):
     """One program run and a restart: settings take effect at once and are kept."""
 
+    CAPTURE_KEY = "F8"
+    TOOL_COLOUR = "#00b000"
+
     @classmethod
     def setUpClass(cls):
         cls.s = Session("settings")
@@ -672,16 +741,56 @@ class SettingsAndRestart(unittest.TestCase):
         strip = self.s.shot(None, box=(x + 60, y + 4, 200, 20)).convert("L")
         return ImageStat.Stat(strip).mean[0]
 
-    def assert_light_and_english(self):
-        app = self.app
+    def crosshair(self):
+        """How much of the picture's middle column the crosshair's translucent red covers."""
+        s = self.s
+        x, y, w, h = s.picture_box()
+        rgb = numpy.asarray(s.shot(None, box=(x + w // 2 - 2, y, 5, h)).convert("RGB"))
+        rgb = rgb.astype(int)
+        red = (rgb[..., 0] > rgb[..., 1] + 60) & (rgb[..., 0] > rgb[..., 2] + 60)
+        return red.any(axis=1).mean()
+
+    def assert_settings_in_force(self, name):
+        s, app = self.s, self.app
         app.find("Camera", "push button")
         app.find("Measure", "push button")
         self.assertFalse(app.find_all(name="相机", role="push button"))
         self.assertGreater(self.title_bar_brightness(), 150)
+        wait_for("the crosshair", lambda: self.crosshair() > 0.9)
+        # The new shortcut captures into the preset folder.
+        before = set(glob.glob(os.path.join(s.pictures, "capture_*")))
+        app.click(app.find("Program Name", "label"))  # the window has the keyboard
+        app.key(self.CAPTURE_KEY)
+        box = app.window("Capture")
+        app.find(role="label", root=box,
+                 predicate=lambda a: a.name.startswith("Screenshot saved to"))
+        app.click(app.find("OK", "push button", root=box))
+        app.gone(box)
+        self.assertEqual(len(set(glob.glob(os.path.join(s.pictures, "capture_*"))) - before), 1)
+        # A new straight line is drawn in the tool's colour and width: the whole stretch between
+        # its ends has it.
+        s.page("Measure")
+        s.press("Straight Line")
+        a, b = s.at(600, 1700), s.at(1600, 1700)
+        app.click_at(*a)
+        app.move((a[0] + b[0]) // 2, a[1])
+        app.click_at(*b)
+        want = numpy.array([int(self.TOOL_COLOUR[i:i + 2], 16) for i in (1, 3, 5)])
+        wide = 12 * s.zoom()
 
-    def test_13_light_theme_and_english(self):
+        def coloured():
+            rgb = numpy.asarray(s.shot("13-line-%s" % name, box=(
+                a[0] + 10, a[1] - 6, b[0] - a[0] - 20, 13)).convert("RGB")).astype(int)
+            hit = numpy.abs(rgb - want).max(axis=2) < 40
+            return (hit.any(axis=0).mean() > 0.9 and
+                    abs(numpy.median(hit.sum(axis=0)) - wide) <= 1.5)
+        wait_for("a line %.1f pixels wide in the tool's colour" % wide, coloured)
+        app.click(s.canvas(), button=3)  # leaves the line tool
+
+    def change_settings(self):
+        """Light theme, English, F8 to capture, the straight line's colour and width, the
+        crosshair."""
         app = self.app
-        self.assertLess(self.title_bar_brightness(), 100)  # dark at first
         app.click(app.find("设置", "push button"))
         dialog = app.window("设置")
         offset = app.window_offset(dialog)
@@ -692,21 +801,58 @@ class SettingsAndRestart(unittest.TestCase):
                             predicate=lambda a: extents(a)[2] > 0 and extents(a)[1] > 0)
             app.click(item)
             wait_for("%s chosen" % entry, lambda: qd.name_of(combo) == entry)
+        # A shortcut field is emptied first; clicking it then takes the next key combination.
+        app.click_in(offset, app.find("键盘", "page tab", root=dialog))
+        app.click_in(offset, app.find("清除拍照快捷键", "push button", root=dialog))
+        field = app.find("拍照快捷键", "text", root=dialog)
+        wait_for("the capture shortcut cleared", lambda: text_of(field) == "")
+        app.click_in(offset, field)
+        app.key(self.CAPTURE_KEY)
+        wait_for("the new shortcut", lambda: text_of(field) == self.CAPTURE_KEY)
+        # The straight line (the tool shown first) gets its colour through the colour dialog.
+        app.click_in(offset, app.find("测量", "list item", root=dialog))
+        table = app.find("工具属性表", root=dialog)
+        colour = table.queryTable().getAccessibleAt(1, 1)
+        x, y = app.centre(colour)
+        app.click_at(x + offset[0], y + offset[1], count=2)
+        choose_colour(app, self.TOOL_COLOUR)
+        wait_for("the colour in the table", lambda: text_of(colour) == self.TOOL_COLOUR)
+        # And a line wide enough to show its colour undiluted on the reduced picture.
+        width = table.queryTable().getAccessibleAt(0, 1)
+        x, y = app.centre(width)
+        app.click_at(x + offset[0], y + offset[1], count=2)
+        asked = app.window("线宽")
+        app.click(app.find(role="spin button", root=asked))
+        app.key("ctrl+a")
+        app.type("12")
+        app.key("Return")
+        app.gone(asked)
+        wait_for("the width in the table", lambda: text_of(width) == "12")
+        app.click_in(offset, app.find("其它", "page tab", root=dialog))
+        crosshair = app.find("显示十字线", "check box", root=dialog)
+        app.click_in(offset, crosshair)
+        wait_for("the crosshair ticked",
+                 lambda: crosshair.getState().contains(qd.pyatspi.STATE_CHECKED))
         ok = app.find(role="push button", root=dialog,
                       predicate=lambda a: a.name in ("确定", "OK"))
         app.click_in(offset, ok)
         app.gone(dialog)
-        self.assert_light_and_english()
-        # Kept over a restart. Applying the settings places the scale bar on the live picture,
-        # which counts as a change of the drawing: the close asks about it; nothing to keep.
+
+    def test_13_settings_at_once_and_after_a_restart(self):
+        s, app = self.s, self.app
+        self.assertLess(self.title_bar_brightness(), 100)  # dark at first
+        wait_for("the live picture", lambda: (s.fps() or 0) > 0)
+        self.assertLess(self.crosshair(), 0.5)
+        self.change_settings()
+        s.english = True
+        self.assert_settings_in_force("at-once")
+        # Kept over a restart. The drawing has a line now: the close asks; nothing to keep.
         app.click(app.find("Close", "push button"))
-        question = wait_for("the question or the end", lambda: not app.running() or next(
-            (w for w in app.windows() if w.name == "Save Confirmation"), None))
-        if question is not True and app.running():
-            app.click(app.find("Discard", "push button", root=question))
+        question = app.window("Save Confirmation")
+        app.click(app.find("Discard", "push button", root=question))
         self.assertEqual(app.wait_exit(), 0)
         app.start()
-        self.assert_light_and_english()
+        self.assert_settings_in_force("restarted")
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@
 #include "resources/QuorixResources.h"
 #include "settings/SettingsKeys.h"
 #include "settings/dialog/SettingDialog.h"
+#include "settings/editors/AttributeTree.h"
 #include "ui/mainwindow/MainWidget.h"
 
 #include <QAbstractButton>
@@ -100,6 +101,21 @@ private slots:
             const QStringList unnamed = unnamedControls(dialog);
             QVERIFY2(unnamed.isEmpty(), qPrintable(dialog->objectName() + QLatin1Char(' ') +
                                                    unnamed.join(QLatin1Char('\n'))));
+        }
+    }
+
+    void attributeTreeEditors()
+    {
+        // The editor a value cell opens takes the keyboard, and with it the screen reader.
+        AttributeTree tree;
+        tree.setAttribute(std::make_shared<Attribute>());
+        for (int code = 0; code < AttributeTree::EditableLimit; ++code) {
+            if (QTreeWidgetItem *row = tree.itemForCode(code); row && row->parent()) {
+                tree.onItemClicked(row, 1);
+                const QStringList unnamed = unnamedControls(&tree);
+                QVERIFY2(unnamed.isEmpty(), qPrintable(row->text(0) + QLatin1Char(' ') +
+                                                       unnamed.join(QLatin1Char('\n'))));
+            }
         }
     }
 };

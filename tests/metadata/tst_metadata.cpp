@@ -207,6 +207,7 @@ enum FailingStep {
     NoKernelCopy, // the file systems cannot copy between the two files
 };
 FailingStep failingStep = FailNothing;
+int renames = 0; // replaces made through scriptedOps()
 
 FileOps scriptedOps()
 {
@@ -235,6 +236,7 @@ FileOps scriptedOps()
     ops.rename = [](const char *from, const char *to) {
         if (failingStep == KillAtRename)
             ::raise(SIGKILL);
+        ++renames;
         return failingStep == FailRename ? (errno = EXDEV, -1) : ::rename(from, to);
     };
     return ops;
@@ -583,7 +585,14 @@ void TstMetadata::failedReplaceKeepsOriginal()
     const QByteArray before = readAll(path);
     failingStep = FailingStep(step);
     QVERIFY(!writeUserComment(path, base64Text(300, 'f'), scriptedOps()));
+    QCOMPARE(readAll(path), before);
+    // A calibrated save's one replace: neither the drawing nor the pixel size lands.
+    WriteError error, pixelSizeError;
+    QVERIFY(!writeCommentAndPixelSize(path, base64Text(300, 'f'), 2.5e6, scriptedOps(), &error,
+                                      &pixelSizeError));
     failingStep = FailNothing;
+    QCOMPARE(int(error.reason), int(WriteError::CannotWrite));
+    QCOMPARE(int(pixelSizeError.reason), int(WriteError::CannotWrite));
     QCOMPARE(readAll(path), before);
     QVERIFY(!QFileInfo::exists(path + ".velk_tmp"));
 }
@@ -640,15 +649,22 @@ void TstMetadata::pixelSizeReadByOtherPrograms_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<double>("pixelsPerMetre");
     QTest::addColumn<QString>("description"); // of the file's own, kept
-    QTest::newRow("tif-II 1 um") << "tif-II" << 1e6 << QString();
-    QTest::newRow("tif-MM 0.4 um, own description") << "tif-MM" << 2.5e6 << "Specimen 42";
-    QTest::newRow("tif-II ten digits") << "tif-II" << 1234567.891 << QString();
-    QTest::newRow("tif ImageJ's own, in um") << "tif-imagej" << 1e6 << QString();
-    QTest::newRow("png 1 um") << "png" << 1e6 << QString();
-    QTest::newRow("png ten digits") << "png" << 1234567.891 << QString();
-    QTest::newRow("jpg JFIF only") << "jpg" << 2.5e6 << QString();
-    QTest::newRow("jpg camera EXIF") << "jpg-camera" << 1234567.891 << QString();
-    QTest::newRow("jpg camera, beyond JFIF") << "jpg-camera" << 4e7 << QString();
+    QTest::addColumn<bool>("drawing");        // saved with a drawing, in one replace
+    QTest::newRow("tif-II 1 um") << "tif-II" << 1e6 << QString() << false;
+    QTest::newRow("tif-MM 0.4 um, own description") << "tif-MM" << 2.5e6 << "Specimen 42" << false;
+    QTest::newRow("tif-II ten digits") << "tif-II" << 1234567.891 << QString() << false;
+    QTest::newRow("tif ImageJ's own, in um") << "tif-imagej" << 1e6 << QString() << false;
+    QTest::newRow("png 1 um") << "png" << 1e6 << QString() << false;
+    QTest::newRow("png ten digits") << "png" << 1234567.891 << QString() << false;
+    QTest::newRow("jpg JFIF only") << "jpg" << 2.5e6 << QString() << false;
+    QTest::newRow("jpg camera EXIF") << "jpg-camera" << 1234567.891 << QString() << false;
+    QTest::newRow("jpg camera, beyond JFIF") << "jpg-camera" << 4e7 << QString() << false;
+    QTest::newRow("drawing: tif-II 1 um") << "tif-II" << 1e6 << QString() << true;
+    QTest::newRow("drawing: tif-MM, own description") << "tif-MM" << 2.5e6 << "Specimen 42" << true;
+    QTest::newRow("drawing: tif ImageJ's own") << "tif-imagej" << 1e6 << QString() << true;
+    QTest::newRow("drawing: png") << "png" << 1234567.891 << QString() << true;
+    QTest::newRow("drawing: jpg JFIF only") << "jpg" << 2.5e6 << QString() << true;
+    QTest::newRow("drawing: jpg camera, beyond JFIF") << "jpg-camera" << 4e7 << QString() << true;
 }
 
 void TstMetadata::pixelSizeReadByOtherPrograms()
@@ -657,6 +673,7 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
     QFETCH(QString, format);
     QFETCH(double, pixelsPerMetre);
     QFETCH(QString, description);
+    QFETCH(bool, drawing);
     const QString kind = format.left(3);
     const QString path = m_dir.filePath("scale." + kind);
     QFile::remove(path);
@@ -674,7 +691,28 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
         run("exiftool", {"-q", "-overwrite_original", "-ImageDescription=" + description, path});
     const QImage pixels(path);
     QStringList tagsBefore = exiftool(path).tags;
-    QVERIFY(writePixelSize(path, pixelsPerMetre));
+    const std::string text = base64Text(3000, 'd');
+    if (drawing) {
+        // One replace gives the file that the two single edits give, with two.
+        const QString twice = m_dir.filePath("twice." + kind);
+        QFile::remove(twice);
+        QVERIFY(QFile::copy(path, twice));
+        QVERIFY(writeUserComment(twice, text) && writePixelSize(twice, pixelsPerMetre));
+        struct stat before, after;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+        renames = 0;
+        WriteError pixelSizeError;
+        QVERIFY(writeCommentAndPixelSize(path, text, pixelsPerMetre, scriptedOps(), nullptr,
+                                         &pixelSizeError));
+        QCOMPARE(int(pixelSizeError.reason), int(WriteError::None));
+        QCOMPARE(renames, 1);
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &after), 0);
+        QVERIFY(after.st_ino != before.st_ino);
+        QCOMPARE(readAll(path), readAll(twice));
+        QCOMPARE(exiftool(path).comment, QByteArray::fromStdString(text));
+    } else {
+        QVERIFY(writePixelSize(path, pixelsPerMetre));
+    }
     QCOMPARE(QImage(path), pixels);
 
     // Our reader gets back what was written, to the precision of the format.
@@ -737,7 +775,7 @@ print(json.dumps(out)))",
         QCOMPARE(jfif[0].toInt(), fitsJfif ? 2 : 0);
         QCOMPARE(jfif[1].toDouble(), fitsJfif ? std::round(perCm) : 1.0);
         const QJsonArray exif = read["exif"].toArray();
-        QCOMPARE(exif.isEmpty(), format == "jpg");
+        QCOMPARE(exif.isEmpty(), format == "jpg" && !drawing); // a drawing brings EXIF
         if (!exif.isEmpty()) {
             QVERIFY2(near(exif[0].toDouble(), perCm) && near(exif[1].toDouble(), perCm),
                      judged.constData());
@@ -751,6 +789,11 @@ print(json.dumps(out)))",
                                       ")\\] +((X|Y)Resolution|ResolutionUnit|PixelsPerUnit(X|Y)|"
                                       "PixelUnits|ImageDescription) ");
     QStringList tagsAfter = exiftool(path).tags;
+    if (drawing) { // the byte order of the EXIF block that the drawing may bring
+        const QRegularExpression notByteOrder("^(?!.* ExifByteOrder )");
+        tagsBefore = tagsBefore.filter(notByteOrder);
+        tagsAfter = tagsAfter.filter(notByteOrder);
+    }
     const QStringList scale = tagsAfter.filter(scaleTag);
     for (const QString &line : scale.filter(QRegularExpression("(X|Y)Resolution "))) {
         const double value = line.mid(line.indexOf(": ") + 2).toDouble();
@@ -758,7 +801,7 @@ print(json.dumps(out)))",
         QVERIFY2(std::fabs(value - shown) <= 0.5 + 1e-6 * shown, qPrintable(line));
     }
     QVERIFY2(scale.filter(kind == "png" ? "PixelUnits" : "ResolutionUnit").size() ==
-                 (format == "jpg-camera" ? 2 : 1),
+                 (format == "jpg-camera" || (format == "jpg" && drawing) ? 2 : 1),
              qPrintable(scale.join('\n')));
     const QRegularExpression otherTag("^(?!(" + scaleTag.pattern().mid(1) + "))");
     QCOMPARE(tagsAfter.filter(otherTag), tagsBefore.filter(otherTag));
@@ -771,6 +814,16 @@ print(json.dumps(out)))",
         QCOMPARE(int(error.reason), int(WriteError::OutOfRange));
     }
     QCOMPARE(readAll(path), bytes);
+    if (drawing) { // with a drawing, the drawing alone is saved
+        const QString twice = m_dir.filePath("twice." + kind);
+        QVERIFY(QFile::remove(twice) && QFile::copy(path, twice));
+        QVERIFY(writeUserComment(twice, "refused"));
+        WriteError pixelSizeError;
+        QVERIFY(writeCommentAndPixelSize(path, "refused", 1e12, FileOps::system(), nullptr,
+                                         &pixelSizeError));
+        QCOMPARE(int(pixelSizeError.reason), int(WriteError::OutOfRange));
+        QCOMPARE(readAll(path), readAll(twice));
+    }
 }
 
 void TstMetadata::pixelSizeFromOtherPrograms_data()

@@ -15,6 +15,7 @@
 #include "shapes/Ellipse5PointsItem.h"
 #include "shapes/EllipseItem.h"
 #include "shapes/LabelItem.h"
+#include "shapes/Line3PointItem.h"
 #include "shapes/ParallelLine4Points.h"
 #include "shapes/ParallelLineAny.h"
 #include "shapes/PerpendicularItems.h"
@@ -22,6 +23,7 @@
 #include "shapes/Rec3PointItem.h"
 #include "shapes/RectItem.h"
 #include "shapes/ShapeGeometry.h"
+#include "shapes/StraightLineItem.h"
 #include "shapes/TextItem.h"
 
 #include <cmath>
@@ -526,6 +528,25 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
         return item;
     };
     const QList<Make> makers = {
+        [&](bool d) { // the guides' length depends on the scene
+            auto *item = new StraightLineItem(nullptr);
+            item->setShowEndGuides(true);
+            item->setStartPoint({20, 20});
+            item->setEndPoint(d ? QPointF(20, 20) : QPointF(120, 60));
+            return item;
+        },
+        [&](bool d) { // an arrow too short to draw
+            auto *item = new ArrowItem(nullptr);
+            item->setStartPoint({20, 100});
+            item->setEndPoint(d ? QPointF(20.4, 100.4) : QPointF(140, 60));
+            return item;
+        },
+        [&](bool d) {
+            auto *item = new Line3PointItem(nullptr);
+            item->setPointFixed(true);
+            return feed(item, d ? QList<QPointF>{{60, 60}, {60, 60}, {100, 120}}
+                                : QList<QPointF>{{100, 10}, {100, 200}, {160, 80}});
+        },
         [&](bool d) {
             return feed(new Circle2PointItem(nullptr),
                         {{20, 20}, d ? QPointF(20, 20) : QPointF(120, 90)});
@@ -618,8 +639,8 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
     // Two sheets for a person to look at: normal and degenerate input, each shape unselected
     // and selected side by side.
     const QSize cellSize(300, 230);
-    QImage sheets[2] = {QImage(cellSize.width() * 6, cellSize.height() * 6, QImage::Format_RGB32),
-                        QImage(cellSize.width() * 6, cellSize.height() * 6, QImage::Format_RGB32)};
+    QImage sheets[2] = {QImage(cellSize.width() * 6, cellSize.height() * 7, QImage::Format_RGB32),
+                        QImage(cellSize.width() * 6, cellSize.height() * 7, QImage::Format_RGB32)};
     for (QImage &sheet : sheets)
         sheet.fill(QColor(235, 235, 225));
     int cell = 0;
@@ -642,9 +663,11 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
                 painter.setTransform(item->sceneTransform());
                 item->paint(&painter, &option, nullptr);
                 painter.end();
+                bool painted = false;
                 for (int y = 0; y < image.height(); ++y) {
                     const QRgb *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
                     for (int x = 0; x < image.width(); ++x) {
+                        painted = painted || qAlpha(row[x]);
                         if (qAlpha(row[x]) && !bound.contains(x, y))
                             QFAIL(
                                 qPrintable(QString("type %1%2 paints at %3,%4 outside %5,%6 %7x%8")
@@ -658,6 +681,7 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
                                                .arg(bound.height())));
                     }
                 }
+                QVERIFY2(painted || degenerate, qPrintable(QString::number(item->type())));
                 const QList<QGraphicsItem *> children = item->childItems();
                 for (QGraphicsItem *child : children) {
                     if (auto *l = dynamic_cast<LabelItem *>(child)) {

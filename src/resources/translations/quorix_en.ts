@@ -8,6 +8,10 @@
             <translation>Value of %1</translation>
         </message>
         <message>
+            <source>%1的%2，修改立即生效</source>
+            <translation>%2 of %1; a change takes effect at once</translation>
+        </message>
+        <message>
             <source>下划线</source>
             <translation>Underline</translation>
         </message>

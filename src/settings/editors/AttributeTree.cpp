@@ -472,6 +472,9 @@ void AttributeTree::onItemClicked(QTreeWidgetItem *item, int column)
     if (!editor)
         return;
     editor->setAccessibleName(accessible);
+    // A screen reader reads a combo box out by its entry: what it edits is in the description.
+    editor->setAccessibleDescription(
+        tr("%1的%2，修改立即生效").arg(item->parent()->text(0), item->text(0)));
     placeEditor(item, editor, code);
 }
 

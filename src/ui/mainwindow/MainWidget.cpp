@@ -40,6 +40,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -151,8 +152,30 @@ MainWidget::MainWidget(std::unique_ptr<CaptureBackend> backend,
     m_leftBar->showPage(LeftBarWidget::CameraPage);
 
     applySettings();
-    // Once the event loop runs, so that the window is shown before the camera opens.
-    QTimer::singleShot(0, this, &MainWidget::startDemoCameraIfAlone);
+    // Once the event loop runs. A window being shown opens the camera only after its first paint:
+    // the camera's threads would otherwise compete with the window's construction and first
+    // paint for the processor. The later timer covers a window that is never painted (started
+    // minimised or on a screen that is off).
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible() || m_painted) {
+            startDemoCameraIfAlone();
+            return;
+        }
+        m_cameraStartAfterPaint = true;
+        QTimer::singleShot(1000, this, [this] {
+            if (std::exchange(m_cameraStartAfterPaint, false))
+                startDemoCameraIfAlone();
+        });
+    });
+}
+
+void MainWidget::paintEvent(QPaintEvent *event)
+{
+    WidgetLessWindow::paintEvent(event);
+    m_painted = true;
+    // Queued, so that the whole window is painted and on screen before the camera opens.
+    if (std::exchange(m_cameraStartAfterPaint, false))
+        QTimer::singleShot(0, this, &MainWidget::startDemoCameraIfAlone);
 }
 
 MainWidget::~MainWidget()

@@ -127,6 +127,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void buildForm();
@@ -205,6 +206,8 @@ private:
     // Drawing state.
     QString m_currentImagePath;
     bool m_modified = false;
+    bool m_painted = false;
+    bool m_cameraStartAfterPaint = false;
     bool m_loading = false;
     bool m_restoring = false;
     QString m_iconDir = QStringLiteral(":/imgs/");
