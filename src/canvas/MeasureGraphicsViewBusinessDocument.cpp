@@ -2,6 +2,7 @@
 // it from there.
 #include "canvas/DrawingDocument.h"
 #include "canvas/GraphicsScene.h"
+#include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "shapes/GraphicsItemBase.h"
 #include "shapes/LabelItem.h"
@@ -12,13 +13,38 @@
 #include "metadata/ExifUserComment.h"
 
 #include <QDebug>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <climits>
 #include <exception>
 
 namespace {
+
+// Orders the items as their records are listed (the order of the table's rows), so that a
+// reopened drawing lists its records as before; the scene's own order is the stacking order.
+// Items without a listed record keep their relative order after the others.
+void sortByRecordOrder(QList<QGraphicsItem *> *items)
+{
+    QHash<const LineDataBase *, int> rank;
+    const QList<LineDataBase::Ptr> records = LineDataRegistry::instance()->lines();
+    for (int i = 0; i < records.size(); ++i)
+        rank.insert(records[i].get(), i);
+    const auto rankOf = [&rank](const QGraphicsItem *item) {
+        LineDataBase::Ptr record;
+        if (auto *shape = dynamic_cast<const GraphicsItemBase *>(item))
+            record = shape->lineData();
+        else if (auto *text = dynamic_cast<const TextItem *>(item))
+            record = text->lineData();
+        return rank.value(record.get(), INT_MAX);
+    };
+    std::stable_sort(items->begin(), items->end(),
+                     [&rankOf](const QGraphicsItem *a, const QGraphicsItem *b) {
+                         return rankOf(a) < rankOf(b);
+                     });
+}
 
 // Puts a rebuilt shape where its scene points are: at their centroid, holding the points relative
 // to it, so that the item moves as a whole.
@@ -88,6 +114,7 @@ bool MeasureGraphicsViewBusiness::saveWithMetadata(const QString &path, QString 
                                               !isAnnounced(shape->lineData()->id);
                                    }),
                     items.end());
+        sortByRecordOrder(&items);
         const QJsonObject root = DrawingDocument::document(items, m_scene->calibrationData());
         const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Compact);
         qDebug().noquote() << "MeasureGraphicsViewBusiness::saveWithMetadata"

@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <memory>
 
-// A record: a random id, the shape's style and its shape type number. GUI thread.
+// A record: a random id, the shape's style, its shape type number and, for a text item, its
+// text. GUI thread.
 class LineDataBase : public std::enable_shared_from_this<LineDataBase>
 {
 public:
@@ -26,6 +27,8 @@ public:
     QString id; // UUID without braces
     Attribute::Ptr attribute;
     std::int32_t typeNumber = 0;
+    // What a text item shows, kept in step by the item; empty for the measuring shapes.
+    QString text;
 };
 
 // The one concrete record: the shape's points in the owning item's coordinates.

@@ -210,6 +210,11 @@ QMap<int, QString> MeasurementRow::cells(const LineDataBase &record,
                            calibration->currentUnit() != QLatin1String("px");
     QMap<int, QString> texts;
     texts[Name] = ShapeTypes::displayName(record.type());
+    // A text item measures nothing: its row shows what it says in the first value column.
+    if (record.type() == ShapeTypes::Text) {
+        texts[Length] = record.text;
+        return texts;
+    }
 
     const QMap<int, double> values = pixelValues(record);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {

@@ -32,6 +32,7 @@ public:
 
     // The texts of every cell the record fills, the name included. Lengths and the area are
     // converted when `calibration` is calibrated and its unit is not "px"; angles never are. A
-    // value that cannot be measured reads as the shapes' "not measurable" text.
+    // value that cannot be measured reads as the shapes' "not measurable" text. A text item's row
+    // holds its text in the first value column.
     static QMap<int, QString> cells(const LineDataBase &record, const CalibrationData *calibration);
 };

@@ -22,8 +22,12 @@ TextItem::TextItem(LineDataBase::Ptr data, QGraphicsItem *parent)
     f.setPointSize(60);
     setFont(f);
     setPlainText(QStringLiteral("Text"));
+    m_data->text = toPlainText();
     setTextWidth(300.0);
-    connect(document(), &QTextDocument::contentsChanged, this, [this] { update(); });
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        m_data->text = toPlainText();
+        update();
+    });
 }
 
 void TextItem::applyAttribute()

@@ -176,6 +176,7 @@ private slots:
     void calibrationEntry();
     void filesThatCannotTakeTheDrawingStayUnchanged_data();
     void filesThatCannotTakeTheDrawingStayUnchanged();
+    void reopenedRecordsKeepTheirOrder();
     void pixelSizeBeyondTheFormatKeepsTheDrawing();
 
 private:
@@ -487,6 +488,49 @@ void TstDocument::filesThatCannotTakeTheDrawingStayUnchanged()
     QVERIFY2(boxes.texts().first().contains(message), qPrintable(boxes.texts().first()));
     QCOMPARE(readAll(m_path), before);
     QVERIFY(!QFileInfo::exists(m_path + ".velk_tmp"));
+}
+
+// A drawing reopened from its picture lists its records (the table's rows) in the order they had,
+// whatever the stacking order of the items.
+void TstDocument::reopenedRecordsKeepTheirOrder()
+{
+    m_path += "order.png";
+    QVERIFY(makePicture("png", m_path));
+    MeasureGraphicsViewBusiness *view = newView();
+    QVERIFY(view->loadImageFile(m_path, true));
+    for (int type : {ShapeTypes::CircleCenterRadius, ShapeTypes::Text, ShapeTypes::StraightLine,
+                     ShapeTypes::Angle3Point}) {
+        if (type == ShapeTypes::Text) {
+            view->createTextItem()->setPlainText("注 1");
+            continue;
+        }
+        GraphicsItemBase *shape = view->createShape(type);
+        shape->points() = pointsFor(type);
+        shape->updateShape();
+    }
+    view->allItems().constLast()->setZValue(5); // stacking order differs from record order
+    const auto rows = [] {
+        QStringList list;
+        for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines()) {
+            const auto *broken = dynamic_cast<const BrokenLineDataItem *>(record.get());
+            list << QString("%1 %2 %3")
+                        .arg(record->type())
+                        .arg(record->text)
+                        .arg(broken && !broken->points.isEmpty() ? broken->points.size() : 0);
+        }
+        return list;
+    };
+    const QStringList saved = rows();
+    QCOMPARE(saved.size(), 4);
+    QVERIFY(view->saveWithMetadata(m_path));
+
+    view->delAllLine();
+    TestEnv::runTimersStartedBefore(11);
+    LineDataRegistry::instance()->clear();
+    MeasureGraphicsViewBusiness *reopened = newView();
+    QVERIFY(reopened->loadImageFile(m_path, true));
+    reopened->handleImageFileOpened(m_path);
+    QCOMPARE(rows(), saved);
 }
 
 void TstDocument::pixelSizeBeyondTheFormatKeepsTheDrawing()

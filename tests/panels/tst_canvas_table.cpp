@@ -298,7 +298,9 @@ void TstCanvasTable::everyDrawnShapeHasItsRow()
     const QList<QPointF> circle = scenePoints(records[10]);
     const double diameter = QLineF(circle[0], circle[1]).length();
     QCOMPARE(cell(records[10], MeasurementRow::Diameter), QString::number(diameter, 'g', 6));
+    // The text's row was written when the text was placed and follows the typing.
     QCOMPARE(cell(records.last(), 0), QStringLiteral("文本"));
+    QCOMPARE(cell(records.last(), MeasurementRow::Length), QStringLiteral("标尺 12.5 µm"));
 
     // 2 pixels per micrometre: a unit change rewrites every row.
     m_calibration->addMagnification({QStringLiteral("10X"), 2.0e6});
@@ -312,6 +314,7 @@ void TstCanvasTable::everyDrawnShapeHasItsRow()
     QCOMPARE(cell(records[0], MeasurementRow::Length), QString::number(lineLength / 2000, 'f', 2));
     m_calibration->setCurrentUnit(QStringLiteral("px"));
     QCOMPARE(cell(records[0], MeasurementRow::Length), QString::number(lineLength, 'g', 6));
+    QCOMPARE(cell(records.last(), MeasurementRow::Length), QStringLiteral("标尺 12.5 µm"));
 }
 
 // Selecting a row selects the shape; dragging its handles rewrites the row at once.

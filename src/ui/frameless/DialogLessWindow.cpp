@@ -3,6 +3,7 @@
 #include "ui/frameless/WinLessWindow.h"
 
 #include <QEvent>
+#include <QShowEvent>
 
 DialogLessWindow::DialogLessWindow(QWidget *parent)
     : QDialog(parent)
@@ -37,4 +38,15 @@ void DialogLessWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::WindowStateChange)
         WinLessBase::windowStateChanged(this, m_drawBorder);
     QDialog::changeEvent(event);
+}
+
+void DialogLessWindow::showEvent(QShowEvent *event)
+{
+    // QDialog has just centred the dialog over its parent but leaves the position to the window
+    // manager's choice. A frameless window's position chosen by the window manager does not
+    // always reach Qt, and Qt places popups such as combo box lists from the position it knows:
+    // the position Qt chose is made an explicit one, which the window manager keeps.
+    if (!event->spontaneous() && !testAttribute(Qt::WA_Moved))
+        move(pos());
+    QDialog::showEvent(event);
 }

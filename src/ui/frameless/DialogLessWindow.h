@@ -6,8 +6,9 @@
 #include <QDialog>
 
 // The program's own dialogs derive from it. Give it a parent window: the window manager then
-// keeps it above that window. Border and contents margins as in WidgetLessWindow. GUI thread
-// only.
+// keeps it above that window and shows it where Qt placed it (centred over that window on its
+// first show, then where the user left it). Border and contents margins as in WidgetLessWindow.
+// GUI thread only.
 class DialogLessWindow : public QDialog, public WinLessBase
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ public slots:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     bool m_drawBorder = true;

@@ -617,8 +617,13 @@ void MainWidget::applyMeasureSettings()
     const auto value = [&settings](const char *key, const QVariant &fallback) {
         return settings.value(QLatin1String(key), fallback);
     };
-    view()->setScaleBarShown(
-        value(SettingsKeys::kShowScale, SettingsKeys::kShowScaleDefault).toBool());
+    // Only a change of the setting touches the drawing: applying unchanged settings must not
+    // put back a scale bar that the drawing does not have, which would count as an unsaved
+    // change of the user's drawing.
+    const bool showScale =
+        value(SettingsKeys::kShowScale, SettingsKeys::kShowScaleDefault).toBool();
+    if (showScale != view()->scaleBarShown())
+        view()->setScaleBarShown(showScale);
     view()->loadToolDefaults();
     GraphicsScene *scene = view()->graphicsScene();
     if (!scene)

@@ -4,7 +4,9 @@
 #include "ui/frameless/WidgetLessWindow.h"
 #include "ui/frameless/WinLessWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +16,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QtTest>
+
+#include <cstdlib>
 
 namespace {
 
@@ -132,6 +136,7 @@ private slots:
     void doubleClickMaximisesToWorkArea();
     void dragRestoresMaximisedUnderPointer();
     void dialogStaysAboveParent();
+    void dialogComboListOpensAtItsCombo();
 
 private:
     bool showSettled(QWidget *window);
@@ -446,6 +451,62 @@ void TestFrameless::dialogStaysAboveParent()
                                  stacking.contains(dialog.winId()),
                              WmTimeout);
     QVERIFY(stacking.indexOf(dialog.winId()) > stacking.indexOf(t.window.winId()));
+}
+
+// A dialog opens centred over its parent where Qt knows it is, as the X server has it: a combo
+// box's list, placed by Qt from the dialog's position, opens at its combo.
+void TestFrameless::dialogComboListOpensAtItsCombo()
+{
+    if (!m_haveWm)
+        QSKIP("needs a window manager");
+    TestWindow t;
+    QVERIFY(showSettled(&t.window));
+    DialogLessWindow dialog(&t.window);
+    auto *combo = new QComboBox;
+    combo->addItems({QStringLiteral("one"), QStringLiteral("two")});
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(40, 60, 40, 40);
+    layout->addWidget(combo);
+    dialog.resize(300, 200);
+    QVERIFY(showSettled(&dialog));
+
+    // Where the dialog really is, as the X server has it.
+    QPoint real;
+    const auto realPosition = [&] {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                       QString::number(dialog.winId())});
+        if (!xdotool.waitForFinished(WmTimeout))
+            return false;
+        const QString out = QString::fromLatin1(xdotool.readAllStandardOutput());
+        const QRegularExpression x(QStringLiteral("X=(-?\\d+)")), y(QStringLiteral("Y=(-?\\d+)"));
+        real = QPoint(x.match(out).captured(1).toInt(), y.match(out).captured(1).toInt());
+        return real == dialog.geometry().topLeft();
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(realPosition(),
+                              qPrintable(QStringLiteral("X server %1,%2, Qt %3,%4")
+                                             .arg(real.x())
+                                             .arg(real.y())
+                                             .arg(dialog.x())
+                                             .arg(dialog.y())),
+                              WmTimeout);
+    QVERIFY((dialog.geometry().center() - t.window.geometry().center()).manhattanLength() <= 2);
+    combo->showPopup();
+    QWidget *popup = combo->view()->window();
+    QTRY_VERIFY_WITH_TIMEOUT(popup->isVisible(), WmTimeout);
+    // The style decides whether the list opens below the combo or over it, at the current item:
+    // either way it starts at the combo's left edge and touches the combo.
+    const QRect at(real + combo->mapTo(&dialog, QPoint()), combo->size());
+    const QRect list = popup->geometry();
+    QVERIFY2(std::abs(list.left() - at.left()) <= 4 && list.top() <= at.bottom() + 4 &&
+                 list.bottom() >= at.top() - 4,
+             qPrintable(QStringLiteral("list at %1,%2, combo at %3,%4")
+                            .arg(list.left())
+                            .arg(list.top())
+                            .arg(at.left())
+                            .arg(at.top())));
+    combo->hidePopup();
 }
 
 QTEST_MAIN(TestFrameless)

@@ -83,6 +83,7 @@ private slots:
     void unsavedMarkShortcutsAndButtons();
     void shortcutsAreEditedInTheSettings();
     void calibrationAcceptedAndWindowClosedDuringOne();
+    void settingsOkLeavesTheDrawingAlone();
 };
 
 void TstMainWindowUndo::initTestCase()
@@ -202,6 +203,36 @@ void TstMainWindowUndo::shortcutsAreEditedInTheSettings()
     QCOMPARE(f.view()->history()->stack()->index(), 1);
     f.key(Qt::Key_Backspace, Qt::AltModifier);
     QCOMPARE(f.view()->history()->stack()->index(), 0);
+}
+
+// OK on unchanged settings leaves a saved drawing saved and adds no step; turning the scale bar
+// on is a change of the drawing.
+void TstMainWindowUndo::settingsOkLeavesTheDrawingAlone()
+{
+    Fixture f;
+    f.window->setDialogRunner([](QDialog *) { return int(QDialog::Accepted); });
+    f.step(true);
+    f.window->setModified(false); // what saving does
+    QUndoStack *stack = f.view()->history()->stack();
+    const int steps = stack->count();
+    const auto scaleBars = [&f] {
+        int n = 0;
+        for (GraphicsItemBase *item : f.view()->allItems())
+            n += item->type() == 32 && item->isVisible();
+        return n;
+    };
+    for (int i = 0; i < 2; ++i) {
+        f.window->onOpenSetting();
+        QVERIFY(!f.marked());
+        QCOMPARE(stack->count(), steps);
+        QCOMPARE(scaleBars(), 0);
+    }
+
+    QSettings().setValue(QLatin1String(SettingsKeys::kShowScale), false);
+    f.window->onOpenSetting();
+    QSettings().setValue(QLatin1String(SettingsKeys::kShowScale), true);
+    f.window->onOpenSetting();
+    QCOMPARE(scaleBars(), 1);
 }
 
 QTEST_MAIN(TstMainWindowUndo)
