@@ -42,7 +42,7 @@ using namespace FrameConversion;
 
 namespace {
 
-constexpr int kWaitMs = 20000; // longest wait for a counted event; passing tests never reach it
+constexpr int kWaitMs = 120000; // longest wait for a counted event; passing tests never reach it
 
 // What the bar tells the main window.
 struct Received : QObject

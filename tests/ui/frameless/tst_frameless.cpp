@@ -25,7 +25,7 @@ namespace {
 constexpr int MarginTop = 30;
 constexpr int MarginBottom = 50;
 // How long the window manager may take to answer on a loaded machine; results are polled.
-constexpr int WmTimeout = 20000;
+constexpr int WmTimeout = 120000;
 
 bool run(const QString &program, const QStringList &args)
 {

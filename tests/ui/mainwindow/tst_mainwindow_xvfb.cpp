@@ -26,7 +26,7 @@ std::unique_ptr<MainWidget> shownWindow()
     auto window = std::make_unique<MainWidget>(std::make_unique<DemoCameraBackend>(),
                                                std::make_unique<PipeDeviceEventSource>());
     window->show();
-    if (!QTest::qWaitForWindowExposed(window.get(), 30000))
+    if (!QTest::qWaitForWindowExposed(window.get(), 120000))
         return nullptr;
     return window;
 }
@@ -81,8 +81,8 @@ void TstMainWindowXvfb::fullScreenAndBack()
     const QRect normal = w->geometry();
 
     button->click();
-    QTRY_VERIFY_WITH_TIMEOUT(w->isFullScreen(), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->size(), w->screen()->geometry().size(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->isFullScreen(), 120000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->size(), w->screen()->geometry().size(), 120000);
     for (const char *name : {"widgetTop", "widgetLeft", "widgetBottom"})
         QVERIFY2(!area(w.get(), name)->isVisible(), name);
     QVERIFY(!w->leftBar()->isVisible());
@@ -96,8 +96,8 @@ void TstMainWindowXvfb::fullScreenAndBack()
     } else {
         button->click();
     }
-    QTRY_VERIFY_WITH_TIMEOUT(!w->isFullScreen(), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->size(), normal.size(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->isFullScreen(), 120000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->size(), normal.size(), 120000);
     for (const char *name : {"widgetTop", "widgetLeft", "widgetBottom"})
         QVERIFY2(area(w.get(), name)->isVisible(), name);
     QVERIFY(w->leftBar()->isVisible());
@@ -119,14 +119,15 @@ void TstMainWindowXvfb::maximiseAndEscape()
 
     auto *maximise = w->findChild<QPushButton *>("pushButtonNormal");
     maximise->click();
-    QTRY_VERIFY_WITH_TIMEOUT(w->isMaximized(), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(maximise->property("state").toString(), QStringLiteral("max"), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->isMaximized(), 120000);
+    QTRY_COMPARE_WITH_TIMEOUT(maximise->property("state").toString(), QStringLiteral("max"),
+                              120000);
     QVERIFY(area(w.get(), "widgetTop")->isVisible());
     maximise->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!w->isMaximized(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->isMaximized(), 120000);
     QTRY_COMPARE_WITH_TIMEOUT(maximise->property("state").toString(), QStringLiteral("normal"),
                               20000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->geometry().size(), normal.size(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->geometry().size(), normal.size(), 120000);
 }
 
 void TstMainWindowXvfb::glPreviewDrawsTheFrame()
@@ -145,7 +146,7 @@ void TstMainWindowXvfb::glPreviewDrawsTheFrame()
     frame.v = QByteArray(32 * 24, char(240));
     emit w->leftBar()->sigSetYuvPreview(frame);
     VideoOpenGLWidget *preview = w->measureFrame()->previewWidget();
-    QTRY_VERIFY_WITH_TIMEOUT(preview->isVisible(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(preview->isVisible(), 120000);
     QImage shown;
     QTRY_VERIFY_WITH_TIMEOUT((shown = preview->grabFramebuffer(),
                               !shown.isNull() &&
