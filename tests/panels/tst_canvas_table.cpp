@@ -1,9 +1,8 @@
 // The canvas and the measurement table working together, wired as the main window wires them:
 // shapes drawn with the mouse get their rows, handle drags update them, selection follows in both
-// directions, deleting a row removes the shape, and the exported CSV holds the table.
+// directions, and deleting a row removes the shape.
 #include <QtTest>
 
-#include <QJsonArray>
 #include <QMessageBox>
 #include <QTableWidget>
 
@@ -88,7 +87,6 @@ private slots:
     void handleDragsRewriteTheRow();
     void selectionFollowsBothWays();
     void deletingRowsRemovesShapes();
-    void exportedCsvHoldsTheTable();
     void labelAndRowAgree_data();
     void labelAndRowAgree();
 
@@ -381,6 +379,9 @@ void TstCanvasTable::selectionFollowsBothWays()
         QCOMPARE(m_table->selectionModel()->selectedRows().size(), 1);
         QCOMPARE(m_table->selectionModel()->selectedRows().first().row(), i);
     }
+    // The canvas deleting the shape of the current row moves the current row, silently.
+    m_view->onDelLineRequested(lines[2]);
+    QCOMPARE(m_table->rowCount(), 3);
     QCOMPARE(rowSelected.count(), 0);
     // A double circle is picked by one of its circles, which are child items.
     arm(ShapeTypes::DoubleCircle);
@@ -454,40 +455,6 @@ void TstCanvasTable::deletingRowsRemovesShapes()
     QCOMPARE(m_table->rowCount(), rows + 1);
     click(QPointF(300, 300), Qt::RightButton);
     QCOMPARE(m_table->rowCount(), rows);
-}
-
-// The CSV written from the table reads back with its Chinese names and micrometre values.
-void TstCanvasTable::exportedCsvHoldsTheTable()
-{
-    const QList<LineDataBase::Ptr> records = drawEveryTool();
-    m_calibration->addMagnification({QStringLiteral("10X"), 2.0e6});
-    m_calibration->setCurrentIndex(0);
-    m_calibration->setCurrentUnit(QStringLiteral("μm"));
-    QTemporaryDir dir;
-    m_panel->setSaveFileNameProvider(
-        [&dir](QWidget *, const QString &, const QString &, const QString &) {
-            return dir.filePath(QStringLiteral("测量 结果"));
-        });
-    QSignalSpy status(m_panel.get(), &RightWidget::sigStatusMessage);
-    m_panel->onExportCsv();
-    const QString path = dir.filePath(QStringLiteral("测量 结果.csv"));
-    QCOMPARE(status.count(), 1);
-
-    const QJsonArray csv = TestEnv::readCsvWithPython(path);
-    QCOMPARE(csv.size(), records.size() + 1);
-    QCOMPARE(csv.at(0).toArray().at(0).toString(), QStringLiteral("名称"));
-    QCOMPARE(csv.at(0).toArray().at(8).toString(), QStringLiteral("面积"));
-    const QList<QStringList> rows = m_panel->tableRows();
-    for (int i = 0; i < records.size(); ++i) {
-        const QJsonArray row = csv.at(i + 1).toArray();
-        QCOMPARE(row.size(), int(MeasurementRow::ColumnCount));
-        QCOMPARE(row.at(0).toString(), ShapeTypes::displayName(records[i]->type()));
-        for (int column = 0; column < row.size(); ++column)
-            QCOMPARE(row.at(column).toString(), rows[i][column]);
-    }
-    const QList<QPointF> line = m_view->itemByName(records[0]->id)->scenePoints();
-    QCOMPARE(csv.at(1).toArray().at(MeasurementRow::Length).toString(),
-             QString::number(QLineF(line[0], line[1]).length() / 2, 'f', 2));
 }
 
 // A shape whose points measure nothing says so on its label and in its table cell, and leaves

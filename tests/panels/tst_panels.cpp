@@ -1,5 +1,5 @@
-// Tests of the measurement table: row values per shape type, unit conversion, selection in step
-// with the canvas, deletion through the canvas, the context menu and the CSV export.
+// Tests of the measurement table: row values per shape type, unit conversion, deletion through
+// the canvas, the context menu and the CSV export.
 #include <QtTest>
 
 #include <QAbstractButton>
@@ -194,39 +194,6 @@ private slots:
         QCOMPARE(w.tableRows(), before);
     }
 
-    void selectionInStepWithoutEcho()
-    {
-        RightWidget w;
-        QTableWidget *t = table(w);
-        QSignalSpy selected(&w, &RightWidget::sigLineSelected);
-        QList<LineDataBase::Ptr> recs;
-        for (int i = 0; i < 3; ++i) {
-            recs << record(ShapeTypes::StraightLine, {{0, 0}, {10.0 * (i + 1), 0}});
-            w.onAddDrawLine(recs.last());
-        }
-        // Canvas to table: the row is selected and current, nothing goes back.
-        w.onLineSelected(recs[1]);
-        QCOMPARE(t->currentRow(), 1);
-        QCOMPARE(t->selectionModel()->selectedRows().size(), 1);
-        QCOMPARE(t->selectionModel()->selectedRows().first().row(), 1);
-        QCOMPARE(selected.count(), 0);
-        // Table to canvas.
-        t->setCurrentCell(2, MeasurementRow::Length);
-        QCOMPARE(selected.count(), 1);
-        QCOMPARE(selected.takeFirst().at(0).value<LineDataBase::Ptr>(), recs[2]);
-        // Rows removed by the canvas move the current row without selecting anything there.
-        w.onDelDrawLine(recs[2]);
-        w.onDelDrawLine(recs[1]);
-        QCOMPARE(t->rowCount(), 1);
-        QCOMPARE(selected.count(), 0);
-        // The canvas may name its selection by the shape's attribute.
-        w.onSelectedAttributeChanged(recs[0]->attribute);
-        QCOMPARE(t->selectionModel()->selectedRows().first().row(), 0);
-        w.onSelectedAttributeChanged(nullptr);
-        QVERIFY(t->selectionModel()->selectedIndexes().isEmpty());
-        QCOMPARE(selected.count(), 0);
-    }
-
     void deletionGoesThroughTheCanvas()
     {
         RightWidget w;
@@ -300,8 +267,8 @@ private slots:
         QTest::newRow("cancelled") << true << ""
                                    << ""
                                    << "";
-        QTest::newRow("no suffix") << true << "data"
-                                   << "data.csv"
+        QTest::newRow("no suffix") << true << "测量 结果"
+                                   << "测量 结果.csv"
                                    << "";
         QTest::newRow("capital suffix") << true << "DATA.CSV"
                                         << "DATA.CSV"

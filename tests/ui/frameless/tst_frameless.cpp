@@ -129,9 +129,8 @@ private slots:
     void hitTest();
     void resizableOffKeepsBorderWidth();
     void maxChangeReportsFirstAndChanges();
-    void captionDragMovesWindow();
-    void edgeDragResizes_data();
-    void edgeDragResizes();
+    void dragMovesOrResizes_data();
+    void dragMovesOrResizes();
     void resizeCursorOverChildren();
     void doubleClickMaximisesToWorkArea();
     void dragRestoresMaximisedUnderPointer();
@@ -293,31 +292,15 @@ void TestFrameless::maxChangeReportsFirstAndChanges()
     QCOMPARE(spy.at(2).at(0).toBool(), false);
 }
 
-void TestFrameless::captionDragMovesWindow()
-{
-    TestWindow t;
-    QVERIFY(showSettled(&t.window));
-    const QPoint start = t.window.pos();
-    const QSize size = t.window.size();
-    const QPoint grab(200, 16);
-    const QPoint delta(-260, 150);
-    QVERIFY(press(t, grab));
-    QVERIFY2(dragUntil(
-                 t, t.global(grab) + delta, [&] { return t.window.pos() == start + delta; }, true),
-             qPrintable(QStringLiteral("window at %1,%2, expected %3,%4")
-                            .arg(t.window.x())
-                            .arg(t.window.y())
-                            .arg((start + delta).x())
-                            .arg((start + delta).y())));
-    QCOMPARE(t.window.size(), size);
-}
-
-void TestFrameless::edgeDragResizes_data()
+void TestFrameless::dragMovesOrResizes_data()
 {
     QTest::addColumn<QPoint>("grab");
     QTest::addColumn<QPoint>("delta");
     QTest::addColumn<QMargins>("change"); // how far each edge moves, outward positive
 
+    // A caption drag moves every edge alike and keeps the size.
+    QTest::newRow("caption") << QPoint(200, 16) << QPoint(-260, 150)
+                             << QMargins(260, -150, -260, 150);
     QTest::newRow("left") << QPoint(1, 160) << QPoint(-40, 25) << QMargins(40, 0, 0, 0);
     QTest::newRow("right") << QPoint(478, 160) << QPoint(-60, -20) << QMargins(0, 0, -60, 0);
     QTest::newRow("top") << QPoint(240, 1) << QPoint(30, -35) << QMargins(0, 35, 0, 0);
@@ -328,7 +311,7 @@ void TestFrameless::edgeDragResizes_data()
     QTest::newRow("bottom-right") << QPoint(478, 318) << QPoint(70, 55) << QMargins(0, 0, 70, 55);
 }
 
-void TestFrameless::edgeDragResizes()
+void TestFrameless::dragMovesOrResizes()
 {
     QFETCH(QPoint, grab);
     QFETCH(QPoint, delta);
@@ -337,13 +320,16 @@ void TestFrameless::edgeDragResizes()
     TestWindow t;
     QVERIFY(showSettled(&t.window));
     const QRect expected = t.window.geometry().marginsAdded(change);
+    const bool caption = t.window.frameHandler()->isCaptionAt(grab);
     QVERIFY(press(t, grab));
-    QVERIFY2(dragUntil(t, t.global(grab) + delta, [&] { return t.window.geometry() == expected; }),
-             qPrintable(QStringLiteral("geometry %1,%2 %3x%4")
-                            .arg(t.window.x())
-                            .arg(t.window.y())
-                            .arg(t.window.width())
-                            .arg(t.window.height())));
+    QVERIFY2(
+        dragUntil(
+            t, t.global(grab) + delta, [&] { return t.window.geometry() == expected; }, caption),
+        qPrintable(QStringLiteral("geometry %1,%2 %3x%4")
+                       .arg(t.window.x())
+                       .arg(t.window.y())
+                       .arg(t.window.width())
+                       .arg(t.window.height())));
 }
 
 void TestFrameless::resizeCursorOverChildren()

@@ -150,7 +150,6 @@ private slots:
     void savedPictureCarriesTheDrawing();
     void saveQuestionLosesNothing_data();
     void saveQuestionLosesNothing();
-    void closesWithoutQuestionWhenNotAskedTo();
     void failedOpenChangesNothing_data();
     void failedOpenChangesNothing();
     void reportHoldsTheTable_data();
@@ -262,9 +261,9 @@ void TstMainWindowActions::savedPictureCarriesTheDrawing()
 using Trigger = std::function<bool(Fixture &, const QString &other)>; // true: it went on
 Q_DECLARE_METATYPE(Trigger)
 
-// Opening another picture, starting the camera and closing the window all ask first. Cancel
-// changes nothing; a save that fails keeps the drawing on the canvas, unsaved, and says why; only
-// a save that worked or a discard lets the action go on.
+// Opening another picture, starting the camera and closing the window (while the setting says so)
+// all ask first. Cancel changes nothing; a save that fails keeps the drawing on the canvas,
+// unsaved, and says why; only a save that worked or a discard lets the action go on.
 void TstMainWindowActions::saveQuestionLosesNothing_data()
 {
     const Trigger open = [](Fixture &f, const QString &other) {
@@ -278,6 +277,10 @@ void TstMainWindowActions::saveQuestionLosesNothing_data()
         return opened;
     };
     const Trigger close = [](Fixture &f, const QString &) { return f.window->close(); };
+    const Trigger closeUnasked = [](Fixture &f, const QString &) {
+        QSettings().setValue(QLatin1String(SettingsKeys::kConfirmOnExit), false);
+        return f.window->close();
+    };
 
     QTest::addColumn<Trigger>("trigger");
     QTest::addColumn<bool>("fromFile");      // the drawing was made on an opened PNG file
@@ -298,6 +301,8 @@ void TstMainWindowActions::saveQuestionLosesNothing_data()
         << camera << false << "folder.png" << save << false << "folder.png";
     QTest::newRow("close, save as png fails")
         << close << false << "blocked.png" << save << false << "blocked.png";
+    QTest::newRow("close, the question switched off")
+        << closeUnasked << false << "" << QList<int>{} << true << "";
     QTest::newRow("open, bmp declined")
         << open << false << "plain.bmp" << QList<int>{QMessageBox::Save, QMessageBox::No} << false
         << "BMP";
@@ -340,13 +345,13 @@ void TstMainWindowActions::saveQuestionLosesNothing()
     QCOMPARE(f.dialogCaptions.size(), target.isEmpty() ? 0 : 1);
     QCOMPARE(boxes.count(), answers.size() + (message.isEmpty() || message == "BMP" ? 0 : 1));
 
-    const bool saved = goesOn && answers.first() == QMessageBox::Save;
+    const bool saved = goesOn && answers.value(0) == QMessageBox::Save;
     if (saved) {
         const QString file = target.isEmpty() ? opened : dir.filePath(target);
         QCOMPARE(straightLinesIn(drawingOf(file)), 2);
         return;
     }
-    if (!fromFile || answers.first() != QMessageBox::Save)
+    if (!fromFile || answers.value(0) != QMessageBox::Save)
         QCOMPARE(fileBytes(opened), openedBefore); // nothing written on cancel or discard
     if (goesOn)
         return; // discarded on purpose
@@ -358,20 +363,6 @@ void TstMainWindowActions::saveQuestionLosesNothing()
     QCOMPARE(fileBytes(opened), openedBefore);
     if (!target.isEmpty() && !QFileInfo(dir.filePath(target)).isDir())
         QVERIFY(drawingOf(dir.filePath(target)).isEmpty());
-}
-
-void TstMainWindowActions::closesWithoutQuestionWhenNotAskedTo()
-{
-    QSettings().setValue(QLatin1String(SettingsKeys::kConfirmOnExit), false);
-    Fixture f;
-    f.window->show();
-    f.window->onSetImage(picture());
-    f.drawLines();
-    QVERIFY(f.window->isModified());
-    MessageBoxAnswerer boxes;
-    QVERIFY(f.window->close());
-    QCOMPARE(boxes.count(), 0);
-    QVERIFY(!f.window->isVisible());
 }
 
 void TstMainWindowActions::failedOpenChangesNothing_data()
