@@ -14,13 +14,8 @@
 #include "canvas/MeasureGraphicsViewBusiness.h"
 #include "panels/MeasurementRow.h"
 #include "panels/RightWidget.h"
-#include "shapes/AngleItems.h"
-#include "shapes/ArcItem.h"
-#include "shapes/Ellipse5PointsItem.h"
 #include "shapes/GraphicsItemBase.h"
 #include "shapes/LabelItem.h"
-#include "shapes/ParallelLine4Points.h"
-#include "shapes/ParallelLineAny.h"
 #include "shapes/RectItem.h"
 #include "shapes/ShapeTypes.h"
 #include "shapes/TextItem.h"
@@ -485,43 +480,18 @@ void TstCanvasTable::labelAndRowAgree()
     QFETCH(Points, points);
     QFETCH(int, column);
     QFETCH(QString, value);
-    auto record = std::make_shared<BrokenLineDataItem>();
-    record->typeNumber = type;
-    std::unique_ptr<GraphicsItemBase> item;
-    switch (type) {
-    case ShapeTypes::Angle3Point:
-        item = std::make_unique<Angle3PointItem>(record);
-        break;
-    case ShapeTypes::Angle4Point:
-        item = std::make_unique<Angle4PointItem>(record);
-        break;
-    case ShapeTypes::Parallel4Points:
-        item = std::make_unique<ParallelLine4Points>(record);
-        break;
-    case ShapeTypes::Parallel8Points:
-        item = std::make_unique<ParallelLine8Points>(record);
-        break;
-    case ShapeTypes::ParallelAny:
-        item = std::make_unique<ParallelLineAny>(record);
-        break;
-    case ShapeTypes::Arc:
-        item = std::make_unique<ArcItem>(record);
-        break;
-    default:
-        item = std::make_unique<Ellipse5PointsItem>(record);
-        break;
-    }
-    // The canvas feeds a five-point ellipse its points directly; the others click by click.
+    // The canvas feeds a five-point ellipse its points directly and then announces it; the
+    // others take theirs click by click.
+    GraphicsItemBase *item = m_view->createShape(type);
     if (type == ShapeTypes::Ellipse5Point)
-        record->points = QList<QPointF>(points.cbegin(), points.cend());
+        item->points() = QList<QPointF>(points.cbegin(), points.cend());
     else
         for (const QPointF &p : points)
             item->addPointF(p);
     item->updateShape();
+    emit m_view->sigLineDataChanged(item->lineData());
     QVERIFY(item->labelItem());
     const QString label = item->labelItem()->text();
-    LineDataRegistry::instance()->addLine(record);
-    m_panel->onAddDrawLine(record);
     const QString shown = m_table->item(0, column)->text();
     const QString filed = m_panel->tableRows().at(0).at(column);
     if (value.isEmpty()) {

@@ -187,6 +187,8 @@ private:
         bar->findChild<QTimer *>("fpsTimer")->stop();
         return ok;
     }
+
+    std::unique_ptr<ScriptedV4l2Device> m_device; // made anew for each test, with small modes
 };
 
 void TstLeftBarCamera::initTestCase()
@@ -199,6 +201,8 @@ void TstLeftBarCamera::initTestCase()
 void TstLeftBarCamera::init()
 {
     QSettings().clear();
+    m_device = std::make_unique<ScriptedV4l2Device>();
+    smallModes(*m_device);
 }
 
 void TstLeftBarCamera::followsCamerasByPathThroughUnplugAndReplug()
@@ -259,8 +263,7 @@ void TstLeftBarCamera::followsCamerasByPathThroughUnplugAndReplug()
 // the camera's mirror flags; YUY2 frames give no previews and the rate counts them instead.
 void TstLeftBarCamera::framesAndPreviewsReachTheCanvas()
 {
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     Received received(bar.get());
     QVERIFY(start(bar.get()));
@@ -343,8 +346,7 @@ void TstLeftBarCamera::controlsReadBackFromDevice()
     QFETCH(QString, key);
     QFETCH(quint32, control);
     QFETCH(bool, spinBox);
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     QVERIFY(start(bar.get()));
     for (const char *name : {"checkBoxAutoExposure", "checkBoxAutoWhiteBalance"})
@@ -382,8 +384,7 @@ void TstLeftBarCamera::controlsReadBackFromDevice()
 
 void TstLeftBarCamera::autoModesOneKeyWhiteBalanceAndMirror()
 {
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     QVERIFY(start(bar.get()));
     QCheckBox *autoExposure = checkBox(bar.get(), "checkBoxAutoExposure");
@@ -459,8 +460,7 @@ void TstLeftBarCamera::autoModesOneKeyWhiteBalanceAndMirror()
 
 void TstLeftBarCamera::startSettings()
 {
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     device.setControl(V4L2_CID_BRIGHTNESS, {-64, 64, 1, 0, 20, {}});
     device.setControl(V4L2_CID_SHARPNESS, {0, 6, 1, 2, 5, {}});
     QSettings().setValue(SettingsKeys::kResetVideoParams, true);
@@ -488,8 +488,7 @@ void TstLeftBarCamera::startSettings()
 
 void TstLeftBarCamera::modeListsFollowDevice()
 {
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     QComboBox *resolutions = combo(bar.get(), "comboBoxResolution");
     QComboBox *formats = combo(bar.get(), "comboBoxFormat");
@@ -523,7 +522,7 @@ void TstLeftBarCamera::modeListsFollowDevice()
 
 void TstLeftBarCamera::unsupportedStreamOneBoxAndClosed()
 {
-    ScriptedV4l2Device device;
+    ScriptedV4l2Device &device = *m_device;
     device.clearFormats();
     device.addFormat(fourcc('G', 'R', 'E', 'Y'), {{640, 480, {30}}});
     auto bar = barOn(device);
@@ -546,8 +545,7 @@ void TstLeftBarCamera::unsupportedStreamOneBoxAndClosed()
 
 void TstLeftBarCamera::openFailureOneBox()
 {
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     device.failOpen(EBUSY);
     MessageBoxAnswerer answerer;
@@ -576,8 +574,7 @@ void TstLeftBarCamera::openFailureOneBox()
 
 void TstLeftBarCamera::languageSwitchKeepsState()
 {
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     QVERIFY(start(bar.get()));
     activate(combo(bar.get(), "comboBoxColorMode"), QStringLiteral("黑白"));
@@ -597,8 +594,7 @@ void TstLeftBarCamera::languageSwitchKeepsState()
 
 void TstLeftBarCamera::unplugWhileRecordingFinishesFile()
 {
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     Received received(bar.get());
     QVERIFY(start(bar.get()));
@@ -649,8 +645,7 @@ void TstLeftBarCamera::destructionWhileFramesFlow()
 {
     // The decoding thread calls the bar directly; destroying the bar must neither deadlock nor
     // leave that thread running into freed members.
-    ScriptedV4l2Device device;
-    smallModes(device);
+    ScriptedV4l2Device &device = *m_device;
     auto bar = barOn(device);
     QVERIFY(start(bar.get()));
     for (int i = 0; i < 20; ++i)
