@@ -407,11 +407,7 @@ void TstCanvasTable::deletingRowsRemovesShapes()
 
     m_table->setCurrentCell(rowOf(victim), MeasurementRow::Name);
     MessageBoxAnswerer boxes;
-    boxes.answer({QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes});
-    m_panel->onDeleteSelectedRow();
-    QCOMPARE(m_table->rowCount(), records.size());
-    QVERIFY(m_view->itemByName(victim->id));
-
+    boxes.answer({QMessageBox::Yes, QMessageBox::Yes, QMessageBox::Yes});
     m_panel->onDeleteSelectedRow();
     QCOMPARE(m_table->rowCount(), records.size() - 1);
     QCOMPARE(rowOf(victim), -1);

@@ -156,7 +156,6 @@ private slots:
     void initTestCase();
     void init();
     void captureToPresetFolderAndThroughDialog();
-    void storeResultDecidesTheMessage();
     void afterSaveDialog_data();
     void afterSaveDialog();
     void recordFiveSecondsThenStop();
@@ -273,21 +272,9 @@ void TstLeftBarCapture::captureToPresetFolderAndThroughDialog()
     widget->onCapture();
     QCOMPARE(boxes.texts(), QStringList{"保存失败，请检查路径和权限"});
     QCOMPARE(received.saved.size(), 4);
-}
 
-void TstLeftBarCapture::storeResultDecidesTheMessage()
-{
-    auto widget = bar();
-    Received received(widget.get());
-    MessageBoxAnswerer boxes;
-    startWithFrame(widget.get());
-    setPreset(true, m_dir.filePath("stored"), 1);
-    widget->onCapture();
-    widget->onCapture();
-    QCOMPARE(received.saved.size(), 2);
-    QCOMPARE(boxes.count(), 0);
-
-    // The main window's stand-in: the first store succeeds, the second fails.
+    // The main window's stand-in answers the stores: the first succeeded, the second failed.
+    boxes.clear();
     boxes.answer(QMessageBox::Ok);
     widget->onCaptureStored(received.saved[0], true, QString());
     QCOMPARE(received.status, QStringList{QFileInfo(received.saved[0]).fileName() + " 保存成功"});
@@ -302,9 +289,10 @@ void TstLeftBarCapture::storeResultDecidesTheMessage()
     QCOMPARE(boxes.count(), 2);
 
     // The save button's picture: a status text on success, no dialog.
+    setPreset(true, folder, 1);
     toolButton(widget.get(), "toolButtonSave")->click();
-    QCOMPARE(received.saved.size(), 3);
-    widget->onCaptureStored(received.saved[2], true, QString());
+    QCOMPARE(received.saved.size(), 5);
+    widget->onCaptureStored(received.saved[4], true, QString());
     QCOMPARE(received.status.size(), 2);
     QCOMPARE(boxes.count(), 2);
 }
@@ -316,25 +304,14 @@ void TstLeftBarCapture::afterSaveDialog_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("index");
-    QTest::newRow("jpeg") << "拍照"
-                          << "a/x.jpeg"
-                          << "" << SettingsKeys::kFileType << 1;
-    QTest::newRow("tiff") << "拍照"
-                          << "b/x.TIFF"
-                          << "" << SettingsKeys::kFileType << 3;
-    QTest::newRow("bmp") << "拍照"
-                         << "c/x.bmp"
-                         << "" << SettingsKeys::kFileType << 2;
-    QTest::newRow("unknown suffix takes the filter")
-        << "拍照"
-        << "d/x.gif"
-        << "PNG (*.png)" << SettingsKeys::kFileType << 0;
-    QTest::newRow("AVI") << "录像完成"
-                         << "e/x.AVI"
-                         << "" << SettingsKeys::kVideoFileType << 1;
-    QTest::newRow("mp4") << "录像完成"
-                         << "f/x.mp4"
-                         << "" << SettingsKeys::kVideoFileType << 0;
+    // clang-format off
+    QTest::newRow("jpeg") << "拍照" << "a/x.jpeg" << "" << SettingsKeys::kFileType << 1;
+    QTest::newRow("tiff") << "拍照" << "b/x.TIFF" << "" << SettingsKeys::kFileType << 3;
+    QTest::newRow("bmp") << "拍照" << "c/x.bmp" << "" << SettingsKeys::kFileType << 2;
+    QTest::newRow("unknown suffix takes the filter") << "拍照" << "d/x.gif" << "PNG (*.png)" << SettingsKeys::kFileType << 0;
+    QTest::newRow("AVI") << "录像完成" << "e/x.AVI" << "" << SettingsKeys::kVideoFileType << 1;
+    QTest::newRow("mp4") << "录像完成" << "f/x.mp4" << "" << SettingsKeys::kVideoFileType << 0;
+    // clang-format on
 }
 
 void TstLeftBarCapture::afterSaveDialog()

@@ -261,24 +261,14 @@ private slots:
         QTest::addColumn<QString>("typed");   // "" cancels the dialog
         QTest::addColumn<QString>("written"); // "" = no file
         QTest::addColumn<QString>("boxTitle");
-        QTest::newRow("empty table: no dialog") << false << "x"
-                                                << ""
-                                                << "导出";
-        QTest::newRow("cancelled") << true << ""
-                                   << ""
-                                   << "";
-        QTest::newRow("no suffix") << true << "测量 结果"
-                                   << "测量 结果.csv"
-                                   << "";
-        QTest::newRow("capital suffix") << true << "DATA.CSV"
-                                        << "DATA.CSV"
-                                        << "";
-        QTest::newRow("other suffix") << true << "m.txt"
-                                      << "m.txt.csv"
-                                      << "";
-        QTest::newRow("file in place of a folder") << true << "blocker/out"
-                                                   << ""
-                                                   << "导出失败";
+        // clang-format off
+        QTest::newRow("empty table: no dialog") << false << "x" << "" << "导出";
+        QTest::newRow("cancelled") << true << "" << "" << "";
+        QTest::newRow("no suffix") << true << "测量 结果" << "测量 结果.csv" << "";
+        QTest::newRow("capital suffix") << true << "DATA.CSV" << "DATA.CSV" << "";
+        QTest::newRow("other suffix") << true << "m.txt" << "m.txt.csv" << "";
+        QTest::newRow("file in place of a folder") << true << "blocker/out" << "" << "导出失败";
+        // clang-format on
     }
     // The file holds exactly the table as Python's csv module reads it.
     void exportCsv()

@@ -289,23 +289,17 @@ void TstMainWindowActions::saveQuestionLosesNothing_data()
     QTest::addColumn<bool>("goesOn");
     QTest::addColumn<QString>("message"); // part of the last box's text on failure
     const QList<int> save{QMessageBox::Save};
-    QTest::newRow("open, cancel") << open << true << "" << QList<int>{QMessageBox::Cancel} << false
-                                  << "";
-    QTest::newRow("camera, discard")
-        << camera << true << "" << QList<int>{QMessageBox::Discard} << true << "";
+    // clang-format off
+    QTest::newRow("open, cancel") << open << true << "" << QList<int>{QMessageBox::Cancel} << false << "";
+    QTest::newRow("camera, discard") << camera << true << "" << QList<int>{QMessageBox::Discard} << true << "";
     QTest::newRow("close, save into the opened file") << close << true << "" << save << true << "";
     QTest::newRow("camera, save as png") << camera << false << "new.png" << save << true << "";
-    QTest::newRow("open, save into the opened file fails")
-        << open << true << "" << save << false << "opened.png";
-    QTest::newRow("camera, folder where the file should be")
-        << camera << false << "folder.png" << save << false << "folder.png";
-    QTest::newRow("close, save as png fails")
-        << close << false << "blocked.png" << save << false << "blocked.png";
-    QTest::newRow("close, the question switched off")
-        << closeUnasked << false << "" << QList<int>{} << true << "";
-    QTest::newRow("open, bmp declined")
-        << open << false << "plain.bmp" << QList<int>{QMessageBox::Save, QMessageBox::No} << false
-        << "BMP";
+    QTest::newRow("open, save into the opened file fails") << open << true << "" << save << false << "opened.png";
+    QTest::newRow("camera, folder where the file should be") << camera << false << "folder.png" << save << false << "folder.png";
+    QTest::newRow("close, save as png fails") << close << false << "blocked.png" << save << false << "blocked.png";
+    QTest::newRow("close, the question switched off") << closeUnasked << false << "" << QList<int>{} << true << "";
+    QTest::newRow("open, bmp declined") << open << false << "plain.bmp" << QList<int>{QMessageBox::Save, QMessageBox::No} << false << "BMP";
+    // clang-format on
 }
 
 void TstMainWindowActions::saveQuestionLosesNothing()
@@ -409,10 +403,10 @@ void TstMainWindowActions::reportHoldsTheTable_data()
 {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("suffix");
-    QTest::newRow("word") << "Word 文档 (*.docx)"
-                          << "docx";
-    QTest::newRow("excel") << "Excel 工作簿 (*.xlsx)"
-                           << "xlsx";
+    // clang-format off
+    QTest::newRow("word") << "Word 文档 (*.docx)" << "docx";
+    QTest::newRow("excel") << "Excel 工作簿 (*.xlsx)" << "xlsx";
+    // clang-format on
 }
 
 void TstMainWindowActions::reportHoldsTheTable()
@@ -476,22 +470,12 @@ void TstMainWindowActions::reportFailuresAreReported_data()
     QTest::addColumn<QString>("templateDir");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no picture: no dialog") << false << "r.docx"
-                                           << ""
-                                           << "导出报告"
-                                           << "请先加载图片或打开相机，再进行导出。";
-    QTest::newRow("dialog cancelled") << true << ""
-                                      << ""
-                                      << ""
-                                      << "";
-    QTest::newRow("template missing") << true << "r.xlsx"
-                                      << "missing"
-                                      << "导出失败"
-                                      << "未找到报告模板";
-    QTest::newRow("folder where the file should be") << true << "folder.docx"
-                                                     << ""
-                                                     << "导出失败"
-                                                     << "folder.docx";
+    // clang-format off
+    QTest::newRow("no picture: no dialog") << false << "r.docx" << "" << "导出报告" << "请先加载图片或打开相机，再进行导出。";
+    QTest::newRow("dialog cancelled") << true << "" << "" << "" << "";
+    QTest::newRow("template missing") << true << "r.xlsx" << "missing" << "导出失败" << "未找到报告模板";
+    QTest::newRow("folder where the file should be") << true << "folder.docx" << "" << "导出失败" << "folder.docx";
+    // clang-format on
 }
 
 void TstMainWindowActions::reportFailuresAreReported()
@@ -538,12 +522,11 @@ void TstMainWindowActions::fusedImage_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("identified"); // ImageMagick's format and size; "" when it failed
-    QTest::newRow("png") << "fused.png"
-                         << "PNG 800 600";
-    QTest::newRow("jpg") << "fused.jpg"
-                         << "JPEG 800 600";
-    QTest::newRow("folder where the file should be") << "folder.png"
-                                                     << "";
+    // clang-format off
+    QTest::newRow("png") << "fused.png" << "PNG 800 600";
+    QTest::newRow("jpg") << "fused.jpg" << "JPEG 800 600";
+    QTest::newRow("folder where the file should be") << "folder.png" << "";
+    // clang-format on
 }
 
 void TstMainWindowActions::fusedImage()
