@@ -303,8 +303,6 @@ void TstLeftBarCamera::framesAndPreviewsReachTheCanvas()
     QCOMPARE(bar->fpsText(), QStringLiteral("FPS: 3.0"));
 
     activate(combo(bar.get(), "comboBoxFormat"), "YUY2");
-    QCOMPARE(device.currentFourcc(), kFourccYuyv);
-    QCOMPARE(bar->camera()->resolution(), QSize(640, 480));
     bar->findChild<QTimer *>("fpsTimer")->stop();
     bar->applyFrameRate(1000);         // forget what came before
     QCoreApplication::processEvents(); // the MJPG samples still queued
