@@ -2,7 +2,6 @@
 // the canvas, the context menu and the CSV export.
 #include <QtTest>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QJsonArray>
 #include <QMenu>
