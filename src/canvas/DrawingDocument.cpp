@@ -369,14 +369,12 @@ StoreResult storePicture(const QString &path, const QImage &image, const char *f
     if (!writer.write(image))
         return StoreResult::WriteFailed;
     buffer.close();
-    const std::string picture(encoded.constData(), std::size_t(encoded.size()));
-    encoded = QByteArray(); // one copy of a large picture at a time
     const bool calibrated = calibration && calibration->isCalibrated();
     ExifUserComment::WriteError error, pixelError;
-    if (!ExifUserComment::writePicture(path, picture, nullptr,
-                                       calibrated ? calibration->currentMagnification().resolution
-                                                  : 0.0,
-                                       ExifUserComment::FileOps::system(), &error, &pixelError))
+    if (!ExifUserComment::writePicture(
+            path, encoded.constData(), std::size_t(encoded.size()), nullptr,
+            calibrated ? calibration->currentMagnification().resolution : 0.0,
+            ExifUserComment::FileOps::system(), &error, &pixelError))
         return StoreResult::WriteFailed;
     if (pixelSize)
         *pixelSize = pixelSizeResult(path, pixelError);

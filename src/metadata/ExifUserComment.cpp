@@ -16,6 +16,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ExifUserComment {
 namespace {
@@ -127,10 +128,10 @@ public:
 
     // Takes the file's bytes from memory that the caller keeps alive while this is in use; no
     // descriptor then, so the runs are written from memory.
-    void borrow(const std::string &bytes)
+    void borrow(const char *bytes, std::size_t size)
     {
-        m_borrowed = &bytes;
-        m_size = bytes.size();
+        m_borrowed = bytes;
+        m_size = size;
     }
 
     int fd() const { return m_fd; }
@@ -139,7 +140,7 @@ public:
     const char *data() const
     {
         if (m_borrowed)
-            return m_borrowed->data();
+            return m_borrowed;
         return m_map != MAP_FAILED ? static_cast<const char *>(m_map) : m_bytes.data();
     }
 
@@ -148,7 +149,7 @@ private:
     void *m_map = MAP_FAILED;
     std::size_t m_size = 0;
     std::string m_bytes;
-    const std::string *m_borrowed = nullptr;
+    const char *m_borrowed = nullptr;
 };
 
 // The file that pieces planned on a source file describe, laid out in memory for a second edit
@@ -340,30 +341,35 @@ bool writePieces(const FileOps &ops, const SourceFile &source, const ExifContain
     return true;
 }
 
+// The planned edits, for writePlanned(). The comment's text is referred to, not copied.
+Planner commentPlanner(const std::string &text)
+{
+    return [&text](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+                   ExifContainer::EmbedError *embed) {
+        return ExifContainer::planUserComment(file, size, text, pieces, embed);
+    };
+}
+
+Planner pixelSizePlanner(double pixelsPerMetre)
+{
+    return [pixelsPerMetre](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+                            ExifContainer::EmbedError *embed) {
+        return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
+    };
+}
+
 } // namespace
 
 bool writeUserComment(const QString &path, const std::string &text, const FileOps &ops,
                       WriteError *error)
 {
-    return writeEdited(
-        path,
-        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-            ExifContainer::EmbedError *embed) {
-            return ExifContainer::planUserComment(file, size, text, pieces, embed);
-        },
-        ops, error);
+    return writeEdited(path, commentPlanner(text), ops, error);
 }
 
 bool writePixelSize(const QString &path, double pixelsPerMetre, const FileOps &ops,
                     WriteError *error)
 {
-    return writeEdited(
-        path,
-        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-            ExifContainer::EmbedError *embed) {
-            return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
-        },
-        ops, error);
+    return writeEdited(path, pixelSizePlanner(pixelsPerMetre), ops, error);
 }
 
 namespace {
@@ -422,22 +428,6 @@ bool writePlanned(const QString &path, const SourceFile *source, const Planner *
     return result.reason == WriteError::None;
 }
 
-Planner commentPlanner(const std::string &text)
-{
-    return [&text](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-                   ExifContainer::EmbedError *embed) {
-        return ExifContainer::planUserComment(file, size, text, pieces, embed);
-    };
-}
-
-Planner pixelSizePlanner(double pixelsPerMetre)
-{
-    return [pixelsPerMetre](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-                            ExifContainer::EmbedError *embed) {
-        return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
-    };
-}
-
 } // namespace
 
 bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, WriteError *error)
@@ -453,12 +443,12 @@ bool writeCommentAndPixelSize(const QString &path, const std::string &text, doub
     return writePlanned(path, nullptr, &comment, &pixelSize, ops, error, pixelSizeError);
 }
 
-bool writePicture(const QString &path, const std::string &picture, const std::string *text,
-                  double pixelsPerMetre, const FileOps &ops, WriteError *error,
-                  WriteError *pixelSizeError)
+bool writePicture(const QString &path, const char *picture, std::size_t size,
+                  const std::string *text, double pixelsPerMetre, const FileOps &ops,
+                  WriteError *error, WriteError *pixelSizeError)
 {
     SourceFile source;
-    source.borrow(picture);
+    source.borrow(picture, size);
     const Planner comment = text ? commentPlanner(*text) : Planner();
     const Planner pixelSize = pixelSizePlanner(pixelsPerMetre);
     return writePlanned(path, &source, text ? &comment : nullptr,

@@ -599,8 +599,8 @@ void TstMetadata::failedReplaceKeepsOriginal()
     if (step != FailCopy) {
         const std::string text = base64Text(300, 'p');
         failingStep = FailingStep(step);
-        QVERIFY(!writePicture(path, before.toStdString(), &text, 2.5e6, scriptedOps(), &error,
-                              &pixelSizeError));
+        QVERIFY(!writePicture(path, before.constData(), std::size_t(before.size()), &text, 2.5e6,
+                              scriptedOps(), &error, &pixelSizeError));
         failingStep = FailNothing;
         QCOMPARE(int(error.reason), int(WriteError::CannotWrite));
         QCOMPARE(int(pixelSizeError.reason), int(WriteError::CannotWrite));
@@ -705,9 +705,10 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
     QStringList tagsBefore = exiftool(path).tags;
     const std::string text = base64Text(3000, 'd');
     // The picture as an encoder hands it over, in memory: written once with what the edits add.
-    const std::string encoded = readAll(path).toStdString();
+    const QByteArray encoded = readAll(path);
     const QString once = m_dir.filePath("once." + kind);
-    QVERIFY(writePicture(once, encoded, drawing ? &text : nullptr, pixelsPerMetre));
+    QVERIFY(writePicture(once, encoded.constData(), std::size_t(encoded.size()),
+                         drawing ? &text : nullptr, pixelsPerMetre));
     if (drawing) {
         // One replace gives the file that the two single edits give, with two.
         const QString twice = m_dir.filePath("twice." + kind);
@@ -841,8 +842,8 @@ print(json.dumps(out)))",
         QCOMPARE(int(pixelSizeError.reason), int(WriteError::OutOfRange));
         QCOMPARE(readAll(path), readAll(twice));
         const std::string refused = "refused";
-        QVERIFY(writePicture(once, bytes.toStdString(), &refused, 1e12, FileOps::system(), nullptr,
-                             &pixelSizeError));
+        QVERIFY(writePicture(once, bytes.constData(), std::size_t(bytes.size()), &refused, 1e12,
+                             FileOps::system(), nullptr, &pixelSizeError));
         QCOMPARE(int(pixelSizeError.reason), int(WriteError::OutOfRange));
         QCOMPARE(readAll(once), readAll(twice));
     }
