@@ -11,11 +11,13 @@
 #include "shapes/ShapeTypes.h"
 #include "shapes/TextItem.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -351,6 +353,32 @@ StoreResult storeWithPixelSize(const QString &path, const QByteArray &text,
     if (drawing == StoreResult::Stored)
         *pixelSize = pixelSizeResult(path, pixelError);
     return drawing;
+}
+
+StoreResult storePicture(const QString &path, const QImage &image, const char *format, int quality,
+                         const CalibrationData *calibration, StoreResult *pixelSize)
+{
+    if (pixelSize)
+        *pixelSize = StoreResult::Stored;
+    // Encoded in memory, as QImage::save() would write it to the file.
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    if (!writer.write(image))
+        return StoreResult::WriteFailed;
+    buffer.close();
+    const bool calibrated = calibration && calibration->isCalibrated();
+    ExifUserComment::WriteError error, pixelError;
+    if (!ExifUserComment::writePicture(
+            path, encoded.constData(), std::size_t(encoded.size()), nullptr,
+            calibrated ? calibration->currentMagnification().resolution : 0.0,
+            ExifUserComment::FileOps::system(), &error, &pixelError))
+        return StoreResult::WriteFailed;
+    if (pixelSize)
+        *pixelSize = pixelSizeResult(path, pixelError);
+    return StoreResult::Stored;
 }
 
 QString pixelSizeFailure(StoreResult result)

@@ -13,6 +13,7 @@
 class CalibrationData;
 class GraphicsItemBase;
 class QGraphicsItem;
+class QImage;
 class QJsonValue;
 
 // The document is {"magic", "version", "shapes": [...], "calibration": {...}}; every point is in
@@ -80,6 +81,16 @@ StoreResult storePixelSize(const QString &path, const CalibrationData *calibrati
 StoreResult storeWithPixelSize(const QString &path, const QByteArray &text,
                                const CalibrationData *calibration, StoreResult *pixelSize,
                                std::size_t *room = nullptr);
+// Encodes `image` as `format` (an image format or file suffix: "PNG", "jpg", "tif", "bmp") with
+// `quality` (-1: the format's default) and writes it to `path` in one atomic replace, with the
+// pixel size of the calibration in force (as storePixelSize() records it) when `calibration` is
+// given, so that the picture is never on disk without it. WriteFailed when the picture cannot be
+// encoded or written: an existing file at `path` is then unchanged and no temporary file is left.
+// Otherwise Stored, and `pixelSize` (when given) receives the pixel size's result (Stored also
+// when none is in force); a pixel size the picture cannot take is left out.
+StoreResult storePicture(const QString &path, const QImage &image, const char *format, int quality,
+                         const CalibrationData *calibration = nullptr,
+                         StoreResult *pixelSize = nullptr);
 // Why a pixel size was not stored, for a message after the file's path.
 QString pixelSizeFailure(StoreResult result);
 

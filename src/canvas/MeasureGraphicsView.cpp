@@ -780,15 +780,16 @@ bool MeasureGraphicsView::saveFusedImage(const QString &path)
         painter.end();
         image = flat;
     }
-    if (!image.save(path, format, quality)) {
+    // The composed picture has the scene's pixels, so the calibration's pixel size holds for it;
+    // it is written with the picture, in the one replace of the file. BMP cannot record it.
+    const bool bmp = qstrcmp(format, "BMP") == 0;
+    DrawingDocument::StoreResult stored = DrawingDocument::StoreResult::Stored;
+    if (DrawingDocument::storePicture(path, image, format, quality,
+                                      m_scene && !bmp ? m_scene->calibrationData() : nullptr,
+                                      &stored) != DrawingDocument::StoreResult::Stored) {
         qWarning() << "Failed to save fused image to path:" << path;
         return false;
     }
-    // The composed picture has the scene's pixels, so the calibration's pixel size holds for it.
-    if (qstrcmp(format, "BMP") == 0)
-        return true;
-    const DrawingDocument::StoreResult stored =
-        DrawingDocument::storePixelSize(path, m_scene ? m_scene->calibrationData() : nullptr);
     if (stored == DrawingDocument::StoreResult::Stored)
         return true;
     qWarning() << "Pixel size not written into fused image:" << path;
@@ -817,7 +818,8 @@ bool MeasureGraphicsView::saveBackgroundImage(const QString &path)
     const char *format = "PNG";
     int quality = -1;
     formatForPath(path, &format, &quality);
-    const bool ok = image.save(path, format, quality);
+    const bool ok = DrawingDocument::storePicture(path, image, format, quality) ==
+                    DrawingDocument::StoreResult::Stored;
     if (!ok)
         qWarning() << "Failed to save background image to path:" << path;
     return ok;

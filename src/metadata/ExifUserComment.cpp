@@ -16,6 +16,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ExifUserComment {
 namespace {
@@ -125,11 +126,21 @@ public:
         return true;
     }
 
+    // Takes the file's bytes from memory that the caller keeps alive while this is in use; no
+    // descriptor then, so the runs are written from memory.
+    void borrow(const char *bytes, std::size_t size)
+    {
+        m_borrowed = bytes;
+        m_size = size;
+    }
+
     int fd() const { return m_fd; }
     bool mapped() const { return m_map != MAP_FAILED; }
     std::size_t size() const { return m_size; }
     const char *data() const
     {
+        if (m_borrowed)
+            return m_borrowed;
         return m_map != MAP_FAILED ? static_cast<const char *>(m_map) : m_bytes.data();
     }
 
@@ -138,6 +149,7 @@ private:
     void *m_map = MAP_FAILED;
     std::size_t m_size = 0;
     std::string m_bytes;
+    const char *m_borrowed = nullptr;
 };
 
 // The file that pieces planned on a source file describe, laid out in memory for a second edit
@@ -319,13 +331,31 @@ bool writePieces(const FileOps &ops, const SourceFile &source, const ExifContain
 {
     for (const ExifContainer::Piece &piece : pieces) {
         const bool ok =
-            piece.original
-                ? copyFully(ops, source.fd(), source.data(), piece.offset, piece.length, out)
-                : writeFully(ops, out, piece.bytes.data(), piece.bytes.size());
+            !piece.original ? writeFully(ops, out, piece.bytes.data(), piece.bytes.size())
+            : source.fd() < 0
+                ? writeFully(ops, out, source.data() + piece.offset, piece.length)
+                : copyFully(ops, source.fd(), source.data(), piece.offset, piece.length, out);
         if (!ok)
             return false;
     }
     return true;
+}
+
+// The planned edits, for writePlanned(). The comment's text is referred to, not copied.
+Planner commentPlanner(const std::string &text)
+{
+    return [&text](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+                   ExifContainer::EmbedError *embed) {
+        return ExifContainer::planUserComment(file, size, text, pieces, embed);
+    };
+}
+
+Planner pixelSizePlanner(double pixelsPerMetre)
+{
+    return [pixelsPerMetre](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
+                            ExifContainer::EmbedError *embed) {
+        return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
+    };
 }
 
 } // namespace
@@ -333,59 +363,57 @@ bool writePieces(const FileOps &ops, const SourceFile &source, const ExifContain
 bool writeUserComment(const QString &path, const std::string &text, const FileOps &ops,
                       WriteError *error)
 {
-    return writeEdited(
-        path,
-        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-            ExifContainer::EmbedError *embed) {
-            return ExifContainer::planUserComment(file, size, text, pieces, embed);
-        },
-        ops, error);
+    return writeEdited(path, commentPlanner(text), ops, error);
 }
 
 bool writePixelSize(const QString &path, double pixelsPerMetre, const FileOps &ops,
                     WriteError *error)
 {
-    return writeEdited(
-        path,
-        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-            ExifContainer::EmbedError *embed) {
-            return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
-        },
-        ops, error);
+    return writeEdited(path, pixelSizePlanner(pixelsPerMetre), ops, error);
 }
 
 namespace {
 
-// Plans `plan` on the file at `path` and, when given, `then` on the file that `plan` describes,
-// and replaces the file once with the result. `then` failing leaves its edit out; `thenError`
-// tells why.
-bool writePlanned(const QString &path, const Planner &plan, const Planner *then, const FileOps &ops,
-                  WriteError *error, WriteError *thenError)
+// Plans `plan` on `source` (the file at `path` when null) and, when given, `then` on the file
+// that `plan` describes, and replaces the file at `path` once with the result. A null `plan`
+// leaves the source as it is. `then` failing leaves its edit out; `thenError` tells why.
+bool writePlanned(const QString &path, const SourceFile *source, const Planner *plan,
+                  const Planner *then, const FileOps &ops, WriteError *error, WriteError *thenError)
 {
     WriteError result, second;
     try {
-        SourceFile source;
+        SourceFile file;
         ExifContainer::Pieces pieces;
         ExifContainer::EmbedError embed;
-        if (!source.load(path)) {
+        if (!source && file.load(path))
+            source = &file;
+        if (!source) {
             result.reason = WriteError::CannotRead;
-        } else if (!plan(source.data(), source.size(), &pieces, &embed)) {
+        } else if (plan && !(*plan)(source->data(), source->size(), &pieces, &embed)) {
             result.reason = writeReason(embed.reason);
             result.room = embed.room;
         } else {
+            if (!plan)
+                pieces.push_back({true, 0, source->size(), {}});
             if (then) {
-                const PlannedFile planned(source, pieces);
                 ExifContainer::Pieces more;
                 ExifContainer::EmbedError refused;
-                if ((*then)(planned.data(), planned.size(), &more, &refused)) {
-                    pieces = ExifContainer::compose(pieces, more);
-                } else {
+                bool planned = false;
+                if (plan) {
+                    const PlannedFile edited(*source, pieces);
+                    planned = (*then)(edited.data(), edited.size(), &more, &refused);
+                    if (planned)
+                        pieces = ExifContainer::compose(pieces, more);
+                } else if ((planned = (*then)(source->data(), source->size(), &more, &refused))) {
+                    pieces = std::move(more);
+                }
+                if (!planned) {
                     second.reason = writeReason(refused.reason);
                     second.room = refused.room;
                 }
             }
             if (!replaceFile(path, ops,
-                             [&](int out) { return writePieces(ops, source, pieces, out); }))
+                             [&](int out) { return writePieces(ops, *source, pieces, out); }))
                 result.reason = WriteError::CannotWrite;
         }
     } catch (const std::exception &) {
@@ -404,23 +432,27 @@ bool writePlanned(const QString &path, const Planner &plan, const Planner *then,
 
 bool writeEdited(const QString &path, const Planner &plan, const FileOps &ops, WriteError *error)
 {
-    return writePlanned(path, plan, nullptr, ops, error, nullptr);
+    return writePlanned(path, nullptr, &plan, nullptr, ops, error, nullptr);
 }
 
 bool writeCommentAndPixelSize(const QString &path, const std::string &text, double pixelsPerMetre,
                               const FileOps &ops, WriteError *error, WriteError *pixelSizeError)
 {
-    const Planner pixelSize = [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-                                  ExifContainer::EmbedError *embed) {
-        return PixelSize::plan(file, size, pixelsPerMetre, pieces, embed);
-    };
-    return writePlanned(
-        path,
-        [&](const char *file, std::size_t size, ExifContainer::Pieces *pieces,
-            ExifContainer::EmbedError *embed) {
-            return ExifContainer::planUserComment(file, size, text, pieces, embed);
-        },
-        &pixelSize, ops, error, pixelSizeError);
+    const Planner comment = commentPlanner(text);
+    const Planner pixelSize = pixelSizePlanner(pixelsPerMetre);
+    return writePlanned(path, nullptr, &comment, &pixelSize, ops, error, pixelSizeError);
+}
+
+bool writePicture(const QString &path, const char *picture, std::size_t size,
+                  const std::string *text, double pixelsPerMetre, const FileOps &ops,
+                  WriteError *error, WriteError *pixelSizeError)
+{
+    SourceFile source;
+    source.borrow(picture, size);
+    const Planner comment = text ? commentPlanner(*text) : Planner();
+    const Planner pixelSize = pixelSizePlanner(pixelsPerMetre);
+    return writePlanned(path, &source, text ? &comment : nullptr,
+                        pixelsPerMetre != 0 ? &pixelSize : nullptr, ops, error, pixelSizeError);
 }
 
 bool readPixelSize(const QString &path, PixelSize::Reading *reading)

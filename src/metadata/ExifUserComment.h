@@ -96,6 +96,19 @@ bool writeCommentAndPixelSize(const QString &path, const std::string &text, doub
                               const FileOps &ops = FileOps::system(), WriteError *error = nullptr,
                               WriteError *pixelSizeError = nullptr);
 
+// Writes the `size` bytes at `picture`, a whole picture file held in memory (as an encoder made
+// it), to `path` in one atomic replace, with `text` (when given) as its UserComment and
+// `pixelsPerMetre` (unless 0) as its pixel size: the file that writing the picture and then
+// writeCommentAndPixelSize() give, written once, so that the picture is never on disk without
+// them. False, with the file at `path` unchanged byte for byte, when the comment cannot be stored
+// or the write fails (`error` tells which). A pixel size that the picture cannot take (a BMP, a
+// size beyond its format) is left out, the picture still written, and `pixelSizeError` tells
+// why. Without a comment or a pixel size any file is written as it is.
+bool writePicture(const QString &path, const char *picture, std::size_t size,
+                  const std::string *text, double pixelsPerMetre,
+                  const FileOps &ops = FileOps::system(), WriteError *error = nullptr,
+                  WriteError *pixelSizeError = nullptr);
+
 // Reads the pixel size that the JPEG, PNG or TIFF file at `path` states (see PixelSize::read()).
 bool readPixelSize(const QString &path, PixelSize::Reading *reading);
 

@@ -6,6 +6,7 @@
 #include "calibration/CalibrationData.h"
 #include "calibration/dialogs/MagnificationDialog.h"
 #include "camera/Camera.h"
+#include "canvas/DrawingDocument.h"
 #include "canvas/LineDataRegistry.h"
 #include "recording/VideoRecorder.h"
 #include "settings/SettingsKeys.h"
@@ -366,9 +367,13 @@ void LeftBarWidget::onCapture()
         path = withSuffix(path, QLatin1String(kImageTypes[chosen >= 0 ? chosen : type].suffix));
     }
 
-    const bool jpeg = imageTypeOfSuffix(QFileInfo(path).suffix()) == 1;
+    // Written in one atomic replace: a failed write leaves a file chosen for overwriting as it
+    // was, and never a cut-off picture.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const bool jpeg = imageTypeOfSuffix(suffix) == 1;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
-        !frame.save(path, nullptr, jpeg ? 90 : -1)) {
+        DrawingDocument::storePicture(path, frame, suffix.toLatin1().constData(), jpeg ? 90 : -1) !=
+            DrawingDocument::StoreResult::Stored) {
         qWarning().noquote() << "LeftBarWidget::onCapture: cannot write" << path;
         QMessageBox::warning(this, tr("拍照"), tr("保存失败，请检查路径和权限"));
         return;

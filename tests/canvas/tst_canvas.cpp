@@ -8,11 +8,16 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 #include "TestEnv.h"
 #include "calibration/CalibrationData.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/MeasureFrame.h"
 #include "canvas/MeasureGraphicsView.h"
+#include "metadata/ExifUserComment.h"
 #include "preview/VideoOpenGLWidget.h"
 #include "shapes/BrokenLineItem.h"
 #include "shapes/LabelItem.h"
@@ -72,6 +77,8 @@ private slots:
     void frameForwardsZoomAndRejectsUnreadableFiles();
     void previewCoversTheBackgroundWhileLive();
     void renderSheet();
+    void picturesReplaceFilesAtomically_data();
+    void picturesReplaceFilesAtomically();
 
 private:
     QTemporaryDir m_dir;
@@ -524,6 +531,81 @@ void TstCanvas::renderSheet()
     QCOMPARE(sheet.size(), QSize(1200, 800));
     const QString dir = qEnvironmentVariable("QUORIX_RENDER_DIR", m_dir.path());
     QVERIFY(sheet.save(dir + "/line_shapes.png"));
+}
+
+void TstCanvas::picturesReplaceFilesAtomically_data()
+{
+    QTest::addColumn<bool>("fused");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("fused png") << true << "png";
+    QTest::newRow("fused tif") << true << "tif";
+    QTest::newRow("background jpg") << false << "jpg";
+    QTest::newRow("background tif") << false << "tif";
+}
+
+// A picture replaces the file it is saved over in one step: a write that fails (the file size this
+// process may write reached midway, a folder in the target's place) leaves what was there and no
+// temporary file, and the picture written carries the calibration's pixel size from the start.
+void TstCanvas::picturesReplaceFilesAtomically()
+{
+    QFETCH(bool, fused);
+    QFETCH(QString, suffix);
+    ViewFixture f;
+    CalibrationData calibration;
+    calibration.addMagnification({"10X", 2e6});
+    calibration.setCurrentIndex(0);
+    f.view.setCalibrationData(&calibration);
+    f.view.setBackgroundImage(samplePhoto(400, 300), true);
+    const auto save = [&](const QString &path) {
+        return fused ? f.view.saveFusedImage(path) : f.view.saveBackgroundImage(path);
+    };
+    const auto inode = [](const QString &path) {
+        struct stat info = {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        return info.st_ino;
+    };
+    const QString path = m_dir.filePath(QString("atomic %1.%2").arg(fused).arg(suffix));
+    const QByteArray older(5000, 'o');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(older) == older.size());
+    file.close();
+    const ino_t before = inode(path);
+
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = previous;
+    limit.rlim_cur = 1024;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const bool savedUnderLimit = save(path);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    QVERIFY(!savedUnderLimit);
+    const QString folder = m_dir.filePath("folder." + suffix);
+    QVERIFY(QDir().mkpath(folder + "/kept"));
+    QVERIFY(!save(folder));
+    QVERIFY(QFileInfo::exists(folder + "/kept"));
+    for (const QString &target : {path, folder})
+        QVERIFY(!QFileInfo::exists(target + ".velk_tmp"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), older);
+    file.close();
+
+    QVERIFY(save(path));
+    QVERIFY(inode(path) != before);
+    QVERIFY(!QFileInfo::exists(path + ".velk_tmp"));
+    QCOMPARE(QImage(path).size(), QSize(400, 300));
+    PixelSize::Reading reading;
+    QCOMPARE(ExifUserComment::readPixelSize(path, &reading), fused);
+    if (fused) {
+        QCOMPARE(reading.xPerMetre, 2e6);
+    } else { // the bytes QImage::save() writes
+        const QString reference = m_dir.filePath("reference." + suffix);
+        QVERIFY(f.view.image().save(reference, nullptr, suffix == "jpg" ? 90 : -1));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QFile expected(reference);
+        QVERIFY(expected.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == expected.readAll());
+    }
 }
 
 QTEST_MAIN(TstCanvas)

@@ -595,6 +595,18 @@ void TstMetadata::failedReplaceKeepsOriginal()
     QCOMPARE(int(pixelSizeError.reason), int(WriteError::CannotWrite));
     QCOMPARE(readAll(path), before);
     QVERIFY(!QFileInfo::exists(path + ".velk_tmp"));
+    // A picture encoded in memory is written, not copied: every other step fails it the same way.
+    if (step != FailCopy) {
+        const std::string text = base64Text(300, 'p');
+        failingStep = FailingStep(step);
+        QVERIFY(!writePicture(path, before.constData(), std::size_t(before.size()), &text, 2.5e6,
+                              scriptedOps(), &error, &pixelSizeError));
+        failingStep = FailNothing;
+        QCOMPARE(int(error.reason), int(WriteError::CannotWrite));
+        QCOMPARE(int(pixelSizeError.reason), int(WriteError::CannotWrite));
+        QCOMPARE(readAll(path), before);
+        QVERIFY(!QFileInfo::exists(path + ".velk_tmp"));
+    }
 }
 
 void TstMetadata::killedWriteKeepsOriginal()
@@ -692,6 +704,11 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
     const QImage pixels(path);
     QStringList tagsBefore = exiftool(path).tags;
     const std::string text = base64Text(3000, 'd');
+    // The picture as an encoder hands it over, in memory: written once with what the edits add.
+    const QByteArray encoded = readAll(path);
+    const QString once = m_dir.filePath("once." + kind);
+    QVERIFY(writePicture(once, encoded.constData(), std::size_t(encoded.size()),
+                         drawing ? &text : nullptr, pixelsPerMetre));
     if (drawing) {
         // One replace gives the file that the two single edits give, with two.
         const QString twice = m_dir.filePath("twice." + kind);
@@ -713,6 +730,7 @@ void TstMetadata::pixelSizeReadByOtherPrograms()
     } else {
         QVERIFY(writePixelSize(path, pixelsPerMetre));
     }
+    QCOMPARE(readAll(once), readAll(path));
     QCOMPARE(QImage(path), pixels);
 
     // Our reader gets back what was written, to the precision of the format.
@@ -823,6 +841,11 @@ print(json.dumps(out)))",
                                          &pixelSizeError));
         QCOMPARE(int(pixelSizeError.reason), int(WriteError::OutOfRange));
         QCOMPARE(readAll(path), readAll(twice));
+        const std::string refused = "refused";
+        QVERIFY(writePicture(once, bytes.constData(), std::size_t(bytes.size()), &refused, 1e12,
+                             FileOps::system(), nullptr, &pixelSizeError));
+        QCOMPARE(int(pixelSizeError.reason), int(WriteError::OutOfRange));
+        QCOMPARE(readAll(once), readAll(twice));
     }
 }
 

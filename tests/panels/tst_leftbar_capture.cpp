@@ -36,6 +36,7 @@
 #include <atomic>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace FrameConversion;
@@ -166,6 +167,7 @@ private slots:
     void fileButtons();
     void calibrationListsFollowTheData();
     void screenshots();
+    void captureReplacesAFileAtomically();
 
 private:
     std::unique_ptr<LeftBarWidget> bar(RecorderTestClock *clock = nullptr)
@@ -720,6 +722,47 @@ void TstLeftBarCapture::screenshots()
     }
     QVERIFY(WidgetLook::setEnglish(false));
     QVERIFY2(overflow.isEmpty(), qPrintable(overflow.join(", ")));
+}
+
+// A capture saved over an existing file replaces it in one step: a write that fails midway (the
+// file size this process may write) leaves what was there and no temporary file, and nothing is
+// handed on as written.
+void TstLeftBarCapture::captureReplacesAFileAtomically()
+{
+    auto widget = bar();
+    Received received(widget.get());
+    MessageBoxAnswerer boxes;
+    startWithFrame(widget.get(), 40);
+    setPreset(false, m_dir.path());
+    const QString path = m_dir.filePath("over.png");
+    const QByteArray older(5000, 'o');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(older) == older.size());
+    file.close();
+    struct stat before = {}, after = {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = previous;
+    limit.rlim_cur = 1024;
+    m_dialog.answers << path << path;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    widget->onCapture();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    QCOMPARE(boxes.texts(), QStringList{"保存失败，请检查路径和权限"});
+    QVERIFY(received.saved.isEmpty());
+    QVERIFY(!QFileInfo::exists(path + ".velk_tmp"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), older);
+    file.close();
+
+    widget->onCapture();
+    QCOMPARE(received.saved, QStringList{path});
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &after), 0);
+    QVERIFY(after.st_ino != before.st_ino);
+    QCOMPARE(QImage(path).pixelColor(5, 5), picture(40).pixelColor(5, 5));
 }
 
 QTEST_MAIN(TstLeftBarCapture)
