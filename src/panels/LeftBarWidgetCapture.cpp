@@ -279,6 +279,9 @@ bool LeftBarWidget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->scrollAreaMeasure->viewport() && event->type() == QEvent::Resize)
         layoutToolButtons();
+    else if (event->type() == QEvent::LayoutRequest &&
+             (watched == ui->scrollAreaContentsCamera || watched == ui->scrollAreaContentsMeasure))
+        fitContentWidth();
     return QWidget::eventFilter(watched, event);
 }
 
