@@ -131,6 +131,8 @@ void LeftBarWidget::fitContentWidth()
         }
         need = std::max(need, width);
     }
+    // Never past the bar's maximum, however long a translated text is: the canvas keeps its room.
+    need = std::min(need, std::max(maximumWidth(), m_minimumWidthFloor));
     if (need != minimumWidth())
         setMinimumWidth(need);
 }

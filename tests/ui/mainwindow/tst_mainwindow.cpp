@@ -439,7 +439,8 @@ void TstMainWindow::languageSwitchLeavesNoChineseAndEveryControlNamed()
 }
 
 // Neither a long magnification name nor the English texts clip a text of the left bar's pages,
-// and the canvas keeps most of the window.
+// the canvas keeps most of the window, and the bar keeps its width when a shape is selected (a
+// wider bar would move and rescale the picture under the user's hand).
 void TstMainWindow::leftBarIsAsWideAsItsContent()
 {
     MainWidget window(std::make_unique<DemoCameraBackend>(),
@@ -463,6 +464,11 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
         }
         QVERIFY2(window.rightWidget()->width() > window.width() / 2,
                  qPrintable(QString::number(window.leftBar()->width())));
+        const int width = window.leftBar()->width();
+        window.leftBar()->onAttribute(std::make_shared<Attribute>());
+        QCoreApplication::processEvents();
+        QCOMPARE(window.leftBar()->width(), width);
+        window.leftBar()->onAttribute(nullptr);
     }
     installAppLanguage(0);
     window.leftBar()->closeCamera();
