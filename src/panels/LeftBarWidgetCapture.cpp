@@ -287,6 +287,8 @@ bool LeftBarWidget::eventFilter(QObject *watched, QEvent *event)
 
 void LeftBarWidget::layoutToolButtons()
 {
+    if (!ui->scrollAreaMeasure->isVisible())
+        return; // a hidden page's width means nothing; the bar is wide enough for two columns
     QGridLayout *grid = ui->gridLayoutMeasureTools;
     int widest = 0;
     for (const auto &tool : m_gridTools)

@@ -439,39 +439,44 @@ void TstMainWindow::languageSwitchLeavesNoChineseAndEveryControlNamed()
 }
 
 // Neither a long magnification name nor the English texts clip a text of the left bar's pages,
-// the canvas keeps most of the window, and the bar keeps its width when a shape is selected (a
-// wider bar would move and rescale the picture under the user's hand).
+// and the canvas keeps most of the window. Started in either language, the bar is as wide as it
+// stays: neither showing the measuring page nor selecting a shape widens it (a wider bar moves and
+// rescales the picture under the user's hand); then the other language is switched to live.
 void TstMainWindow::leftBarIsAsWideAsItsContent()
 {
-    MainWidget window(std::make_unique<DemoCameraBackend>(),
-                      std::make_unique<PipeDeviceEventSource>());
-    window.resize(1248, 702);
-    window.show();
-    QTRY_VERIFY_WITH_TIMEOUT(window.leftBar()->camera()->isOpened(), 30000);
-    CalibrationData *calibration = window.leftBar()->calibrationData();
-    calibration->addMagnification({QStringLiteral("100X 油镜 平场复消色差"), 4.0e6});
-    calibration->setCurrentIndex(calibration->count() - 1);
-    window.leftBar()->reloadCalibrationLists();
-    auto *pages = window.leftBar()->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
-    QVERIFY(pages);
     for (int language : {0, 1}) {
         installAppLanguage(language);
-        for (int page = 0; page < pages->count(); ++page) {
-            pages->setCurrentIndex(page);
-            QCoreApplication::processEvents();
-            const QStringList clipped = clippedTexts(pages->currentWidget());
-            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
-        }
-        QVERIFY2(window.rightWidget()->width() > window.width() / 2,
-                 qPrintable(QString::number(window.leftBar()->width())));
-        const int width = window.leftBar()->width();
-        window.leftBar()->onAttribute(std::make_shared<Attribute>());
+        MainWidget window(std::make_unique<DemoCameraBackend>(),
+                          std::make_unique<PipeDeviceEventSource>());
+        window.resize(1248, 702);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.leftBar()->camera()->isOpened(), 30000);
+        CalibrationData *calibration = window.leftBar()->calibrationData();
+        calibration->addMagnification({QStringLiteral("100X 油镜 平场复消色差"), 4.0e6});
+        calibration->setCurrentIndex(calibration->count() - 1);
+        window.leftBar()->reloadCalibrationLists();
         QCoreApplication::processEvents();
-        QCOMPARE(window.leftBar()->width(), width);
-        window.leftBar()->onAttribute(nullptr);
+        const int width = window.leftBar()->width();
+        auto *pages =
+            window.leftBar()->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
+        QVERIFY(pages);
+        for (int shown : {language, 1 - language}) {
+            installAppLanguage(shown);
+            for (int page = 0; page < pages->count(); ++page) {
+                pages->setCurrentIndex(page);
+                window.leftBar()->onAttribute(page ? std::make_shared<Attribute>() : nullptr);
+                QCoreApplication::processEvents();
+                const QStringList clipped = clippedTexts(pages->currentWidget());
+                QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
+                if (shown == language)
+                    QCOMPARE(window.leftBar()->width(), width);
+            }
+            QVERIFY2(window.rightWidget()->width() > window.width() / 2,
+                     qPrintable(QString::number(window.leftBar()->width())));
+        }
+        window.leftBar()->closeCamera();
     }
     installAppLanguage(0);
-    window.leftBar()->closeCamera();
 }
 
 void TstMainWindow::shortcutsFromTheSettings()
