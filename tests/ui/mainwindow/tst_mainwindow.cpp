@@ -450,7 +450,7 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
                           std::make_unique<PipeDeviceEventSource>());
         window.resize(1248, 702);
         window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.leftBar()->camera()->isOpened(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.leftBar()->camera()->isOpened(), 120000);
         CalibrationData *calibration = window.leftBar()->calibrationData();
         calibration->addMagnification({QStringLiteral("100X 油镜 平场复消色差"), 4.0e6});
         calibration->setCurrentIndex(calibration->count() - 1);
