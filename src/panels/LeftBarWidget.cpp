@@ -7,8 +7,13 @@
 #include "recording/VideoRecorder.h"
 
 #include <QEvent>
+#include <QLayout>
 #include <QMutexLocker>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 LeftBarWidget::LeftBarWidget(QWidget *parent)
     : LeftBarWidget(std::unique_ptr<CaptureBackend>(), parent)
@@ -60,6 +65,10 @@ LeftBarWidget::LeftBarWidget(std::unique_ptr<CaptureBackend> backend, RecorderCl
     setupCameraSide();
     setupCaptureSide();
     refreshCameraList();
+    // A page's content asks for a new layout when a text, a list or a language changes it.
+    ui->scrollAreaContentsCamera->installEventFilter(this);
+    ui->scrollAreaContentsMeasure->installEventFilter(this);
+    fitContentWidth();
 }
 
 LeftBarWidget::~LeftBarWidget()
@@ -96,6 +105,36 @@ void LeftBarWidget::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         retranslate();
     QWidget::changeEvent(event);
+}
+
+void LeftBarWidget::setMinimumWidthFloor(int width)
+{
+    m_minimumWidthFloor = width;
+    fitContentWidth();
+}
+
+void LeftBarWidget::fitContentWidth()
+{
+    // The pages scroll only vertically: the bar is as wide as the widest page's content needs,
+    // with room for the vertical scroll bar and the margins between the page and the bar.
+    int need = m_minimumWidthFloor;
+    for (QScrollArea *area : {ui->scrollAreaCamera, ui->scrollAreaMeasure}) {
+        int width = area->widget()->minimumSizeHint().width() + 2 * area->frameWidth() +
+                    area->verticalScrollBar()->sizeHint().width();
+        for (QWidget *w = area->parentWidget(); w; w = w->parentWidget()) {
+            if (const QLayout *layout = w->layout()) {
+                const QMargins margins = layout->contentsMargins();
+                width += margins.left() + margins.right();
+            }
+            if (w == this)
+                break;
+        }
+        need = std::max(need, width);
+    }
+    // Never past the bar's maximum, however long a translated text is: the canvas keeps its room.
+    need = std::min(need, std::max(maximumWidth(), m_minimumWidthFloor));
+    if (need != minimumWidth())
+        setMinimumWidth(need);
 }
 
 QImage LeftBarWidget::lastFrame() const

@@ -159,6 +159,10 @@ public slots:
     void onAttribute(Attribute::Ptr m_attribute);
     // Rebuilds the magnification and unit lists from the reloaded calibration data.
     void reloadCalibrationLists();
+    // The narrowest the bar may be whatever its pages hold; its minimum width is the larger of
+    // this and what the widest page needs (never more than its maximum width, set first), and
+    // follows their texts in every language.
+    void setMinimumWidthFloor(int width);
     // The temporary magnification offered from an opened picture's pixel size becomes a normal
     // one, named after its pixel size ("1.000 μm/px", with " (2)" and so on when taken), or goes.
     void keepPictureCalibration();
@@ -247,6 +251,7 @@ private:
     void markChosen(QAbstractButton *chosen);
     void fillCalibrationLists();
     void layoutToolButtons();
+    void fitContentWidth();
     void selectCalibrationEntries();
     void changeSaveFolder(bool video);
     void onRecordingStopped(const QString &filePath);
@@ -294,6 +299,7 @@ private:
     AttributeTree *m_attributeTree = nullptr; // the form's treeWidget
     QList<QAbstractButton *> m_actionButtons; // delete buttons: in the group, never "choose"
     QList<QPair<int, QAbstractButton *>> m_gridTools; // tool buttons in form order
+    int m_minimumWidthFloor = 0;                      // see setMinimumWidthFloor
     int m_toolColumns = 2;                            // columns of the tool buttons now
     QHash<QString, SaveKind> m_pendingStores;         // files handed to the main window to store
     SaveFileNameProvider m_saveFileName;

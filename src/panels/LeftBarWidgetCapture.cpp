@@ -280,11 +280,16 @@ bool LeftBarWidget::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->scrollAreaMeasure->viewport() && event->type() == QEvent::Resize)
         layoutToolButtons();
+    else if (event->type() == QEvent::LayoutRequest &&
+             (watched == ui->scrollAreaContentsCamera || watched == ui->scrollAreaContentsMeasure))
+        fitContentWidth();
     return QWidget::eventFilter(watched, event);
 }
 
 void LeftBarWidget::layoutToolButtons()
 {
+    if (!ui->scrollAreaMeasure->isVisible())
+        return; // a hidden page's width means nothing; the bar is wide enough for two columns
     QGridLayout *grid = ui->gridLayoutMeasureTools;
     int widest = 0;
     for (const auto &tool : m_gridTools)

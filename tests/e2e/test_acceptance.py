@@ -6,6 +6,7 @@ import base64
 import csv
 import glob
 import json
+import math
 import os
 import re
 import shutil
@@ -81,6 +82,12 @@ class Session:
         return int(round(left + x * z)), int(round(top + y * z))
 
     size = (3840, 2160)  # the camera's resolution, as last chosen
+
+    def clicked_distance(self, a, b):
+        """Picture pixels between where clicks aimed at picture points a and b land: each click
+        lands on a whole screen pixel, a few picture pixels off at a small zoom."""
+        (x0, y0), (x1, y1) = self.at(*a), self.at(*b)
+        return math.hypot(x1 - x0, y1 - y0) / self.zoom()
 
     def picture_box(self, inset=3):
         """The screen rectangle (x, y, w, h) that shows the picture, a few pixels inside."""
@@ -304,8 +311,10 @@ class Measuring(unittest.TestCase):
         x, y, w, h = extents(dialog)
         app.drag((x + w // 2, y - 8), (10 + w // 2, y - 8))
         wait_for("the dialog moved", lambda: extents(dialog)[0] < 100)
-        # The ruler lies across the middle of the view, two thirds of its width long.
-        cx, cy, cw, ch = extents(s.canvas())
+        # The ruler lies across the middle of the view, two thirds of its width long. The marks are
+        # read at the zoom the window gives, and measured in picture pixels at that zoom.
+        canvas, zoom = extents(s.canvas()), s.zoom()
+        cx, cy, cw, ch = canvas
         half = cw / 3
         ends = [(round(cx + cw / 2 - half), round(cy + ch / 2)),
                 (round(cx + cw / 2 + half), round(cy + ch / 2))]
@@ -324,7 +333,10 @@ class Measuring(unittest.TestCase):
         app.type(str(millimetres))
         app.click(app.find("确定", "push button", root=dialog))
         app.gone(dialog)
-        return (marks[1][0] - marks[0][0]) / s.zoom()
+        # The picture stayed put all along: the ruler went where the marks were read (a left bar
+        # that widened when the ruler was selected once moved and rescaled the picture).
+        self.assertEqual((extents(s.canvas()), s.zoom()), (canvas, zoom))
+        return (marks[1][0] - marks[0][0]) / zoom
 
     def draw_line(self, a, b):
         app = self.app
@@ -348,6 +360,9 @@ class Measuring(unittest.TestCase):
         app.click(s.canvas(), button=3)  # leaves the line tool
         pixels = self.calibrate("10X", 1)
         print("\ncalibrated 1 mm over %.1f picture pixels" % pixels)
+        # The demo micrometer's 1 mm spans 1000 pixels of a 1280 pixel wide picture: read off the
+        # screen, within 1 %.
+        self.assertAlmostEqual(pixels, s.size[0] * 1000 / 1280, delta=s.size[0] / 128)
         # The list names the new magnification with its resolution, e.g. "10X (999191 px/m)".
         wait_for("10X chosen", lambda: qd.name_of(magnification).split(" ")[0] == "10X")
         # The unit of display is the user's own choice; the calibration leaves it alone.
@@ -383,9 +398,10 @@ class Measuring(unittest.TestCase):
         rows = s.rows()
         print("\nrows: %s" % rows)
         self.assertEqual([r[0] for r in rows[:3]], ["直线", "圆", "3点角"])
-        mm = self.mm_per_pixel
-        self.assertAlmostEqual(float(rows[1][4]), 100 * mm, delta=0.005)   # radius
-        self.assertAlmostEqual(float(rows[1][5]), 200 * mm, delta=0.01)    # diameter
+        # The circle's radius is where the clicks landed (about 100 picture pixels), shown to 0.01.
+        radius = s.clicked_distance((640, 180), (740, 180)) * self.mm_per_pixel
+        self.assertAlmostEqual(float(rows[1][4]), radius, delta=0.006)
+        self.assertAlmostEqual(float(rows[1][5]), 2 * radius, delta=0.006)
         self.assertAlmostEqual(float(rows[2][6]), 90, delta=1.5)            # angle
         self.assertEqual(rows[3][0], "文本")
         self.assertTrue(app.title().endswith("*"))

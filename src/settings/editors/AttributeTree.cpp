@@ -297,6 +297,7 @@ void AttributeTree::rebuild()
     setHeaderLabels({tr("名称"), tr("值")});
     setAccessibleName(tr("属性"));
     setAccessibleDescription(tr("所选图形或当前绘制工具的样式，单击值进行编辑"));
+    fitWidthToNames();
     if (!m_attribute)
         return;
     Attribute &a = *m_attribute;
@@ -348,15 +349,27 @@ void AttributeTree::rebuild()
     for (QTreeWidgetItem *group : {m_rows.value(GroupItem), m_rows.value(GroupControlPoints),
                                    m_rows.value(GroupTextLabel), m_rows.value(Font)})
         group->setExpanded(true);
-    // Wide enough for the longest name at its depth, whichever rows are expanded.
+}
+
+void AttributeTree::fitWidthToNames()
+{
+    // Wide enough for the longest name at its depth, whichever rows are expanded. Every attribute
+    // has the same rows, so the width is known while the tree is still empty: the panel around
+    // it keeps its width when a shape is first selected.
     const QFontMetrics metrics(font());
     int nameWidth = header()->sectionSizeHint(0);
-    for (QTreeWidgetItemIterator it(this); *it; ++it) {
-        int depth = 1;
-        for (QTreeWidgetItem *up = (*it)->parent(); up; up = up->parent())
-            ++depth;
+    QHash<int, int> depths;
+    const auto fit = [&](const char *name, int depth) {
         nameWidth =
-            qMax(nameWidth, indentation() * depth + metrics.horizontalAdvance((*it)->text(0)) + 16);
+            qMax(nameWidth, indentation() * depth + metrics.horizontalAdvance(tr(name)) + 16);
+    };
+    for (const RowSpec &spec : kRows) {
+        const int depth = depths.value(spec.parent) + 1; // parents come first; -1 is the top
+        depths.insert(spec.code, depth);
+        fit(spec.name, depth);
+        if (spec.kind == Kind::Colour)
+            for (const ChannelSpec &channel : kChannels)
+                fit(channel.name, depth + 1);
     }
     setColumnWidth(0, nameWidth);
     // Room for the widest editor (a colour button with its rgba text) beside the names.
@@ -559,4 +572,8 @@ void AttributeTree::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         rebuild();
     QTreeWidget::changeEvent(event);
+    // A style sheet sets the font and the frame once the tree is polished (the frame's width
+    // follows in the base class's handling).
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitWidthToNames();
 }

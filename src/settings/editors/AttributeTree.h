@@ -89,6 +89,8 @@ private:
 
     void present(Attribute::Ptr attribute, bool toolDefaults);
     void rebuild();
+    // Sets the name column's width and the tree's minimum width from the rows' names.
+    void fitWidthToNames();
     void closeEditor();
     void placeEditor(QTreeWidgetItem *item, QWidget *editor, int code);
     // The binding of the widget that sent the current signal, or null.

@@ -425,8 +425,8 @@ void MainWidget::setupPanels()
     m_splitter->setHandleWidth(4);
 
     const int w = m_leftBar->fontMetrics().horizontalAdvance(LeftBarWidget::tr("停止录像"));
-    m_leftBar->setMinimumWidth(std::max(2 * w + 62, 160));
     m_leftBar->setMaximumWidth(std::max(2 * w + 142, 800));
+    m_leftBar->setMinimumWidthFloor(std::max(2 * w + 62, 160));
     m_splitter->setSizes({2 * w + 142, 600});
 
     updateNormalButton(false);

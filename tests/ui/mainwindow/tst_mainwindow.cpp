@@ -3,6 +3,7 @@
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "app/AppLanguage.h"
+#include "calibration/CalibrationData.h"
 #include "camera/Camera.h"
 #include "camera/DemoCameraBackend.h"
 #include "camera/DeviceMonitor.h"
@@ -34,6 +35,8 @@
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStackedWidget>
+#include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +90,52 @@ bool hasChinese(const QString &text)
     return text.contains(han);
 }
 
+// The visible texts of `root`'s labels, buttons and combo boxes that do not fit their widget.
+QStringList clippedTexts(QWidget *root)
+{
+    QStringList clipped;
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(root))
+            continue;
+        int need = 0;
+        int room = 0;
+        QString text;
+        if (auto *label = qobject_cast<QLabel *>(w)) {
+            if (label->wordWrap() || label->text().contains(QLatin1Char('<')))
+                continue;
+            text = label->text();
+            need = label->fontMetrics().horizontalAdvance(text);
+            room = label->contentsRect().width() - 2 * label->margin();
+        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = combo->isEditable();
+            text = combo->currentText();
+            need = combo->fontMetrics().horizontalAdvance(text);
+            room = combo->style()
+                       ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField,
+                                        combo)
+                       .width();
+        } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+            auto *tool = qobject_cast<QToolButton *>(w);
+            if (button->text().isEmpty() ||
+                (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly))
+                continue;
+            text = button->text();
+            need = button->sizeHint().width();
+            room = button->width();
+        } else {
+            continue;
+        }
+        if (need > room)
+            clipped << QStringLiteral("%1 \"%2\": %3 > %4")
+                           .arg(w->objectName(), text)
+                           .arg(need)
+                           .arg(room);
+    }
+    return clipped;
+}
+
 } // namespace
 
 class TstMainWindow : public QObject
@@ -105,6 +154,7 @@ private slots:
     void demoCameraStartsWhenItIsTheOnlyCamera();
     void themeSwitch();
     void languageSwitchLeavesNoChineseAndEveryControlNamed();
+    void leftBarIsAsWideAsItsContent();
     void shortcutsFromTheSettings();
     void settingsDialogAppliesTheSettings();
 };
@@ -386,6 +436,47 @@ void TstMainWindow::languageSwitchLeavesNoChineseAndEveryControlNamed()
     QCoreApplication::processEvents();
     QCOMPARE(f.window->findChild<QToolButton *>("toolButtonFullScreen")->text(),
              QStringLiteral("全屏"));
+}
+
+// Neither a long magnification name nor the English texts clip a text of the left bar's pages,
+// and the canvas keeps most of the window. Started in either language, the bar is as wide as it
+// stays: neither showing the measuring page nor selecting a shape widens it (a wider bar moves and
+// rescales the picture under the user's hand); then the other language is switched to live.
+void TstMainWindow::leftBarIsAsWideAsItsContent()
+{
+    for (int language : {0, 1}) {
+        installAppLanguage(language);
+        MainWidget window(std::make_unique<DemoCameraBackend>(),
+                          std::make_unique<PipeDeviceEventSource>());
+        window.resize(1248, 702);
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.leftBar()->camera()->isOpened(), 120000);
+        CalibrationData *calibration = window.leftBar()->calibrationData();
+        calibration->addMagnification({QStringLiteral("100X 油镜 平场复消色差"), 4.0e6});
+        calibration->setCurrentIndex(calibration->count() - 1);
+        window.leftBar()->reloadCalibrationLists();
+        QCoreApplication::processEvents();
+        const int width = window.leftBar()->width();
+        auto *pages =
+            window.leftBar()->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
+        QVERIFY(pages);
+        for (int shown : {language, 1 - language}) {
+            installAppLanguage(shown);
+            for (int page = 0; page < pages->count(); ++page) {
+                pages->setCurrentIndex(page);
+                window.leftBar()->onAttribute(page ? std::make_shared<Attribute>() : nullptr);
+                QCoreApplication::processEvents();
+                const QStringList clipped = clippedTexts(pages->currentWidget());
+                QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
+                if (shown == language)
+                    QCOMPARE(window.leftBar()->width(), width);
+            }
+            QVERIFY2(window.rightWidget()->width() > window.width() / 2,
+                     qPrintable(QString::number(window.leftBar()->width())));
+        }
+        window.leftBar()->closeCamera();
+    }
+    installAppLanguage(0);
 }
 
 void TstMainWindow::shortcutsFromTheSettings()
