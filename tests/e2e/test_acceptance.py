@@ -164,21 +164,39 @@ def differs(a, b):
 
 def micrometer_row(picture):
     """Where the micrometer lies in a screenshot of the picture: (row, first column, last
-    column) of the longest stretch of black ink in one row, gaps of a few pixels bridged (the
-    ticks, or cells lying over the baseline). Its ends are the 0 and 100 marks."""
-    dark = numpy.asarray(picture.convert("RGB")).max(axis=2) < 110  # black ink, not the red ruler
-    best = None
-    for y, row in enumerate(dark):
-        cols = numpy.flatnonzero(row)
-        if len(cols) < 2:
-            continue
-        breaks = numpy.flatnonzero(numpy.diff(cols) > 12)
-        starts = numpy.concatenate(([0], breaks + 1))
-        ends = numpy.concatenate((breaks, [len(cols) - 1]))
-        k = int(numpy.argmax(cols[ends] - cols[starts]))
-        if best is None or cols[ends[k]] - cols[starts[k]] > best[2] - best[1]:
-            best = (y, int(cols[starts[k]]), int(cols[ends[k]]))
-    return best
+    column), the row its baseline lies on and the columns of its 0 and 100 marks, the outermost
+    of the tall marks. Its ink is grey (the ruler is red, the cells purple); at a small zoom a
+    line one picture pixel wide is spread over two lighter screen pixels, so a mark's column is
+    the darkness-weighted middle of the columns it covers."""
+    rgb = numpy.asarray(picture.convert("RGB")).astype(int)
+    light = rgb.max(axis=2)
+    ink = (light < 170) & (light - rgb.min(axis=2) < 40)
+    # The longest run of ink down each column, and the row it ends on.
+    height, width = ink.shape
+    run = numpy.zeros(width, int)
+    longest = numpy.zeros(width, int)
+    bottom = numpy.zeros(width, int)
+    for y in range(height):
+        run = numpy.where(ink[y], run + 1, 0)
+        longer = run > longest
+        longest = numpy.where(longer, run, longest)
+        bottom = numpy.where(longer, y, bottom)
+    if longest.max() < 8:
+        return None
+    tall = numpy.flatnonzero(longest >= 0.6 * longest.max())
+    marks = []  # [first column, last column] of each tall mark
+    for x in tall:
+        if marks and x - marks[-1][1] <= 1:
+            marks[-1][1] = x
+        else:
+            marks.append([x, x])
+
+    def middle(mark):
+        columns = numpy.arange(mark[0], mark[1] + 1)
+        weight = 255 - light[:, columns].min(axis=0)
+        return int(round(float((columns * weight).sum() / weight.sum())))
+
+    return (int(numpy.median(bottom[tall])), middle(marks[0]), middle(marks[-1]))
 
 
 def green(rgb):
@@ -241,10 +259,11 @@ class Measuring(unittest.TestCase):
         self.assertEqual(camera.name, "演示相机")
         wait_for("the frame rate", lambda: (s.fps() or 0) > 0)
         first = s.shot("01-live-a", s.canvas())
-        row = micrometer_row(first)
+        box = s.picture_box()
+        row = micrometer_row(s.shot("01-picture", box=box))
         self.assertIsNotNone(row)
         # The micrometer's 1 mm baseline spans most of the picture's width.
-        self.assertGreater(row[2] - row[1], extents(s.canvas())[2] * 0.5)
+        self.assertGreater(row[2] - row[1], box[2] * 0.5)
         wait_for("the next live frame", lambda: differs(first, s.shot("01-live-b", s.canvas())))
         fps = s.fps()
         print("\nfirst start: %s, zoom %s" % (fps, s.zoom()))
