@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <QSettings>
 
 #include <algorithm>
@@ -284,13 +285,13 @@ bool CalibrationData::exportToFile(const QString &path) const
     root["version"] = 1;
     root["magnifications"] = list;
 
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qDebug() << "导出放大率文件失败:" << path;
-        return false;
-    }
+    // Written beside the target and renamed over it: a failed write leaves an existing file as
+    // it was. Unbuffered, because a buffered write that the disk cuts short is flushed by
+    // commit() without an error.
+    QSaveFile file(path);
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
         qDebug() << "导出放大率文件失败:" << path;
         return false;
     }

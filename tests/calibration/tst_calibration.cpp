@@ -6,6 +6,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include "TestEnv.h"
 #include "calibration/CalibrationData.h"
 #include "settings/SettingsKeys.h"
@@ -142,6 +145,28 @@ void TstCalibration::magnFileRoundTrip()
     a.addMagnification({"显微 40X", 1000000.5});
     QVERIFY(a.exportToFile(path));
     QVERIFY(!a.exportToFile(m_dir.filePath("no/such/folder/x.magn")));
+    {
+        // A write that fails midway (a file-size limit) leaves the exported file as it was.
+        QFile before(path);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray bytes = before.readAll();
+        CalibrationData longer;
+        longer.addMagnification({QString(4096, QChar('x')), 1});
+        rlimit previous{};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous;
+        limit.rlim_cur = 1024;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool written = longer.exportToFile(path);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        QVERIFY(!written);
+        QFile after(path);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), bytes);
+        QCOMPARE(QDir(m_dir.path()).entryList({"list.magn*"}, QDir::Files),
+                 QStringList{"list.magn"});
+    }
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
