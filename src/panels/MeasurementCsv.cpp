@@ -43,8 +43,10 @@ QString withCsvSuffix(const QString &path)
 bool write(const QString &path, const QStringList &header, const QList<QStringList> &rows,
            QString *error)
 {
+    // Unbuffered: a buffered write that the disk cuts short is flushed by commit() without an
+    // error, and a cut-off table would be reported as written.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;

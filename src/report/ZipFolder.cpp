@@ -202,7 +202,8 @@ bool zipDirectory(const QString &sourceDir, const QString &zipPath, QString *err
         // end-of-central-directory record.
         QSaveFile out(zipPath);
         const QByteArray empty = QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0');
-        if (!out.open(QIODevice::WriteOnly) || out.write(empty) != empty.size() || !out.commit())
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            out.write(empty) != empty.size() || !out.commit())
             return fail(error,
                         QCoreApplication::translate("ZipFolder", "无法创建 ZIP: %1").arg(zipPath));
         return true;

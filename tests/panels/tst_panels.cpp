@@ -18,7 +18,9 @@
 #include "shapes/ShapeTypes.h"
 
 #include <cmath>
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 
 using Values = QMap<int, double>;
 using Points = QList<QPointF>;
@@ -330,6 +332,21 @@ private slots:
         const QString path = m_dir + QStringLiteral("/quoted.csv");
         QString error;
         QVERIFY2(MeasurementCsv::write(path, header, rows, &error), qPrintable(error));
+        QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, rows));
+
+        // A write the disk cuts short (a file-size limit) fails and leaves the file as it was.
+        QList<QStringList> many;
+        for (int row = 0; row < 200; ++row)
+            many << QStringList{QString(40, QChar('x'))};
+        rlimit previous{};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous;
+        limit.rlim_cur = 1024;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool written = MeasurementCsv::write(path, header, many, &error);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        QVERIFY(!written);
         QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, rows));
     }
 };
