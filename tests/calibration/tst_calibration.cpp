@@ -6,9 +6,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <csignal>
-#include <sys/resource.h>
-
 #include "TestEnv.h"
 #include "calibration/CalibrationData.h"
 #include "settings/SettingsKeys.h"
@@ -152,15 +149,10 @@ void TstCalibration::magnFileRoundTrip()
         const QByteArray bytes = before.readAll();
         CalibrationData longer;
         longer.addMagnification({QString(4096, QChar('x')), 1});
-        rlimit previous{};
-        getrlimit(RLIMIT_FSIZE, &previous);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous;
-        limit.rlim_cur = 1024;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const bool written = longer.exportToFile(path);
-        setrlimit(RLIMIT_FSIZE, &previous);
-        QVERIFY(!written);
+        {
+            TestEnv::FileSizeLimit limit(1024);
+            QVERIFY(!longer.exportToFile(path));
+        }
         QFile after(path);
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), bytes);

@@ -8,8 +8,6 @@
 #include <QPainter>
 #include <QScrollBar>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "TestEnv.h"
@@ -571,15 +569,10 @@ void TstCanvas::picturesReplaceFilesAtomically()
     file.close();
     const ino_t before = inode(path);
 
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = previous;
-    limit.rlim_cur = 1024;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const bool savedUnderLimit = save(path);
-    setrlimit(RLIMIT_FSIZE, &previous);
-    QVERIFY(!savedUnderLimit);
+    {
+        TestEnv::FileSizeLimit limit(1024);
+        QVERIFY(!save(path));
+    }
     const QString folder = m_dir.filePath("folder." + suffix);
     QVERIFY(QDir().mkpath(folder + "/kept"));
     QVERIFY(!save(folder));

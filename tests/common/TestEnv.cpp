@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 namespace TestEnv {
 
 QString isolate()
@@ -57,6 +59,20 @@ QJsonArray readCsvWithPython(const QString &path)
     if (!p.waitForFinished(120000) || p.exitCode() != 0)
         return {};
     return QJsonDocument::fromJson(p.readAllStandardOutput()).array();
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &m_previous);
+    rlimit limit = m_previous;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_previous);
 }
 
 } // namespace TestEnv

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 namespace TestEnv {
 
 // Points HOME and the XDG data, config and cache folders at a fresh temporary folder and resets
@@ -26,5 +28,19 @@ void runTimersStartedBefore(int ms);
 // The rows of a CSV file as Python's csv module reads it (utf-8-sig): an independent judge of
 // the files we write. An empty array when the file cannot be read.
 QJsonArray readCsvWithPython(const QString &path);
+
+// While it lives, files this process writes cannot grow past `bytes` (a write beyond fails with
+// EFBIG instead of raising SIGXFSZ): a disk that fills up in the middle of a write.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_previous{};
+};
 
 } // namespace TestEnv

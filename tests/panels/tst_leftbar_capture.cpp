@@ -34,8 +34,6 @@
 #include <QUrl>
 
 #include <atomic>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -465,16 +463,12 @@ void TstLeftBarCapture::recorderFailuresEndTheRecording()
         for (int x = 0; x < noise.width(); ++x)
             line[x] = (seed = seed * 1664525u + 1013904223u) | 0xff000000u;
     }
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = previous;
-    limit.rlim_cur = 64 * 1024;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    widget->updateFrame(noise);
-    QTRY_VERIFY_WITH_TIMEOUT(!widget->recorder()->hasWaitingFrame(), kWaitMs);
-    record->click(); // the file is finished under the limit
-    setrlimit(RLIMIT_FSIZE, &previous);
+    {
+        TestEnv::FileSizeLimit limit(64 * 1024);
+        widget->updateFrame(noise);
+        QTRY_VERIFY_WITH_TIMEOUT(!widget->recorder()->hasWaitingFrame(), kWaitMs);
+        record->click(); // the file is finished under the limit
+    }
     QVERIFY(!widget->isRecording());
     QTRY_COMPARE_WITH_TIMEOUT(boxes.count(), 3, kWaitMs);
     QCOMPARE(boxes.titles().last(), QStringLiteral("录像错误"));
@@ -742,15 +736,11 @@ void TstLeftBarCapture::captureReplacesAFileAtomically()
     struct stat before = {}, after = {};
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
 
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = previous;
-    limit.rlim_cur = 1024;
     m_dialog.answers << path << path;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    widget->onCapture();
-    setrlimit(RLIMIT_FSIZE, &previous);
+    {
+        TestEnv::FileSizeLimit limit(1024);
+        widget->onCapture();
+    }
     QCOMPARE(boxes.texts(), QStringList{"保存失败，请检查路径和权限"});
     QVERIFY(received.saved.isEmpty());
     QVERIFY(!QFileInfo::exists(path + ".velk_tmp"));

@@ -18,9 +18,7 @@
 #include "shapes/ShapeTypes.h"
 
 #include <cmath>
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 
 using Values = QMap<int, double>;
 using Points = QList<QPointF>;
@@ -338,15 +336,10 @@ private slots:
         QList<QStringList> many;
         for (int row = 0; row < 200; ++row)
             many << QStringList{QString(40, QChar('x'))};
-        rlimit previous{};
-        getrlimit(RLIMIT_FSIZE, &previous);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous;
-        limit.rlim_cur = 1024;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const bool written = MeasurementCsv::write(path, header, many, &error);
-        setrlimit(RLIMIT_FSIZE, &previous);
-        QVERIFY(!written);
+        {
+            TestEnv::FileSizeLimit limit(1024);
+            QVERIFY(!MeasurementCsv::write(path, header, many, &error));
+        }
         QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, rows));
     }
 };

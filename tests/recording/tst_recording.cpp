@@ -21,7 +21,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <sys/resource.h>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -415,18 +415,13 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, text);
         const QString path = name.startsWith('/') ? name : m_dir + "/" + name;
-        rlimit previous{};
-        getrlimit(RLIMIT_FSIZE, &previous);
         if (name == "folder.mp4")
             QVERIFY(QDir().mkpath(path));
         if (name == "full.mp4")
             QVERIFY(QFile::link("/dev/full", path));
-        if (name == "limited.mp4") {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit limit = previous;
-            limit.rlim_cur = 16 * 1024;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
+        std::optional<TestEnv::FileSizeLimit> limit;
+        if (name == "limited.mp4")
+            limit.emplace(16 * 1024);
         RecorderTestClock clock;
         VideoRecorder recorder(nullptr, clock.clock());
         QSignalSpy errors(&recorder, &VideoRecorder::error);
@@ -435,7 +430,7 @@ private slots:
         QVERIFY(feedOnGrid(recorder, clock, QSize(320, 240), 30, 45) > 0);
         QVERIFY(recorder.isRecording());
         recorder.stop(); // every error is reported before the worker acknowledges the stop
-        setrlimit(RLIMIT_FSIZE, &previous);
+        limit.reset();
         QCOMPARE(errors.count(), 1);
         QVERIFY2(errors.at(0).at(0).toString().startsWith(text),
                  qPrintable(errors.at(0).at(0).toString()));
