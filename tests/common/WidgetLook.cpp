@@ -7,9 +7,11 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStyleOptionComboBox>
 #include <QTranslator>
 #include <QTreeWidget>
 
@@ -63,6 +65,14 @@ QStringList clippedTexts(QWidget *root)
         } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
             if (!button->text().isEmpty() && button->width() < button->sizeHint().width())
                 report(button, button->text());
+        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = combo->isEditable();
+            const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                               QStyle::SC_ComboBoxEditField, combo);
+            if (field.width() < combo->fontMetrics().horizontalAdvance(combo->currentText()))
+                report(combo, combo->currentText());
         } else if (auto *spin = qobject_cast<QAbstractSpinBox *>(w)) {
             if (spin->width() < spin->sizeHint().width())
                 report(spin, spin->text());

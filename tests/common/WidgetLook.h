@@ -13,8 +13,8 @@ namespace WidgetLook {
 // and lets every widget receive its LanguageChange. False when the translation cannot be loaded.
 bool setEnglish(bool english);
 
-// The texts of visible labels, buttons, check boxes and tree rows under `root` that do not fit
-// their widget (or tree column), each as "objectName: text".
+// The texts of visible labels, buttons, check boxes, combo boxes (their current entry) and tree
+// rows under `root` that do not fit their widget (or tree column), each as "objectName: text".
 QStringList clippedTexts(QWidget *root);
 
 // Saves a grab of `widget` as QUORIX_RENDER_DIR/<name>.png when that variable is set.

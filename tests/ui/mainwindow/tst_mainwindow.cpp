@@ -2,6 +2,7 @@
 // text, the zoom kept over live frames, theme, language, shortcuts and accessible names.
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
+#include "WidgetLook.h"
 #include "app/AppLanguage.h"
 #include "calibration/CalibrationData.h"
 #include "camera/Camera.h"
@@ -36,7 +37,6 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
-#include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -88,52 +88,6 @@ bool hasChinese(const QString &text)
 {
     static const QRegularExpression han(QStringLiteral("[\\x{3400}-\\x{9fff}]"));
     return text.contains(han);
-}
-
-// The visible texts of `root`'s labels, buttons and combo boxes that do not fit their widget.
-QStringList clippedTexts(QWidget *root)
-{
-    QStringList clipped;
-    for (QWidget *w : root->findChildren<QWidget *>()) {
-        if (!w->isVisibleTo(root))
-            continue;
-        int need = 0;
-        int room = 0;
-        QString text;
-        if (auto *label = qobject_cast<QLabel *>(w)) {
-            if (label->wordWrap() || label->text().contains(QLatin1Char('<')))
-                continue;
-            text = label->text();
-            need = label->fontMetrics().horizontalAdvance(text);
-            room = label->contentsRect().width() - 2 * label->margin();
-        } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
-            QStyleOptionComboBox option;
-            option.initFrom(combo);
-            option.editable = combo->isEditable();
-            text = combo->currentText();
-            need = combo->fontMetrics().horizontalAdvance(text);
-            room = combo->style()
-                       ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField,
-                                        combo)
-                       .width();
-        } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
-            auto *tool = qobject_cast<QToolButton *>(w);
-            if (button->text().isEmpty() ||
-                (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly))
-                continue;
-            text = button->text();
-            need = button->sizeHint().width();
-            room = button->width();
-        } else {
-            continue;
-        }
-        if (need > room)
-            clipped << QStringLiteral("%1 \"%2\": %3 > %4")
-                           .arg(w->objectName(), text)
-                           .arg(need)
-                           .arg(room);
-    }
-    return clipped;
 }
 
 } // namespace
@@ -466,7 +420,7 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
                 pages->setCurrentIndex(page);
                 window.leftBar()->onAttribute(page ? std::make_shared<Attribute>() : nullptr);
                 QCoreApplication::processEvents();
-                const QStringList clipped = clippedTexts(pages->currentWidget());
+                const QStringList clipped = WidgetLook::clippedTexts(pages->currentWidget());
                 QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join('\n')));
                 if (shown == language)
                     QCOMPARE(window.leftBar()->width(), width);
