@@ -33,16 +33,13 @@ private slots:
     void formatLengthFallsBackWhenCalibrationIsDestroyed();
     void labelRectangle();
     void straightLinePointRules();
-    void straightLineLabelFollowsMidpoint();
-    void movePointRules();
+    void brokenLineRules();
     void registryTracksLifetime();
     void line3PointRules();
     void dimensionCorners_data();
     void dimensionCorners();
     void arrowAndScale();
-    void polylineLabelIsTotalLength();
-    void mouseGrabDragAndRestoredDragMode();
-    void pressOnBodyMovesWholeItem();
+    void dragsThroughAView();
 };
 
 void TstShapes::initTestCase()
@@ -136,21 +133,14 @@ void TstShapes::straightLinePointRules()
     QCOMPARE(line.point(0), QPointF(0, 0));
     QCOMPARE(changes, 4);
     QCOMPARE(line.labelItem()->text(), QString("L: 12.0 (px)"));
-}
-
-void TstShapes::straightLineLabelFollowsMidpoint()
-{
-    StraightLineItem line(nullptr);
-    line.addPointF({0, 0}, -1);
-    line.addPointF({100, 50}, -1);
-    QCOMPARE(line.labelItem()->pos(), QPointF(50, 25));
-    line.labelItem()->setPos(300, 300); // moved by hand
+    QCOMPARE(line.labelItem()->pos(), QPointF(4, 4.5)); // the midpoint
+    line.labelItem()->setPos(300, 300);                 // moved by hand: still follows
     line.setEndPoint({10, 10});
     QCOMPARE(line.labelItem()->pos(), QPointF(5, 5));
     QVERIFY(line.boundingRect().contains(QRectF(0, 0, 10, 10)));
 }
 
-void TstShapes::movePointRules()
+void TstShapes::brokenLineRules()
 {
     BrokenLineItem empty(nullptr);
     empty.movePoint({1, 1}, 0);
@@ -158,12 +148,16 @@ void TstShapes::movePointRules()
     QVERIFY(empty.points().isEmpty());
 
     BrokenLineItem line(nullptr);
-    for (const QPointF &p : {QPointF(0, 0), QPointF(10, 0), QPointF(10, 10)})
-        line.addPointF(p);
+    line.addPointF({0, 0});
+    QCOMPARE(line.labelItem()->text(), QString("L: 0.0 (px)"));
+    line.addPointF({30, 40});
+    line.addPointF({30, 100});
+    QCOMPARE(line.labelItem()->text(), QString("L: 110.0 (px)")); // the whole path
+    QCOMPARE(line.labelItem()->pos(), QPointF(0, 0));
     line.movePoint({20, 20}, -1);
     line.movePoint({7, 7}, 3);
     line.movePoint({7, 7}, -2);
-    QCOMPARE(line.points(), (QList<QPointF>{{0, 0}, {10, 0}, {20, 20}}));
+    QCOMPARE(line.points(), (QList<QPointF>{{0, 0}, {30, 40}, {20, 20}}));
 }
 
 void TstShapes::registryTracksLifetime()
@@ -268,17 +262,6 @@ void TstShapes::arrowAndScale()
     QCOMPARE(bar->labelItem()->text(), QString("L: 250.00 (μm)"));
 }
 
-void TstShapes::polylineLabelIsTotalLength()
-{
-    BrokenLineItem line(nullptr);
-    line.addPointF({0, 0});
-    QCOMPARE(line.labelItem()->text(), QString("L: 0.0 (px)"));
-    line.addPointF({30, 40});
-    line.addPointF({30, 100});
-    QCOMPARE(line.labelItem()->text(), QString("L: 110.0 (px)"));
-    QCOMPARE(line.labelItem()->pos(), QPointF(0, 0));
-}
-
 // A view showing scene (0, 0)-(400, 300) at scale 1, with the line (100,100)-(300,100) selected.
 struct ViewFixture
 {
@@ -305,48 +288,44 @@ struct ViewFixture
     StraightLineItem *line;
 };
 
-void TstShapes::mouseGrabDragAndRestoredDragMode()
+// A point dragged by its handle (the view's drag mode off meanwhile), then the whole line by its
+// body.
+void TstShapes::dragsThroughAView()
 {
     ViewFixture f;
     QVERIFY(QTest::qWaitForWindowExposed(&f.view, 60000));
     QWidget *vp = f.view.viewport();
+    const auto moveTo = [&](const QPointF &scenePos) {
+        QMouseEvent move(QEvent::MouseMove, f.at(scenePos), vp->mapToGlobal(f.at(scenePos)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(vp, &move);
+    };
     QTest::mousePress(vp, Qt::LeftButton, {}, f.at({302, 101})); // within radius 6 of p1
     QCOMPARE(f.line->hoverIndex(), 2);
     QCOMPARE(f.view.dragMode(), QGraphicsView::NoDrag);
-    QMouseEvent move(QEvent::MouseMove, f.at({250, 180}), vp->mapToGlobal(f.at({250, 180})),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(vp, &move);
+    moveTo({250, 180});
     QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({250, 180}));
     QCOMPARE(f.line->points(), (QList<QPointF>{{100, 100}, {250, 180}}));
     QCOMPARE(f.line->pos(), QPointF(0, 0));
     QCOMPARE(f.view.dragMode(), QGraphicsView::RubberBandDrag);
     QCOMPARE(f.line->labelItem()->text(), QString("L: 170.0 (px)"));
 
-    // A later body drag does not reinstate a mode that was changed meanwhile.
-    f.view.setDragMode(QGraphicsView::ScrollHandDrag);
+    // The body moves the whole item, in steps, and leaves the drag mode alone.
     QTest::mousePress(vp, Qt::LeftButton, {}, f.at({175, 140}));
-    QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({175, 140}));
-    QCOMPARE(f.view.dragMode(), QGraphicsView::ScrollHandDrag);
-}
-
-void TstShapes::pressOnBodyMovesWholeItem()
-{
-    ViewFixture f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view, 60000));
-    QWidget *vp = f.view.viewport();
-    QTest::mousePress(vp, Qt::LeftButton, {}, f.at({200, 100}));
     QCOMPARE(f.line->hoverIndex(), 0);
     QCOMPARE(f.view.dragMode(), QGraphicsView::RubberBandDrag);
-    for (int step = 1; step <= 2; ++step) {
-        const QPoint to = f.at({200.0 + 10 * step, 100.0 + 20 * step});
-        QMouseEvent move(QEvent::MouseMove, to, vp->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(vp, &move);
-    }
-    QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({220, 140}));
+    moveTo({185, 160});
+    moveTo({195, 180});
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({195, 180}));
     QCOMPARE(f.line->pos(), QPointF(20, 40));
-    QCOMPARE(f.line->points(), (QList<QPointF>{{100, 100}, {300, 100}}));
-    QCOMPARE(f.line->scenePoints(), (QList<QPointF>{{120, 140}, {320, 140}}));
+    QCOMPARE(f.line->points(), (QList<QPointF>{{100, 100}, {250, 180}}));
+    QCOMPARE(f.line->scenePoints(), (QList<QPointF>{{120, 140}, {270, 220}}));
+
+    // A later body drag does not reinstate a mode that was changed meanwhile.
+    f.view.setDragMode(QGraphicsView::ScrollHandDrag);
+    QTest::mousePress(vp, Qt::LeftButton, {}, f.at({195, 180}));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({195, 180}));
+    QCOMPARE(f.view.dragMode(), QGraphicsView::ScrollHandDrag);
 }
 
 QObject *createShapeFamiliesTest();
