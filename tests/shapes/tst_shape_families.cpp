@@ -132,9 +132,9 @@ private slots:
     void dragsOnAView();
     void threePointRectangleAndEllipse_data();
     void threePointRectangleAndEllipse();
-    void angleAtVertex_data();
-    void angleAtVertex();
-    void angleBetweenLines();
+    void angles_data();
+    void angles();
+    void parallelAngle();
     void parallelFourPoints();
     void parallelAny();
     void perpendiculars();
@@ -381,43 +381,40 @@ void TstShapeFamilies::threePointRectangleAndEllipse()
         QString("a: %1 (px)\nb: %2 (px)\n").arg(width / 2, 0, 'f', 1).arg(height / 2, 0, 'f', 1));
 }
 
-void TstShapeFamilies::angleAtVertex_data()
+void TstShapeFamilies::angles_data()
 {
-    QTest::addColumn<QPointF>("p0");
-    QTest::addColumn<QPointF>("p1");
-    QTest::addColumn<QPointF>("p2");
+    QTest::addColumn<QList<QPointF>>("pts");
+    QTest::addColumn<QPointF>("labelAt");
     QTest::newRow("right angle one way")
-        << QPointF(200, 100) << QPointF(100, 100) << QPointF(100, 0);
+        << QList<QPointF>{{200, 100}, {100, 100}, {100, 0}} << QPointF(100, 100);
     QTest::newRow("right angle other way")
-        << QPointF(100, 0) << QPointF(100, 100) << QPointF(200, 100);
-    QTest::newRow("acute") << QPointF(300, 120) << QPointF(10, 10) << QPointF(280, 200);
-    QTest::newRow("nearly straight") << QPointF(0, 0) << QPointF(100, 0.001) << QPointF(200, 0);
+        << QList<QPointF>{{100, 0}, {100, 100}, {200, 100}} << QPointF(100, 100);
+    QTest::newRow("acute") << QList<QPointF>{{300, 120}, {10, 10}, {280, 200}} << QPointF(10, 10);
+    QTest::newRow("nearly straight")
+        << QList<QPointF>{{0, 0}, {100, 0.001}, {200, 0}} << QPointF(100, 0.001);
+    QTest::newRow("two lines crossing") << QList<QPointF>{{0, 0}, {100, 100}, {0, 200}, {100, 150}}
+                                        << QPointF(400.0 / 3, 400.0 / 3);
 }
 
-void TstShapeFamilies::angleAtVertex()
+// The angle from the second arm to the first, counter-clockwise with y up: arms from the vertex
+// for three points, the two lines' directions for four (labelled where they cross).
+void TstShapeFamilies::angles()
 {
-    QFETCH(QPointF, p0);
-    QFETCH(QPointF, p1);
-    QFETCH(QPointF, p2);
-    Angle3PointItem angle(nullptr);
-    for (const QPointF &p : {p0, p1, p2})
-        angle.addPointF(p);
-    const double expected = std::fmod(upAngle(p0 - p1) - upAngle(p2 - p1) + 360.0, 360.0);
-    QVERIFY2(qAbs(label(angle).toDouble() - expected) < 1e-3,
-             qPrintable(label(angle) + " vs " + QString::number(expected)));
-    QCOMPARE(angle.labelItem()->pos(), p1);
+    QFETCH(QList<QPointF>, pts);
+    QFETCH(QPointF, labelAt);
+    const bool three = pts.size() == 3;
+    std::unique_ptr<GraphicsItemBase> angle(
+        shape(three ? ShapeTypes::Angle3Point : ShapeTypes::Angle4Point, pts));
+    const QPointF first = three ? pts[0] - pts[1] : pts[1] - pts[0];
+    const QPointF second = three ? pts[2] - pts[1] : pts[3] - pts[2];
+    const double expected = std::fmod(upAngle(first) - upAngle(second) + 360.0, 360.0);
+    QVERIFY2(qAbs(label(*angle).toDouble() - expected) < 1e-3,
+             qPrintable(label(*angle) + " vs " + QString::number(expected)));
+    QVERIFY(QLineF(angle->labelItem()->pos(), labelAt).length() < 1e-6);
 }
 
-void TstShapeFamilies::angleBetweenLines()
+void TstShapeFamilies::parallelAngle()
 {
-    Angle4PointItem crossing(nullptr);
-    for (const QPointF &p : {QPointF(0, 0), QPointF(100, 100), QPointF(0, 200), QPointF(100, 150)})
-        crossing.addPointF(p);
-    const double expected =
-        std::fmod(upAngle(QPointF(100, 100)) - upAngle(QPointF(100, -50)) + 360.0, 360.0);
-    QVERIFY(qAbs(label(crossing).toDouble() - expected) < 1e-3);
-    QVERIFY(QLineF(crossing.labelItem()->pos(), QPointF(400.0 / 3, 400.0 / 3)).length() < 1e-6);
-
     Angle4PointItem parallel(nullptr);
     for (const QPointF &p : {QPointF(0, 0), QPointF(100, 0), QPointF(0, 50), QPointF(100, 50)})
         parallel.addPointF(p);
@@ -488,54 +485,34 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
 {
     // Each shape in a normal and a degenerate configuration, one per cell of a grid: a straight
     // line with guides (their length depends on the scene), an arrow too short to draw, ...
-
+    namespace S = ShapeTypes;
     using P = QList<QPointF>;
+    // clang-format off
     const QList<std::tuple<int, P, P>> cases = {
-        {ShapeTypes::StraightLine, {{20, 20}, {120, 60}}, {{20, 20}, {20, 20}}},
-        {ShapeTypes::Arrow, {{20, 100}, {140, 60}}, {{20, 100}, {20.4, 100.4}}},
-        {ShapeTypes::Line3Point,
-         {{100, 10}, {100, 200}, {160, 80}},
-         {{60, 60}, {60, 60}, {100, 120}}},
-        {ShapeTypes::Circle2Point, {{20, 20}, {120, 90}}, {{20, 20}, {20, 20}}},
-        {ShapeTypes::CircleCenterRadius, {{70, 60}, {110, 90}}, {{70, 60}, {70, 60}}},
-        {ShapeTypes::DoubleCircle,
-         {{40, 40}, {70, 40}, {120, 100}, {140, 100}},
-         {{40, 40}, {70, 40}, {40, 40}, {140, 100}}},
-        {ShapeTypes::Arc, {{10, 100}, {70, 20}, {140, 90}}, {{10, 10}, {60, 60}, {110, 110}}},
-        {ShapeTypes::Rect, {{130, 110}, {20, 20}}, {{130, 110}, {130, 110}}},
-        {ShapeTypes::Ellipse, {{20, 20}, {140, 100}}, {{20, 20}, {20, 90}}},
-        {ShapeTypes::Rec3Point,
-         {{20, 60}, {100, 20}, {120, 100}},
-         {{60, 20}, {60, 20}, {100, 100}}},
-        {ShapeTypes::Ellipse3Point,
-         {{20, 60}, {100, 20}, {120, 100}},
-         {{70, 10}, {70, 120}, {70, 60}}},
-        {ShapeTypes::Ellipse5Point,
-         ellipsePoints({75, 60}, 60, 30, 25, {0.2, 1.5, 2.6, 3.7, 5.0}),
-         {{10, 10}, {30, 30}, {50, 50}, {70, 70}, {90, 90}}},
-        {ShapeTypes::Polygon, {{20, 20}, {130, 40}, {90, 120}, {10, 90}}, {{50, 50}, {50, 50}}},
-        {ShapeTypes::Angle3Point,
-         {{130, 100}, {20, 100}, {80, 20}},
-         {{130, 100}, {20, 100}, {20, 100}}},
-        {ShapeTypes::Angle4Point,
-         {{10, 20}, {60, 60}, {10, 120}, {60, 90}},
-         {{10, 20}, {140, 20}, {10, 80}, {140, 80.0001}}},
-        {ShapeTypes::Parallel4Points,
-         {{10, 20}, {90, 20}, {100, 90}, {140, 100}},
-         {{50, 50}, {50, 50}, {80, 100}, {120, 100}}},
-        {ShapeTypes::Parallel8Points,
-         {{10, 10}, {60, 10}, {10, 30}, {60, 30}, {80, 90}, {140, 90}, {80, 110}, {140, 110}},
-         {{10, 10}, {60, 10}, {10, 30}, {60, 30}, {20, 80}, {20, 80}, {20, 80}, {20, 80}}},
-        {ShapeTypes::ParallelAny,
-         {{10, 20}, {60, 20}, {120, 60}, {30, 110}},
-         {{40, 40}, {40, 40}, {80, 80}}},
-        {ShapeTypes::Perpendicular3Points,
-         {{10, 20}, {60, 20}, {130, 100}},
-         {{10, 20}, {10, 20}, {130, 100}}},
-        {ShapeTypes::Perpendicular4Points,
-         {{10, 20}, {130, 20}, {70, 20}, {90, 110}},
-         {{10, 20}, {10, 20}, {70, 20}, {90, 110}}},
+        {S::StraightLine, {{20, 20}, {120, 60}}, {{20, 20}, {20, 20}}},
+        {S::Arrow, {{20, 100}, {140, 60}}, {{20, 100}, {20.4, 100.4}}},
+        {S::Line3Point, {{100, 10}, {100, 200}, {160, 80}}, {{60, 60}, {60, 60}, {100, 120}}},
+        {S::Circle2Point, {{20, 20}, {120, 90}}, {{20, 20}, {20, 20}}},
+        {S::CircleCenterRadius, {{70, 60}, {110, 90}}, {{70, 60}, {70, 60}}},
+        {S::DoubleCircle, {{40, 40}, {70, 40}, {120, 100}, {140, 100}}, {{40, 40}, {70, 40}, {40, 40}, {140, 100}}},
+        {S::Arc, {{10, 100}, {70, 20}, {140, 90}}, {{10, 10}, {60, 60}, {110, 110}}},
+        {S::Rect, {{130, 110}, {20, 20}}, {{130, 110}, {130, 110}}},
+        {S::Ellipse, {{20, 20}, {140, 100}}, {{20, 20}, {20, 90}}},
+        {S::Rec3Point, {{20, 60}, {100, 20}, {120, 100}}, {{60, 20}, {60, 20}, {100, 100}}},
+        {S::Ellipse3Point, {{20, 60}, {100, 20}, {120, 100}}, {{70, 10}, {70, 120}, {70, 60}}},
+        {S::Ellipse5Point, ellipsePoints({75, 60}, 60, 30, 25, {0.2, 1.5, 2.6, 3.7, 5.0}),
+                           {{10, 10}, {30, 30}, {50, 50}, {70, 70}, {90, 90}}},
+        {S::Polygon, {{20, 20}, {130, 40}, {90, 120}, {10, 90}}, {{50, 50}, {50, 50}}},
+        {S::Angle3Point, {{130, 100}, {20, 100}, {80, 20}}, {{130, 100}, {20, 100}, {20, 100}}},
+        {S::Angle4Point, {{10, 20}, {60, 60}, {10, 120}, {60, 90}}, {{10, 20}, {140, 20}, {10, 80}, {140, 80.0001}}},
+        {S::Parallel4Points, {{10, 20}, {90, 20}, {100, 90}, {140, 100}}, {{50, 50}, {50, 50}, {80, 100}, {120, 100}}},
+        {S::Parallel8Points, {{10, 10}, {60, 10}, {10, 30}, {60, 30}, {80, 90}, {140, 90}, {80, 110}, {140, 110}},
+                             {{10, 10}, {60, 10}, {10, 30}, {60, 30}, {20, 80}, {20, 80}, {20, 80}, {20, 80}}},
+        {S::ParallelAny, {{10, 20}, {60, 20}, {120, 60}, {30, 110}}, {{40, 40}, {40, 40}, {80, 80}}},
+        {S::Perpendicular3Points, {{10, 20}, {60, 20}, {130, 100}}, {{10, 20}, {10, 20}, {130, 100}}},
+        {S::Perpendicular4Points, {{10, 20}, {130, 20}, {70, 20}, {90, 110}}, {{10, 20}, {10, 20}, {70, 20}, {90, 110}}},
     };
+    // clang-format on
 
     g_problems.clear();
     const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
@@ -552,7 +529,7 @@ void TstShapeFamilies::everyShapePaintsInsideItsBoundsWithFiniteLabels()
             for (bool degenerate : {false, true}) {
                 QGraphicsScene own(0, 0, 400, 300);
                 GraphicsItemBase *item = shape(type, degenerate ? degenerated : normal);
-                if (type == ShapeTypes::StraightLine)
+                if (type == S::StraightLine)
                     static_cast<StraightLineItem *>(item)->setShowEndGuides(true);
                 own.addItem(item);
                 item->attribute()->textLabel.fontSize = 12;

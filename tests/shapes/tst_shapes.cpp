@@ -30,7 +30,6 @@ private slots:
     void initTestCase();
     void formatLength_data();
     void formatLength();
-    void formatLengthFallsBackWhenCalibrationIsDestroyed();
     void labelRectangle();
     void straightLinePointRules();
     void brokenLineRules();
@@ -49,54 +48,42 @@ void TstShapes::initTestCase()
 
 void TstShapes::formatLength_data()
 {
-    QTest::addColumn<bool>("withCalibration");
+    QTest::addColumn<int>("calibration"); // 0: none, 1: offered, 2: offered, then destroyed
     QTest::addColumn<double>("resolution");
     QTest::addColumn<QString>("unit");
     QTest::addColumn<double>("pixels");
     QTest::addColumn<QString>("text");
-    QTest::newRow("no calibration") << false << 0.0 << "px" << 123.456 << "123.5 (px)";
-    QTest::newRow("unit px") << true << 2.5e6 << "px" << 123.456 << "123.5 (px)";
-    QTest::newRow("uncalibrated mm") << true << 0.0 << "mm" << 123.456 << "123.5 (px)";
-    QTest::newRow("mm") << true << 2.5e6 << "mm" << 500.0 << "0.20 (mm)";
-    QTest::newRow("um") << true << 2.5e6 << QString("μm") << 123.456 << QString("49.38 (μm)");
-    QTest::newRow("zero") << true << 2.5e6 << "mm" << 0.0 << "0.00 (mm)";
+    QTest::newRow("no calibration") << 0 << 0.0 << "px" << 123.456 << "123.5 (px)";
+    QTest::newRow("unit px") << 1 << 2.5e6 << "px" << 123.456 << "123.5 (px)";
+    QTest::newRow("uncalibrated mm") << 1 << 0.0 << "mm" << 123.456 << "123.5 (px)";
+    QTest::newRow("mm") << 1 << 2.5e6 << "mm" << 500.0 << "0.20 (mm)";
+    QTest::newRow("um") << 1 << 2.5e6 << QString("μm") << 123.456 << QString("49.38 (μm)");
+    QTest::newRow("zero") << 1 << 2.5e6 << "mm" << 0.0 << "0.00 (mm)";
+    QTest::newRow("calibration destroyed") << 2 << 1e6 << "mm" << 500.0 << "500.0 (px)";
 }
 
 void TstShapes::formatLength()
 {
-    QFETCH(bool, withCalibration);
+    QFETCH(int, calibration);
     QFETCH(double, resolution);
     QFETCH(QString, unit);
     QFETCH(double, pixels);
     QFETCH(QString, text);
     CalibratedScene scene;
-    CalibrationData calibration;
-    calibration.addMagnification({"10X", resolution});
-    calibration.setCurrentIndex(0);
-    calibration.setCurrentUnit(unit);
-    if (withCalibration)
-        scene.calibration = &calibration;
-    auto *line = new StraightLineItem(nullptr);
-    scene.addItem(line);
-    QCOMPARE(line->formatLength(pixels), text);
-}
-
-void TstShapes::formatLengthFallsBackWhenCalibrationIsDestroyed()
-{
-    CalibratedScene scene;
-    auto *calibration = new CalibrationData;
-    calibration->addMagnification({"10X", 1e6});
-    calibration->setCurrentIndex(0);
-    calibration->setCurrentUnit("mm");
-    scene.calibration = calibration;
+    auto data = std::make_unique<CalibrationData>();
+    data->addMagnification({"10X", resolution});
+    data->setCurrentIndex(0);
+    data->setCurrentUnit(unit);
+    if (calibration)
+        scene.calibration = data.get();
     auto *line = new StraightLineItem(nullptr);
     scene.addItem(line);
     line->addPointF({0, 0}, -1);
-    line->addPointF({300, 400}, -1);
-    QCOMPARE(line->labelItem()->text(), QString("L: 0.50 (mm)"));
-    delete calibration;
+    line->addPointF({pixels, 0}, -1);
+    if (calibration == 2)
+        data.reset();
     line->updateShape();
-    QCOMPARE(line->labelItem()->text(), QString("L: 500.0 (px)"));
+    QCOMPARE(line->labelItem()->text(), "L: " + text);
 }
 
 void TstShapes::labelRectangle()
