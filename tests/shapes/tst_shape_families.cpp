@@ -204,7 +204,7 @@ void TstShapeFamilies::labels_data()
     const auto row = [](const char *name, int type, const QList<QPointF> &pts,
                         const QString &text) { QTest::newRow(name) << type << pts << text; };
     using namespace ShapeTypes;
-    const QString none = GraphicsItemBase::notMeasurableText();
+    const QString none = QStringLiteral("无法测量");
     row("2-point circle, coincident", Circle2Point, {{10, 10}, {10, 10}}, "直径: 0.0 (px)");
     row("2-point circle, third click moves the second", Circle2Point,
         {{10, 10}, {10, 10}, {40, 50}}, "直径: 50.0 (px)");
