@@ -14,13 +14,17 @@
 // quarter size our preview shows), CPU per frame taken from decoding 2N minus N frames so that
 // its start-up drops out. A second reference reads the packets at 30 fps (-re), as the replay
 // delivers them: decoding one frame every 33 ms costs more CPU per frame than back to back
-// (cold caches, the idle processor waking up), for the ffmpeg program as for us.
+// (cold caches, the idle processor waking up), for the ffmpeg program as for us. A third
+// reference (MJPG only) makes the picture our preview is, back to back: the quarter-size decode
+// scaled bilinearly into the 960x540 box and converted to 32-bit RGB, where the first reference
+// stops at the quarter-size picture in YUV.
 #include <benchmark/benchmark.h>
 
 #include "camera/Camera.h"
 #include "camera/DemoEncoders.h"
 #include "camera/DemoSpecimen.h"
 #include "camera/FrameConversion.h"
+#include "camera/TurboJpegDecoder.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -301,16 +305,30 @@ double childCpuSeconds()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// CPU seconds of the ffmpeg program decoding the file, negative when it failed. Paced, it reads
-// the packets at 30 fps as a camera delivers them (-re) instead of as fast as it can.
-double runFfmpeg(const QString &file, bool mjpg, bool paced)
+// How the ffmpeg program is run as a reference.
+enum class Reference {
+    BackToBack, // as fast as it can
+    Paced,      // reading the packets at 30 fps as a camera delivers them (-re)
+    Preview,    // as fast as it can, to the preview's size and pixel format
+};
+
+// CPU seconds of the ffmpeg program decoding the file, negative when it failed. `preview` is the
+// size of our preview of the stream, made by the Preview reference.
+double runFfmpeg(const QString &file, bool mjpg, Reference reference, const QSize &preview)
 {
     std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostdin", "-v", "error"};
-    if (paced)
+    if (reference == Reference::Paced)
         args.insert(args.end(), {"-re", "-framerate", "30"});
     if (mjpg)
         args.insert(args.end(), {"-lowres", "2"});
     args.insert(args.end(), {"-f", mjpg ? "mjpeg" : "h264", "-i", file.toStdString()});
+    if (reference == Reference::Preview)
+        args.insert(args.end(), {"-vf",
+                                 QStringLiteral("scale=%1:%2:flags=bilinear")
+                                     .arg(preview.width())
+                                     .arg(preview.height())
+                                     .toStdString(),
+                                 "-pix_fmt", "bgra"});
     args.insert(args.end(), {"-f", "null", "-"});
     std::vector<char *> argv;
     for (std::string &a : args)
@@ -326,7 +344,7 @@ double runFfmpeg(const QString &file, bool mjpg, bool paced)
     return childCpuSeconds() - before;
 }
 
-void referenceFfmpeg(benchmark::State &state, int streamIndex, bool paced)
+void referenceFfmpeg(benchmark::State &state, int streamIndex, Reference reference)
 {
     const Stream &stream = streams()[size_t(streamIndex)];
     if (stream.packets.isEmpty() || QStandardPaths::findExecutable("ffmpeg").isEmpty()) {
@@ -338,6 +356,7 @@ void referenceFfmpeg(benchmark::State &state, int streamIndex, bool paced)
     // 300 and 600 frames as fast as it can, so that the difference (seconds of CPU at 4K) stands
     // well above the variation of the program's start-up; paced runs take real time, so 150 and
     // 300 frames.
+    const bool paced = reference == Reference::Paced;
     const int frames = paced ? 150 : 300;
     const int passes = std::max<int>(1, frames / std::max<int>(1, int(stream.packets.size())));
     auto write = [&](const QString &name, int count) {
@@ -353,8 +372,10 @@ void referenceFfmpeg(benchmark::State &state, int streamIndex, bool paced)
     const QString twice = write(QStringLiteral("twice"), 2 * passes);
     const int decoded = int(stream.packets.size()) * passes;
     for (auto _ : state) {
-        const double one = runFfmpeg(single, mjpg, paced);
-        const double two = runFfmpeg(twice, mjpg, paced);
+        const QSize preview =
+            TurboJpegDecoder::previewSize(QSize(stream.width, stream.height), 4, QSize(960, 540));
+        const double one = runFfmpeg(single, mjpg, reference, preview);
+        const double two = runFfmpeg(twice, mjpg, reference, preview);
         if (one < 0 || two < 0) {
             state.SkipWithError("ffmpeg failed");
             return;
@@ -428,40 +449,48 @@ int main(int argc, char **argv)
 
     struct Names
     {
-        std::string replay, reference, paced;
+        std::string replay, reference, paced, preview;
     };
     std::vector<Names> names;
     for (size_t i = 0; i < streams().size(); ++i) {
-        const std::string options =
-            streams()[i].fourcc == FrameConversion::kFourccMjpg ? " -lowres 2, " : ", ";
+        const bool mjpg = streams()[i].fourcc == FrameConversion::kFourccMjpg;
+        const std::string options = mjpg ? " -lowres 2, " : ", ";
         const Names n{std::string("replay ") + streams()[i].name,
                       "reference ffmpeg" + options + streams()[i].name,
-                      "reference ffmpeg -re" + options + streams()[i].name};
+                      "reference ffmpeg -re" + options + streams()[i].name,
+                      mjpg ? "reference ffmpeg -lowres 2 to the preview, " +
+                                 std::string(streams()[i].name)
+                           : std::string()};
         benchmark::RegisterBenchmark(n.replay.c_str(), replay, int(i))
             ->Unit(benchmark::kMillisecond)
             ->UseManualTime()
             ->Iterations(1)
             ->Repetitions(repetitions)
             ->ReportAggregatesOnly();
-        for (const bool paced : {false, true})
-            benchmark::RegisterBenchmark((paced ? n.paced : n.reference).c_str(), referenceFfmpeg,
-                                         int(i), paced)
+        for (const auto &[name, reference] :
+             {std::pair(n.reference, Reference::BackToBack), std::pair(n.paced, Reference::Paced),
+              std::pair(n.preview, Reference::Preview)}) {
+            if (name.empty())
+                continue;
+            benchmark::RegisterBenchmark(name.c_str(), referenceFfmpeg, int(i), reference)
                 ->Unit(benchmark::kMillisecond)
                 ->UseManualTime()
                 ->Iterations(1)
                 ->Repetitions(repetitions)
                 ->ReportAggregatesOnly();
+        }
         names.push_back(n);
     }
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\nMedian of %d runs (references: CPU per frame of the ffmpeg program decoding as "
-                "fast as it can, and paced at 30 fps with -re as the replay is)\n",
+                "fast as it can, paced at 30 fps with -re as the replay is, and as fast as it can "
+                "into the preview's size and 32-bit RGB)\n",
                 repetitions);
-    std::printf("%-24s %8s %8s %8s %8s %9s %8s %8s %8s %6s %8s %6s\n", "stream", "prev fps",
+    std::printf("%-24s %8s %8s %8s %8s %9s %8s %8s %8s %6s %8s %6s %8s %6s\n", "stream", "prev fps",
                 "full fps", "dropped", "CPU s/s", "CPU ms/fr", "p50 ms", "p99 ms", "ref ms",
-                "ratio", "paced ms", "ratio");
+                "ratio", "paced ms", "ratio", "pict ms", "ratio");
     auto referenceMs = [&](const std::string &name) {
         const auto r = reporter.medians.find(name);
         return r == reporter.medians.end() ? 0.0 : 1000.0 * r->second.seconds;
@@ -472,11 +501,14 @@ int main(int argc, char **argv)
             continue;
         auto c = [&](const char *key) { return m->second.counters[key]; };
         const double ours = c("cpu_ms_per_preview");
-        const double refMs = referenceMs(n.reference), pacedMs = referenceMs(n.paced);
-        std::printf("%-24s %8.1f %8.1f %8.0f %8.2f %9.2f %8.1f %8.1f %8.2f %6.2f %8.2f %6.2f\n",
-                    n.replay.c_str() + 7, c("preview_fps"), c("full_fps"), c("dropped"),
-                    c("cpu_s_per_s"), ours, c("latency_p50_ms"), c("latency_p99_ms"), refMs,
-                    refMs > 0 ? ours / refMs : 0.0, pacedMs, pacedMs > 0 ? ours / pacedMs : 0.0);
+        const double refMs = referenceMs(n.reference), pacedMs = referenceMs(n.paced),
+                     pictureMs = referenceMs(n.preview);
+        auto ratio = [&](double reference) { return reference > 0 ? ours / reference : 0.0; };
+        std::printf(
+            "%-24s %8.1f %8.1f %8.0f %8.2f %9.2f %8.1f %8.1f %8.2f %6.2f %8.2f %6.2f %8.2f %6.2f\n",
+            n.replay.c_str() + 7, c("preview_fps"), c("full_fps"), c("dropped"), c("cpu_s_per_s"),
+            ours, c("latency_p50_ms"), c("latency_p99_ms"), refMs, ratio(refMs), pacedMs,
+            ratio(pacedMs), pictureMs, ratio(pictureMs));
     }
     benchmark::Shutdown();
     return 0;
