@@ -41,7 +41,6 @@ private slots:
     void selectAllThenDeleteRemovesOnlyShapes();
     void textIsPlacedTypedAndCommitted();
     void scaleBars();
-    void clearingTakesTextsAndOrphanRecords();
     void replacedOrClearedSceneLeavesNoRecords_data();
     void replacedOrClearedSceneLeavesNoRecords();
     void rulerIsRelabelledThroughTheView();
@@ -370,8 +369,10 @@ void TstDrawing::selectAllThenDeleteRemovesOnlyShapes()
     QCOMPARE(text->scene(), m_view->scene());
 }
 
+// A text is placed, typed and committed; a click on it selects it; clearing the canvas takes it.
 void TstDrawing::textIsPlacedTypedAndCommitted()
 {
+    GraphicsItemBase *line = m_view->createShape(10); // made by code, for the clearing below
     QSignalSpy added(m_view, &MeasureGraphicsViewBusiness::sigAddLine);
     arm(31);
     click(QPointF(200, 200));
@@ -392,6 +393,34 @@ void TstDrawing::textIsPlacedTypedAndCommitted()
     click(text->mapToScene(text->textRect().center()));
     QCOMPARE(added.size(), 1);
     QVERIFY(text->isSelected());
+
+    // Clearing the canvas takes the shapes, every text (the one being typed too) and records that
+    // no item carries any more, each announced once.
+    click(QPointF(600, 500));
+    QPointer<TextItem> typed = m_view->editingText();
+    QVERIFY(typed && typed != text);
+    QTest::keyClicks(m_view, QStringLiteral("12"));
+    auto orphan = std::make_shared<BrokenLineDataItem>();
+    LineDataRegistry::instance()->addLine(orphan);
+    const QList<LineDataBase::Ptr> expected{line->lineData(), text->lineData(), typed->lineData(),
+                                            orphan};
+    QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
+    m_view->delAllLine();
+    QList<LineDataBase::Ptr> announced;
+    for (const QList<QVariant> &args : deleted)
+        announced << args.first().value<LineDataBase::Ptr>();
+    QCOMPARE(announced.size(), expected.size());
+    for (const LineDataBase::Ptr &record : expected)
+        QVERIFY(announced.contains(record));
+    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
+    QVERIFY(!m_view->editingText());
+    QVERIFY(m_view->allTextItems().isEmpty());
+    TestEnv::runTimersStartedBefore(11);
+    QVERIFY(!text && !typed);
+    // The text tool still works on the emptied canvas.
+    click(QPointF(300, 300));
+    QVERIFY(m_view->editingText());
+    QCOMPARE(LineDataRegistry::instance()->lines().size(), 1);
 }
 
 void TstDrawing::scaleBars()
@@ -420,40 +449,6 @@ void TstDrawing::scaleBars()
     m_view->setScaleBarShown(true);
     QVERIFY(automatic->isVisible());
     QCOMPARE(m_view->allItems().size(), 2);
-}
-
-// Clearing the canvas takes the shapes, every text (the one being typed too) and records that no
-// item carries any more, each announced once.
-void TstDrawing::clearingTakesTextsAndOrphanRecords()
-{
-    GraphicsItemBase *line = m_view->createShape(10);
-    QPointer<TextItem> placed = m_view->createTextItem();
-    arm(31);
-    click(QPointF(200, 200));
-    QPointer<TextItem> typed = m_view->editingText();
-    QVERIFY(typed && typed != placed);
-    QTest::keyClicks(m_view, QStringLiteral("12"));
-    auto orphan = std::make_shared<BrokenLineDataItem>();
-    LineDataRegistry::instance()->addLine(orphan);
-    const QList<LineDataBase::Ptr> expected{line->lineData(), placed->lineData(), typed->lineData(),
-                                            orphan};
-
-    QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
-    m_view->delAllLine();
-    QList<LineDataBase::Ptr> announced;
-    for (const QList<QVariant> &args : deleted)
-        announced << args.first().value<LineDataBase::Ptr>();
-    QCOMPARE(announced.size(), expected.size());
-    for (const LineDataBase::Ptr &record : expected)
-        QVERIFY(announced.contains(record));
-    QVERIFY(LineDataRegistry::instance()->lines().isEmpty());
-    QVERIFY(!m_view->editingText());
-    QVERIFY(m_view->allTextItems().isEmpty());
-    QTRY_VERIFY(!placed && !typed);
-    // The text tool still works on the emptied canvas.
-    click(QPointF(300, 300));
-    QVERIFY(m_view->editingText());
-    QCOMPARE(LineDataRegistry::instance()->lines().size(), 1);
 }
 
 void TstDrawing::replacedOrClearedSceneLeavesNoRecords_data()
@@ -638,15 +633,11 @@ void TstDrawing::toolArmedThroughTheFrameDraws()
     QCOMPARE(defaults.count(), 1);
     QVERIFY(defaults.last().first().value<Attribute::Ptr>());
 
-    const auto at = [view](const QPointF &p) { return view->mapFromScene(p); };
-    const auto clickAt = [&](const QPointF &p) {
-        QMouseEvent hover(QEvent::MouseMove, at(p), view->viewport()->mapToGlobal(at(p)),
-                          Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(view->viewport(), &hover);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at(p));
-    };
-    clickAt(QPointF(100, 120));
-    clickAt(QPointF(300, 260));
+    MeasureGraphicsViewBusiness *const own = m_view;
+    m_view = view; // the mouse helpers drive the frame's view
+    const auto restore = qScopeGuard([&] { m_view = own; });
+    click(QPointF(100, 120));
+    click(QPointF(300, 260));
     QCOMPARE(added.count(), 1);
     GraphicsItemBase *rect = view->itemByName(added.last().first().value<LineDataBase::Ptr>()->id);
     QVERIFY(rect && rect->type() == ShapeTypes::Rect);
