@@ -106,16 +106,6 @@ QMap<int, ShapeState> shapeStates(MeasureGraphicsViewBusiness *view)
     return states;
 }
 
-QList<TextItem *> textItems(MeasureGraphicsViewBusiness *view)
-{
-    QList<TextItem *> texts;
-    for (QGraphicsItem *item : view->graphicsScene()->items()) {
-        if (auto *text = dynamic_cast<TextItem *>(item))
-            texts << text;
-    }
-    return texts;
-}
-
 // The records (the table's rows) in their order.
 QStringList recordRows()
 {
@@ -301,7 +291,7 @@ void TstDocument::everyShapeSurvivesThePictureFile()
         QVERIFY2(before.label.isEmpty() || after.label == before.label,
                  what + ": " + after.label.toUtf8() + " / " + before.label.toUtf8());
     }
-    const QList<TextItem *> texts = textItems(reopened);
+    const QList<TextItem *> texts = reopened->allTextItems();
     QCOMPARE(texts.size(), 1);
     QCOMPARE(texts[0]->toPlainText(), QString("样品 A – 3 µm"));
     QCOMPARE(texts[0]->pos(), QPointF(33.5, 44.25));
@@ -380,7 +370,7 @@ void TstDocument::storedDocumentsLoad()
     std::sort(loaded.begin(), loaded.end());
     QCOMPARE(loaded, types);
     QStringList texts;
-    for (TextItem *item : textItems(view))
+    for (TextItem *item : view->allTextItems())
         texts << item->toPlainText();
     QCOMPARE(texts, text.isEmpty() ? QStringList() : QStringList{text});
     QCOMPARE(added.count(), types.size() + texts.size());
