@@ -251,6 +251,7 @@ void TstDocument::everyShapeSurvivesThePictureFile()
     view->itemByName(LineDataRegistry::instance()->lines().at(3)->id)->setZValue(5);
     const QStringList savedRows = recordRows();
 
+    const MessageBoxAnswerer boxes; // a failed save's warning is answered: the test fails at once
     QVERIFY(view->saveWithMetadata(m_path));
     std::string stored;
     QVERIFY(ExifUserComment::readUserComment(m_path, &stored));
