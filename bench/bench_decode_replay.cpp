@@ -371,9 +371,9 @@ void referenceFfmpeg(benchmark::State &state, int streamIndex, Reference referen
     const QString single = write(QStringLiteral("single"), passes);
     const QString twice = write(QStringLiteral("twice"), 2 * passes);
     const int decoded = int(stream.packets.size()) * passes;
+    const QSize preview =
+        TurboJpegDecoder::previewSize(QSize(stream.width, stream.height), 4, QSize(960, 540));
     for (auto _ : state) {
-        const QSize preview =
-            TurboJpegDecoder::previewSize(QSize(stream.width, stream.height), 4, QSize(960, 540));
         const double one = runFfmpeg(single, mjpg, reference, preview);
         const double two = runFfmpeg(twice, mjpg, reference, preview);
         if (one < 0 || two < 0) {
