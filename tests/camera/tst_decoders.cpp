@@ -216,30 +216,31 @@ QMap<int, QByteArray> huffmanTables(const QByteArray &jpeg)
     return tables;
 }
 
-// A decoder of the MJPG chain, by name, decoding a whole picture (no reduction) in colour.
-QImage decodeWith(const QString &decoder, const QByteArray &jpeg, const QSize &size)
+// A decoder of the MJPG chain, by name, decoding a whole picture (no reduction).
+QImage decodeWith(const QString &decoder, const QByteArray &jpeg, const QSize &size,
+                  bool grey = false, bool mirrorH = false, bool mirrorV = false)
 {
+    QImage out;
     if (decoder == QLatin1String("libjpeg-turbo")) {
-        QImage out;
         TurboJpegDecoder().decode(jpeg, &out, 1);
-        return out;
-    }
-    if (decoder == QLatin1String("libjpeg-turbo preview")) {
+    } else if (decoder == QLatin1String("libjpeg-turbo preview")) {
         TurboJpegDecoder turbo;
         turbo.setPreviewSize(1, QSize());
-        QImage out;
+        turbo.setGrey(grey);
+        turbo.setMirror(mirrorH, mirrorV);
         turbo.decodePreview(jpeg, &out);
-        return out;
-    }
-    if (decoder == QLatin1String("FFmpeg")) {
+    } else if (decoder == QLatin1String("FFmpeg")) {
         FfmpegDecoder ffmpeg;
-        if (!ffmpeg.open(FfmpegDecoder::Codec::Mjpeg, size.width(), size.height(), false, 0))
-            return QImage();
-        const QList<QImage> pictures = feed(ffmpeg, jpeg);
-        return pictures.isEmpty() ? QImage() : pictures.first();
+        if (ffmpeg.open(FfmpegDecoder::Codec::Mjpeg, size.width(), size.height(), grey, 0)) {
+            ffmpeg.setMirror(mirrorH, mirrorV);
+            const QList<QImage> pictures = feed(ffmpeg, jpeg);
+            out = pictures.size() == 1 ? pictures.first() : QImage();
+        }
+    } else { // Qt's reader, as the camera uses it: given the standard tables when the frame has
+             // none.
+        out = QImage::fromData(JpegHuffmanTables::withStandardTables(jpeg), "JPEG");
     }
-    // Qt's reader, as the camera uses it: given the standard tables when the frame has none.
-    return QImage::fromData(JpegHuffmanTables::withStandardTables(jpeg), "JPEG");
+    return out;
 }
 
 } // namespace
@@ -291,25 +292,25 @@ private slots:
         QTest::addColumn<bool>("vertical");
         QTest::addColumn<bool>("grey");
         QTest::addColumn<QList<QRgb>>("corners"); // top-left, top-right, bottom-left, bottom-right
-        QTest::addColumn<bool>("turbo");          // libjpeg-turbo's preview instead of FFmpeg
+        QTest::addColumn<QString>("decoder");
         const QRgb r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), b = qRgb(0, 0, 255),
                    w = qRgb(255, 255, 255);
         // BT.601 luma of red, green, blue, white on the full 0..255 scale.
         const QRgb lr = qRgb(76, 76, 76), lg = qRgb(150, 150, 150), lb = qRgb(29, 29, 29);
-        for (bool turbo : {false, true}) {
-            const char *name = turbo ? "libjpeg-turbo" : "FFmpeg";
+        for (const char *name : {"FFmpeg", "libjpeg-turbo preview"}) {
+            const QString decoder = QString::fromLatin1(name);
             QTest::addRow("%s plain", name)
-                << false << false << false << QList<QRgb>{r, g, b, w} << turbo;
+                << false << false << false << QList<QRgb>{r, g, b, w} << decoder;
             QTest::addRow("%s horizontal", name)
-                << true << false << false << QList<QRgb>{g, r, w, b} << turbo;
+                << true << false << false << QList<QRgb>{g, r, w, b} << decoder;
             QTest::addRow("%s vertical", name)
-                << false << true << false << QList<QRgb>{b, w, r, g} << turbo;
+                << false << true << false << QList<QRgb>{b, w, r, g} << decoder;
             QTest::addRow("%s both", name)
-                << true << true << false << QList<QRgb>{w, b, g, r} << turbo;
+                << true << true << false << QList<QRgb>{w, b, g, r} << decoder;
             QTest::addRow("%s grey", name)
-                << false << false << true << QList<QRgb>{lr, lg, lb, w} << turbo;
+                << false << false << true << QList<QRgb>{lr, lg, lb, w} << decoder;
             QTest::addRow("%s grey both", name)
-                << true << true << true << QList<QRgb>{w, lb, lg, lr} << turbo;
+                << true << true << true << QList<QRgb>{w, lb, lg, lr} << decoder;
         }
     }
     void mirroredAndGreyOutput()
@@ -318,23 +319,9 @@ private slots:
         QFETCH(bool, vertical);
         QFETCH(bool, grey);
         QFETCH(QList<QRgb>, corners);
-        QFETCH(bool, turbo);
-        const QByteArray jpeg = toJpeg(quadrantImage(64, 48), 100);
-        QImage picture;
-        if (turbo) {
-            TurboJpegDecoder decoder;
-            decoder.setPreviewSize(1, QSize());
-            decoder.setGrey(grey);
-            decoder.setMirror(horizontal, vertical);
-            QVERIFY(decoder.decodePreview(jpeg, &picture));
-        } else {
-            FfmpegDecoder decoder;
-            QVERIFY(decoder.open(FfmpegDecoder::Codec::Mjpeg, 64, 48, grey, 0));
-            decoder.setMirror(horizontal, vertical);
-            const QList<QImage> pictures = feed(decoder, jpeg);
-            QCOMPARE(pictures.size(), 1);
-            picture = pictures.first();
-        }
+        QFETCH(QString, decoder);
+        const QImage picture = decodeWith(decoder, toJpeg(quadrantImage(64, 48), 100),
+                                          QSize(64, 48), grey, horizontal, vertical);
         QCOMPARE(picture.size(), QSize(64, 48));
         QCOMPARE(picture.format(), grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
         const QPoint points[4] = {{8, 8}, {55, 8}, {8, 39}, {55, 39}};
@@ -491,42 +478,36 @@ private slots:
             QCOMPARE(qAlpha(preview.pixel(preview.width() - 1, y)), 255);
     }
 
-    // A live H.264 stream in low-delay mode gives every picture out of its own packet.
-    void lowDelayH264HoldsNothingBack()
+    // A live H.264 stream in low-delay mode gives every picture out of its own packet; a stream
+    // with B-frames still gives every picture, in display order.
+    void lowDelayH264()
     {
-        const QList<QByteArray> packets = encodeH264(12);
-        QCOMPARE(packets.size(), 12);
-        FfmpegDecoder decoder;
-        decoder.setH26xThreads(2);
-        decoder.setFrameThreading(false);
-        decoder.setLowDelay(true);
-        QVERIFY(decoder.open(FfmpegDecoder::Codec::H264, 64, 48, false, 0));
-        for (const QByteArray &packet : packets) {
-            const QList<QImage> pictures = feed(decoder, packet);
-            QCOMPARE(pictures.size(), 1);
-            QVERIFY(qAbs(qGray(pictures.first().pixel(8, 24)) - 50) <= 12);
-        }
-    }
-
-    // A stream with B-frames in low-delay mode still gives every picture, in display order.
-    void lowDelayH264KeepsReorderedPictures()
-    {
-        const QList<QByteArray> packets = encodeH264WithBFrames();
-        if (packets.isEmpty())
-            QSKIP("no H.264 encoder with B-frames");
-        auto decodeAll = [&](bool lowDelay) {
+        auto decodeAll = [](const QList<QByteArray> &packets, bool lowDelay, bool grey,
+                            bool perPacket) {
             FfmpegDecoder decoder;
             decoder.setH26xThreads(2);
             decoder.setFrameThreading(!lowDelay);
             decoder.setLowDelay(lowDelay);
             QList<QImage> pictures;
-            if (decoder.open(FfmpegDecoder::Codec::H264, 64, 48, true, 0))
-                for (const QByteArray &packet : packets)
-                    pictures += feed(decoder, packet);
+            if (decoder.open(FfmpegDecoder::Codec::H264, 64, 48, grey, 0))
+                for (const QByteArray &packet : packets) {
+                    const QList<QImage> out = feed(decoder, packet);
+                    if (perPacket && out.size() != 1)
+                        return QList<QImage>();
+                    pictures += out;
+                }
             return pictures;
         };
-        const QList<QImage> lowDelay = decodeAll(true);
-        const QList<QImage> reordered = decodeAll(false);
+        const QList<QImage> live = decodeAll(encodeH264(12), true, false, true);
+        QCOMPARE(live.size(), 12);
+        for (const QImage &picture : live)
+            QVERIFY(qAbs(qGray(picture.pixel(8, 24)) - 50) <= 12);
+
+        const QList<QByteArray> packets = encodeH264WithBFrames();
+        if (packets.isEmpty())
+            QSKIP("no H.264 encoder with B-frames");
+        const QList<QImage> lowDelay = decodeAll(packets, true, true, false);
+        const QList<QImage> reordered = decodeAll(packets, false, true, false);
         // The last pictures wait for packets that never come; low delay holds back no more.
         QVERIFY(lowDelay.size() >= 20 && lowDelay.size() >= reordered.size());
         QCOMPARE(lowDelay.mid(0, reordered.size()), reordered);
