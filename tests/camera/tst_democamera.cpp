@@ -182,7 +182,6 @@ private slots:
     void settingsChangeThePicture_data();
     void settingsChangeThePicture();
     void propertiesReadBack();
-    void brightnessReachesTheStream();
 };
 
 void TstDemoCamera::initTestCase()
@@ -346,39 +345,24 @@ void TstDemoCamera::settingsChangeThePicture()
     QCOMPARE(demo.property(CameraProperty(property), &readBack, &flags), 0);
     QCOMPARE(readBack, value);
     // The demo camera's settings as they now stand, applied to the same specimen.
-    DemoSpecimen::Settings settings;
-    switch (CameraProperty(property)) {
-    case CameraProperty::Brightness:
-        settings.brightness = value;
-        break;
-    case CameraProperty::Exposure:
-        settings.autoExposure = false, settings.exposure = value;
-        break;
-    case CameraProperty::Gain:
-        settings.gain = value;
-        break;
-    case CameraProperty::Gamma:
-        settings.gamma = value;
-        break;
-    case CameraProperty::ColorEnable:
+    using S = DemoSpecimen::Settings;
+    const QMap<CameraProperty, long S::*> fields{
+        {CameraProperty::Brightness, &S::brightness},
+        {CameraProperty::Exposure, &S::exposure},
+        {CameraProperty::Gain, &S::gain},
+        {CameraProperty::Gamma, &S::gamma},
+        {CameraProperty::Saturation, &S::saturation},
+        {CameraProperty::WhiteBalance, &S::whiteBalance},
+        {CameraProperty::PowerLineFrequency, &S::powerLine},
+        {CameraProperty::Sharpness, &S::sharpness},
+        {CameraProperty::Hue, &S::hue}};
+    S settings;
+    settings.autoExposure = CameraProperty(property) != CameraProperty::Exposure;
+    settings.autoWhiteBalance = CameraProperty(property) != CameraProperty::WhiteBalance;
+    if (CameraProperty(property) == CameraProperty::ColorEnable)
         settings.colour = value != 0;
-        break;
-    case CameraProperty::Saturation:
-        settings.saturation = value;
-        break;
-    case CameraProperty::WhiteBalance:
-        settings.autoWhiteBalance = false, settings.whiteBalance = value;
-        break;
-    case CameraProperty::PowerLineFrequency:
-        settings.powerLine = value;
-        break;
-    case CameraProperty::Sharpness:
-        settings.sharpness = value;
-        break;
-    default:
-        settings.hue = value;
-        break;
-    }
+    else
+        settings.*fields.value(CameraProperty(property)) = value;
     const QImage after = DemoCameraBackend::renderPictures(mode, settings).first();
     QCOMPARE(after.size(), before.size());
     QVERIFY(!isGrey(before));
@@ -395,13 +379,19 @@ void TstDemoCamera::settingsChangeThePicture()
         QVERIFY(after != before);
 }
 
+// The properties read back, and a change reaches the running stream.
 void TstDemoCamera::propertiesReadBack()
 {
     auto camera = demoCamera();
+    FrameSink sink(camera.get());
     QSignalSpy exposure(camera.get(), &Camera::exposureRangeChanged);
     QSignalSpy whiteBalance(camera.get(), &Camera::whiteBalanceRangeChanged);
-    QVERIFY(camera->setFormat(QStringLiteral("YUY2")));
+    QVERIFY(camera->setFormat(QStringLiteral("RGB24")));
     QVERIFY(camera->setResolution(640, 480));
+    QTRY_VERIFY_WITH_TIMEOUT(sink.count() > 0, 60000);
+    const double before = meanLuma(sink.last());
+    QVERIFY(camera->setBrightness(64));
+    QTRY_VERIFY_WITH_TIMEOUT(meanLuma(sink.last()) > before + 20, 60000);
     QCOMPARE(exposure.count(), 1);
     QCOMPARE(exposure.first().at(0).toLongLong(), -13LL);
     QCOMPARE(whiteBalance.first().at(1).toLongLong(), 6500LL);
@@ -426,18 +416,6 @@ void TstDemoCamera::propertiesReadBack()
     QVERIFY(!camera->setPowerlineFrequency(5));
     QVERIFY(camera->setColorEnable(0));
     QVERIFY(!camera->colourEnabled());
-}
-
-void TstDemoCamera::brightnessReachesTheStream()
-{
-    auto camera = demoCamera();
-    FrameSink sink(camera.get());
-    QVERIFY(camera->setFormat(QStringLiteral("RGB24")));
-    QVERIFY(camera->setResolution(640, 480));
-    QTRY_VERIFY_WITH_TIMEOUT(sink.count() > 0, 60000);
-    const double before = meanLuma(sink.last());
-    QVERIFY(camera->setBrightness(64));
-    QTRY_VERIFY_WITH_TIMEOUT(meanLuma(sink.last()) > before + 20, 60000);
 }
 
 QTEST_MAIN(TstDemoCamera)
