@@ -253,6 +253,7 @@ AttributeTree::AttributeTree(QWidget *parent)
     header()->setDefaultSectionSize(110);
     connect(this, &QTreeWidget::itemClicked, this, &AttributeTree::onItemClicked);
     rebuild();
+    fitWidthToNames();
 }
 
 AttributeTree::~AttributeTree() = default;
@@ -297,7 +298,6 @@ void AttributeTree::rebuild()
     setHeaderLabels({tr("名称"), tr("值")});
     setAccessibleName(tr("属性"));
     setAccessibleDescription(tr("所选图形或当前绘制工具的样式，单击值进行编辑"));
-    fitWidthToNames();
     if (!m_attribute)
         return;
     Attribute &a = *m_attribute;
@@ -572,8 +572,10 @@ void AttributeTree::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         rebuild();
     QTreeWidget::changeEvent(event);
-    // A style sheet sets the font and the frame once the tree is polished (the frame's width
-    // follows in the base class's handling).
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    // The names' width changes with the language, and with the font and frame a style sheet sets
+    // once the tree is polished (the frame's width follows in the base class's handling); it does
+    // not change with the shape shown.
+    if (event->type() == QEvent::LanguageChange || event->type() == QEvent::FontChange ||
+        event->type() == QEvent::StyleChange)
         fitWidthToNames();
 }
