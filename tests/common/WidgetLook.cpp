@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
+#include <QRadioButton>
 #include <QStyleOptionComboBox>
+#include <QTest>
 #include <QTranslator>
 #include <QTreeWidget>
 
@@ -109,6 +111,29 @@ void saveScreenshot(QWidget *widget, const QString &name)
         return;
     QDir().mkpath(dir);
     widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+QStringList unreachedByTab(QWidget *window)
+{
+    QList<QWidget *> wanted;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const auto *radio = qobject_cast<QRadioButton *>(w);
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            !w->focusProxy() && !(radio && radio->autoExclusive() && !radio->isChecked()))
+            wanted.append(w);
+    }
+    // Twice round the whole chain at most.
+    for (int i = 2 * wanted.size() + 2; i > 0 && !wanted.isEmpty(); --i) {
+        QWidget *focused = QApplication::focusWidget();
+        if (!focused || focused->window() != window)
+            break;
+        wanted.removeAll(focused);
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    QStringList names;
+    for (const QWidget *w : qAsConst(wanted))
+        names << w->objectName();
+    return names;
 }
 
 } // namespace WidgetLook

@@ -1858,8 +1858,8 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Crosshair width:</translation>
         </message>
         <message>
-            <source>双击“值”列中的单元格修改该属性。</source>
-            <translation>Double-click a cell of the "Value" column to change that property.</translation>
+            <source>双击“值”列中的单元格或按回车键修改该属性。</source>
+            <translation>Double-click a cell of the "Value" column, or press Enter on it, to change that property.</translation>
         </message>
         <message>
             <source>双圆</source>

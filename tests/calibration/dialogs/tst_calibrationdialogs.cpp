@@ -397,7 +397,8 @@ void TstCalibrationDialogs::managerRoundTripKeepsTheCurrentEntry()
         typeInto(child<QLineEdit>(editor, "lineEditName"), "4X neu");
         QTest::mouseClick(child<QPushButton>(editor, "pushButtonOk"), Qt::LeftButton);
     });
-    QTest::mouseClick(child<QPushButton>(&again, "pushButtonEdit"), Qt::LeftButton);
+    QTest::keyClick(table2, Qt::Key_Return); // edits the selected row, as the Edit button does
+    QVERIFY(again.isVisible());
     table2->selectRow(2);
     QTest::mouseClick(child<QPushButton>(&again, "pushButtonDelete"), Qt::LeftButton);
     QCOMPARE(table2->currentRow(), 1);
@@ -586,6 +587,16 @@ void TstCalibrationDialogs::dialogsReadWellInBothLanguages()
         }
     }
     QVERIFY(WidgetLook::setEnglish(false));
+    // Tab visits every control (a table that kept the key trapped keyboard users in it) and
+    // Enter means OK in every dialog, not the button that happens to follow the first focus.
+    for (QDialog *dialog : dialogs) {
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QVERIFY2(WidgetLook::unreachedByTab(dialog).isEmpty(),
+                 qPrintable(WidgetLook::unreachedByTab(dialog).join(' ')));
+        QVERIFY2(child<QPushButton>(dialog, "pushButtonOk")->isDefault(),
+                 qPrintable(dialog->objectName()));
+    }
 }
 
 QTEST_MAIN(TstCalibrationDialogs)

@@ -17,6 +17,7 @@
 
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
+#include "WidgetLook.h"
 #include "app/AppLanguage.h"
 #include "canvas/ToolDefaults.h"
 #include "resources/QuorixResources.h"
@@ -482,6 +483,19 @@ void TstSettingDialog::toolTableEditsAndResets()
     QCOMPARE(cell(&dialog, 1), QStringLiteral("#00aa88"));
     // Dark colours get white text.
     QCOMPARE(toolTable(&dialog)->item(1, 1)->foreground().color(), QColor(Qt::white));
+
+    // By keyboard: Tab leaves the table again, and Enter on a row edits its value instead of
+    // closing the dialog through OK.
+    dialog.findChild<QListWidget *>("listWidget")->setCurrentRow(2);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    toolTable(&dialog)->setCurrentCell(0, 1);
+    toolTable(&dialog)->setFocus();
+    QVERIFY2(WidgetLook::unreachedByTab(&dialog).isEmpty(),
+             qPrintable(WidgetLook::unreachedByTab(&dialog).join(' ')));
+    toolTable(&dialog)->setFocus();
+    QTest::keyClick(toolTable(&dialog), Qt::Key_Return);
+    QCOMPARE(cell(&dialog, 0), QStringLiteral("12"));
+    QVERIFY(dialog.isVisible());
 }
 
 void TstSettingDialog::folderButtons()
