@@ -210,6 +210,21 @@ void TstCalibrationDialogs::calibrationOnTheCanvas()
     const double shown = view.mapToScene(view.viewport()->rect()).boundingRect().width();
     QCOMPARE(dialog->pixelLength(), 2 * shown / 3);
     QCOMPARE(LineDataRegistry::instance()->lines().size(), 0);
+    // The dialog opens beside the ruler, not over the line the user has to drag.
+    const auto onScreen = [&](const QPointF &p) {
+        return view.viewport()->mapToGlobal(view.mapFromScene(p));
+    };
+    const QRect rulerOnScreen =
+        QRect(onScreen(ruler->scenePoints().at(0)), onScreen(ruler->scenePoints().at(1)))
+            .normalized()
+            .adjusted(0, -8, 0, 8);
+    QVERIFY2(!dialog->frameGeometry().intersects(rulerOnScreen),
+             qPrintable(QString("dialog %1,%2 %3x%4 over the ruler at y %5")
+                            .arg(dialog->frameGeometry().x())
+                            .arg(dialog->frameGeometry().y())
+                            .arg(dialog->width())
+                            .arg(dialog->height())
+                            .arg(rulerOnScreen.center().y())));
 
     // The user drags the ruler's right end so that it spans 1000 pixels.
     const QPointF left = ruler->scenePoints().at(0);
