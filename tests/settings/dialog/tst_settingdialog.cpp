@@ -653,6 +653,10 @@ void TstSettingDialog::languageChangeRetranslates()
     QCOMPARE(dialog.findChild<QPushButton *>("pushButton_10")->text(), QStringLiteral("Apply"));
     dialog.findChild<QPushButton *>("pushButton_10")->click();
     QCOMPARE(changed.count(), 1);
+    // No text field without a name: a screen reader would announce the font box's as "text".
+    for (const QComboBox *combo : dialog.findChildren<QComboBox *>())
+        QVERIFY2(!combo->isEditable() || !combo->lineEdit()->accessibleName().isEmpty(),
+                 qPrintable(combo->objectName()));
 }
 
 QTEST_MAIN(TstSettingDialog)
