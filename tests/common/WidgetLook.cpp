@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QRadioButton>
@@ -16,6 +17,8 @@
 #include <QTest>
 #include <QTranslator>
 #include <QTreeWidget>
+
+#include <cmath>
 
 namespace WidgetLook {
 
@@ -134,6 +137,37 @@ QStringList unreachedByTab(QWidget *window)
     for (const QWidget *w : qAsConst(wanted))
         names << w->objectName();
     return names;
+}
+
+double textContrast(QWidget *widget)
+{
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // Relative luminance of an sRGB colour.
+    const auto luminance = [](QRgb rgb) {
+        const auto channel = [](int value) {
+            const double c = value / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) +
+               0.0722 * channel(qBlue(rgb));
+    };
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    QRgb background = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > counts.value(background))
+            background = it.key();
+    }
+    const double back = luminance(background);
+    double text = back;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (std::abs(luminance(it.key()) - back) > std::abs(text - back))
+            text = luminance(it.key());
+    }
+    return (qMax(back, text) + 0.05) / (qMin(back, text) + 0.05);
 }
 
 } // namespace WidgetLook
