@@ -126,6 +126,12 @@ bool SettingDialog::captureKey(QKeyEvent *event)
     const int key = event->key();
     if (isBareModifier(key))
         return true;
+    // Escape backs out of the capture, leaving the field empty; it never becomes a shortcut (it
+    // also leaves the main window's full screen).
+    if (key == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        stopCapture();
+        return true;
+    }
     const Qt::KeyboardModifiers modifiers =
         event->modifiers() &
         (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);

@@ -376,6 +376,13 @@ void TstSettingDialog::shortcutCapture()
     // Back to normal: the window shortcut fires again.
     QTest::keyClick(capture, Qt::Key_F9);
     QCOMPARE(fired.count(), 2);
+    // Escape backs out of a capture: no shortcut, and the next key is no longer taken.
+    auto *zoomOut = captureShortcut(&dialog, "缩小");
+    QTest::keyClick(zoomOut, Qt::Key_Escape);
+    QVERIFY(zoomOut->text().isEmpty() && zoomOut->placeholderText().isEmpty());
+    QTest::keyClick(zoomOut, Qt::Key_F9);
+    QCOMPARE(fired.count(), 3);
+    QVERIFY(zoomOut->text().isEmpty() && dialog.isVisible());
 
     click(&dialog, "确定");
     const QSettings file(m_ini, QSettings::IniFormat);
