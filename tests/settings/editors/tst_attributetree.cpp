@@ -314,7 +314,7 @@ void TstAttributeTree::treeReadsWellInBothLanguages()
         QVERIFY(WidgetLook::setEnglish(english));
         QCOMPARE(m_tree->headerItem()->text(0), english ? QString("Name") : QString("名称"));
         QCOMPARE(m_tree->itemForCode(AttributeTree::LineStyle)->text(1),
-                 english ? QString("Solid line") : QString("实线"));
+                 english ? QString("Solid Line") : QString("实线"));
         // The switch rebuilt the rows and closed any editor; open one to read and show it.
         m_tree->itemForCode(AttributeTree::ControlPointColor)->setExpanded(true);
         auto *colour = qobject_cast<ColorToolButton *>(clickValue(AttributeTree::TextColor));
