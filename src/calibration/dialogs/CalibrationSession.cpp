@@ -76,8 +76,8 @@ void CalibrationSession::placeDialogBesideRuler()
         scene |= line->labelItem()->sceneBoundingRect();
     // Room for the handles and a gap to the window frame's shadow.
     const int gap = 24;
-    const QRect ruler(viewport->mapToGlobal(m_view->mapFromScene(scene).boundingRect().topLeft()),
-                      m_view->mapFromScene(scene).boundingRect().size());
+    const QRect inView = m_view->mapFromScene(scene).boundingRect();
+    const QRect onScreen(viewport->mapToGlobal(inView.topLeft()), inView.size());
     const QRect screen = viewport->screen()->availableGeometry();
     // The window manager's title bar above the dialog is not known before it is shown.
     const int titleBar = 32;
@@ -85,8 +85,8 @@ void CalibrationSession::placeDialogBesideRuler()
     const int x = qBound(screen.left(),
                          viewport->mapToGlobal(viewport->rect().center()).x() - size.width() / 2,
                          qMax(screen.left(), screen.right() + 1 - size.width()));
-    const int below = ruler.bottom() + gap;
-    const int above = ruler.top() - gap - size.height();
+    const int below = onScreen.bottom() + gap;
+    const int above = onScreen.top() - gap - size.height();
     if (below + size.height() <= screen.bottom() + 1)
         m_dialog->move(x, below);
     else if (above >= screen.top())
