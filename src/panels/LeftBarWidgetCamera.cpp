@@ -161,6 +161,16 @@ void LeftBarWidget::fillCameraTexts()
         if (stored >= 0 && stored < ui->comboBoxColorMode->count())
             ui->comboBoxColorMode->setCurrentIndex(stored);
     }
+    // Names the program gives a device (the demo camera's) are in the interface's language.
+    if (ui->cbCameras->count() > 0) {
+        const QList<CaptureDeviceInfo> devices = m_camera->devices();
+        for (int i = 0; i < ui->cbCameras->count(); ++i) {
+            const QString path = ui->cbCameras->itemData(i, kDevicePathRole).toString();
+            for (const CaptureDeviceInfo &device : devices)
+                if (device.path == path && !device.name.isEmpty())
+                    ui->cbCameras->setItemText(i, device.name);
+        }
+    }
     setPlayState(m_camera->isOpened());
     const bool oneKey = ui->pushButtonOneKeyWB->property("oneKeyOn").toBool();
     ui->pushButtonOneKeyWB->setText(oneKey ? tr("关闭一键白平衡") : tr("一键白平衡"));

@@ -6,6 +6,7 @@
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "camera/Camera.h"
+#include "camera/DemoCameraBackend.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
@@ -584,6 +585,9 @@ void TstLeftBarCamera::languageSwitchKeepsState()
     auto bar = barOn(device);
     QVERIFY(start(bar.get()));
     activate(combo(bar.get(), "comboBoxColorMode"), QStringLiteral("黑白"));
+    LeftBarWidget demoBar(std::make_unique<DemoCameraBackend>());
+    demoBar.refreshCameraList();
+    QCOMPARE(combo(&demoBar, "cbCameras")->currentText(), QStringLiteral("演示相机"));
     QTranslator english;
     QVERIFY(english.load(QStringLiteral(":/translations/quorix_en.qm")));
     QCoreApplication::installTranslator(&english); // posts the language-change events
@@ -593,6 +597,8 @@ void TstLeftBarCamera::languageSwitchKeepsState()
              QStringLiteral("Exposure && Gain"));
     QCOMPARE(combo(bar.get(), "comboBoxColorMode")->currentText(),
              QStringLiteral("Black and White"));
+    QTRY_COMPARE_WITH_TIMEOUT(combo(&demoBar, "cbCameras")->currentText(),
+                              QStringLiteral("Demo Camera"), kWaitMs);
     QCoreApplication::removeTranslator(&english);
     QTRY_COMPARE_WITH_TIMEOUT(button(bar.get(), "pushButtonPlay")->text(),
                               QStringLiteral("关闭相机"), kWaitMs);
