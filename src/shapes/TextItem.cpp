@@ -24,6 +24,11 @@ TextItem::TextItem(LineDataBase::Ptr data, QGraphicsItem *parent)
     setPlainText(QStringLiteral("Text"));
     m_data->text = toPlainText();
     setTextWidth(300.0);
+    // Lines break between words only: a word longer than the box widens it rather than being cut
+    // in two.
+    QTextOption option = document()->defaultTextOption();
+    option.setWrapMode(QTextOption::WordWrap);
+    document()->setDefaultTextOption(option);
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         m_data->text = toPlainText();
         update();

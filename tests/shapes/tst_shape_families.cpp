@@ -6,6 +6,9 @@
 #include <QGraphicsView>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include "shapes/AngleItems.h"
 #include "shapes/ArcItem.h"
@@ -344,6 +347,12 @@ void TstShapeFamilies::dragsOnAView()
     moveAndRelease(inside + QPointF(40, 30));
     QVERIFY(!text->isResizing());
     QCOMPARE(text->pos(), before + QPointF(40, 30));
+
+    // A word longer than the box widens it instead of being cut in two.
+    TextItem word;
+    word.setPlainText(QStringLiteral("Measurements"));
+    QCOMPARE(word.document()->begin().layout()->lineCount(), 1);
+    QVERIFY(word.textRect().width() > word.textWidth());
 }
 
 void TstShapeFamilies::threePointRectangleAndEllipse_data()
