@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -80,8 +81,15 @@ bool exportReport(const ReportData &data, const QString &templateDir, const QStr
                                 : fillExcelPackage(packageDir, data, now, &message);
         if (!filled)
             return fail(error, message);
-        if (!zipDirectory(packageDir, outputPath, &message))
-            return fail(error, message);
+        if (!zipDirectory(packageDir, outputPath, &message)) {
+            // The archive's own message speaks of ZIP entries; the user chose a report file.
+            qWarning().noquote() << "exportReport:" << message;
+            return fail(error,
+                        QCoreApplication::translate(
+                            "ReportExporter",
+                            "无法写入报告文件：%1\n请检查文件夹是否存在、是否可写入以及磁盘空间。")
+                            .arg(QDir::toNativeSeparators(outputPath)));
+        }
         return true;
     } catch (const std::exception &e) {
         return fail(error, QCoreApplication::translate("ReportExporter", "报告导出失败: %1")

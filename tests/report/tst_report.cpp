@@ -285,6 +285,11 @@ private slots:
         const QString missing = m_root + "/no-templates";
         QVERIFY(!exportReport(sampleData(), missing, outputPath("x.xlsx"), &error));
         QCOMPARE(error, QString("未找到报告模板: %1/quorix.xlsx").arg(missing));
+        // A report that cannot be written is spoken of as the report file, not as a ZIP.
+        const QString unwritable = m_root + "/no-such-folder/x.docx";
+        QVERIFY(!exportReport(sampleData(), templateDir("docx"), unwritable, &error));
+        QVERIFY2(error.startsWith(QString("无法写入报告文件：%1\n").arg(unwritable)),
+                 qPrintable(error));
     }
 
     void excelColumnsBeyondZ()

@@ -1584,6 +1584,12 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Unable to write the media file</translation>
         </message>
         <message>
+            <source>无法写入报告文件：%1
+请检查文件夹是否存在、是否可写入以及磁盘空间。</source>
+            <translation>Cannot write the report file: %1
+Check that the folder exists, that it can be written to and that the disk has room.</translation>
+        </message>
+        <message>
             <source>无法写回 %1</source>
             <translation>Unable to write back %1</translation>
         </message>
