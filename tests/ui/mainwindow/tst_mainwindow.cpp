@@ -22,6 +22,7 @@
 #include "ui/mainwindow/MainWidget.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -37,6 +39,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -83,6 +86,36 @@ struct Fixture
         return shape;
     }
 };
+
+// The leftmost column of a cell's text as the view's style paints the cell plain, selected and
+// under the pointer.
+QList<int> textStartByState(QAbstractItemView *view)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.rect = QRect(0, 0, 120, 24);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("500.386");
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    QList<int> starts;
+    for (QStyle::State state :
+         {QStyle::State_None, QStyle::State_Selected, QStyle::State_MouseOver}) {
+        option.state = QStyle::State_Enabled | QStyle::State_Active | state;
+        QImage cell(option.rect.size(), QImage::Format_ARGB32);
+        cell.fill(Qt::transparent);
+        QPainter painter(&cell);
+        view->style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter, view);
+        painter.end();
+        const QRgb background = cell.pixel(cell.width() - 2, 2);
+        int start = -1;
+        for (int x = 0; x < cell.width() && start < 0; ++x)
+            for (int y = 0; y < cell.height() && start < 0; ++y)
+                if (cell.pixel(x, y) != background)
+                    start = x;
+        starts << start;
+    }
+    return starts;
+}
 
 bool hasChinese(const QString &text)
 {
@@ -334,14 +367,29 @@ void TstMainWindow::themeSwitch()
         QFile file{QString::fromLatin1(name)};
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
+    // In either theme a row's texts stay put when it is selected or under the pointer.
+    const auto textsStayPut = [&f] {
+        for (QAbstractItemView *view :
+             {static_cast<QAbstractItemView *>(f.table()),
+              f.window->leftBar()->findChild<QAbstractItemView *>(QStringLiteral("treeWidget"))}) {
+            const QList<int> starts = textStartByState(view);
+            QVERIFY(starts.value(0) > 0);
+            QCOMPARE(starts.value(1), starts.value(0));
+            QCOMPARE(starts.value(2), starts.value(0));
+        }
+    };
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 0);
     f.window->applyThemeSettings();
+    textsStayPut();
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(f.window->iconDir(), QStringLiteral(":/imgs/dark/"));
     QVERIFY(qApp->styleSheet().contains(css(":/mainwidget_light.css")));
     QVERIFY(!qApp->styleSheet().contains(css(":/mainwidget.css")));
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 1);
     f.window->applyThemeSettings();
     QCOMPARE(f.window->iconDir(), QStringLiteral(":/imgs/"));
+    textsStayPut();
     QVERIFY(qApp->styleSheet().contains(css(":/mainwidget.css")));
     QVERIFY(qApp->styleSheet().contains(css(":/button.css")));
 }
