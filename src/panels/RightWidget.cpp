@@ -27,6 +27,8 @@ namespace {
 
 // Marks a cell whose value the shape cannot measure.
 constexpr int kNotMeasuredRole = Qt::UserRole + 1;
+// The narrowest a column becomes: a short number still reads at a glance.
+constexpr int kMinColumnWidth = 56;
 
 // Restores a flag on every way out of a scope.
 class FlagGuard
@@ -76,10 +78,11 @@ RightWidget::RightWidget(QWidget *parent)
     QTableWidget *table = ui->tableWidget;
     table->setColumnCount(MeasurementRow::ColumnCount);
     setHeaderTexts();
+    // The user may still drag a column wider; the next change of the rows fits them again.
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    table->setColumnWidth(MeasurementRow::Name, 100);
-    for (int c = 1; c < MeasurementRow::ColumnCount; ++c)
-        table->setColumnWidth(c, 90);
+    table->horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
+    table->viewport()->installEventFilter(this);
+    fitColumns();
     table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -218,6 +221,7 @@ void RightWidget::onAddDrawLine(LineDataBase::Ptr lptr)
     }
     table->insertRow(row);
     writeRow(row, *lptr);
+    fitColumns();
 }
 
 void RightWidget::onDelDrawLine(LineDataBase::Ptr lptr)
@@ -239,6 +243,7 @@ void RightWidget::onDelDrawLine(LineDataBase::Ptr lptr)
     FlagGuard guard(m_selecting);
     for (int r : qAsConst(rows))
         table->removeRow(r);
+    fitColumns();
 }
 
 void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
@@ -250,6 +255,7 @@ void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
         return;
     FlagGuard guard(m_selecting);
     writeRow(row, *lptr);
+    fitColumns();
 }
 
 void RightWidget::refreshAllData()
@@ -259,6 +265,7 @@ void RightWidget::refreshAllData()
         if (const LineDataBase::Ptr record = recordOfRow(r))
             writeRow(r, *record);
     }
+    fitColumns();
 }
 
 void RightWidget::setCalibrationData(CalibrationData *data)
@@ -272,6 +279,25 @@ void RightWidget::clearAll()
     FlagGuard guard(m_selecting);
     ui->tableWidget->clearContents();
     ui->tableWidget->setRowCount(0);
+    fitColumns();
+}
+
+void RightWidget::fitColumns()
+{
+    QTableWidget *table = ui->tableWidget;
+    const QHeaderView *header = table->horizontalHeader();
+    const int columns = table->columnCount();
+    QVector<int> widths(columns);
+    int needed = 0;
+    for (int c = 0; c < columns; ++c) {
+        // Through the base class: the table view keeps its override protected.
+        const int content = static_cast<const QAbstractItemView *>(table)->sizeHintForColumn(c);
+        widths[c] = std::max({kMinColumnWidth, header->sectionSizeHint(c), content});
+        needed += widths[c];
+    }
+    const int spare = std::max(0, table->viewport()->width() - needed);
+    for (int c = 0; c < columns; ++c)
+        table->setColumnWidth(c, widths[c] + spare / columns + (c < spare % columns ? 1 : 0));
 }
 
 void RightWidget::onLineSelected(LineDataBase::Ptr lptr)
@@ -409,6 +435,14 @@ void RightWidget::refreshTheme()
 {
     const int theme = QSettings().value(SettingsKeys::kTheme, SettingsKeys::kThemeDefault).toInt();
     ui->tabWidget->setStyleSheet(QLatin1String(theme == 0 ? kLightTabStyle : kDarkTabStyle));
+    fitColumns(); // the header's font and padding come with the theme
+}
+
+bool RightWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->tableWidget->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 void RightWidget::changeEvent(QEvent *event)

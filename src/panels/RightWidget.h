@@ -77,9 +77,14 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setHeaderTexts();
+    // Makes every column as wide as its title and its widest shown value (at least a short
+    // number's width) and shares the table's remaining width out among them, so that the whole
+    // table shows without sideways scrolling wherever it fits.
+    void fitColumns();
     int rowOf(const QString &id) const;
     LineDataBase::Ptr recordOfRow(int row) const;
     void writeRow(int row, const LineDataBase &record);

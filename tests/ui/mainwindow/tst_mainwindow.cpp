@@ -19,6 +19,7 @@
 #include "resources/QuorixResources.h"
 #include "settings/SettingsKeys.h"
 #include "shapes/GraphicsItemBase.h"
+#include "shapes/ShapeTypes.h"
 #include "ui/mainwindow/MainWidget.h"
 
 #include <QAbstractButton>
@@ -29,11 +30,13 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QSignalSpy>
@@ -441,9 +444,10 @@ void TstMainWindow::languageSwitchLeavesNoChineseAndEveryControlNamed()
 }
 
 // Neither a long magnification name nor the English texts clip a text of the left bar's pages,
-// and the canvas keeps most of the window. Started in either language, the bar is as wide as it
-// stays: neither showing the measuring page nor selecting a shape widens it (a wider bar moves and
-// rescales the picture under the user's hand); then the other language is switched to live.
+// the canvas keeps most of the window, and the measurement table shows whole beside the bar.
+// Started in either language, the bar is as wide as it stays: neither showing the measuring page
+// nor selecting a shape widens it (a wider bar moves and rescales the picture under the user's
+// hand); then the other language is switched to live.
 void TstMainWindow::leftBarIsAsWideAsItsContent()
 {
     for (int language : {0, 1}) {
@@ -459,6 +463,11 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
         window.leftBar()->reloadCalibrationLists();
         QCoreApplication::processEvents();
         const int width = window.leftBar()->width();
+        window.rightWidget()->showTable();
+        for (int type : {ShapeTypes::StraightLine, ShapeTypes::CircleCenterRadius, ShapeTypes::Rect,
+                         ShapeTypes::Angle3Point, ShapeTypes::Perpendicular4Points})
+            window.view()->createShape(type);
+        auto *table = window.rightWidget()->findChild<QTableWidget *>();
         auto *pages =
             window.leftBar()->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
         QVERIFY(pages);
@@ -475,6 +484,13 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
             }
             QVERIFY2(window.rightWidget()->width() > window.width() / 2,
                      qPrintable(QString::number(window.leftBar()->width())));
+            // The whole measurement table shows: every title fits its column and nothing
+            // scrolls sideways; the columns fill the table.
+            QCoreApplication::processEvents();
+            const QStringList titles = WidgetLook::clippedTexts(table->horizontalHeader());
+            QVERIFY2(titles.isEmpty(), qPrintable(titles.join('\n')));
+            QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+            QCOMPARE(table->horizontalHeader()->length(), table->viewport()->width());
         }
         window.leftBar()->closeCamera();
     }
