@@ -370,7 +370,9 @@ void TstMainWindow::themeSwitch()
         QFile file{QString::fromLatin1(name)};
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
-    // In either theme a row's texts stay put when it is selected or under the pointer.
+    // In either theme a row's texts stay put when it is selected or under the pointer, and the
+    // title bar's buttons sit whole and centred in the bar.
+    f.window->show();
     const auto textsStayPut = [&f] {
         for (QAbstractItemView *view :
              {static_cast<QAbstractItemView *>(f.table()),
@@ -379,6 +381,12 @@ void TstMainWindow::themeSwitch()
             QVERIFY(starts.value(0) > 0);
             QCOMPARE(starts.value(1), starts.value(0));
             QCOMPARE(starts.value(2), starts.value(0));
+        }
+        auto *bar = f.find<QWidget>("widgetTop");
+        QCoreApplication::processEvents();
+        for (QPushButton *button : bar->findChildren<QPushButton *>()) {
+            QVERIFY2(bar->rect().contains(button->geometry()), qPrintable(button->objectName()));
+            QVERIFY(std::abs(button->geometry().center().y() - bar->rect().center().y()) <= 1);
         }
     };
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 0);
