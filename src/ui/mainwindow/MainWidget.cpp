@@ -26,6 +26,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -84,6 +86,27 @@ QPushButton *titleButton(QWidget *parent, const char *objectName)
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
+
+// Disabled icons fade towards whatever lies behind them, in either theme. The base style greys
+// them against the application palette's light window colour instead, which leaves the dark
+// theme's light icons as bright when disabled as when enabled.
+class FadedDisabledIconStyle : public QProxyStyle
+{
+public:
+    QPixmap generatedIconPixmap(QIcon::Mode mode, const QPixmap &pixmap,
+                                const QStyleOption *option) const override
+    {
+        if (mode != QIcon::Disabled)
+            return QProxyStyle::generatedIconPixmap(mode, pixmap, option);
+        QPixmap faded(pixmap.size());
+        faded.setDevicePixelRatio(pixmap.devicePixelRatio());
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(0.35);
+        painter.drawPixmap(0, 0, pixmap);
+        return faded;
+    }
+};
 
 QString readCss(const QString &name, QString *css)
 {
@@ -518,6 +541,9 @@ void MainWidget::applyThemeSettings()
         }
     }
     qDebug() << "applyThemeSettings: final CSS length =" << css.length();
+    static bool fadedIcons = false;
+    if (!std::exchange(fadedIcons, true))
+        QApplication::setStyle(new FadedDisabledIconStyle); // the application owns it
     qApp->setStyleSheet(css);
 
     m_rightWidget->refreshTheme();

@@ -26,6 +26,7 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -118,6 +119,17 @@ QList<int> textStartByState(QAbstractItemView *view)
         starts << start;
     }
     return starts;
+}
+
+// How far a picture's pixels stand out from its top-left corner's colour, summed.
+qint64 ink(const QImage &image)
+{
+    const int background = qGray(image.pixel(0, 0));
+    qint64 sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += std::abs(qGray(image.pixel(x, y)) - background);
+    return sum;
 }
 
 bool hasChinese(const QString &text)
@@ -370,8 +382,8 @@ void TstMainWindow::themeSwitch()
         QFile file{QString::fromLatin1(name)};
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
-    // In either theme a row's texts stay put when it is selected or under the pointer, and the
-    // title bar's buttons sit whole and centred in the bar.
+    // In either theme a row's texts stay put when it is selected or under the pointer, the
+    // title bar's buttons sit whole and centred in the bar, and a disabled icon looks faded.
     f.window->show();
     const auto textsStayPut = [&f] {
         for (QAbstractItemView *view :
@@ -388,6 +400,14 @@ void TstMainWindow::themeSwitch()
             QVERIFY2(bar->rect().contains(button->geometry()), qPrintable(button->objectName()));
             QVERIFY(std::abs(button->geometry().center().y() - bar->rect().center().y()) <= 1);
         }
+        auto *undo = f.find<QToolButton>("toolButtonUndo");
+        const auto look = [undo] { return undo->parentWidget()->grab(undo->geometry()).toImage(); };
+        const QImage off = look(); // nothing to undo yet
+        undo->defaultAction()->setEnabled(true);
+        const QImage on = look();
+        undo->defaultAction()->setEnabled(false);
+        QVERIFY2(ink(off) * 2 < ink(on),
+                 qPrintable(QStringLiteral("%1 %2").arg(ink(off)).arg(ink(on))));
     };
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 0);
     f.window->applyThemeSettings();
