@@ -454,9 +454,11 @@ void TstMainWindow::languageSwitchLeavesNoChineseAndEveryControlNamed()
             for (int c = 0; c < table->columnCount(); ++c)
                 if (table->horizontalHeaderItem(c))
                     note(w, table->horizontalHeaderItem(c)->text());
+        // Every stop of the Tab key is named too: an unnamed one is a dead stop to the user.
         const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w) ||
                              qobject_cast<QAbstractSlider *>(w) ||
-                             qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QLineEdit *>(w);
+                             qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QLineEdit *>(w) ||
+                             ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy());
         if (control && w->accessibleName().isEmpty() && !w->inherits("QScrollBar") &&
             w->objectName() != QLatin1String("qt_spinbox_lineedit"))
             unnamed << QString::fromLatin1(w->metaObject()->className()) + ':' + w->objectName();
