@@ -386,6 +386,11 @@ void RightWidget::onContextMenuRequested(const QPoint &pos)
     QMenu menu(this);
     QAction *deleteSelected = menu.addAction(tr("删除选中行"));
     QAction *deleteAll = menu.addAction(tr("删除全部"));
+    // What would do nothing is shown disabled rather than silently ignored.
+    const QTableWidget *table = ui->tableWidget;
+    deleteSelected->setEnabled(table->currentRow() >= 0 &&
+                               table->item(table->currentRow(), MeasurementRow::Name));
+    deleteAll->setEnabled(table->rowCount() > 0);
     menu.addSeparator();
     QAction *exportData = menu.addAction(tr("导出测量数据"));
     // Acted on after the menu has closed, so that the dialogs they open are not nested in it.

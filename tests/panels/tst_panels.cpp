@@ -224,8 +224,9 @@ private slots:
         QCOMPARE(deleted.count(), 0);
     }
 
-    // The context menu offers its three actions; "delete all" asks once, then asks the canvas
-    // for every record, whose answers empty the table.
+    // The context menu offers its three actions, the deletions only where they have rows to
+    // delete; "delete all" asks once, then asks the canvas for every record, whose answers empty
+    // the table.
     void contextMenuDeleteAll()
     {
         RightWidget w;
@@ -241,17 +242,27 @@ private slots:
         boxes.answer(QMessageBox::Yes);
         answerMenu([&](QMenu *menu) {
             for (QAction *a : menu->actions()) {
-                texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+                texts << (a->isSeparator() ? QStringLiteral("-")
+                                           : a->text() + (a->isEnabled() ? "" : " (off)"));
                 if (a->text() == QStringLiteral("删除全部"))
                     menu->setActiveAction(a);
             }
             QTest::keyClick(menu, Qt::Key_Return);
         });
+        t->setCurrentCell(1, 0);
         emit t->customContextMenuRequested(QPoint(5, 5));
         QCOMPARE(texts, (QStringList{"删除选中行", "删除全部", "-", "导出测量数据"}));
         QCOMPARE(boxes.texts(), QStringList(QStringLiteral("确定删除所有的线？")));
         QCOMPARE(deleted.count(), 3);
         QCOMPARE(t->rowCount(), 0);
+        texts.clear();
+        answerMenu([&](QMenu *menu) {
+            for (QAction *a : menu->actions())
+                texts << a->text() + (a->isEnabled() ? "" : " (off)");
+            menu->close();
+        });
+        emit t->customContextMenuRequested(QPoint(5, 5));
+        QCOMPARE(texts.mid(0, 2), (QStringList{"删除选中行 (off)", "删除全部 (off)"}));
     }
 
     void exportCsv_data()
