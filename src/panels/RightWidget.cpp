@@ -285,6 +285,10 @@ void RightWidget::clearAll()
 void RightWidget::fitColumns()
 {
     QTableWidget *table = ui->tableWidget;
+    // A hidden table would measure every row each time (no rows are in view); it is fitted
+    // once it shows.
+    if (!table->isVisible())
+        return;
     const QHeaderView *header = table->horizontalHeader();
     const int columns = table->columnCount();
     QVector<int> widths(columns);
@@ -445,7 +449,8 @@ void RightWidget::refreshTheme()
 
 bool RightWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == ui->tableWidget->viewport() && event->type() == QEvent::Resize)
+    if (watched == ui->tableWidget->viewport() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
         fitColumns();
     return QWidget::eventFilter(watched, event);
 }

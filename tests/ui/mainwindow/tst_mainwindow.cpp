@@ -493,10 +493,11 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
         window.leftBar()->reloadCalibrationLists();
         QCoreApplication::processEvents();
         const int width = window.leftBar()->width();
-        window.rightWidget()->showTable();
+        // Rows come while the table is hidden; it fits them when shown.
         for (int type : {ShapeTypes::StraightLine, ShapeTypes::CircleCenterRadius, ShapeTypes::Rect,
                          ShapeTypes::Angle3Point, ShapeTypes::Perpendicular4Points})
             window.view()->createShape(type);
+        window.rightWidget()->showTable();
         auto *table = window.rightWidget()->findChild<QTableWidget *>();
         auto *pages =
             window.leftBar()->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
