@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTabBar>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -71,6 +72,11 @@ RightWidget::RightWidget(QWidget *parent)
     })
 {
     ui->setupUi(this);
+    // Many rows come at once when a drawing opens: they are fitted once, after the last.
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setSingleShot(true);
+    m_fitTimer->setInterval(0);
+    connect(m_fitTimer, &QTimer::timeout, this, &RightWidget::fitColumns);
     ui->tabWidget->removeTab(ui->tabWidget->indexOf(ui->tab_2));
     refreshTheme();
     ui->widgetPackTable->hide();
@@ -82,7 +88,6 @@ RightWidget::RightWidget(QWidget *parent)
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table->horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
     table->viewport()->installEventFilter(this);
-    fitColumns();
     table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -221,7 +226,7 @@ void RightWidget::onAddDrawLine(LineDataBase::Ptr lptr)
     }
     table->insertRow(row);
     writeRow(row, *lptr);
-    fitColumns();
+    scheduleFit();
 }
 
 void RightWidget::onDelDrawLine(LineDataBase::Ptr lptr)
@@ -243,7 +248,7 @@ void RightWidget::onDelDrawLine(LineDataBase::Ptr lptr)
     FlagGuard guard(m_selecting);
     for (int r : qAsConst(rows))
         table->removeRow(r);
-    fitColumns();
+    scheduleFit();
 }
 
 void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
@@ -255,7 +260,7 @@ void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
         return;
     FlagGuard guard(m_selecting);
     writeRow(row, *lptr);
-    fitColumns();
+    fitColumnsToRow(row);
 }
 
 void RightWidget::refreshAllData()
@@ -265,7 +270,7 @@ void RightWidget::refreshAllData()
         if (const LineDataBase::Ptr record = recordOfRow(r))
             writeRow(r, *record);
     }
-    fitColumns();
+    scheduleFit();
 }
 
 void RightWidget::setCalibrationData(CalibrationData *data)
@@ -279,7 +284,27 @@ void RightWidget::clearAll()
     FlagGuard guard(m_selecting);
     ui->tableWidget->clearContents();
     ui->tableWidget->setRowCount(0);
-    fitColumns();
+    scheduleFit();
+}
+
+void RightWidget::scheduleFit()
+{
+    m_fitTimer->start();
+}
+
+void RightWidget::fitColumnsToRow(int row)
+{
+    const QTableWidget *table = ui->tableWidget;
+    if (!table->isVisible())
+        return;
+    const int grid = table->showGrid() ? 1 : 0;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        const QModelIndex index = table->model()->index(row, c);
+        if (table->sizeHintForIndex(index).width() + grid > table->columnWidth(c)) {
+            scheduleFit();
+            return;
+        }
+    }
 }
 
 void RightWidget::fitColumns()
@@ -444,7 +469,7 @@ void RightWidget::refreshTheme()
 {
     const int theme = QSettings().value(SettingsKeys::kTheme, SettingsKeys::kThemeDefault).toInt();
     ui->tabWidget->setStyleSheet(QLatin1String(theme == 0 ? kLightTabStyle : kDarkTabStyle));
-    fitColumns(); // the header's font and padding come with the theme
+    scheduleFit(); // the header's font and padding come with the theme
 }
 
 bool RightWidget::eventFilter(QObject *watched, QEvent *event)

@@ -13,6 +13,7 @@
 
 class CalibrationData;
 class QTableWidgetItem;
+class QTimer;
 
 namespace Ui {
 class RightWidget;
@@ -85,6 +86,10 @@ private:
     // number's width) and shares the table's remaining width out among them, so that the whole
     // table shows without sideways scrolling wherever it fits.
     void fitColumns();
+    // Fits the columns on the next turn of the event loop, once for all changes until then.
+    void scheduleFit();
+    // A changed row refits the columns only when one of its values outgrew its column.
+    void fitColumnsToRow(int row);
     int rowOf(const QString &id) const;
     LineDataBase::Ptr recordOfRow(int row) const;
     void writeRow(int row, const LineDataBase &record);
@@ -96,5 +101,6 @@ private:
     // Set while the panel changes the table's selection or rows itself, so that the current-row
     // change it causes is not reported back to the canvas.
     bool m_selecting = false;
+    QTimer *m_fitTimer = nullptr;
     SaveFileNameProvider m_saveFileName;
 };

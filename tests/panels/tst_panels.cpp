@@ -146,11 +146,14 @@ private slots:
     }
 
     // Lengths convert with two decimals, the area with the factor applied twice, angles never;
-    // rows follow record changes and drop values a shape no longer yields.
+    // rows follow record changes and drop values a shape no longer yields; the values fit their
+    // columns.
     void rowsFollowRecordsAndUnits()
     {
         RightWidget w;
         QTableWidget *t = table(w);
+        w.showTable();
+        w.show();
         auto rect3 = std::static_pointer_cast<BrokenLineDataItem>(
             record(ShapeTypes::Rec3Point, {{0, 0}, {100, 0}, {0, 30}}, false));
         w.onAddDrawLine(record(ShapeTypes::StraightLine, {{0, 0}, {100, 0}}));
@@ -181,6 +184,21 @@ private slots:
         calibration.setCurrentUnit(QStringLiteral("μm"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("500000.00"));
+        // Every value fits its column, also one that grows past it.
+        const auto everyValueFits = [t] {
+            QCoreApplication::processEvents();
+            for (int r = 0; r < t->rowCount(); ++r)
+                for (int c = 0; c < t->columnCount(); ++c)
+                    if (t->sizeHintForIndex(t->model()->index(r, c)).width() > t->columnWidth(c))
+                        return false;
+            return true;
+        };
+        QVERIFY(everyValueFits());
+        const QList<QPointF> drawn = rect3->points;
+        rect3->points = {{0, 0}, {40000, 0}, {0, 30000}};
+        w.onDrawLineDataChanged(rect3);
+        QVERIFY(everyValueFits());
+        rect3->points = drawn;
         calibration.setCurrentUnit(QStringLiteral("px"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("800"));
