@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTimer>
 
@@ -108,6 +109,19 @@ QWidget *RightWidget::measureArea() const
 void RightWidget::showTable()
 {
     ui->widgetPackTable->show();
+    // The first time the table shows on screen it takes the share of the height that the form's
+    // stretch factors give it (a third), leaving the picture the most; the splitter would
+    // otherwise give it its preferred height, more than the picture's. Later the table comes
+    // back at the height it had, or that the user dragged it to.
+    QSplitter *splitter = ui->splitter;
+    if (m_tableSized || !splitter->isVisible())
+        return;
+    m_tableSized = true;
+    const int total = splitter->height() - splitter->handleWidth();
+    const int canvasShare = ui->widgetMeasure->sizePolicy().verticalStretch();
+    const int tableShare = ui->widgetPackTable->sizePolicy().verticalStretch();
+    const int table = total * tableShare / std::max(1, canvasShare + tableShare);
+    splitter->setSizes({total - table, table});
 }
 
 void RightWidget::hideTable()

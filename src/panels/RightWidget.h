@@ -102,5 +102,6 @@ private:
     // change it causes is not reported back to the canvas.
     bool m_selecting = false;
     QTimer *m_fitTimer = nullptr;
+    bool m_tableSized = false; // the table has had its first share of the height
     SaveFileNameProvider m_saveFileName;
 };

@@ -42,6 +42,7 @@
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
@@ -522,6 +523,12 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
             QVERIFY2(titles.isEmpty(), qPrintable(titles.join('\n')));
             QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
             QCOMPARE(table->horizontalHeader()->length(), table->viewport()->width());
+            // The picture keeps two thirds of the height.
+            const QList<int> heights =
+                window.rightWidget()->findChild<QSplitter *>(QStringLiteral("splitter"))->sizes();
+            QVERIFY2(
+                std::abs(heights.value(0) - 2 * heights.value(1)) <= 2,
+                qPrintable(QStringLiteral("%1 %2").arg(heights.value(0)).arg(heights.value(1))));
         }
         window.leftBar()->closeCamera();
     }
