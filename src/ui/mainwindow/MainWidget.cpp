@@ -108,6 +108,25 @@ public:
     }
 };
 
+// The status text: one line that ends in an ellipsis when it is longer than the status bar has
+// room for (a full path), instead of being cut through a letter. text() stays whole, so screen
+// readers read it whole.
+class ElidingLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+        style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
+
 QString readCss(const QString &name, QString *css)
 {
     QFile file(name);
@@ -152,7 +171,7 @@ MainWidget::MainWidget(std::unique_ptr<CaptureBackend> backend,
     m_toolButtonFullScreen->setIconSize(QSize(16, 16));
     m_toolButtonList->setIconSize(QSize(16, 16));
 
-    m_statusLabel = named(new QLabel(m_widgetBottom), "statusLabel");
+    m_statusLabel = named(new ElidingLabel(m_widgetBottom), "statusLabel");
     m_statusLabel->setStyleSheet(QStringLiteral("color: #888; padding-left: 4px;"));
     // A long text (a full path) is cut at the right rather than widening the window.
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

@@ -358,6 +358,22 @@ void TstMainWindow::statusTextLastsFromTheNewestMessage()
     emit f.window->leftBar()->sigStatusMessage("new");
     QVERIFY(clear->remainingTime() > before);
     QTRY_VERIFY_WITH_TIMEOUT(f.window->statusLabel()->text().isEmpty(), 120000);
+
+    // A text longer than the bar has room for ends in an ellipsis instead of being cut through a
+    // letter: the label's last pixels look as without a text; the text itself stays whole.
+    f.window->resize(1248, 702);
+    f.window->show();
+    QLabel *label = f.window->statusLabel();
+    const QImage empty = label->grab().toImage();
+    const QString blocks(400, QChar(0x2588)); // full blocks: ink throughout
+    emit f.window->leftBar()->sigStatusMessage(blocks);
+    const QImage full = label->grab().toImage();
+    const QRect room = label->contentsRect();
+    QVERIFY(room.width() > 100);
+    for (int x = room.right() - 1; x <= room.right(); ++x)
+        for (int y = room.top(); y <= room.bottom(); ++y)
+            QCOMPARE(full.pixel(x, y), empty.pixel(x, y));
+    QCOMPARE(label->text(), blocks);
 }
 
 void TstMainWindow::demoCameraStartsWhenItIsTheOnlyCamera()
