@@ -129,6 +129,7 @@ public slots:
     void closeCamera();
     // Camera decoding thread: keeps the frame, feeds the recorder, passes it on.
     void updateFrame(QImage frame);
+    // Previews on the GUI thread, passed on to the canvas (they were counted when made).
     void updatePreview(QImage preview);
     void updateYuvPreview(VideoFrameYUV frame);
 

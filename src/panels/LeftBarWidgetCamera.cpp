@@ -109,6 +109,12 @@ void LeftBarWidget::connectCamera()
     // frameReady runs here on the camera's thread: the frame is stored under a lock and passed
     // on without any blocking hand-over, since closing the camera waits for that thread.
     connect(m_camera, &Camera::frameReady, this, &LeftBarWidget::updateFrame, Qt::DirectConnection);
+    // Previews are counted where the camera makes them: counted on arrival, the ones that waited
+    // while this thread was busy would all fall into one second and show a rate above the
+    // camera's (and a recording started then would take that rate).
+    const auto countPreview = [this] { ++m_previewCount; };
+    connect(m_camera, &Camera::previewReady, this, countPreview, Qt::DirectConnection);
+    connect(m_camera, &Camera::previewYuvReady, this, countPreview, Qt::DirectConnection);
     connect(m_camera, &Camera::previewReady, this, &LeftBarWidget::updatePreview);
     connect(m_camera, &Camera::previewYuvReady, this, &LeftBarWidget::updateYuvPreview);
     connect(m_camera, &Camera::error, this, &LeftBarWidget::onCameraError);
@@ -445,14 +451,12 @@ void LeftBarWidget::updateFrame(QImage frame)
 
 void LeftBarWidget::updatePreview(QImage preview)
 {
-    ++m_previewCount;
     if (!preview.isNull())
         emit sigSetPreview(preview);
 }
 
 void LeftBarWidget::updateYuvPreview(VideoFrameYUV frame)
 {
-    ++m_previewCount;
     if (frame.isValid())
         emit sigSetYuvPreview(frame);
 }

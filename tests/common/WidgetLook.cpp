@@ -9,11 +9,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QRadioButton>
 #include <QStyleOptionComboBox>
+#include <QTest>
 #include <QTranslator>
 #include <QTreeWidget>
+
+#include <cmath>
 
 namespace WidgetLook {
 
@@ -109,6 +114,60 @@ void saveScreenshot(QWidget *widget, const QString &name)
         return;
     QDir().mkpath(dir);
     widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+QStringList unreachedByTab(QWidget *window)
+{
+    QList<QWidget *> wanted;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const auto *radio = qobject_cast<QRadioButton *>(w);
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            !w->focusProxy() && !(radio && radio->autoExclusive() && !radio->isChecked()))
+            wanted.append(w);
+    }
+    // Twice round the whole chain at most.
+    for (int i = 2 * wanted.size() + 2; i > 0 && !wanted.isEmpty(); --i) {
+        QWidget *focused = QApplication::focusWidget();
+        if (!focused || focused->window() != window)
+            break;
+        wanted.removeAll(focused);
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    QStringList names;
+    for (const QWidget *w : qAsConst(wanted))
+        names << w->objectName();
+    return names;
+}
+
+double textContrast(QWidget *widget)
+{
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // Relative luminance of an sRGB colour.
+    const auto luminance = [](QRgb rgb) {
+        const auto channel = [](int value) {
+            const double c = value / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) +
+               0.0722 * channel(qBlue(rgb));
+    };
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y)];
+    }
+    QRgb background = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > counts.value(background))
+            background = it.key();
+    }
+    const double back = luminance(background);
+    double text = back;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (std::abs(luminance(it.key()) - back) > std::abs(text - back))
+            text = luminance(it.key());
+    }
+    return (qMax(back, text) + 0.05) / (qMin(back, text) + 0.05);
 }
 
 } // namespace WidgetLook

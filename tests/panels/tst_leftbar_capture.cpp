@@ -359,7 +359,7 @@ void TstLeftBarCapture::recordFiveSecondsThenStop()
     startWithFrame(widget.get());
     // The camera's rate as the bar measures it: 30 previews in one second.
     for (int i = 0; i < 30; ++i)
-        widget->updatePreview(picture(i, QSize(64, 48)));
+        emit widget->camera()->previewReady(picture(i, QSize(64, 48)));
     widget->applyFrameRate(1000);
     const QString folder = m_dir.filePath("videos");
     QVERIFY(QDir().mkpath(folder));

@@ -9,6 +9,7 @@
 #include "shapes/StraightLineItem.h"
 
 #include <QLineF>
+#include <QScreen>
 
 CalibrationSession::CalibrationSession(MeasureGraphicsViewBusiness *view,
                                        CalibrationData *calibration, QWidget *dialogParent)
@@ -56,8 +57,40 @@ bool CalibrationSession::start()
             &CalibrationSession::onActualLengthChanged);
     connect(m_dialog, &QDialog::finished, this, &CalibrationSession::onDialogFinished);
     onScaleLengthChanged();
+    placeDialogBesideRuler();
     m_dialog->show();
     return true;
+}
+
+void CalibrationSession::placeDialogBesideRuler()
+{
+    // Centred over the window, the dialog would hide the middle of the ruler the user has to
+    // drag. It goes below the ruler, or above it where there is no room below, centred over the
+    // view and kept on the screen; where neither fits, Qt's placement stays.
+    StraightLineItem *line = ruler();
+    QWidget *viewport = m_view->viewport();
+    if (!line || !viewport->screen() || line->scenePoints().size() < 2)
+        return;
+    QRectF scene = QRectF(line->scenePoints().at(0), line->scenePoints().at(1)).normalized();
+    if (line->labelItem())
+        scene |= line->labelItem()->sceneBoundingRect();
+    // Room for the handles and a gap to the window frame's shadow.
+    const int gap = 24;
+    const QRect inView = m_view->mapFromScene(scene).boundingRect();
+    const QRect onScreen(viewport->mapToGlobal(inView.topLeft()), inView.size());
+    const QRect screen = viewport->screen()->availableGeometry();
+    // The window manager's title bar above the dialog is not known before it is shown.
+    const int titleBar = 32;
+    const QSize size = m_dialog->size() + QSize(0, titleBar);
+    const int x = qBound(screen.left(),
+                         viewport->mapToGlobal(viewport->rect().center()).x() - size.width() / 2,
+                         qMax(screen.left(), screen.right() + 1 - size.width()));
+    const int below = onScreen.bottom() + gap;
+    const int above = onScreen.top() - gap - size.height();
+    if (below + size.height() <= screen.bottom() + 1)
+        m_dialog->move(x, below);
+    else if (above >= screen.top())
+        m_dialog->move(x, above);
 }
 
 StraightLineItem *CalibrationSession::ruler() const

@@ -48,6 +48,7 @@ private:
     void onDialogFinished(int result);
     void relabel();
     void removeRuler();
+    void placeDialogBesideRuler();
 
     QPointer<MeasureGraphicsViewBusiness> m_view;
     QPointer<CalibrationData> m_calibration;

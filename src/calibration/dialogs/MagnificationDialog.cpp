@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 #include <cmath>
@@ -51,6 +52,7 @@ MagnificationDialog::MagnificationDialog(CalibrationData *calibration, QWidget *
     connect(ui->pushButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(table, &QTableWidget::itemSelectionChanged, this, &MagnificationDialog::updateButtons);
     connect(table, &QTableWidget::cellDoubleClicked, this, &MagnificationDialog::onEdit);
+    table->installEventFilter(this);
     retranslate();
     refreshTable();
 }
@@ -261,6 +263,19 @@ void MagnificationDialog::onOk()
         m_calibration->setCurrentIndex(newCurrent);
     }
     accept();
+}
+
+bool MagnificationDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter on a selected row edits it, as a double-click does; elsewhere Enter means OK.
+    if (watched == ui->tableWidget && event->type() == QEvent::KeyPress && selectedRow() >= 0) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            onEdit();
+            return true;
+        }
+    }
+    return CalibrationDialogBase::eventFilter(watched, event);
 }
 
 void MagnificationDialog::changeEvent(QEvent *event)

@@ -48,6 +48,7 @@ public slots:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // A working entry and the index it had in the calibration data (-1 when it came from a file).

@@ -29,7 +29,7 @@
         </message>
         <message>
             <source>双点画线</source>
-            <translation>Dash dot dot line</translation>
+            <translation>Dash-Dot-Dotted Line</translation>
         </message>
         <message>
             <source>名称</source>
@@ -57,7 +57,7 @@
         </message>
         <message>
             <source>实线</source>
-            <translation>Solid line</translation>
+            <translation>Solid Line</translation>
         </message>
         <message>
             <source>宽度</source>
@@ -89,11 +89,11 @@
         </message>
         <message>
             <source>点画线</source>
-            <translation>Dash dot line</translation>
+            <translation>Dash-Dotted Line</translation>
         </message>
         <message>
             <source>点线</source>
-            <translation>Dotted line</translation>
+            <translation>Dotted Line</translation>
         </message>
         <message>
             <source>画笔风格</source>
@@ -125,7 +125,7 @@
         </message>
         <message>
             <source>虚线</source>
-            <translation>Dashed line</translation>
+            <translation>Dashed Line</translation>
         </message>
         <message>
             <source>边框宽度</source>
@@ -1858,8 +1858,8 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Crosshair width:</translation>
         </message>
         <message>
-            <source>双击“值”列中的单元格修改该属性。</source>
-            <translation>Double-click a cell of the "Value" column to change that property.</translation>
+            <source>双击“值”列中的单元格或按回车键修改该属性。</source>
+            <translation>Double-click a cell of the "Value" column, or press Enter on it, to change that property.</translation>
         </message>
         <message>
             <source>双圆</source>

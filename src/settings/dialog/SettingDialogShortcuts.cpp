@@ -1,5 +1,5 @@
 // SettingDialogShortcuts.cpp: capturing a shortcut in a field, refusing one already in use, and
-// the mouse handling of the tool table.
+// the mouse and keyboard handling of the tool table.
 #include "settings/dialog/SettingDialog.h"
 
 #include "ui_SettingDialog.h"
@@ -62,6 +62,16 @@ bool SettingDialog::eventFilter(QObject *watched, QEvent *event)
         }
         return DialogLessWindow::eventFilter(watched, event);
     }
+    // Enter (or F2) on a row of the tool table edits its value as a double-click does, instead of
+    // closing the whole dialog through its default button.
+    if (watched == ui->tableWidgetToolAttr && type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        const int row = ui->tableWidgetToolAttr->currentRow();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_F2) && row >= 0) {
+            editToolCell(row);
+            return true;
+        }
+    }
 
     if (type == QEvent::MouseButtonPress) {
         for (const ShortcutRow &row : qAsConst(m_shortcuts)) {
@@ -116,6 +126,12 @@ bool SettingDialog::captureKey(QKeyEvent *event)
     const int key = event->key();
     if (isBareModifier(key))
         return true;
+    // Escape backs out of the capture, leaving the field empty; it never becomes a shortcut (it
+    // also leaves the main window's full screen).
+    if (key == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        stopCapture();
+        return true;
+    }
     const Qt::KeyboardModifiers modifiers =
         event->modifiers() &
         (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);

@@ -16,8 +16,12 @@ ColorToolButton::ColorToolButton(QWidget *parent)
     m_button->setObjectName(QStringLiteral("toolButtonColor"));
     m_label->setObjectName(QStringLiteral("labelColor"));
     m_button->setFixedSize(20, 20);
+    // A plain QWidget ignores a style sheet's background: without this the cell's own painting
+    // shows through around the swatch. The rgba text is black, readable on the gray in any theme.
+    setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QStringLiteral(
-        "QWidget{background: gray; border: 1px solid black;} QToolButton,QLabel{border: none;}"));
+        "QWidget{background: gray; border: 1px solid black;} QToolButton,QLabel{border: none;} "
+        "QLabel{color: black;}"));
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(10);
     layout->setContentsMargins(1, 1, 1, 1);

@@ -210,6 +210,21 @@ void TstCalibrationDialogs::calibrationOnTheCanvas()
     const double shown = view.mapToScene(view.viewport()->rect()).boundingRect().width();
     QCOMPARE(dialog->pixelLength(), 2 * shown / 3);
     QCOMPARE(LineDataRegistry::instance()->lines().size(), 0);
+    // The dialog opens beside the ruler, not over the line the user has to drag.
+    const auto onScreen = [&](const QPointF &p) {
+        return view.viewport()->mapToGlobal(view.mapFromScene(p));
+    };
+    const QRect rulerOnScreen =
+        QRect(onScreen(ruler->scenePoints().at(0)), onScreen(ruler->scenePoints().at(1)))
+            .normalized()
+            .adjusted(0, -8, 0, 8);
+    QVERIFY2(!dialog->frameGeometry().intersects(rulerOnScreen),
+             qPrintable(QString("dialog %1,%2 %3x%4 over the ruler at y %5")
+                            .arg(dialog->frameGeometry().x())
+                            .arg(dialog->frameGeometry().y())
+                            .arg(dialog->width())
+                            .arg(dialog->height())
+                            .arg(rulerOnScreen.center().y())));
 
     // The user drags the ruler's right end so that it spans 1000 pixels.
     const QPointF left = ruler->scenePoints().at(0);
@@ -397,7 +412,8 @@ void TstCalibrationDialogs::managerRoundTripKeepsTheCurrentEntry()
         typeInto(child<QLineEdit>(editor, "lineEditName"), "4X neu");
         QTest::mouseClick(child<QPushButton>(editor, "pushButtonOk"), Qt::LeftButton);
     });
-    QTest::mouseClick(child<QPushButton>(&again, "pushButtonEdit"), Qt::LeftButton);
+    QTest::keyClick(table2, Qt::Key_Return); // edits the selected row, as the Edit button does
+    QVERIFY(again.isVisible());
     table2->selectRow(2);
     QTest::mouseClick(child<QPushButton>(&again, "pushButtonDelete"), Qt::LeftButton);
     QCOMPARE(table2->currentRow(), 1);
@@ -586,6 +602,16 @@ void TstCalibrationDialogs::dialogsReadWellInBothLanguages()
         }
     }
     QVERIFY(WidgetLook::setEnglish(false));
+    // Tab visits every control (a table that kept the key trapped keyboard users in it) and
+    // Enter means OK in every dialog, not the button that happens to follow the first focus.
+    for (QDialog *dialog : dialogs) {
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QVERIFY2(WidgetLook::unreachedByTab(dialog).isEmpty(),
+                 qPrintable(WidgetLook::unreachedByTab(dialog).join(' ')));
+        QVERIFY2(child<QPushButton>(dialog, "pushButtonOk")->isDefault(),
+                 qPrintable(dialog->objectName()));
+    }
 }
 
 QTEST_MAIN(TstCalibrationDialogs)

@@ -17,6 +17,7 @@
 
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
+#include "WidgetLook.h"
 #include "app/AppLanguage.h"
 #include "canvas/ToolDefaults.h"
 #include "resources/QuorixResources.h"
@@ -375,6 +376,13 @@ void TstSettingDialog::shortcutCapture()
     // Back to normal: the window shortcut fires again.
     QTest::keyClick(capture, Qt::Key_F9);
     QCOMPARE(fired.count(), 2);
+    // Escape backs out of a capture: no shortcut, and the next key is no longer taken.
+    auto *zoomOut = captureShortcut(&dialog, "缩小");
+    QTest::keyClick(zoomOut, Qt::Key_Escape);
+    QVERIFY(zoomOut->text().isEmpty() && zoomOut->placeholderText().isEmpty());
+    QTest::keyClick(zoomOut, Qt::Key_F9);
+    QCOMPARE(fired.count(), 3);
+    QVERIFY(zoomOut->text().isEmpty() && dialog.isVisible());
 
     click(&dialog, "确定");
     const QSettings file(m_ini, QSettings::IniFormat);
@@ -482,6 +490,19 @@ void TstSettingDialog::toolTableEditsAndResets()
     QCOMPARE(cell(&dialog, 1), QStringLiteral("#00aa88"));
     // Dark colours get white text.
     QCOMPARE(toolTable(&dialog)->item(1, 1)->foreground().color(), QColor(Qt::white));
+
+    // By keyboard: Tab leaves the table again, and Enter on a row edits its value instead of
+    // closing the dialog through OK.
+    dialog.findChild<QListWidget *>("listWidget")->setCurrentRow(2);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    toolTable(&dialog)->setCurrentCell(0, 1);
+    toolTable(&dialog)->setFocus();
+    QVERIFY2(WidgetLook::unreachedByTab(&dialog).isEmpty(),
+             qPrintable(WidgetLook::unreachedByTab(&dialog).join(' ')));
+    toolTable(&dialog)->setFocus();
+    QTest::keyClick(toolTable(&dialog), Qt::Key_Return);
+    QCOMPARE(cell(&dialog, 0), QStringLiteral("12"));
+    QVERIFY(dialog.isVisible());
 }
 
 void TstSettingDialog::folderButtons()
@@ -639,6 +660,10 @@ void TstSettingDialog::languageChangeRetranslates()
     QCOMPARE(dialog.findChild<QPushButton *>("pushButton_10")->text(), QStringLiteral("Apply"));
     dialog.findChild<QPushButton *>("pushButton_10")->click();
     QCOMPARE(changed.count(), 1);
+    // No text field without a name: a screen reader would announce the font box's as "text".
+    for (const QComboBox *combo : dialog.findChildren<QComboBox *>())
+        QVERIFY2(!combo->isEditable() || !combo->lineEdit()->accessibleName().isEmpty(),
+                 qPrintable(combo->objectName()));
 }
 
 QTEST_MAIN(TstSettingDialog)

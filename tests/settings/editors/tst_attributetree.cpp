@@ -8,6 +8,7 @@
 #include <QFontComboBox>
 #include <QHeaderView>
 #include <QJsonObject>
+#include <QLabel>
 #include <QSettings>
 #include <QSpinBox>
 #include <QToolButton>
@@ -313,7 +314,7 @@ void TstAttributeTree::treeReadsWellInBothLanguages()
         QVERIFY(WidgetLook::setEnglish(english));
         QCOMPARE(m_tree->headerItem()->text(0), english ? QString("Name") : QString("名称"));
         QCOMPARE(m_tree->itemForCode(AttributeTree::LineStyle)->text(1),
-                 english ? QString("Solid line") : QString("实线"));
+                 english ? QString("Solid Line") : QString("实线"));
         // The switch rebuilt the rows and closed any editor; open one to read and show it.
         m_tree->itemForCode(AttributeTree::ControlPointColor)->setExpanded(true);
         auto *colour = qobject_cast<ColorToolButton *>(clickValue(AttributeTree::TextColor));
@@ -325,6 +326,26 @@ void TstAttributeTree::treeReadsWellInBothLanguages()
         WidgetLook::saveScreenshot(m_tree, english ? "AttributeTree_en" : "AttributeTree_zh");
     }
     QVERIFY(WidgetLook::setEnglish(false));
+
+    // In the dark theme the open colour editor's text stays readable on its gray, and beside
+    // the 20-pixel swatch lies that gray, not the cell's wider painted swatch.
+    QString css;
+    for (const char *name : {":/button.css", ":/treewidget.css", ":/mainwidget.css"}) {
+        QFile file(QString::fromLatin1(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        css += QString::fromUtf8(file.readAll());
+    }
+    qApp->setStyleSheet(css);
+    auto *colour = qobject_cast<ColorToolButton *>(clickValue(AttributeTree::LineColor));
+    QVERIFY(colour);
+    QApplication::processEvents();
+    WidgetLook::saveScreenshot(m_tree, "AttributeTree_dark");
+    const double contrast = WidgetLook::textContrast(colour->label());
+    const QImage editor = colour->grab().toImage();
+    qApp->setStyleSheet(QString());
+    QVERIFY2(contrast >= 4.5, qPrintable(QString::number(contrast)));
+    QCOMPARE(QColor(editor.pixel(colour->button()->geometry().right() + 5, colour->height() / 2)),
+             QColor("gray"));
 }
 
 QTEST_MAIN(TstAttributeTree)
