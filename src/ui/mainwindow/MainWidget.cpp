@@ -120,7 +120,14 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        const QRect room = contentsRect();
+        // Where the base places a left-aligned text: inside the margin, indented by half an "x"
+        // when the label has a frame (the style sheet's padding gives it one).
+        QRect room = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        int indentation = indent();
+        if (indentation < 0 && frameWidth() > 0)
+            indentation = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - margin();
+        if (indentation > 0)
+            room.setLeft(room.left() + indentation);
         const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
         style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shown,
                               foregroundRole());

@@ -374,6 +374,14 @@ void TstMainWindow::statusTextLastsFromTheNewestMessage()
         for (int y = room.top(); y <= room.bottom(); ++y)
             QCOMPARE(full.pixel(x, y), empty.pixel(x, y));
     QCOMPARE(label->text(), blocks);
+    // A text that fits stands where a plain label puts it.
+    emit f.window->leftBar()->sigStatusMessage(QStringLiteral("Saved"));
+    QLabel plain(label->parentWidget());
+    plain.setStyleSheet(label->styleSheet());
+    plain.setGeometry(label->geometry());
+    plain.setText(label->text());
+    plain.show();
+    QCOMPARE(label->grab().toImage(), plain.grab().toImage());
 }
 
 void TstMainWindow::demoCameraStartsWhenItIsTheOnlyCamera()
