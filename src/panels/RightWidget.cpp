@@ -16,12 +16,14 @@
 #include <QFileDialog>
 #include <QHash>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -84,6 +86,14 @@ RightWidget::RightWidget(QWidget *parent)
 
     QTableWidget *table = ui->tableWidget;
     table->setColumnCount(MeasurementRow::ColumnCount);
+    // An empty table says how it fills instead of showing a blank area.
+    m_emptyHint = new QLabel(table->viewport());
+    m_emptyHint->setObjectName(QStringLiteral("labelTableHint"));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *hintLayout = new QVBoxLayout(table->viewport());
+    hintLayout->addWidget(m_emptyHint);
     setHeaderTexts();
     // The user may still drag a column wider; the next change of the rows fits them again.
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
@@ -136,6 +146,7 @@ bool RightWidget::isTableVisible() const
 
 void RightWidget::setHeaderTexts()
 {
+    m_emptyHint->setText(tr("用测量工具在画面上绘制图形，它们的测量值会列在这里"));
     ui->tableWidget->setHorizontalHeaderLabels({tr("名称"), tr("长度"), tr("宽度"), tr("高度"),
                                                 tr("半径"), tr("直径"), tr("角度"), tr("距离"),
                                                 tr("面积")});
@@ -304,6 +315,8 @@ void RightWidget::clearAll()
 void RightWidget::scheduleFit()
 {
     m_fitTimer->start();
+    if (m_emptyHint) // not yet while the constructor applies the theme
+        m_emptyHint->setVisible(ui->tableWidget->rowCount() == 0);
 }
 
 void RightWidget::fitColumnsToRow(int row)

@@ -12,6 +12,7 @@
 #include <memory>
 
 class CalibrationData;
+class QLabel;
 class QTableWidgetItem;
 class QTimer;
 
@@ -81,6 +82,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The column titles and the empty table's hint in the current language.
     void setHeaderTexts();
     // Makes every column as wide as its title and its widest shown value (at least a short
     // number's width) and shares the table's remaining width out among them, so that the whole
@@ -102,6 +104,7 @@ private:
     // change it causes is not reported back to the canvas.
     bool m_selecting = false;
     QTimer *m_fitTimer = nullptr;
-    bool m_tableSized = false; // the table has had its first share of the height
+    QLabel *m_emptyHint = nullptr; // shown in the table while it has no rows
+    bool m_tableSized = false;     // the table has had its first share of the height
     SaveFileNameProvider m_saveFileName;
 };

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QJsonArray>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTableWidget>
@@ -244,7 +245,7 @@ private slots:
 
     // The context menu offers its three actions, the deletions only where they have rows to
     // delete; "delete all" asks once, then asks the canvas for every record, whose answers empty
-    // the table.
+    // the table, which then says how it fills.
     void contextMenuDeleteAll()
     {
         RightWidget w;
@@ -267,6 +268,8 @@ private slots:
             }
             QTest::keyClick(menu, Qt::Key_Return);
         });
+        auto *hint = w.findChild<QLabel *>(QStringLiteral("labelTableHint"));
+        QVERIFY(hint && !hint->isVisible()); // the empty table's hint: not with rows
         t->setCurrentCell(1, 0);
         emit t->customContextMenuRequested(QPoint(5, 5));
         QCOMPARE(texts, (QStringList{"删除选中行", "删除全部", "-", "导出测量数据"}));
@@ -281,6 +284,7 @@ private slots:
         });
         emit t->customContextMenuRequested(QPoint(5, 5));
         QCOMPARE(texts.mid(0, 2), (QStringList{"删除选中行 (off)", "删除全部 (off)"}));
+        QVERIFY(hint->isVisible() && !hint->text().isEmpty());
     }
 
     void exportCsv_data()

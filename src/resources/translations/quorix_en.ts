@@ -1695,6 +1695,10 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
             <translation>Measurement table</translation>
         </message>
         <message>
+            <source>用测量工具在画面上绘制图形，它们的测量值会列在这里</source>
+            <translation>Draw shapes on the picture with the measuring tools; their measurements are listed here</translation>
+        </message>
+        <message>
             <source>直径</source>
             <translation>Diameter</translation>
         </message>
