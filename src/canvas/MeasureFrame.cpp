@@ -34,6 +34,8 @@ MeasureFrame::MeasureFrame(QWidget *parent, MeasureGraphicsViewBusiness *view)
     m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    // The canvas inside takes the keyboard; the area around it is no stop of the Tab key.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
 
     const QString transparent = QStringLiteral("background: transparent;");
     m_view->setStyleSheet(transparent);

@@ -16,10 +16,14 @@
 #include <QFileDialog>
 #include <QHash>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSplitter>
 #include <QTabBar>
+#include <QTimer>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -27,6 +31,8 @@ namespace {
 
 // Marks a cell whose value the shape cannot measure.
 constexpr int kNotMeasuredRole = Qt::UserRole + 1;
+// The narrowest a column becomes: a short number still reads at a glance.
+constexpr int kMinColumnWidth = 56;
 
 // Restores a flag on every way out of a scope.
 class FlagGuard
@@ -69,17 +75,30 @@ RightWidget::RightWidget(QWidget *parent)
     })
 {
     ui->setupUi(this);
+    // Many rows come at once when a drawing opens: they are fitted once, after the last.
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setSingleShot(true);
+    m_fitTimer->setInterval(0);
+    connect(m_fitTimer, &QTimer::timeout, this, &RightWidget::fitColumns);
     ui->tabWidget->removeTab(ui->tabWidget->indexOf(ui->tab_2));
     refreshTheme();
     ui->widgetPackTable->hide();
 
     QTableWidget *table = ui->tableWidget;
     table->setColumnCount(MeasurementRow::ColumnCount);
+    // An empty table says how it fills instead of showing a blank area.
+    m_emptyHint = new QLabel(table->viewport());
+    m_emptyHint->setObjectName(QStringLiteral("labelTableHint"));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *hintLayout = new QVBoxLayout(table->viewport());
+    hintLayout->addWidget(m_emptyHint);
     setHeaderTexts();
+    // The user may still drag a column wider; the next change of the rows fits them again.
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    table->setColumnWidth(MeasurementRow::Name, 100);
-    for (int c = 1; c < MeasurementRow::ColumnCount; ++c)
-        table->setColumnWidth(c, 90);
+    table->horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
+    table->viewport()->installEventFilter(this);
     table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -100,6 +119,19 @@ QWidget *RightWidget::measureArea() const
 void RightWidget::showTable()
 {
     ui->widgetPackTable->show();
+    // The first time the table shows on screen it takes the share of the height that the form's
+    // stretch factors give it (a third), leaving the picture the most; the splitter would
+    // otherwise give it its preferred height, more than the picture's. Later the table comes
+    // back at the height it had, or that the user dragged it to.
+    QSplitter *splitter = ui->splitter;
+    if (m_tableSized || !splitter->isVisible())
+        return;
+    m_tableSized = true;
+    const int total = splitter->height() - splitter->handleWidth();
+    const int canvasShare = ui->widgetMeasure->sizePolicy().verticalStretch();
+    const int tableShare = ui->widgetPackTable->sizePolicy().verticalStretch();
+    const int table = total * tableShare / std::max(1, canvasShare + tableShare);
+    splitter->setSizes({total - table, table});
 }
 
 void RightWidget::hideTable()
@@ -114,6 +146,7 @@ bool RightWidget::isTableVisible() const
 
 void RightWidget::setHeaderTexts()
 {
+    m_emptyHint->setText(tr("用测量工具在画面上绘制图形，它们的测量值会列在这里"));
     ui->tableWidget->setHorizontalHeaderLabels({tr("名称"), tr("长度"), tr("宽度"), tr("高度"),
                                                 tr("半径"), tr("直径"), tr("角度"), tr("距离"),
                                                 tr("面积")});
@@ -218,6 +251,7 @@ void RightWidget::onAddDrawLine(LineDataBase::Ptr lptr)
     }
     table->insertRow(row);
     writeRow(row, *lptr);
+    scheduleFit();
 }
 
 void RightWidget::onDelDrawLine(LineDataBase::Ptr lptr)
@@ -239,6 +273,7 @@ void RightWidget::onDelDrawLine(LineDataBase::Ptr lptr)
     FlagGuard guard(m_selecting);
     for (int r : qAsConst(rows))
         table->removeRow(r);
+    scheduleFit();
 }
 
 void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
@@ -250,6 +285,7 @@ void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
         return;
     FlagGuard guard(m_selecting);
     writeRow(row, *lptr);
+    fitColumnsToRow(row);
 }
 
 void RightWidget::refreshAllData()
@@ -259,6 +295,7 @@ void RightWidget::refreshAllData()
         if (const LineDataBase::Ptr record = recordOfRow(r))
             writeRow(r, *record);
     }
+    scheduleFit();
 }
 
 void RightWidget::setCalibrationData(CalibrationData *data)
@@ -272,6 +309,51 @@ void RightWidget::clearAll()
     FlagGuard guard(m_selecting);
     ui->tableWidget->clearContents();
     ui->tableWidget->setRowCount(0);
+    scheduleFit();
+}
+
+void RightWidget::scheduleFit()
+{
+    m_fitTimer->start();
+    if (m_emptyHint) // not yet while the constructor applies the theme
+        m_emptyHint->setVisible(ui->tableWidget->rowCount() == 0);
+}
+
+void RightWidget::fitColumnsToRow(int row)
+{
+    const QTableWidget *table = ui->tableWidget;
+    if (!table->isVisible())
+        return;
+    const int grid = table->showGrid() ? 1 : 0;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        const QModelIndex index = table->model()->index(row, c);
+        if (table->sizeHintForIndex(index).width() + grid > table->columnWidth(c)) {
+            scheduleFit();
+            return;
+        }
+    }
+}
+
+void RightWidget::fitColumns()
+{
+    QTableWidget *table = ui->tableWidget;
+    // A hidden table would measure every row each time (no rows are in view); it is fitted
+    // once it shows.
+    if (!table->isVisible())
+        return;
+    const QHeaderView *header = table->horizontalHeader();
+    const int columns = table->columnCount();
+    QVector<int> widths(columns);
+    int needed = 0;
+    for (int c = 0; c < columns; ++c) {
+        // Through the base class: the table view keeps its override protected.
+        const int content = static_cast<const QAbstractItemView *>(table)->sizeHintForColumn(c);
+        widths[c] = std::max({kMinColumnWidth, header->sectionSizeHint(c), content});
+        needed += widths[c];
+    }
+    const int spare = std::max(0, table->viewport()->width() - needed);
+    for (int c = 0; c < columns; ++c)
+        table->setColumnWidth(c, widths[c] + spare / columns + (c < spare % columns ? 1 : 0));
 }
 
 void RightWidget::onLineSelected(LineDataBase::Ptr lptr)
@@ -360,6 +442,11 @@ void RightWidget::onContextMenuRequested(const QPoint &pos)
     QMenu menu(this);
     QAction *deleteSelected = menu.addAction(tr("删除选中行"));
     QAction *deleteAll = menu.addAction(tr("删除全部"));
+    // What would do nothing is shown disabled rather than silently ignored.
+    const QTableWidget *table = ui->tableWidget;
+    deleteSelected->setEnabled(table->currentRow() >= 0 &&
+                               table->item(table->currentRow(), MeasurementRow::Name));
+    deleteAll->setEnabled(table->rowCount() > 0);
     menu.addSeparator();
     QAction *exportData = menu.addAction(tr("导出测量数据"));
     // Acted on after the menu has closed, so that the dialogs they open are not nested in it.
@@ -409,6 +496,15 @@ void RightWidget::refreshTheme()
 {
     const int theme = QSettings().value(SettingsKeys::kTheme, SettingsKeys::kThemeDefault).toInt();
     ui->tabWidget->setStyleSheet(QLatin1String(theme == 0 ? kLightTabStyle : kDarkTabStyle));
+    scheduleFit(); // the header's font and padding come with the theme
+}
+
+bool RightWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->tableWidget->viewport() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 void RightWidget::changeEvent(QEvent *event)

@@ -12,7 +12,9 @@
 #include <memory>
 
 class CalibrationData;
+class QLabel;
 class QTableWidgetItem;
+class QTimer;
 
 namespace Ui {
 class RightWidget;
@@ -77,9 +79,19 @@ signals:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The column titles and the empty table's hint in the current language.
     void setHeaderTexts();
+    // Makes every column as wide as its title and its widest shown value (at least a short
+    // number's width) and shares the table's remaining width out among them, so that the whole
+    // table shows without sideways scrolling wherever it fits.
+    void fitColumns();
+    // Fits the columns on the next turn of the event loop, once for all changes until then.
+    void scheduleFit();
+    // A changed row refits the columns only when one of its values outgrew its column.
+    void fitColumnsToRow(int row);
     int rowOf(const QString &id) const;
     LineDataBase::Ptr recordOfRow(int row) const;
     void writeRow(int row, const LineDataBase &record);
@@ -91,5 +103,8 @@ private:
     // Set while the panel changes the table's selection or rows itself, so that the current-row
     // change it causes is not reported back to the canvas.
     bool m_selecting = false;
+    QTimer *m_fitTimer = nullptr;
+    QLabel *m_emptyHint = nullptr; // shown in the table while it has no rows
+    bool m_tableSized = false;     // the table has had its first share of the height
     SaveFileNameProvider m_saveFileName;
 };

@@ -29,6 +29,7 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
@@ -621,6 +622,20 @@ void TstLeftBarCapture::calibrationListsFollowTheData()
     QCOMPARE(names->count(), 4);
     QCOMPARE(names->currentText(), QStringLiteral("100x (2000000 px/m)"));
     QCOMPARE(units->currentData().toString(), QStringLiteral("cm"));
+
+    // A name too long for the field ends in an ellipsis instead of being cut through a letter:
+    // the field's last pixels look as with a short name.
+    const QImage shortName = names->grab().toImage();
+    QStyleOptionComboBox option;
+    option.initFrom(names);
+    const QRect field = names->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                       QStyle::SC_ComboBoxEditField, names);
+    data->setMagnification(2, {QString(80, QChar(0x2588)), 2e6}); // full blocks: ink throughout
+    const QImage longName = names->grab().toImage();
+    for (int x = field.right() - 1; x <= field.right(); ++x)
+        for (int y = field.top(); y <= field.bottom(); ++y)
+            QCOMPARE(longName.pixel(x, y), shortName.pixel(x, y));
+    data->setMagnification(2, {"100x", 2e6});
 
     // The manager button opens the magnification dialog on the bar's data.
     QList<int> shown; // the entries each dialog shows, inside its own event loop

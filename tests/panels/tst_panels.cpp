@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QJsonArray>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTableWidget>
@@ -146,11 +147,14 @@ private slots:
     }
 
     // Lengths convert with two decimals, the area with the factor applied twice, angles never;
-    // rows follow record changes and drop values a shape no longer yields.
+    // rows follow record changes and drop values a shape no longer yields; the values fit their
+    // columns.
     void rowsFollowRecordsAndUnits()
     {
         RightWidget w;
         QTableWidget *t = table(w);
+        w.showTable();
+        w.show();
         auto rect3 = std::static_pointer_cast<BrokenLineDataItem>(
             record(ShapeTypes::Rec3Point, {{0, 0}, {100, 0}, {0, 30}}, false));
         w.onAddDrawLine(record(ShapeTypes::StraightLine, {{0, 0}, {100, 0}}));
@@ -181,6 +185,21 @@ private slots:
         calibration.setCurrentUnit(QStringLiteral("μm"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("500000.00"));
+        // Every value fits its column, also one that grows past it.
+        const auto everyValueFits = [t] {
+            QCoreApplication::processEvents();
+            for (int r = 0; r < t->rowCount(); ++r)
+                for (int c = 0; c < t->columnCount(); ++c)
+                    if (t->sizeHintForIndex(t->model()->index(r, c)).width() > t->columnWidth(c))
+                        return false;
+            return true;
+        };
+        QVERIFY(everyValueFits());
+        const QList<QPointF> drawn = rect3->points;
+        rect3->points = {{0, 0}, {40000, 0}, {0, 30000}};
+        w.onDrawLineDataChanged(rect3);
+        QVERIFY(everyValueFits());
+        rect3->points = drawn;
         calibration.setCurrentUnit(QStringLiteral("px"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("800"));
@@ -224,8 +243,9 @@ private slots:
         QCOMPARE(deleted.count(), 0);
     }
 
-    // The context menu offers its three actions; "delete all" asks once, then asks the canvas
-    // for every record, whose answers empty the table.
+    // The context menu offers its three actions, the deletions only where they have rows to
+    // delete; "delete all" asks once, then asks the canvas for every record, whose answers empty
+    // the table, which then says how it fills.
     void contextMenuDeleteAll()
     {
         RightWidget w;
@@ -241,17 +261,30 @@ private slots:
         boxes.answer(QMessageBox::Yes);
         answerMenu([&](QMenu *menu) {
             for (QAction *a : menu->actions()) {
-                texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+                texts << (a->isSeparator() ? QStringLiteral("-")
+                                           : a->text() + (a->isEnabled() ? "" : " (off)"));
                 if (a->text() == QStringLiteral("删除全部"))
                     menu->setActiveAction(a);
             }
             QTest::keyClick(menu, Qt::Key_Return);
         });
+        auto *hint = w.findChild<QLabel *>(QStringLiteral("labelTableHint"));
+        QVERIFY(hint && !hint->isVisible()); // the empty table's hint: not with rows
+        t->setCurrentCell(1, 0);
         emit t->customContextMenuRequested(QPoint(5, 5));
         QCOMPARE(texts, (QStringList{"删除选中行", "删除全部", "-", "导出测量数据"}));
         QCOMPARE(boxes.texts(), QStringList(QStringLiteral("确定删除所有的线？")));
         QCOMPARE(deleted.count(), 3);
         QCOMPARE(t->rowCount(), 0);
+        texts.clear();
+        answerMenu([&](QMenu *menu) {
+            for (QAction *a : menu->actions())
+                texts << a->text() + (a->isEnabled() ? "" : " (off)");
+            menu->close();
+        });
+        emit t->customContextMenuRequested(QPoint(5, 5));
+        QCOMPARE(texts.mid(0, 2), (QStringList{"删除选中行 (off)", "删除全部 (off)"}));
+        QVERIFY(hint->isVisible() && !hint->text().isEmpty());
     }
 
     void exportCsv_data()

@@ -1701,6 +1701,10 @@ Check that the folder exists, that it can be written to and that the disk has ro
             <translation>Measurement table</translation>
         </message>
         <message>
+            <source>用测量工具在画面上绘制图形，它们的测量值会列在这里</source>
+            <translation>Draw shapes on the picture with the measuring tools; their measurements are listed here</translation>
+        </message>
+        <message>
             <source>直径</source>
             <translation>Diameter</translation>
         </message>

@@ -26,6 +26,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -85,6 +87,53 @@ QPushButton *titleButton(QWidget *parent, const char *objectName)
     return button;
 }
 
+// Disabled icons fade towards whatever lies behind them, in either theme. The base style greys
+// them against the application palette's light window colour instead, which leaves the dark
+// theme's light icons as bright when disabled as when enabled.
+class FadedDisabledIconStyle : public QProxyStyle
+{
+public:
+    QPixmap generatedIconPixmap(QIcon::Mode mode, const QPixmap &pixmap,
+                                const QStyleOption *option) const override
+    {
+        if (mode != QIcon::Disabled)
+            return QProxyStyle::generatedIconPixmap(mode, pixmap, option);
+        QPixmap faded(pixmap.size());
+        faded.setDevicePixelRatio(pixmap.devicePixelRatio());
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(0.35);
+        painter.drawPixmap(0, 0, pixmap);
+        return faded;
+    }
+};
+
+// The status text: one line that ends in an ellipsis when it is longer than the status bar has
+// room for (a full path), instead of being cut through a letter. text() stays whole, so screen
+// readers read it whole.
+class ElidingLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        // Where the base places a left-aligned text: inside the margin, indented by half an "x"
+        // when the label has a frame (the style sheet's padding gives it one).
+        QRect room = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        int indentation = indent();
+        if (indentation < 0 && frameWidth() > 0)
+            indentation = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - margin();
+        if (indentation > 0)
+            room.setLeft(room.left() + indentation);
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+        style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
+
 QString readCss(const QString &name, QString *css)
 {
     QFile file(name);
@@ -129,7 +178,7 @@ MainWidget::MainWidget(std::unique_ptr<CaptureBackend> backend,
     m_toolButtonFullScreen->setIconSize(QSize(16, 16));
     m_toolButtonList->setIconSize(QSize(16, 16));
 
-    m_statusLabel = named(new QLabel(m_widgetBottom), "statusLabel");
+    m_statusLabel = named(new ElidingLabel(m_widgetBottom), "statusLabel");
     m_statusLabel->setStyleSheet(QStringLiteral("color: #888; padding-left: 4px;"));
     // A long text (a full path) is cut at the right rather than widening the window.
     m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -518,6 +567,9 @@ void MainWidget::applyThemeSettings()
         }
     }
     qDebug() << "applyThemeSettings: final CSS length =" << css.length();
+    static bool fadedIcons = false;
+    if (!std::exchange(fadedIcons, true))
+        QApplication::setStyle(new FadedDisabledIconStyle); // the application owns it
     qApp->setStyleSheet(css);
 
     m_rightWidget->refreshTheme();

@@ -19,24 +19,32 @@
 #include "resources/QuorixResources.h"
 #include "settings/SettingsKeys.h"
 #include "shapes/GraphicsItemBase.h"
+#include "shapes/ShapeTypes.h"
 #include "ui/mainwindow/MainWidget.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSplitter>
 #include <QStackedWidget>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -83,6 +91,47 @@ struct Fixture
         return shape;
     }
 };
+
+// The leftmost column of a cell's text as the view's style paints the cell plain, selected and
+// under the pointer.
+QList<int> textStartByState(QAbstractItemView *view)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.rect = QRect(0, 0, 120, 24);
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = QStringLiteral("500.386");
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    QList<int> starts;
+    for (QStyle::State state :
+         {QStyle::State_None, QStyle::State_Selected, QStyle::State_MouseOver}) {
+        option.state = QStyle::State_Enabled | QStyle::State_Active | state;
+        QImage cell(option.rect.size(), QImage::Format_ARGB32);
+        cell.fill(Qt::transparent);
+        QPainter painter(&cell);
+        view->style()->drawControl(QStyle::CE_ItemViewItem, &option, &painter, view);
+        painter.end();
+        const QRgb background = cell.pixel(cell.width() - 2, 2);
+        int start = -1;
+        for (int x = 0; x < cell.width() && start < 0; ++x)
+            for (int y = 0; y < cell.height() && start < 0; ++y)
+                if (cell.pixel(x, y) != background)
+                    start = x;
+        starts << start;
+    }
+    return starts;
+}
+
+// How far a picture's pixels stand out from its top-left corner's colour, summed.
+qint64 ink(const QImage &image)
+{
+    const int background = qGray(image.pixel(0, 0));
+    qint64 sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += std::abs(qGray(image.pixel(x, y)) - background);
+    return sum;
+}
 
 bool hasChinese(const QString &text)
 {
@@ -309,6 +358,30 @@ void TstMainWindow::statusTextLastsFromTheNewestMessage()
     emit f.window->leftBar()->sigStatusMessage("new");
     QVERIFY(clear->remainingTime() > before);
     QTRY_VERIFY_WITH_TIMEOUT(f.window->statusLabel()->text().isEmpty(), 120000);
+
+    // A text longer than the bar has room for ends in an ellipsis instead of being cut through a
+    // letter: the label's last pixels look as without a text; the text itself stays whole.
+    f.window->resize(1248, 702);
+    f.window->show();
+    QLabel *label = f.window->statusLabel();
+    const QImage empty = label->grab().toImage();
+    const QString blocks(400, QChar(0x2588)); // full blocks: ink throughout
+    emit f.window->leftBar()->sigStatusMessage(blocks);
+    const QImage full = label->grab().toImage();
+    const QRect room = label->contentsRect();
+    QVERIFY(room.width() > 100);
+    for (int x = room.right() - 1; x <= room.right(); ++x)
+        for (int y = room.top(); y <= room.bottom(); ++y)
+            QCOMPARE(full.pixel(x, y), empty.pixel(x, y));
+    QCOMPARE(label->text(), blocks);
+    // A text that fits stands where a plain label puts it.
+    emit f.window->leftBar()->sigStatusMessage(QStringLiteral("Saved"));
+    QLabel plain(label->parentWidget());
+    plain.setStyleSheet(label->styleSheet());
+    plain.setGeometry(label->geometry());
+    plain.setText(label->text());
+    plain.show();
+    QCOMPARE(label->grab().toImage(), plain.grab().toImage());
 }
 
 void TstMainWindow::demoCameraStartsWhenItIsTheOnlyCamera()
@@ -334,14 +407,45 @@ void TstMainWindow::themeSwitch()
         QFile file{QString::fromLatin1(name)};
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
+    // In either theme a row's texts stay put when it is selected or under the pointer, the
+    // title bar's buttons sit whole and centred in the bar, and a disabled icon looks faded.
+    f.window->show();
+    const auto textsStayPut = [&f] {
+        for (QAbstractItemView *view :
+             {static_cast<QAbstractItemView *>(f.table()),
+              f.window->leftBar()->findChild<QAbstractItemView *>(QStringLiteral("treeWidget"))}) {
+            const QList<int> starts = textStartByState(view);
+            QVERIFY(starts.value(0) > 0);
+            QCOMPARE(starts.value(1), starts.value(0));
+            QCOMPARE(starts.value(2), starts.value(0));
+        }
+        auto *bar = f.find<QWidget>("widgetTop");
+        QCoreApplication::processEvents();
+        for (QPushButton *button : bar->findChildren<QPushButton *>()) {
+            QVERIFY2(bar->rect().contains(button->geometry()), qPrintable(button->objectName()));
+            QVERIFY(std::abs(button->geometry().center().y() - bar->rect().center().y()) <= 1);
+        }
+        auto *undo = f.find<QToolButton>("toolButtonUndo");
+        const auto look = [undo] { return undo->parentWidget()->grab(undo->geometry()).toImage(); };
+        const QImage off = look(); // nothing to undo yet
+        undo->defaultAction()->setEnabled(true);
+        const QImage on = look();
+        undo->defaultAction()->setEnabled(false);
+        QVERIFY2(ink(off) * 2 < ink(on),
+                 qPrintable(QStringLiteral("%1 %2").arg(ink(off)).arg(ink(on))));
+    };
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 0);
     f.window->applyThemeSettings();
+    textsStayPut();
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(f.window->iconDir(), QStringLiteral(":/imgs/dark/"));
     QVERIFY(qApp->styleSheet().contains(css(":/mainwidget_light.css")));
     QVERIFY(!qApp->styleSheet().contains(css(":/mainwidget.css")));
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 1);
     f.window->applyThemeSettings();
     QCOMPARE(f.window->iconDir(), QStringLiteral(":/imgs/"));
+    textsStayPut();
     QVERIFY(qApp->styleSheet().contains(css(":/mainwidget.css")));
     QVERIFY(qApp->styleSheet().contains(css(":/button.css")));
 }
@@ -375,9 +479,11 @@ void TstMainWindow::languageSwitchLeavesNoChineseAndEveryControlNamed()
             for (int c = 0; c < table->columnCount(); ++c)
                 if (table->horizontalHeaderItem(c))
                     note(w, table->horizontalHeaderItem(c)->text());
+        // Every stop of the Tab key is named too: an unnamed one is a dead stop to the user.
         const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w) ||
                              qobject_cast<QAbstractSlider *>(w) ||
-                             qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QLineEdit *>(w);
+                             qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QLineEdit *>(w) ||
+                             ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy());
         if (control && w->accessibleName().isEmpty() && !w->inherits("QScrollBar") &&
             w->objectName() != QLatin1String("qt_spinbox_lineedit"))
             unnamed << QString::fromLatin1(w->metaObject()->className()) + ':' + w->objectName();
@@ -393,9 +499,10 @@ void TstMainWindow::languageSwitchLeavesNoChineseAndEveryControlNamed()
 }
 
 // Neither a long magnification name nor the English texts clip a text of the left bar's pages,
-// and the canvas keeps most of the window. Started in either language, the bar is as wide as it
-// stays: neither showing the measuring page nor selecting a shape widens it (a wider bar moves and
-// rescales the picture under the user's hand); then the other language is switched to live.
+// the canvas keeps most of the window, and the measurement table shows whole beside the bar.
+// Started in either language, the bar is as wide as it stays: neither showing the measuring page
+// nor selecting a shape widens it (a wider bar moves and rescales the picture under the user's
+// hand); then the other language is switched to live.
 void TstMainWindow::leftBarIsAsWideAsItsContent()
 {
     for (int language : {0, 1}) {
@@ -411,6 +518,12 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
         window.leftBar()->reloadCalibrationLists();
         QCoreApplication::processEvents();
         const int width = window.leftBar()->width();
+        // Rows come while the table is hidden; it fits them when shown.
+        for (int type : {ShapeTypes::StraightLine, ShapeTypes::CircleCenterRadius, ShapeTypes::Rect,
+                         ShapeTypes::Angle3Point, ShapeTypes::Perpendicular4Points})
+            window.view()->createShape(type);
+        window.rightWidget()->showTable();
+        auto *table = window.rightWidget()->findChild<QTableWidget *>();
         auto *pages =
             window.leftBar()->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
         QVERIFY(pages);
@@ -427,6 +540,19 @@ void TstMainWindow::leftBarIsAsWideAsItsContent()
             }
             QVERIFY2(window.rightWidget()->width() > window.width() / 2,
                      qPrintable(QString::number(window.leftBar()->width())));
+            // The whole measurement table shows: every title fits its column and nothing
+            // scrolls sideways; the columns fill the table.
+            QCoreApplication::processEvents();
+            const QStringList titles = WidgetLook::clippedTexts(table->horizontalHeader());
+            QVERIFY2(titles.isEmpty(), qPrintable(titles.join('\n')));
+            QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+            QCOMPARE(table->horizontalHeader()->length(), table->viewport()->width());
+            // The picture keeps two thirds of the height.
+            const QList<int> heights =
+                window.rightWidget()->findChild<QSplitter *>(QStringLiteral("splitter"))->sizes();
+            QVERIFY2(
+                std::abs(heights.value(0) - 2 * heights.value(1)) <= 2,
+                qPrintable(QStringLiteral("%1 %2").arg(heights.value(0)).arg(heights.value(1))));
         }
         window.leftBar()->closeCamera();
     }
