@@ -412,7 +412,7 @@ void RightWidget::onDeleteSelectedRow()
     const LineDataBase::Ptr record = recordOfRow(row);
     if (!record)
         return;
-    if (QMessageBox::question(nullptr, tr("提示"), tr("确定删除选中的线？"),
+    if (QMessageBox::question(this, tr("提示"), tr("确定删除选中的线？"),
                               QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes)
         return;
@@ -423,7 +423,7 @@ void RightWidget::onDeleteAllRows()
 {
     if (ui->tableWidget->rowCount() == 0)
         return;
-    if (QMessageBox::question(nullptr, tr("提示"), tr("确定删除所有的线？"),
+    if (QMessageBox::question(this, tr("提示"), tr("确定删除所有的线？"),
                               QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No) != QMessageBox::Yes)
         return;
@@ -465,10 +465,13 @@ void RightWidget::onExportCsv()
         QMessageBox::information(this, tr("导出"), tr("当前没有可导出的测量数据。"));
         return;
     }
-    // File names keep their Chinese prefix in every language.
-    const QString proposed =
+    // File names keep their Chinese prefix in every language. The file is proposed in the save
+    // folder, where the pictures and reports go.
+    const QString folder =
+        QSettings().value(SettingsKeys::kSavePath, SettingsKeys::defaultSavePath()).toString();
+    const QString proposed = QDir(folder).filePath(
         QStringLiteral("测量数据_%1.csv")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")));
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"))));
     QString path =
         m_saveFileName(this, tr("导出测量数据"), proposed, tr("CSV 文件 (*.csv);;所有文件 (*)"));
     if (path.isEmpty())

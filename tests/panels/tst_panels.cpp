@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTableWidget>
 
 #include "MessageBoxAnswerer.h"
@@ -16,6 +17,7 @@
 #include "panels/MeasurementCsv.h"
 #include "panels/MeasurementRow.h"
 #include "panels/RightWidget.h"
+#include "settings/SettingsKeys.h"
 #include "shapes/ShapeTypes.h"
 
 #include <cmath>
@@ -314,6 +316,7 @@ private slots:
         QFile blocker(dir.filePath("blocker"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
+        QSettings().setValue(SettingsKeys::kSavePath, dir.path());
         RightWidget w;
         if (withRows) {
             w.onAddDrawLine(record(ShapeTypes::Rect, {{0, 0}, {40, 20}}));
@@ -335,8 +338,11 @@ private slots:
         if (boxTitle == QStringLiteral("导出失败"))
             QCOMPARE(boxes.texts().first(), "无法写入文件: " + dir.filePath("blocker/out.csv"));
         if (withRows)
-            QVERIFY(
-                QRegularExpression("^测量数据_\\d{8}_\\d{6}\\.csv$").match(proposed).hasMatch());
+            QVERIFY2(QRegularExpression('^' + QRegularExpression::escape(dir.path()) +
+                                        "/测量数据_\\d{8}_\\d{6}\\.csv$")
+                         .match(proposed)
+                         .hasMatch(),
+                     qPrintable(proposed)); // in the save folder
         const QStringList files = QDir(dir.path()).entryList(QDir::Files);
         QCOMPARE(files.size(), written.isEmpty() ? 1 : 2);
         QCOMPARE(status.count(), written.isEmpty() ? 0 : 1);
