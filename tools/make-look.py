@@ -241,12 +241,15 @@ STYLE_THEMES = [
         "HOVER": "#363d46", "PRESSED": "#414a55", "BORDER": "#39404a", "BORDER_STRONG": "#56606c",
         "TEXT": "#d6dbe1", "TEXT_DIM": "#8b949e", "ACCENT": "#2f8fdd", "ACCENT_TEXT": "#ffffff",
         "SELECT_BG": "#1f4466", "HANDLE": "#1e2227", "SCROLL": "#4a525d", "ALT_ROW": "#2a3038",
+        "DISABLED_BG": "#252a31",
     }),
     ("_light", "dark/", {
         "WINDOW": "#f4f5f7", "PANEL": "#ffffff", "TITLE": "#e9ecf0", "RAISED": "#ffffff",
         "HOVER": "#e2e7ee", "PRESSED": "#d2d9e2", "BORDER": "#c9cfd7", "BORDER_STRONG": "#9aa4b0",
         "TEXT": "#1f2328", "TEXT_DIM": "#646d78", "ACCENT": "#1769c2", "ACCENT_TEXT": "#ffffff",
         "SELECT_BG": "#d5e6fa", "HANDLE": "#ffffff", "SCROLL": "#b9c1cb", "ALT_ROW": "#f6f8fa",
+        # A disabled button sinks a shade below the white raised ones, as the dark theme's do.
+        "DISABLED_BG": "#eaedf1",
     }),
 ]
 

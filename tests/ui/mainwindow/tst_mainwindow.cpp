@@ -433,6 +433,15 @@ void TstMainWindow::themeSwitch()
         undo->defaultAction()->setEnabled(false);
         QVERIFY2(ink(off) * 2 < ink(on),
                  qPrintable(QStringLiteral("%1 %2").arg(ink(off)).arg(ink(on))));
+        // A disabled push button differs from an enabled one by more than its text's colour.
+        QPushButton enabled(f.window.get()), disabled(f.window.get());
+        disabled.setEnabled(false);
+        const auto face = [](QPushButton &button) {
+            button.ensurePolished();
+            button.resize(80, 30);
+            return button.grab().toImage().pixel(8, 8);
+        };
+        QVERIFY(face(enabled) != face(disabled));
     };
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 0);
     f.window->applyThemeSettings();
