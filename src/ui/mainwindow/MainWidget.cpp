@@ -567,9 +567,11 @@ void MainWidget::applyThemeSettings()
         }
     }
     qDebug() << "applyThemeSettings: final CSS length =" << css.length();
+    // Installed once per process (the application owns it). A flag and not a look at
+    // QApplication::style(): once a style sheet is set, that is the sheet's wrapper around it.
     static bool fadedIcons = false;
     if (!std::exchange(fadedIcons, true))
-        QApplication::setStyle(new FadedDisabledIconStyle); // the application owns it
+        QApplication::setStyle(new FadedDisabledIconStyle);
     qApp->setStyleSheet(css);
 
     m_rightWidget->refreshTheme();
