@@ -495,7 +495,7 @@ Camera::BufferResult Camera::deliverBuffer(double time, const uchar *buffer, lon
             if (!m_colourEnabled && !yuy2)
                 picture = toSoftwareMonochrome(picture);
             picture = applyMirror(picture, m_mirrorHorizontal, m_mirrorVertical);
-            emit frameReady(picture);
+            emitFrame(picture, m_fullRequested.exchange(false));
         }
     } else if (isMjpg(m_subtype)) {
         if (length >= 129 && buffer[0] == 0xFF && buffer[1] == 0xD8)

@@ -82,6 +82,10 @@ public:
     // otherwise one packet per second. Any thread.
     void setFullRate(bool on) { m_fullRate = on; }
     bool fullRate() const { return m_fullRate; }
+    // Asks for the full-resolution picture of the next frame whatever that rate: it comes as
+    // frameReady and then as requestedFrameReady. Between two MJPG samples the last frameReady is
+    // up to a second older than the preview on screen. Any thread.
+    void requestFullFrame() { m_fullRequested = true; }
     // While held the decode thread takes no packet, so the queues can be inspected. Any thread.
     void setDecodingHeld(bool held);
 
@@ -127,6 +131,8 @@ public:
 
 signals:
     void frameReady(QImage frame);
+    // The picture asked for by requestFullFrame(), right after its frameReady.
+    void requestedFrameReady(QImage frame);
     void previewReady(QImage preview);
     void previewYuvReady(VideoFrameYUV frame);
     void error(QString message);
@@ -181,7 +187,10 @@ private:
     {
         QByteArray data;
         StreamInfo stream;
+        bool requested = false; // its picture was asked for by requestFullFrame()
     };
+    // Emits frameReady, then requestedFrameReady when the picture was asked for.
+    void emitFrame(const QImage &picture, bool requested);
     void startDecodeThreads();
     void stopDecodeThreads();
     void waitDecodeIdle();
@@ -243,6 +252,7 @@ private:
     bool m_stopFull = false;
     bool m_fullBusy = false;
     std::atomic<bool> m_fullRate{false};
+    std::atomic<bool> m_fullRequested{false};
     qint64 m_lastFullTime = 0; // decode thread only: µs of the last full-resolution offer
 
     // m_decoderLock protects the preview decoders and the stream each was opened for.

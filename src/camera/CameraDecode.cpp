@@ -173,11 +173,14 @@ void Camera::decodeLoop()
 
 void Camera::decodeMjpg(const QByteArray &packet, const StreamInfo &stream, qint64 now)
 {
-    if (m_fullRate || m_lastFullTime == 0 || now - m_lastFullTime >= kFullInterval) {
+    const bool requested = m_fullRequested.exchange(false);
+    if (requested || m_fullRate || m_lastFullTime == 0 || now - m_lastFullTime >= kFullInterval) {
         QMutexLocker lock(&m_fullLock);
         if (m_fullQueue.size() < kFullQueueLimit) {
-            m_fullQueue.append({packet, stream});
+            m_fullQueue.append({packet, stream, requested});
             m_fullCondition.wakeAll();
+        } else if (requested) {
+            m_fullRequested = true; // the next packet, once the decoder has room
         }
         m_lastFullTime = now;
     }
@@ -316,7 +319,14 @@ void Camera::decodeH26x(const QByteArray &packet, const StreamInfo &stream)
     }
     countDecodedFrame(QStringLiteral("[DECFPS] 解码线程输出帧率: %1 fps (%2 帧/%3 ms)"));
     emit previewReady(fitPreview(picture));
+    emitFrame(picture, m_fullRequested.exchange(false));
+}
+
+void Camera::emitFrame(const QImage &picture, bool requested)
+{
     emit frameReady(picture);
+    if (requested)
+        emit requestedFrameReady(picture);
 }
 
 void Camera::fullDecodeLoop()
@@ -366,8 +376,10 @@ void Camera::fullDecodeLoop()
             if (g_fullDecodeFailures.fetch_add(1) < 5)
                 qWarning().noquote()
                     << "[DIAG] fullDecodeLoop: both FFmpeg and Qt failed to decode MJPG frame";
+            if (packet.requested)
+                m_fullRequested = true; // the picture asked for comes from the next packet
             continue;
         }
-        emit frameReady(picture);
+        emitFrame(picture, packet.requested);
     }
 }

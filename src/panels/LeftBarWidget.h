@@ -52,6 +52,9 @@ class LeftBarWidget : public QWidget
     Q_OBJECT
 
 public:
+    // Longest wait of a capture for the picture on screen (see onCapture()).
+    static constexpr int kFreshFrameWaitMs = 1500;
+
     enum Page { CameraPage = 0, MeasurePage = 1 };
 
     // Uses the cameras of this machine (V4L2 and the demo camera).
@@ -134,8 +137,11 @@ public slots:
     void updateYuvPreview(VideoFrameYUV frame);
 
     // Capture side (LeftBarWidgetCapture.cpp).
-    // Writes the latest camera frame to the preset folder (or a chosen file) and asks the main
+    // Writes the camera's picture to the preset folder (or a chosen file) and asks the main
     // window with sigSaveImage to store the drawing with it; onCaptureStored() reports the end.
+    // The picture is the one on screen: while previews newer than the last full-resolution frame
+    // show, the full-resolution picture of the next frame is asked for and written when it comes
+    // (the last frame when none has come after kFreshFrameWaitMs).
     void onCapture();
     // The main window's answer to sigSaveImage(path): the picture with its drawing was stored
     // (ok) or not (error says why). Only then does the user hear of the save: status text and
@@ -224,6 +230,9 @@ private slots:
     void on_pushButtonCameraDefaults_clicked();
 
 private:
+    // Writes `frame` as a capture: the rest of onCapture().
+    void captureFrame(const QImage &frame);
+
     // One picture property bound to its controls; the nine rows share one set of functions.
     struct PropertyRow
     {
@@ -326,6 +335,10 @@ private:
     // Frame rate. The counters are written by the camera's threads and read by the timer.
     std::atomic<int> m_previewCount{0};
     std::atomic<int> m_frameCount{0};
+    // Previews made since the last full-resolution frame was kept.
+    std::atomic<int> m_previewsSinceFrame{0};
+    // Runs while a capture waits for the picture it asked the camera for.
+    QTimer *m_captureWait = nullptr;
     QElapsedTimer m_fpsClock;
     QTimer *m_fpsTimer = nullptr;
     double m_fps = 0.0;

@@ -112,7 +112,10 @@ void LeftBarWidget::connectCamera()
     // Previews are counted where the camera makes them: counted on arrival, the ones that waited
     // while this thread was busy would all fall into one second and show a rate above the
     // camera's (and a recording started then would take that rate).
-    const auto countPreview = [this] { ++m_previewCount; };
+    const auto countPreview = [this] {
+        ++m_previewCount;
+        ++m_previewsSinceFrame;
+    };
     connect(m_camera, &Camera::previewReady, this, countPreview, Qt::DirectConnection);
     connect(m_camera, &Camera::previewYuvReady, this, countPreview, Qt::DirectConnection);
     connect(m_camera, &Camera::previewReady, this, &LeftBarWidget::updatePreview);
@@ -444,6 +447,7 @@ void LeftBarWidget::updateFrame(QImage frame)
     {
         QMutexLocker lock(&m_frameLock);
         m_lastFrame = frame;
+        m_previewsSinceFrame = 0;
     }
     if (m_recorder->isRecording()) {
         // The canvas gets a full frame at most every 250 ms; the recorder gets every one.

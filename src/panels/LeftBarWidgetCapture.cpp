@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -205,6 +206,18 @@ void LeftBarWidget::setupCaptureSide()
     retranslateCaptureSide();
 
     connect(ui->toolButtonCapture, &QAbstractButton::clicked, this, &LeftBarWidget::onCapture);
+    m_captureWait = new QTimer(this);
+    m_captureWait->setObjectName(QStringLiteral("captureWait"));
+    m_captureWait->setSingleShot(true);
+    m_captureWait->setInterval(kFreshFrameWaitMs);
+    // No picture came (the camera stalled or was closed): the last frame is written.
+    connect(m_captureWait, &QTimer::timeout, this, [this] { captureFrame(lastFrame()); });
+    connect(m_camera, &Camera::requestedFrameReady, this, [this](const QImage &frame) {
+        if (!m_captureWait->isActive())
+            return; // asked for by a capture that has stopped waiting
+        m_captureWait->stop();
+        captureFrame(frame);
+    });
     connect(ui->toolButtonVideotape, &QAbstractButton::clicked, this,
             &LeftBarWidget::onVideotapeClicked);
     connect(ui->toolButtonFusionImage, &QAbstractButton::clicked, this, [this] {
@@ -347,7 +360,21 @@ QString LeftBarWidget::presetFolder() const
 
 void LeftBarWidget::onCapture()
 {
-    const QImage frame = lastFrame();
+    if (m_captureWait->isActive())
+        return; // the capture before is still waiting for its picture
+    // MJPG frames reach full resolution about once a second: while newer previews show, the
+    // last frame is not the picture the user sees.
+    if (m_camera->isOpened() && !m_camera->fullRate() && m_previewsSinceFrame > 0 &&
+        !lastFrame().isNull()) {
+        m_camera->requestFullFrame();
+        m_captureWait->start();
+        return;
+    }
+    captureFrame(lastFrame());
+}
+
+void LeftBarWidget::captureFrame(const QImage &frame)
+{
     if (frame.isNull()) {
         QMessageBox::warning(this, tr("拍照"), tr("当前没有可用的相机画面"));
         return;

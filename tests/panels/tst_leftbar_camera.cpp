@@ -6,6 +6,7 @@
 #include "MessageBoxAnswerer.h"
 #include "TestEnv.h"
 #include "camera/Camera.h"
+#include "camera/CameraClock.h"
 #include "camera/DemoCameraBackend.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/FrameConversion.h"
@@ -165,6 +166,7 @@ private slots:
     void init();
     void followsCamerasByPathThroughUnplugAndReplug();
     void framesAndPreviewsReachTheCanvas();
+    void captureWritesThePictureOnScreen();
     void controlsReadBackFromDevice_data();
     void controlsReadBackFromDevice();
     void autoModesOneKeyWhiteBalanceAndMirror();
@@ -329,6 +331,47 @@ void TstLeftBarCamera::framesAndPreviewsReachTheCanvas()
     QVERIFY(!bar->camera()->isOpened());
     QCOMPARE(received.fpsTexts.last(), QStringLiteral("FPS: --"));
     QVERIFY(!slider(bar.get(), "Brightness")->isEnabled());
+}
+
+// Between two once-a-second MJPG samples a capture asks for the full-resolution picture of the
+// next frame instead of writing the older sample; a second click while it waits adds nothing,
+// and without a frame it writes the sample after its wait.
+void TstLeftBarCamera::captureWritesThePictureOnScreen()
+{
+    CameraClock::setSource([]() -> qint64 { return 5000000; }); // no sample falls due by itself
+    const auto restoreClock = qScopeGuard([] { CameraClock::setSource(nullptr); });
+    QTemporaryDir dir;
+    QSettings settings;
+    settings.setValue(SettingsKeys::kUsePresetPath, true);
+    settings.setValue(SettingsKeys::kSavePath, dir.path());
+    settings.setValue(SettingsKeys::kFileType, 2); // BMP keeps the pixels as they were
+    ScriptedV4l2Device &device = *m_device;
+    auto bar = barOn(device);
+    Received received(bar.get());
+    QStringList saved;
+    connect(bar.get(), &LeftBarWidget::sigSaveImage, bar.get(),
+            [&](const QString &path) { saved << path; });
+    auto *capture = bar->findChild<QToolButton *>("toolButtonCapture");
+    const auto red = [](const QString &path) { return qRed(QImage(path).pixel(320, 240)); };
+    QVERIFY(start(bar.get()));
+
+    device.pushFrame(jpeg(640, 480, 40)); // the first frame is sampled
+    QTRY_VERIFY_WITH_TIMEOUT(!bar->lastFrame().isNull(), kWaitMs);
+    device.pushFrame(jpeg(640, 480, 200)); // only previewed
+    QTRY_COMPARE_WITH_TIMEOUT(received.previews, 2, kWaitMs);
+    capture->click();
+    capture->click();
+    QVERIFY(saved.isEmpty());
+    device.pushFrame(jpeg(640, 480, 120));
+    QTRY_COMPARE_WITH_TIMEOUT(saved.size(), 1, kWaitMs);
+    QVERIFY(qAbs(red(saved[0]) - 120) <= 8);
+
+    device.pushFrame(jpeg(640, 480, 200));
+    QTRY_COMPARE_WITH_TIMEOUT(received.previews, 4, kWaitMs);
+    capture->click();
+    QTRY_COMPARE_WITH_TIMEOUT(saved.size(), 2, kWaitMs);
+    QVERIFY(qAbs(red(saved[1]) - 120) <= 8);
+    QCOMPARE(saved.size(), 2);
 }
 
 void TstLeftBarCamera::controlsReadBackFromDevice_data()
