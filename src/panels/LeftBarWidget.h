@@ -52,7 +52,8 @@ class LeftBarWidget : public QWidget
     Q_OBJECT
 
 public:
-    // Longest wait of a capture for the picture on screen (see onCapture()).
+    // Longest wait of a capture, or of closing the camera, for the picture on screen (see
+    // onCapture() and on_pushButtonPlay_clicked()).
     static constexpr int kFreshFrameWaitMs = 1500;
 
     enum Page { CameraPage = 0, MeasurePage = 1 };
@@ -232,6 +233,12 @@ private slots:
 private:
     // Writes `frame` as a capture: the rest of onCapture().
     void captureFrame(const QImage &frame);
+    // When previews newer than the last full-resolution frame show, asks the camera for the
+    // full-resolution picture of the next frame (it comes as Camera::requestedFrameReady) and
+    // returns true.
+    bool askForFrameOnScreen();
+    // Closes the camera and leaves `frame`, when there is one, as the canvas's picture.
+    void closeShowingFrame(const QImage &frame);
 
     // One picture property bound to its controls; the nine rows share one set of functions.
     struct PropertyRow
@@ -337,8 +344,9 @@ private:
     std::atomic<int> m_frameCount{0};
     // Previews made since the last full-resolution frame was kept.
     std::atomic<int> m_previewsSinceFrame{0};
-    // Runs while a capture waits for the picture it asked the camera for.
+    // Run while a capture, or closing the camera, waits for the picture asked for.
     QTimer *m_captureWait = nullptr;
+    QTimer *m_closeWait = nullptr;
     QElapsedTimer m_fpsClock;
     QTimer *m_fpsTimer = nullptr;
     double m_fps = 0.0;

@@ -366,7 +366,23 @@ void LeftBarWidget::on_pushButtonPlay_clicked()
         emit sigRequestStartCamera();
         return;
     }
+    // The still left to measure on is the picture the user saw, at full resolution: previews
+    // show until then, and one that came after the last full-resolution frame would be lost.
+    if (m_closeWait->isActive())
+        return; // closing already, once that picture is there
+    if (askForFrameOnScreen()) {
+        m_closeWait->start();
+        return;
+    }
+    closeShowingFrame(lastFrame());
+}
+
+void LeftBarWidget::closeShowingFrame(const QImage &frame)
+{
     closeCamera();
+    // Previews shown after the last frame was passed on would stay on the canvas otherwise.
+    if (!frame.isNull())
+        emit sigSetImage(frame);
 }
 
 void LeftBarWidget::setPlayState(bool running)
@@ -465,13 +481,14 @@ void LeftBarWidget::updateFrame(QImage frame)
 
 void LeftBarWidget::updatePreview(QImage preview)
 {
-    if (!preview.isNull())
+    // Previews still on their way when the camera closed would cover the still.
+    if (!preview.isNull() && m_camera->isOpened())
         emit sigSetPreview(preview);
 }
 
 void LeftBarWidget::updateYuvPreview(VideoFrameYUV frame)
 {
-    if (frame.isValid())
+    if (frame.isValid() && m_camera->isOpened())
         emit sigSetYuvPreview(frame);
 }
 

@@ -206,17 +206,26 @@ void LeftBarWidget::setupCaptureSide()
     retranslateCaptureSide();
 
     connect(ui->toolButtonCapture, &QAbstractButton::clicked, this, &LeftBarWidget::onCapture);
+    // A capture or the camera's closing waits for the picture on screen; when none comes (the
+    // camera stalled or was closed), the last frame is taken.
     m_captureWait = new QTimer(this);
-    m_captureWait->setObjectName(QStringLiteral("captureWait"));
-    m_captureWait->setSingleShot(true);
-    m_captureWait->setInterval(kFreshFrameWaitMs);
-    // No picture came (the camera stalled or was closed): the last frame is written.
+    m_closeWait = new QTimer(this);
+    for (QTimer *wait : {m_captureWait, m_closeWait}) {
+        wait->setSingleShot(true);
+        wait->setInterval(kFreshFrameWaitMs);
+    }
     connect(m_captureWait, &QTimer::timeout, this, [this] { captureFrame(lastFrame()); });
+    connect(m_closeWait, &QTimer::timeout, this, [this] { closeShowingFrame(lastFrame()); });
     connect(m_camera, &Camera::requestedFrameReady, this, [this](const QImage &frame) {
-        if (!m_captureWait->isActive())
-            return; // asked for by a capture that has stopped waiting
-        m_captureWait->stop();
-        captureFrame(frame);
+        // A picture that no one waits for any more is not taken.
+        if (m_captureWait->isActive()) {
+            m_captureWait->stop();
+            captureFrame(frame);
+        }
+        if (m_closeWait->isActive()) {
+            m_closeWait->stop();
+            closeShowingFrame(frame);
+        }
     });
     connect(ui->toolButtonVideotape, &QAbstractButton::clicked, this,
             &LeftBarWidget::onVideotapeClicked);
@@ -362,15 +371,22 @@ void LeftBarWidget::onCapture()
 {
     if (m_captureWait->isActive())
         return; // the capture before is still waiting for its picture
-    // MJPG frames reach full resolution about once a second: while newer previews show, the
-    // last frame is not the picture the user sees.
-    if (m_camera->isOpened() && !m_camera->fullRate() && m_previewsSinceFrame > 0 &&
-        !lastFrame().isNull()) {
-        m_camera->requestFullFrame();
+    if (askForFrameOnScreen()) {
         m_captureWait->start();
         return;
     }
     captureFrame(lastFrame());
+}
+
+bool LeftBarWidget::askForFrameOnScreen()
+{
+    // MJPG frames reach full resolution about once a second: while newer previews show, the
+    // last frame is not the picture the user sees.
+    if (!m_camera->isOpened() || m_camera->fullRate() || m_previewsSinceFrame == 0 ||
+        lastFrame().isNull())
+        return false;
+    m_camera->requestFullFrame();
+    return true;
 }
 
 void LeftBarWidget::captureFrame(const QImage &frame)

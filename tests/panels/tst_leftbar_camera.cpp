@@ -45,11 +45,15 @@ constexpr int kWaitMs = 120000;
 struct Received : QObject
 {
     int images = 0, previews = 0, yuv = 0, recordingOn = 0, recordingOff = 0;
+    QImage lastImage;
     VideoFrameYUV lastYuv;
     QStringList fpsTexts;
     explicit Received(LeftBarWidget *bar)
     {
-        connect(bar, &LeftBarWidget::sigSetImage, this, [this] { ++images; });
+        connect(bar, &LeftBarWidget::sigSetImage, this, [this](const QImage &image) {
+            ++images;
+            lastImage = image;
+        });
         connect(bar, &LeftBarWidget::sigSetPreview, this, [this] { ++previews; });
         connect(bar, &LeftBarWidget::sigSetYuvPreview, this, [this](VideoFrameYUV f) {
             ++yuv;
@@ -166,7 +170,7 @@ private slots:
     void init();
     void followsCamerasByPathThroughUnplugAndReplug();
     void framesAndPreviewsReachTheCanvas();
-    void captureWritesThePictureOnScreen();
+    void captureAndCloseKeepThePictureOnScreen();
     void controlsReadBackFromDevice_data();
     void controlsReadBackFromDevice();
     void autoModesOneKeyWhiteBalanceAndMirror();
@@ -335,8 +339,9 @@ void TstLeftBarCamera::framesAndPreviewsReachTheCanvas()
 
 // Between two once-a-second MJPG samples a capture asks for the full-resolution picture of the
 // next frame instead of writing the older sample; a second click while it waits adds nothing,
-// and without a frame it writes the sample after its wait.
-void TstLeftBarCamera::captureWritesThePictureOnScreen()
+// and without a frame it writes the sample after its wait. Closing the camera waits in the same
+// way and leaves that picture on the canvas, which no later preview covers.
+void TstLeftBarCamera::captureAndCloseKeepThePictureOnScreen()
 {
     CameraClock::setSource([]() -> qint64 { return 5000000; }); // no sample falls due by itself
     const auto restoreClock = qScopeGuard([] { CameraClock::setSource(nullptr); });
@@ -372,6 +377,16 @@ void TstLeftBarCamera::captureWritesThePictureOnScreen()
     QTRY_COMPARE_WITH_TIMEOUT(saved.size(), 2, kWaitMs);
     QVERIFY(qAbs(red(saved[1]) - 120) <= 8);
     QCOMPARE(saved.size(), 2);
+
+    bar->findChild<QPushButton *>("pushButtonPlay")->click(); // the 200 preview still shows
+    QVERIFY(bar->camera()->isOpened());
+    device.pushFrame(jpeg(640, 480, 80));
+    QTRY_VERIFY_WITH_TIMEOUT(!bar->camera()->isOpened(), kWaitMs);
+    QVERIFY(qAbs(qRed(received.lastImage.pixel(320, 240)) - 80) <= 8);
+    const int previews = received.previews;
+    bar->updatePreview(received.lastImage); // on its way when the camera closed
+    QCoreApplication::processEvents();
+    QCOMPARE(received.previews, previews);
 }
 
 void TstLeftBarCamera::controlsReadBackFromDevice_data()
