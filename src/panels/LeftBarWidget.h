@@ -233,6 +233,8 @@ private slots:
 private:
     // Writes `frame` as a capture: the rest of onCapture().
     void captureFrame(const QImage &frame);
+    // Writes `frame` for each capture that waited for it.
+    void captureWaiting(const QImage &frame);
     // When previews newer than the last full-resolution frame show, asks the camera for the
     // full-resolution picture of the next frame (it comes as Camera::requestedFrameReady) and
     // returns true.
@@ -347,6 +349,7 @@ private:
     // Run while a capture, or closing the camera, waits for the picture asked for.
     QTimer *m_captureWait = nullptr;
     QTimer *m_closeWait = nullptr;
+    int m_capturesWaiting = 0; // clicks on the capture button waiting for their picture
     QElapsedTimer m_fpsClock;
     QTimer *m_fpsTimer = nullptr;
     double m_fps = 0.0;

@@ -33,6 +33,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -214,13 +215,13 @@ void LeftBarWidget::setupCaptureSide()
         wait->setSingleShot(true);
         wait->setInterval(kFreshFrameWaitMs);
     }
-    connect(m_captureWait, &QTimer::timeout, this, [this] { captureFrame(lastFrame()); });
+    connect(m_captureWait, &QTimer::timeout, this, [this] { captureWaiting(lastFrame()); });
     connect(m_closeWait, &QTimer::timeout, this, [this] { closeShowingFrame(lastFrame()); });
     connect(m_camera, &Camera::requestedFrameReady, this, [this](const QImage &frame) {
         // A picture that no one waits for any more is not taken.
         if (m_captureWait->isActive()) {
             m_captureWait->stop();
-            captureFrame(frame);
+            captureWaiting(frame);
         }
         if (m_closeWait->isActive()) {
             m_closeWait->stop();
@@ -369,13 +370,20 @@ QString LeftBarWidget::presetFolder() const
 
 void LeftBarWidget::onCapture()
 {
-    if (m_captureWait->isActive())
-        return; // the capture before is still waiting for its picture
-    if (askForFrameOnScreen()) {
+    // Every click writes a file: one made while the capture before still waits takes the same
+    // picture.
+    if (m_captureWait->isActive() || askForFrameOnScreen()) {
+        ++m_capturesWaiting;
         m_captureWait->start();
         return;
     }
     captureFrame(lastFrame());
+}
+
+void LeftBarWidget::captureWaiting(const QImage &frame)
+{
+    for (int count = std::exchange(m_capturesWaiting, 0); count > 0; --count)
+        captureFrame(frame);
 }
 
 bool LeftBarWidget::askForFrameOnScreen()
