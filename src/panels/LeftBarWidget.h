@@ -52,8 +52,7 @@ class LeftBarWidget : public QWidget
     Q_OBJECT
 
 public:
-    // Longest wait of a capture, or of closing the camera, for the picture on screen (see
-    // onCapture() and on_pushButtonPlay_clicked()).
+    // Longest wait of a capture, a save or closing the camera for the picture on screen.
     static constexpr int kFreshFrameWaitMs = 1500;
 
     enum Page { CameraPage = 0, MeasurePage = 1 };
@@ -231,17 +230,6 @@ private slots:
     void on_pushButtonCameraDefaults_clicked();
 
 private:
-    // Writes `frame` as a capture: the rest of onCapture().
-    void captureFrame(const QImage &frame);
-    // Writes `frame` for each capture that waited for it.
-    void captureWaiting(const QImage &frame);
-    // When previews newer than the last full-resolution frame show, asks the camera for the
-    // full-resolution picture of the next frame (it comes as Camera::requestedFrameReady) and
-    // returns true.
-    bool askForFrameOnScreen();
-    // Closes the camera and leaves `frame`, when there is one, as the canvas's picture.
-    void closeShowingFrame(const QImage &frame);
-
     // One picture property bound to its controls; the nine rows share one set of functions.
     struct PropertyRow
     {
@@ -266,6 +254,20 @@ private:
                             const QString &filter, QString *selectedFilter);
     QString presetFolder() const;
     QString imageSavePath(const QString &caption);
+    // Writes `frame` as a capture: the rest of onCapture().
+    void captureFrame(const QImage &frame);
+    // Runs `then` with the camera's picture on screen at full resolution, after the canvas got
+    // it: the last frame at once, or, while previews newer than it show, the full-resolution
+    // picture of the next frame (the last frame when none has come after kFreshFrameWaitMs).
+    // Captures, saves, reports and closing the camera take the picture the user saw.
+    void withFrameOnScreen(std::function<void(const QImage &)> then);
+    void runFrameWaiters(const QImage &frame);
+    // When previews newer than the last full-resolution frame show, asks the camera for the
+    // full-resolution picture of the next frame (it comes as Camera::requestedFrameReady) and
+    // returns true.
+    bool askForFrameOnScreen();
+    // Closes the camera and leaves `frame`, when there is one, as the canvas's picture.
+    void closeShowingFrame(const QImage &frame);
     void armTool(int toolType, bool drawing);
     void markChosen(QAbstractButton *chosen);
     void fillCalibrationLists();
@@ -346,10 +348,10 @@ private:
     std::atomic<int> m_frameCount{0};
     // Previews made since the last full-resolution frame was kept.
     std::atomic<int> m_previewsSinceFrame{0};
-    // Run while a capture, or closing the camera, waits for the picture asked for.
-    QTimer *m_captureWait = nullptr;
-    QTimer *m_closeWait = nullptr;
-    int m_capturesWaiting = 0; // clicks on the capture button waiting for their picture
+    // Actions waiting for the picture on screen (see withFrameOnScreen()), and their time limit.
+    std::vector<std::function<void(const QImage &)>> m_frameWaiters;
+    QTimer *m_frameWait = nullptr;
+    bool m_closing = false; // closing the camera waits for the picture on screen
     QElapsedTimer m_fpsClock;
     QTimer *m_fpsTimer = nullptr;
     double m_fps = 0.0;

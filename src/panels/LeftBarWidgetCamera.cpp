@@ -368,13 +368,13 @@ void LeftBarWidget::on_pushButtonPlay_clicked()
     }
     // The still left to measure on is the picture the user saw, at full resolution: previews
     // show until then, and one that came after the last full-resolution frame would be lost.
-    if (m_closeWait->isActive())
+    if (m_closing)
         return; // closing already, once that picture is there
-    if (askForFrameOnScreen()) {
-        m_closeWait->start();
-        return;
-    }
-    closeShowingFrame(lastFrame());
+    m_closing = true;
+    withFrameOnScreen([this](const QImage &frame) {
+        m_closing = false;
+        closeShowingFrame(frame);
+    });
 }
 
 void LeftBarWidget::closeShowingFrame(const QImage &frame)

@@ -207,36 +207,24 @@ void LeftBarWidget::setupCaptureSide()
     retranslateCaptureSide();
 
     connect(ui->toolButtonCapture, &QAbstractButton::clicked, this, &LeftBarWidget::onCapture);
-    // A capture or the camera's closing waits for the picture on screen; when none comes (the
-    // camera stalled or was closed), the last frame is taken.
-    m_captureWait = new QTimer(this);
-    m_closeWait = new QTimer(this);
-    for (QTimer *wait : {m_captureWait, m_closeWait}) {
-        wait->setSingleShot(true);
-        wait->setInterval(kFreshFrameWaitMs);
-    }
-    connect(m_captureWait, &QTimer::timeout, this, [this] { captureWaiting(lastFrame()); });
-    connect(m_closeWait, &QTimer::timeout, this, [this] { closeShowingFrame(lastFrame()); });
+    m_frameWait = new QTimer(this);
+    m_frameWait->setSingleShot(true);
+    m_frameWait->setInterval(kFreshFrameWaitMs);
+    // No picture came (the camera stalled or was closed): the last frame it is.
+    connect(m_frameWait, &QTimer::timeout, this, [this] { runFrameWaiters(lastFrame()); });
     connect(m_camera, &Camera::requestedFrameReady, this, [this](const QImage &frame) {
-        // A picture that no one waits for any more is not taken.
-        if (m_captureWait->isActive()) {
-            m_captureWait->stop();
-            captureWaiting(frame);
-        }
-        if (m_closeWait->isActive()) {
-            m_closeWait->stop();
-            closeShowingFrame(frame);
-        }
+        if (!m_frameWaiters.empty())
+            runFrameWaiters(frame);
     });
     connect(ui->toolButtonVideotape, &QAbstractButton::clicked, this,
             &LeftBarWidget::onVideotapeClicked);
     connect(ui->toolButtonFusionImage, &QAbstractButton::clicked, this, [this] {
         const QString path = imageSavePath(tr("保存融合图像"));
         if (!path.isEmpty())
-            emit sigSaveFusedImage(path);
+            withFrameOnScreen([this, path](const QImage &) { emit sigSaveFusedImage(path); });
     });
     connect(ui->toolButtonExportReport, &QAbstractButton::clicked, this,
-            &LeftBarWidget::sigExportReport);
+            [this] { withFrameOnScreen([this](const QImage &) { emit sigExportReport(); }); });
     connect(ui->comboBoxFileType, QOverload<int>::of(&QComboBox::activated), this, [](int index) {
         if (index >= 0)
             QSettings().setValue(SettingsKeys::kFileType, index);
@@ -370,20 +358,28 @@ QString LeftBarWidget::presetFolder() const
 
 void LeftBarWidget::onCapture()
 {
-    // Every click writes a file: one made while the capture before still waits takes the same
-    // picture.
-    if (m_captureWait->isActive() || askForFrameOnScreen()) {
-        ++m_capturesWaiting;
-        m_captureWait->start();
-        return;
-    }
-    captureFrame(lastFrame());
+    withFrameOnScreen([this](const QImage &frame) { captureFrame(frame); });
 }
 
-void LeftBarWidget::captureWaiting(const QImage &frame)
+void LeftBarWidget::withFrameOnScreen(std::function<void(const QImage &)> then)
 {
-    for (int count = std::exchange(m_capturesWaiting, 0); count > 0; --count)
-        captureFrame(frame);
+    // Asked for while an earlier one waits: it waits for the same picture.
+    if (m_frameWaiters.empty() && !askForFrameOnScreen()) {
+        then(lastFrame());
+        return;
+    }
+    m_frameWaiters.push_back(std::move(then));
+    m_frameWait->start();
+}
+
+void LeftBarWidget::runFrameWaiters(const QImage &frame)
+{
+    m_frameWait->stop();
+    // Taken first: a waiter may open a dialog, during which new ones are asked for.
+    const std::vector<std::function<void(const QImage &)>> waiters =
+        std::exchange(m_frameWaiters, {});
+    for (const auto &then : waiters)
+        then(frame);
 }
 
 bool LeftBarWidget::askForFrameOnScreen()
@@ -497,8 +493,10 @@ void LeftBarWidget::on_toolButtonSave_clicked()
     const QString path = imageSavePath(tr("保存图片"));
     if (path.isEmpty())
         return;
-    m_pendingStores.insert(path, SaveKind::Picture);
-    emit sigSaveImage(path);
+    withFrameOnScreen([this, path](const QImage &) {
+        m_pendingStores.insert(path, SaveKind::Picture);
+        emit sigSaveImage(path);
+    });
 }
 
 void LeftBarWidget::on_toolButtonOpenImg_clicked()

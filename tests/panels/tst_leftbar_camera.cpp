@@ -339,8 +339,8 @@ void TstLeftBarCamera::framesAndPreviewsReachTheCanvas()
 
 // Between two once-a-second MJPG samples a capture asks for the full-resolution picture of the
 // next frame instead of writing the older sample; a second click while it waits writes that
-// picture too, and without a frame the sample is written after the wait. Closing the camera waits
-// in the same way and leaves that picture on the canvas, which no later preview covers.
+// picture too, and without a frame the sample is written after the wait. A save and closing the
+// camera wait in the same way; the canvas has the picture first, and no later preview covers it.
 void TstLeftBarCamera::captureAndCloseKeepThePictureOnScreen()
 {
     CameraClock::setSource([]() -> qint64 { return 5000000; }); // no sample falls due by itself
@@ -354,8 +354,11 @@ void TstLeftBarCamera::captureAndCloseKeepThePictureOnScreen()
     auto bar = barOn(device);
     Received received(bar.get());
     QStringList saved;
-    connect(bar.get(), &LeftBarWidget::sigSaveImage, bar.get(),
-            [&](const QString &path) { saved << path; });
+    QList<int> canvasShades; // the canvas picture's when each save was asked for
+    connect(bar.get(), &LeftBarWidget::sigSaveImage, bar.get(), [&](const QString &path) {
+        saved << path;
+        canvasShades << qRed(received.lastImage.pixel(320, 240));
+    });
     auto *capture = bar->findChild<QToolButton *>("toolButtonCapture");
     const auto red = [](const QString &path) { return qRed(QImage(path).pixel(320, 240)); };
     QVERIFY(start(bar.get()));
@@ -378,7 +381,19 @@ void TstLeftBarCamera::captureAndCloseKeepThePictureOnScreen()
     QTRY_COMPARE_WITH_TIMEOUT(saved.size(), 3, kWaitMs);
     QVERIFY(qAbs(red(saved[2]) - 120) <= 8);
 
-    bar->findChild<QPushButton *>("pushButtonPlay")->click(); // the 200 preview still shows
+    device.pushFrame(jpeg(640, 480, 200));
+    QTRY_COMPARE_WITH_TIMEOUT(received.previews, 5, kWaitMs);
+    bar->findChild<QToolButton *>("toolButtonSave")->click();
+    QCOMPARE(saved.size(), 3);
+    device.pushFrame(jpeg(640, 480, 160));
+    QTRY_COMPARE_WITH_TIMEOUT(saved.size(), 4, kWaitMs);
+    QVERIFY(qAbs(canvasShades[3] - 160) <= 8);
+
+    device.pushFrame(jpeg(640, 480, 200));
+    QTRY_COMPARE_WITH_TIMEOUT(received.previews, 7, kWaitMs);
+    auto *play = bar->findChild<QPushButton *>("pushButtonPlay");
+    play->click();
+    play->click();
     QVERIFY(bar->camera()->isOpened());
     device.pushFrame(jpeg(640, 480, 80));
     QTRY_VERIFY_WITH_TIMEOUT(!bar->camera()->isOpened(), kWaitMs);
