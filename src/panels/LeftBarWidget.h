@@ -119,6 +119,13 @@ public:
     void setOpenFileNameProvider(OpenFileNameProvider provider);
     void setOpenUrlProvider(OpenUrlProvider provider);
 
+    // Runs `then` with the camera's picture on screen at full resolution, after the canvas got
+    // it: the last frame at once, or, while previews newer than it show, the full-resolution
+    // picture of the next frame (the last frame when none has come after kFreshFrameWaitMs).
+    // Captures, saves, reports, closing the camera and the main window's save on exit take the
+    // picture the user saw.
+    void withFrameOnScreen(std::function<void(const QImage &)> then);
+
 public slots:
     // Camera side.
     void refreshCameraList();
@@ -256,11 +263,6 @@ private:
     QString imageSavePath(const QString &caption);
     // Writes `frame` as a capture: the rest of onCapture().
     void captureFrame(const QImage &frame);
-    // Runs `then` with the camera's picture on screen at full resolution, after the canvas got
-    // it: the last frame at once, or, while previews newer than it show, the full-resolution
-    // picture of the next frame (the last frame when none has come after kFreshFrameWaitMs).
-    // Captures, saves, reports and closing the camera take the picture the user saw.
-    void withFrameOnScreen(std::function<void(const QImage &)> then);
     void runFrameWaiters(const QImage &frame);
     // When previews newer than the last full-resolution frame show, asks the camera for the
     // full-resolution picture of the next frame (it comes as Camera::requestedFrameReady) and

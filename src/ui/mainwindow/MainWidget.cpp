@@ -923,6 +923,21 @@ void MainWidget::closeEvent(QCloseEvent *event)
         QSettings()
             .value(QLatin1String(SettingsKeys::kConfirmOnExit), SettingsKeys::kConfirmOnExitDefault)
             .toBool();
+    // A drawing saved now is stored with the picture on screen: while the camera runs, that
+    // full-resolution picture is fetched first and the window is closed again once it is there.
+    if (confirm && m_modified && m_leftBar->camera()->isOpened() && !m_exitPictureReady) {
+        event->ignore();
+        if (!m_exitPictureAsked) {
+            m_exitPictureAsked = true;
+            m_leftBar->withFrameOnScreen([this](const QImage &) {
+                m_exitPictureAsked = false;
+                m_exitPictureReady = true;
+                QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+            });
+        }
+        return;
+    }
+    m_exitPictureReady = false;
     if (confirm && !maybeSaveDrawing()) {
         event->ignore();
         return;

@@ -210,6 +210,10 @@ private:
     bool m_cameraStartAfterPaint = false;
     bool m_loading = false;
     bool m_restoring = false;
+    // Closing the window while the camera runs: the picture on screen is being fetched (asked),
+    // or is on the canvas and the save question may come (ready).
+    bool m_exitPictureAsked = false;
+    bool m_exitPictureReady = false;
     QString m_iconDir = QStringLiteral(":/imgs/");
     DialogRunner m_runDialog;
     SaveFileNameProvider m_saveFileName;

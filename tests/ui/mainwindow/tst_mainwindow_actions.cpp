@@ -7,6 +7,7 @@
 #include "app/AppLanguage.h"
 #include "calibration/CalibrationData.h"
 #include "camera/Camera.h"
+#include "camera/CameraClock.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
@@ -28,6 +29,8 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSettings>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -150,6 +153,7 @@ private slots:
     void savedPictureCarriesTheDrawing();
     void saveQuestionLosesNothing_data();
     void saveQuestionLosesNothing();
+    void exitSaveTakesThePictureOnScreen();
     void failedOpenChangesNothing_data();
     void failedOpenChangesNothing();
     void reportHoldsTheTable_data();
@@ -358,6 +362,47 @@ void TstMainWindowActions::saveQuestionLosesNothing()
     QCOMPARE(fileBytes(opened), openedBefore);
     if (!target.isEmpty() && !QFileInfo(dir.filePath(target)).isDir())
         QVERIFY(drawingOf(dir.filePath(target)).isEmpty());
+}
+
+// Closing the window while the camera runs stores the drawing with the picture on screen: its
+// full-resolution picture is fetched before the save question, not the last once-a-second one.
+void TstMainWindowActions::exitSaveTakesThePictureOnScreen()
+{
+    CameraClock::setSource([]() -> qint64 { return 5000000; }); // no sample falls due by itself
+    const auto restoreClock = qScopeGuard([] { CameraClock::setSource(nullptr); });
+    const auto jpeg = [](int shade) {
+        QImage image(640, 480, QImage::Format_RGB32);
+        image.fill(QColor(shade, 255 - shade, 90));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPEG", 80);
+        return bytes;
+    };
+    constexpr int kWaitMs = 120000; // a passing test never reaches it
+    QSettings().setValue(QLatin1String(SettingsKeys::kConfirmOnExit), true);
+    QTemporaryDir dir(m_dir + "/exit-XXXXXX");
+    Fixture f;
+    LeftBarWidget *bar = f.window->leftBar();
+    QSignalSpy previews(bar, &LeftBarWidget::sigSetPreview);
+    QVERIFY(bar->startCamera());
+    f.device.pushFrame(jpeg(40)); // the first frame is sampled
+    QTRY_VERIFY_WITH_TIMEOUT(!bar->lastFrame().isNull(), kWaitMs);
+    f.device.pushFrame(jpeg(200)); // only previewed
+    QTRY_COMPARE_WITH_TIMEOUT(previews.count(), 2, kWaitMs);
+    f.drawLines();
+    f.chosenFile = dir.filePath("exit.png");
+    MessageBoxAnswerer boxes;
+    boxes.answer(QMessageBox::Save);
+
+    QVERIFY(!f.window->close());
+    QVERIFY(!f.window->close()); // still waiting: asks nothing more
+    QCOMPARE(boxes.count(), 0);
+    f.device.pushFrame(jpeg(120));
+    QTRY_VERIFY_WITH_TIMEOUT(!f.window->isModified(), kWaitMs);
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(straightLinesIn(drawingOf(f.chosenFile)), 2);
+    QVERIFY(qAbs(qRed(QImage(f.chosenFile).pixel(320, 240)) - 120) <= 8);
 }
 
 void TstMainWindowActions::failedOpenChangesNothing_data()
