@@ -8,6 +8,7 @@
 #include "calibration/CalibrationData.h"
 #include "camera/Camera.h"
 #include "camera/CameraClock.h"
+#include "camera/DemoEncoders.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
@@ -28,8 +29,8 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
-#include <QSettings>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -373,11 +374,7 @@ void TstMainWindowActions::exitSaveTakesThePictureOnScreen()
     const auto jpeg = [](int shade) {
         QImage image(640, 480, QImage::Format_RGB32);
         image.fill(QColor(shade, 255 - shade, 90));
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPEG", 80);
-        return bytes;
+        return DemoEncoders::encodeJpeg(image);
     };
     constexpr int kWaitMs = 120000; // a passing test never reaches it
     QSettings().setValue(QLatin1String(SettingsKeys::kConfirmOnExit), true);
