@@ -8,6 +8,7 @@
 #include "camera/Camera.h"
 #include "camera/CameraClock.h"
 #include "camera/DemoCameraBackend.h"
+#include "camera/DemoEncoders.h"
 #include "camera/DeviceMonitor.h"
 #include "camera/FrameConversion.h"
 #include "camera/ScriptedV4l2Device.h"
@@ -17,7 +18,6 @@
 #include "resources/QuorixResources.h"
 #include "settings/SettingsKeys.h"
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -70,11 +70,7 @@ QByteArray jpeg(int width, int height, int shade)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(QColor(shade, 255 - shade, 90));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 80);
-    return bytes;
+    return DemoEncoders::encodeJpeg(image);
 }
 
 // A microscope with small modes, so that the tests decode little.
