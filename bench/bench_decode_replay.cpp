@@ -18,6 +18,9 @@
 // reference (MJPG only) makes the picture our preview is, back to back: the quarter-size decode
 // scaled bilinearly into the 960x540 box and converted to 32-bit RGB, where the first reference
 // stops at the quarter-size picture in YUV.
+// The CPU of the camera's decode thread and full-resolution thread is also shown on its own (read
+// by their names from /proc before the camera closes): what the preview decoder costs per frame,
+// and what the full-resolution pictures add to it.
 #include <benchmark/benchmark.h>
 
 #include "camera/Camera.h"
@@ -37,6 +40,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <map>
 #include <spawn.h>
 #include <string>
@@ -205,6 +209,38 @@ private:
     std::vector<Clock::time_point> m_sendTimes; // written by the replay thread only
 };
 
+// CPU milliseconds of this process's threads that carry the given name, from /proc.
+double threadCpuMs(const char *name)
+{
+    double total = 0.0;
+    DIR *tasks = opendir("/proc/self/task");
+    if (!tasks)
+        return 0.0;
+    while (const dirent *task = readdir(tasks)) {
+        if (task->d_name[0] == '.')
+            continue;
+        const std::string dir = std::string("/proc/self/task/") + task->d_name;
+        char comm[32] = {};
+        if (FILE *file = std::fopen((dir + "/comm").c_str(), "r")) {
+            if (!std::fgets(comm, sizeof(comm), file))
+                comm[0] = 0;
+            std::fclose(file);
+        }
+        comm[std::strcspn(comm, "\n")] = 0;
+        if (std::strcmp(comm, name) != 0)
+            continue;
+        double nanoseconds = 0.0; // schedstat: time on the processor in ns first
+        if (FILE *file = std::fopen((dir + "/schedstat").c_str(), "r")) {
+            if (std::fscanf(file, "%lf", &nanoseconds) != 1)
+                nanoseconds = 0.0;
+            std::fclose(file);
+        }
+        total += nanoseconds / 1e6;
+    }
+    closedir(tasks);
+    return total;
+}
+
 double processCpuSeconds()
 {
     rusage usage{};
@@ -239,6 +275,7 @@ void replay(benchmark::State &state, int streamIndex)
         previewTimes.reserve(size_t(packetCount));
         std::atomic<int> fullFrames{0};
         std::vector<Clock::time_point> sent; // copied before the camera takes its backend away
+        double decodeMs = 0.0, fullMs = 0.0; // the camera's two decode threads, read before close
         const double cpuBefore = processCpuSeconds();
         {
             Camera camera(std::move(backend));
@@ -264,6 +301,8 @@ void replay(benchmark::State &state, int streamIndex)
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             // Let the last packets through the decoders before stopping.
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            decodeMs = threadCpuMs("quorix-decode");
+            fullMs = threadCpuMs("quorix-fullres");
             camera.close();
             sent = replayBackend->sendTimes();
         }
@@ -292,6 +331,10 @@ void replay(benchmark::State &state, int streamIndex)
         state.counters["cpu_s_per_s"] = cpu / video;
         state.counters["cpu_ms_per_preview"] =
             previewTimes.empty() ? 0.0 : 1000.0 * cpu / previewTimes.size();
+        state.counters["decode_ms_per_preview"] =
+            previewTimes.empty() ? 0.0 : decodeMs / previewTimes.size();
+        state.counters["fullres_ms_per_preview"] =
+            previewTimes.empty() ? 0.0 : fullMs / previewTimes.size();
         state.counters["latency_p50_ms"] = percentile(latencies, 0.50);
         state.counters["latency_p99_ms"] = percentile(latencies, 0.99);
     }
@@ -484,13 +527,16 @@ int main(int argc, char **argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\nMedian of %d runs (references: CPU per frame of the ffmpeg program decoding as "
-                "fast as it can, paced at 30 fps with -re as the replay is, and as fast as it can "
-                "into the preview's size and 32-bit RGB)\n",
-                repetitions);
-    std::printf("%-24s %8s %8s %8s %8s %9s %8s %8s %8s %6s %8s %6s %8s %6s\n", "stream", "prev fps",
-                "full fps", "dropped", "CPU s/s", "CPU ms/fr", "p50 ms", "p99 ms", "ref ms",
-                "ratio", "paced ms", "ratio", "pict ms", "ratio");
+    std::printf(
+        "\nMedian of %d runs (references: CPU per frame of the ffmpeg program decoding as "
+        "fast as it can, paced at 30 fps with -re as the replay is, and as fast as it can "
+        "into the preview's size and 32-bit RGB). dec ms: the decode thread's CPU per "
+        "preview, its ratio to the first reference; full ms: the full-resolution thread's\n",
+        repetitions);
+    std::printf("%-24s %8s %8s %8s %8s %9s %8s %8s %8s %6s %8s %6s %8s %6s %7s %6s %7s\n", "stream",
+                "prev fps", "full fps", "dropped", "CPU s/s", "CPU ms/fr", "p50 ms", "p99 ms",
+                "ref ms", "ratio", "paced ms", "ratio", "pict ms", "ratio", "dec ms", "ratio",
+                "full ms");
     auto referenceMs = [&](const std::string &name) {
         const auto r = reporter.medians.find(name);
         return r == reporter.medians.end() ? 0.0 : 1000.0 * r->second.seconds;
@@ -503,12 +549,17 @@ int main(int argc, char **argv)
         const double ours = c("cpu_ms_per_preview");
         const double refMs = referenceMs(n.reference), pacedMs = referenceMs(n.paced),
                      pictureMs = referenceMs(n.preview);
-        auto ratio = [&](double reference) { return reference > 0 ? ours / reference : 0.0; };
-        std::printf(
-            "%-24s %8.1f %8.1f %8.0f %8.2f %9.2f %8.1f %8.1f %8.2f %6.2f %8.2f %6.2f %8.2f %6.2f\n",
-            n.replay.c_str() + 7, c("preview_fps"), c("full_fps"), c("dropped"), c("cpu_s_per_s"),
-            ours, c("latency_p50_ms"), c("latency_p99_ms"), refMs, ratio(refMs), pacedMs,
-            ratio(pacedMs), pictureMs, ratio(pictureMs));
+        const double decodeMs = c("decode_ms_per_preview");
+        auto ratio = [](double value, double reference) {
+            return reference > 0 ? value / reference : 0.0;
+        };
+        std::printf("%-24s %8.1f %8.1f %8.0f %8.2f %9.2f %8.1f %8.1f %8.2f %6.2f %8.2f %6.2f %8.2f "
+                    "%6.2f %7.2f %6.2f %7.2f\n",
+                    n.replay.c_str() + 7, c("preview_fps"), c("full_fps"), c("dropped"),
+                    c("cpu_s_per_s"), ours, c("latency_p50_ms"), c("latency_p99_ms"), refMs,
+                    ratio(ours, refMs), pacedMs, ratio(ours, pacedMs), pictureMs,
+                    ratio(ours, pictureMs), decodeMs, ratio(decodeMs, refMs),
+                    c("fullres_ms_per_preview"));
     }
     benchmark::Shutdown();
     return 0;

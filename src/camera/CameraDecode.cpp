@@ -4,6 +4,7 @@
 #include "camera/FrameConversion.h"
 #include "camera/JpegHuffmanTables.h"
 #include "camera/PictureGeometry.h"
+#include "camera/ThreadName.h"
 #include "settings/SettingsKeys.h"
 
 #include <QDebug>
@@ -76,8 +77,14 @@ void Camera::startDecodeThreads()
 {
     static std::once_flag logRouting;
     std::call_once(logRouting, [] { av_log_set_callback(routeFfmpegLog); });
-    m_decodeThread = std::thread([this] { decodeLoop(); });
-    m_fullThread = std::thread([this] { fullDecodeLoop(); });
+    m_decodeThread = std::thread([this] {
+        nameCurrentThread("quorix-decode");
+        decodeLoop();
+    });
+    m_fullThread = std::thread([this] {
+        nameCurrentThread("quorix-fullres");
+        fullDecodeLoop();
+    });
 }
 
 void Camera::stopDecodeThreads()

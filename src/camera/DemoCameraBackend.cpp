@@ -2,6 +2,7 @@
 
 #include "camera/DemoEncoders.h"
 #include "camera/FrameConversion.h"
+#include "camera/ThreadName.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -159,7 +160,10 @@ int DemoCameraBackend::start(BufferCallback callback)
         std::lock_guard<std::mutex> lock(m_lock);
         m_stop = false;
     }
-    m_thread = std::thread([this, callback, mode = m_mode] { run(callback, mode); });
+    m_thread = std::thread([this, callback, mode = m_mode] {
+        nameCurrentThread("quorix-demo");
+        run(callback, mode);
+    });
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "camera/V4l2CaptureBackend.h"
 
 #include "camera/ResultCode.h"
+#include "camera/ThreadName.h"
 
 #include <QDebug>
 
@@ -329,7 +330,10 @@ int V4l2CaptureBackend::start(BufferCallback callback)
     }
     m_streaming = true;
     m_stop = false;
-    m_thread = std::thread([this, callback] { streamLoop(callback); });
+    m_thread = std::thread([this, callback] {
+        nameCurrentThread("quorix-capture");
+        streamLoop(callback);
+    });
     return 0;
 }
 
