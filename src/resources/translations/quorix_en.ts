@@ -1298,6 +1298,18 @@ Save as BMP anyway?</translation>
 To keep them, use PNG, JPG or TIFF.</translation>
         </message>
         <message>
+            <source>图片已打开，但其中保存的 %1 个测量标注有 %2 个无法读取：
+%3</source>
+            <translation>The picture is open, but %2 of the %1 measurements stored in it cannot be read:
+%3</translation>
+        </message>
+        <message>
+            <source>图片已打开，但其中保存的测量标注已损坏，无法读取：
+%1</source>
+            <translation>The picture is open, but the measurements stored in it are damaged and cannot be read:
+%1</translation>
+        </message>
+        <message>
             <source>图片带有像素尺寸 %1，已作为临时放大倍率使用，可在“定标”栏中保留或丢弃</source>
             <translation>The picture states a pixel size of %1, now used as a temporary magnification: keep or discard it under Calibration</translation>
         </message>

@@ -158,6 +158,9 @@ private:
     // Offers the pixel size that the opened picture at `path` states, unless its drawing brought
     // a calibration, as a temporary magnification; drops the previous picture's offer.
     void offerPictureCalibration(const QString &path);
+    // Tells the user when the drawing stored in the opened picture at `path` could not be read,
+    // wholly (a damaged comment) or in part (shapes that did not come back).
+    void tellUnreadDrawing(const QString &path);
 
     // Form widgets, by object name.
     QWidget *m_widgetTop = nullptr;

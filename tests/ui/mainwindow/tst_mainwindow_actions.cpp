@@ -14,6 +14,7 @@
 #include "camera/ScriptedV4l2Device.h"
 #include "camera/V4l2CaptureBackend.h"
 #include "canvas/MeasureFrame.h"
+#include "metadata/ExifUserComment.h"
 #include "panels/LeftBarWidget.h"
 #include "panels/RightWidget.h"
 #include "resources/QuorixResources.h"
@@ -157,6 +158,8 @@ private slots:
     void exitSaveTakesThePictureOnScreen();
     void failedOpenChangesNothing_data();
     void failedOpenChangesNothing();
+    void unreadDrawingIsTold_data();
+    void unreadDrawingIsTold();
     void reportHoldsTheTable_data();
     void reportHoldsTheTable();
     void reportFailuresAreReported_data();
@@ -440,6 +443,48 @@ void TstMainWindowActions::failedOpenChangesNothing()
     QCOMPARE(f.shownTitle(), QString("QUORIX"));
     f.drawLines();
     QCOMPARE(f.shownTitle(), QString("QUORIX*"));
+}
+
+void TstMainWindowActions::unreadDrawingIsTold_data()
+{
+    QTest::addColumn<QByteArray>("comment");
+    QTest::addColumn<QString>("told"); // what the box says; empty when no box is shown
+    QTest::addColumn<int>("lines");
+    const QByteArray line = R"({"type":10,"raw_points":[{"x":10,"y":20},{"x":300,"y":20}]})";
+    const auto drawing = [](const QByteArray &shapes) {
+        return QByteArray(R"({"magic":"VELK_DRAW_DATA","version":2,"shapes":[)" + shapes + "]}")
+            .toBase64();
+    };
+    const QByteArray whole = drawing(line + "," + line);
+    // clang-format off
+    QTest::newRow("readable") << whole << "" << 2;
+    QTest::newRow("cut short") << whole.left(whole.size() / 2) << "测量标注已损坏，无法读取" << 0;
+    QTest::newRow("a shape of an unknown type") << drawing(line + R"(,{"type":99})") << "2 个测量标注有 1 个无法读取" << 1;
+    QTest::newRow("another program's text") << QByteArray("Slide 7, stained") << "" << 0;
+    // clang-format on
+}
+
+// A picture whose stored drawing cannot be read, wholly or in part, still opens, and the user
+// hears that measurements are missing instead of meeting an emptier drawing unwarned.
+void TstMainWindowActions::unreadDrawingIsTold()
+{
+    QFETCH(QByteArray, comment);
+    QFETCH(QString, told);
+    QFETCH(int, lines);
+    QTemporaryDir dir(m_dir + "/unread-XXXXXX");
+    const QString path = dir.filePath("样品 7.png");
+    QVERIFY(picture().save(path));
+    QVERIFY(ExifUserComment::writeUserComment(path, comment.toStdString()));
+    Fixture f;
+    MessageBoxAnswerer boxes;
+    f.window->onOpenImage(path);
+    QCOMPARE(f.window->currentImagePath(), path);
+    QCOMPARE(f.lines(), lines);
+    QCOMPARE(boxes.count(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty())
+        QVERIFY2(boxes.texts().first().contains(told) && boxes.texts().first().contains(path),
+                 qPrintable(boxes.texts().first()));
+    QVERIFY(!f.window->isModified());
 }
 
 void TstMainWindowActions::reportHoldsTheTable_data()
