@@ -475,7 +475,14 @@ void TstMainWindowActions::unreadDrawingIsTold()
     const QString path = dir.filePath("样品 7.png");
     QVERIFY(picture().save(path));
     QVERIFY(ExifUserComment::writeUserComment(path, comment.toStdString()));
+    // The picture before brings three lines; none of them may count for the next one.
+    const QString before = dir.filePath("before.png");
+    QVERIFY(picture().save(before));
+    const QByteArray three = R"({"shapes":[{"type":10},{"type":10},{"type":10}]})";
+    QVERIFY(ExifUserComment::writeUserComment(before, three.toBase64().toStdString()));
     Fixture f;
+    f.window->onOpenImage(before);
+    QCOMPARE(f.lines(), 3);
     MessageBoxAnswerer boxes;
     f.window->onOpenImage(path);
     QCOMPARE(f.window->currentImagePath(), path);
