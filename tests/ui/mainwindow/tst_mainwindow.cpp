@@ -13,6 +13,7 @@
 #include "camera/V4l2CaptureBackend.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/MeasureFrame.h"
+#include "canvas/MeasureGraphicsViewBusiness.h"
 #include "panels/LeftBarWidget.h"
 #include "panels/RightWidget.h"
 #include "preview/VideoOpenGLWidget.h"
@@ -34,6 +35,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -46,6 +48,7 @@
 #include <QStackedWidget>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -442,6 +445,21 @@ void TstMainWindow::themeSwitch()
             return button.grab().toImage().pixel(8, 8);
         };
         QVERIFY(face(enabled) != face(disabled));
+        // The canvas's own messages (here: a BMP cannot hold the drawing) read as well as the
+        // window's: they must not take the canvas's dark background in the light theme.
+        QTemporaryDir dir;
+        const QString bmp = dir.filePath("plain.bmp");
+        QVERIFY(QImage(8, 8, QImage::Format_RGB32).save(bmp));
+        double contrast = 0;
+        QTimer::singleShot(0, [&contrast] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                const QLabel *text = box->findChild<QLabel *>("qt_msgbox_label");
+                contrast = WidgetLook::textContrast(box->grab(text->geometry()).toImage());
+                box->done(QMessageBox::Ok);
+            }
+        });
+        f.window->view()->onSaveImg(bmp);
+        QVERIFY2(contrast >= 4.5, qPrintable(QString::number(contrast)));
     };
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 0);
     f.window->applyThemeSettings();
