@@ -362,13 +362,14 @@ void TstMainWindow::statusTextLastsFromTheNewestMessage()
     QVERIFY(clear->remainingTime() > before);
     QTRY_VERIFY_WITH_TIMEOUT(f.window->statusLabel()->text().isEmpty(), 120000);
 
-    // A text longer than the bar has room for ends in an ellipsis instead of being cut through a
+    // A text longer than the bar has room for gets an ellipsis instead of being cut through a
     // letter: the label's last pixels look as without a text; the text itself stays whole.
     f.window->resize(1248, 702);
     f.window->show();
     QLabel *label = f.window->statusLabel();
     const QImage empty = label->grab().toImage();
-    const QString blocks(400, QChar(0x2588)); // full blocks: ink throughout
+    // Full blocks: ink throughout, up to the closing blank that a whole text ends with.
+    const QString blocks = QString(400, QChar(0x2588)) + QLatin1Char(' ');
     emit f.window->leftBar()->sigStatusMessage(blocks);
     const QImage full = label->grab().toImage();
     const QRect room = label->contentsRect();
@@ -377,6 +378,11 @@ void TstMainWindow::statusTextLastsFromTheNewestMessage()
         for (int y = room.top(); y <= room.bottom(); ++y)
             QCOMPARE(full.pixel(x, y), empty.pixel(x, y));
     QCOMPARE(label->text(), blocks);
+    // The text's end stays in sight: a message that begins with a long path ends in what happened.
+    emit f.window->leftBar()->sigStatusMessage(blocks + QStringLiteral("saved"));
+    const QImage saved = label->grab().toImage();
+    emit f.window->leftBar()->sigStatusMessage(blocks + QStringLiteral("failed"));
+    QVERIFY(label->grab().toImage() != saved);
     // A text that fits stands where a plain label puts it.
     emit f.window->leftBar()->sigStatusMessage(QStringLiteral("Saved"));
     QLabel plain(label->parentWidget());
