@@ -1210,6 +1210,12 @@
             <translation> fused image saved successfully</translation>
         </message>
         <message>
+            <source>%1 已存在。
+要替换它吗？</source>
+            <translation>%1 already exists.
+Do you want to replace it?</translation>
+        </message>
+        <message>
             <source>BMP 格式不能保存测量标注：只有图片会被保存，测量标注将丢失。
 仍要保存为 BMP 吗？</source>
             <translation>BMP files cannot hold measurements: only the picture will be saved and the measurements will be lost.

@@ -107,9 +107,21 @@ void MainWidget::setSaveFileNameProvider(SaveFileNameProvider provider)
 QString MainWidget::askSaveFileName(const QString &caption, const QString &proposedName,
                                     const QString &filter, QString *selectedFilter)
 {
-    if (m_saveFileName)
-        return m_saveFileName(this, caption, proposedName, filter, selectedFilter);
-    return QFileDialog::getSaveFileName(this, caption, proposedName, filter, selectedFilter);
+    m_lastAskedName =
+        m_saveFileName
+            ? m_saveFileName(this, caption, proposedName, filter, selectedFilter)
+            : QFileDialog::getSaveFileName(this, caption, proposedName, filter, selectedFilter);
+    return m_lastAskedName;
+}
+
+bool MainWidget::mayReplace(const QString &path, const QString &title)
+{
+    // The save dialog asked about the name as typed; a suffix added since names another file.
+    if (!QFileInfo::exists(path) || m_lastAskedName == path)
+        return true;
+    return QMessageBox::question(
+               this, title, tr("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool MainWidget::maybeSaveDrawing()
@@ -161,6 +173,8 @@ bool MainWidget::saveDrawingAs(const QString &proposedName)
     path = withSuffix(path, suffix,
                       {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
                        QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("bmp")});
+    if (!mayReplace(path, tr("保存图片")))
+        return false;
     const bool holds = canHoldDrawing(path);
     if (!holds && QMessageBox::question(
                       this, tr("保存图片"),
@@ -371,6 +385,8 @@ void MainWidget::onExportReport()
     path =
         withSuffix(path, selected == excelFilter ? QStringLiteral("xlsx") : QStringLiteral("docx"),
                    {QStringLiteral("docx"), QStringLiteral("xlsx")});
+    if (!mayReplace(path, tr("导出报告")))
+        return;
 
     // Composing and packing a large picture takes a moment: the pointer says so.
     QApplication::setOverrideCursor(Qt::WaitCursor);
