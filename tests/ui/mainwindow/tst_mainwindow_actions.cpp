@@ -457,7 +457,8 @@ void TstMainWindowActions::unreadDrawingIsTold_data()
         return QByteArray(R"({"magic":"VELK_DRAW_DATA","version":2,"shapes":[)" + shapes + "]}")
             .toBase64();
     };
-    const QByteArray whole = drawing(line + "," + line);
+    const QByteArray text = R"({"type":31,"raw_points":[{"x":5,"y":5}],"text_content":"样品 7"})";
+    const QByteArray whole = drawing(line + "," + text + "," + line);
     // clang-format off
     QTest::newRow("readable") << whole << "" << 2;
     QTest::newRow("cut short") << whole.left(whole.size() / 2) << "测量标注已损坏，无法读取" << 0;
