@@ -1294,10 +1294,6 @@ Save as BMP anyway?</translation>
             <translation>Image</translation>
         </message>
         <message>
-            <source>图片保存失败：%1</source>
-            <translation>The image could not be saved: %1</translation>
-        </message>
-        <message>
             <source>图片已保存，但 BMP 格式不能保存测量标注，标注仍未保存。
 如需保留标注，请改用 PNG、JPG 或 TIFF 格式。</source>
             <translation>The picture was saved, but BMP files cannot hold measurements: the measurements are still unsaved.
@@ -1318,10 +1314,6 @@ To keep them, use PNG, JPG or TIFF.</translation>
         <message>
             <source>图片带有像素尺寸 %1，已作为临时放大倍率使用，可在“定标”栏中保留或丢弃</source>
             <translation>The picture states a pixel size of %1, now used as a temporary magnification: keep or discard it under Calibration</translation>
-        </message>
-        <message>
-            <source>图片无法写入：%1</source>
-            <translation>Unable to write the picture: %1</translation>
         </message>
         <message>
             <source>圆形视图</source>
@@ -1382,6 +1374,12 @@ To keep them, use PNG, JPG or TIFF.</translation>
         <message>
             <source>放大</source>
             <translation>Zoom In</translation>
+        </message>
+        <message>
+            <source>无法写入图片文件：%1
+请检查文件夹是否存在、是否可写入以及磁盘空间。</source>
+            <translation>Cannot write the picture file: %1
+Check that the folder exists, that it can be written to and that the disk has room.</translation>
         </message>
         <message>
             <source>无法打开图片：%1</source>

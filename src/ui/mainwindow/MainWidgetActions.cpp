@@ -92,6 +92,13 @@ int storedShapeCount(const QString &path, bool *damaged)
     return root.value(QStringLiteral("shapes")).toArray().size();
 }
 
+// Why a picture file could not be written is not known here: the message names what to check.
+QString cannotWritePicture(const QString &path)
+{
+    return MainWidget::tr("无法写入图片文件：%1\n请检查文件夹是否存在、是否可写入以及磁盘空间。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 QString timeStamp()
 {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
@@ -183,8 +190,7 @@ bool MainWidget::saveDrawingAs(const QString &proposedName)
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return false;
     if (view()->image().isNull() || !view()->saveBackgroundImage(path)) {
-        QMessageBox::warning(this, tr("保存图片"),
-                             tr("图片保存失败：%1").arg(QDir::toNativeSeparators(path)));
+        QMessageBox::warning(this, tr("保存图片"), cannotWritePicture(path));
         return false;
     }
     if (holds && !view()->saveWithMetadata(path))
@@ -319,8 +325,7 @@ void MainWidget::onSaveImage(const QString &path)
         }
         if (!view()->saveBackgroundImage(path)) {
             qWarning().noquote() << "saveBackgroundImage failed:" << path;
-            m_leftBar->onCaptureStored(path, false,
-                                       tr("图片无法写入：%1").arg(QDir::toNativeSeparators(path)));
+            m_leftBar->onCaptureStored(path, false, cannotWritePicture(path));
             return;
         }
     }
