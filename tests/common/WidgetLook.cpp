@@ -141,7 +141,12 @@ QStringList unreachedByTab(QWidget *window)
 
 double textContrast(QWidget *widget)
 {
-    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return textContrast(widget->grab().toImage());
+}
+
+double textContrast(const QImage &picture)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
     // Relative luminance of an sRGB colour.
     const auto luminance = [](QRgb rgb) {
         const auto channel = [](int value) {

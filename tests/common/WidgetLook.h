@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QImage;
 class QWidget;
 
 namespace WidgetLook {
@@ -30,5 +31,8 @@ QStringList unreachedByTab(QWidget *window);
 // background, read from its rendered pixels: the background is the commonest colour, the text
 // the pixel farthest from it in luminance. Readable text needs 4.5 at least.
 double textContrast(QWidget *widget);
+// The same for a rendered picture, e.g. the part of a dialog's grab where a transparent label
+// lies over its dialog's background.
+double textContrast(const QImage &picture);
 
 } // namespace WidgetLook

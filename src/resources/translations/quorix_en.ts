@@ -1210,6 +1210,12 @@
             <translation> fused image saved successfully</translation>
         </message>
         <message>
+            <source>%1 已存在。
+要替换它吗？</source>
+            <translation>%1 already exists.
+Do you want to replace it?</translation>
+        </message>
+        <message>
             <source>BMP 格式不能保存测量标注：只有图片会被保存，测量标注将丢失。
 仍要保存为 BMP 吗？</source>
             <translation>BMP files cannot hold measurements: only the picture will be saved and the measurements will be lost.
@@ -1288,22 +1294,26 @@ Save as BMP anyway?</translation>
             <translation>Image</translation>
         </message>
         <message>
-            <source>图片保存失败：%1</source>
-            <translation>The image could not be saved: %1</translation>
-        </message>
-        <message>
             <source>图片已保存，但 BMP 格式不能保存测量标注，标注仍未保存。
 如需保留标注，请改用 PNG、JPG 或 TIFF 格式。</source>
             <translation>The picture was saved, but BMP files cannot hold measurements: the measurements are still unsaved.
 To keep them, use PNG, JPG or TIFF.</translation>
         </message>
         <message>
-            <source>图片带有像素尺寸 %1，已作为临时放大倍率使用，可在“定标”栏中保留或丢弃</source>
-            <translation>The picture states a pixel size of %1, now used as a temporary magnification: keep or discard it under Calibration</translation>
+            <source>图片已打开，但其中保存的 %1 个测量标注有 %2 个无法读取：
+%3</source>
+            <translation>The picture is open, but %2 of the %1 measurements stored in it cannot be read:
+%3</translation>
         </message>
         <message>
-            <source>图片无法写入：%1</source>
-            <translation>Unable to write the picture: %1</translation>
+            <source>图片已打开，但其中保存的测量标注已损坏，无法读取：
+%1</source>
+            <translation>The picture is open, but the measurements stored in it are damaged and cannot be read:
+%1</translation>
+        </message>
+        <message>
+            <source>图片带有像素尺寸 %1，已作为临时放大倍率使用，可在“定标”栏中保留或丢弃</source>
+            <translation>The picture states a pixel size of %1, now used as a temporary magnification: keep or discard it under Calibration</translation>
         </message>
         <message>
             <source>圆形视图</source>
@@ -1364,6 +1374,12 @@ To keep them, use PNG, JPG or TIFF.</translation>
         <message>
             <source>放大</source>
             <translation>Zoom In</translation>
+        </message>
+        <message>
+            <source>无法写入图片文件：%1
+请检查文件夹是否存在、是否可写入以及磁盘空间。</source>
+            <translation>Cannot write the picture file: %1
+Check that the folder exists, that it can be written to and that the disk has room.</translation>
         </message>
         <message>
             <source>无法打开图片：%1</source>

@@ -108,9 +108,10 @@ public:
     }
 };
 
-// The status text: one line that ends in an ellipsis when it is longer than the status bar has
-// room for (a full path), instead of being cut through a letter. text() stays whole, so screen
-// readers read it whole.
+// The status text: one line with an ellipsis in its middle when it is longer than the status bar
+// has room for (a full path), instead of being cut through a letter; its end, which says what
+// happened ("... exported successfully"), stays in sight. text() stays whole, so screen readers
+// read it whole.
 class ElidingLabel : public QLabel
 {
 public:
@@ -128,7 +129,7 @@ protected:
             indentation = fontMetrics().horizontalAdvance(QLatin1Char('x')) / 2 - margin();
         if (indentation > 0)
             room.setLeft(room.left() + indentation);
-        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room.width());
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width());
         style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shown,
                               foregroundRole());
     }

@@ -151,6 +151,9 @@ private:
     // The save dialog of the actions (through the provider when one is set).
     QString askSaveFileName(const QString &caption, const QString &proposedName,
                             const QString &filter, QString *selectedFilter);
+    // False when a file exists at `path`, a name the save dialog did not ask about (its suffix
+    // was added afterwards), and the user does not want it replaced.
+    bool mayReplace(const QString &path, const QString &title);
     // The save question's "Save" without a picture file that can hold the drawing: asks for one,
     // writes the picture there and embeds the drawing. False, with the user told why, when
     // nothing was saved.
@@ -158,6 +161,9 @@ private:
     // Offers the pixel size that the opened picture at `path` states, unless its drawing brought
     // a calibration, as a temporary magnification; drops the previous picture's offer.
     void offerPictureCalibration(const QString &path);
+    // Tells the user when the drawing stored in the opened picture at `path` could not be read,
+    // wholly (a damaged comment) or in part (shapes that did not come back).
+    void tellUnreadDrawing(const QString &path);
 
     // Form widgets, by object name.
     QWidget *m_widgetTop = nullptr;
@@ -217,6 +223,7 @@ private:
     QString m_iconDir = QStringLiteral(":/imgs/");
     DialogRunner m_runDialog;
     SaveFileNameProvider m_saveFileName;
+    QString m_lastAskedName; // what the last save dialog returned (it asked before replacing it)
     QString m_reportTemplateDir;
 
     // Which areas were visible before full screen hid them.

@@ -8,6 +8,7 @@
 #include "calibration/dialogs/CalibrationSession.h"
 
 #include "app/AppLanguage.h"
+#include "canvas/DrawingDocument.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureFrame.h"
@@ -29,6 +30,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -66,6 +69,36 @@ QString withSuffix(const QString &path, const QString &suffix, const QStringList
     return path + QLatin1Char('.') + suffix;
 }
 
+// The drawing a picture file carries: how many shapes it lists, or -1 when it carries none of
+// ours (no comment, an empty one, or another program's text). A comment that is our Base64 JSON
+// (it begins with the encoding of '{"') but cannot be decoded any more is `damaged`.
+int storedShapeCount(const QString &path, bool *damaged)
+{
+    *damaged = false;
+    QByteArray comment;
+    if (!DrawingDocument::readComment(path, &comment))
+        return -1;
+    comment = comment.trimmed();
+    while (comment.endsWith('\0'))
+        comment.chop(1);
+    if (!comment.startsWith("eyJ"))
+        return -1;
+    QJsonObject root;
+    QString error;
+    if (!DrawingDocument::decode(comment, &root, &error)) {
+        *damaged = true;
+        return -1;
+    }
+    return root.value(QStringLiteral("shapes")).toArray().size();
+}
+
+// Why a picture file could not be written is not known here: the message names what to check.
+QString cannotWritePicture(const QString &path)
+{
+    return MainWidget::tr("无法写入图片文件：%1\n请检查文件夹是否存在、是否可写入以及磁盘空间。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 QString timeStamp()
 {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
@@ -81,9 +114,21 @@ void MainWidget::setSaveFileNameProvider(SaveFileNameProvider provider)
 QString MainWidget::askSaveFileName(const QString &caption, const QString &proposedName,
                                     const QString &filter, QString *selectedFilter)
 {
-    if (m_saveFileName)
-        return m_saveFileName(this, caption, proposedName, filter, selectedFilter);
-    return QFileDialog::getSaveFileName(this, caption, proposedName, filter, selectedFilter);
+    m_lastAskedName =
+        m_saveFileName
+            ? m_saveFileName(this, caption, proposedName, filter, selectedFilter)
+            : QFileDialog::getSaveFileName(this, caption, proposedName, filter, selectedFilter);
+    return m_lastAskedName;
+}
+
+bool MainWidget::mayReplace(const QString &path, const QString &title)
+{
+    // The save dialog asked about the name as typed; a suffix added since names another file.
+    if (!QFileInfo::exists(path) || m_lastAskedName == path)
+        return true;
+    return QMessageBox::question(
+               this, title, tr("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool MainWidget::maybeSaveDrawing()
@@ -135,6 +180,8 @@ bool MainWidget::saveDrawingAs(const QString &proposedName)
     path = withSuffix(path, suffix,
                       {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
                        QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("bmp")});
+    if (!mayReplace(path, tr("保存图片")))
+        return false;
     const bool holds = canHoldDrawing(path);
     if (!holds && QMessageBox::question(
                       this, tr("保存图片"),
@@ -143,8 +190,7 @@ bool MainWidget::saveDrawingAs(const QString &proposedName)
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return false;
     if (view()->image().isNull() || !view()->saveBackgroundImage(path)) {
-        QMessageBox::warning(this, tr("保存图片"),
-                             tr("图片保存失败：%1").arg(QDir::toNativeSeparators(path)));
+        QMessageBox::warning(this, tr("保存图片"), cannotWritePicture(path));
         return false;
     }
     if (holds && !view()->saveWithMetadata(path))
@@ -180,7 +226,29 @@ void MainWidget::onOpenImage(const QString &path)
     }
     m_currentImagePath = path;
     setModified(false);
+    tellUnreadDrawing(path);
     offerPictureCalibration(path);
+}
+
+void MainWidget::tellUnreadDrawing(const QString &path)
+{
+    // The picture is shown either way; what its drawing lost is said, not just logged.
+    bool damaged = false;
+    const int stored = storedShapeCount(path, &damaged);
+    int loaded = 0;
+    for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines())
+        loaded += view()->isAnnounced(record->id);
+    const QString file = QDir::toNativeSeparators(path);
+    if (damaged)
+        QMessageBox::warning(
+            this, tr("打开图片"),
+            tr("图片已打开，但其中保存的测量标注已损坏，无法读取：\n%1").arg(file));
+    else if (loaded < stored)
+        QMessageBox::warning(this, tr("打开图片"),
+                             tr("图片已打开，但其中保存的 %1 个测量标注有 %2 个无法读取：\n%3")
+                                 .arg(stored)
+                                 .arg(stored - loaded)
+                                 .arg(file));
 }
 
 void MainWidget::onSetImage(QImage image)
@@ -257,8 +325,7 @@ void MainWidget::onSaveImage(const QString &path)
         }
         if (!view()->saveBackgroundImage(path)) {
             qWarning().noquote() << "saveBackgroundImage failed:" << path;
-            m_leftBar->onCaptureStored(path, false,
-                                       tr("图片无法写入：%1").arg(QDir::toNativeSeparators(path)));
+            m_leftBar->onCaptureStored(path, false, cannotWritePicture(path));
             return;
         }
     }
@@ -323,6 +390,8 @@ void MainWidget::onExportReport()
     path =
         withSuffix(path, selected == excelFilter ? QStringLiteral("xlsx") : QStringLiteral("docx"),
                    {QStringLiteral("docx"), QStringLiteral("xlsx")});
+    if (!mayReplace(path, tr("导出报告")))
+        return;
 
     // Composing and packing a large picture takes a moment: the pointer says so.
     QApplication::setOverrideCursor(Qt::WaitCursor);

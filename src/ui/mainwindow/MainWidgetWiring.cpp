@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSlider>
 #include <QToolButton>
 #include <QUndoStack>
@@ -28,6 +29,17 @@ void MainWidget::connectAreas()
         m_labelSliderCanvasZoom->setText(QString::number(factor, 'g', 6));
         const QSignalBlocker block(m_horizontalSliderCanvas);
         m_horizontalSliderCanvas->setValue(int(factor));
+    });
+
+    // The canvas's questions and warnings are boxes of the window: a box that is a child of the
+    // canvas takes the canvas's dark style and is unreadable in the light theme.
+    v->setMessageBoxProvider([this](QWidget *, QMessageBox::Icon icon, const QString &title,
+                                    const QString &text, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) {
+        QMessageBox box(icon, title, text, buttons, this);
+        if (defaultButton != QMessageBox::NoButton)
+            box.setDefaultButton(defaultButton);
+        return QMessageBox::StandardButton(box.exec());
     });
 
     // Measurement records: the table follows the canvas, and the drawing counts as changed.

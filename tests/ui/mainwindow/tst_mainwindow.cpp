@@ -13,6 +13,7 @@
 #include "camera/V4l2CaptureBackend.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/MeasureFrame.h"
+#include "canvas/MeasureGraphicsViewBusiness.h"
 #include "panels/LeftBarWidget.h"
 #include "panels/RightWidget.h"
 #include "preview/VideoOpenGLWidget.h"
@@ -34,6 +35,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -46,6 +48,7 @@
 #include <QStackedWidget>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -359,13 +362,14 @@ void TstMainWindow::statusTextLastsFromTheNewestMessage()
     QVERIFY(clear->remainingTime() > before);
     QTRY_VERIFY_WITH_TIMEOUT(f.window->statusLabel()->text().isEmpty(), 120000);
 
-    // A text longer than the bar has room for ends in an ellipsis instead of being cut through a
+    // A text longer than the bar has room for gets an ellipsis instead of being cut through a
     // letter: the label's last pixels look as without a text; the text itself stays whole.
     f.window->resize(1248, 702);
     f.window->show();
     QLabel *label = f.window->statusLabel();
     const QImage empty = label->grab().toImage();
-    const QString blocks(400, QChar(0x2588)); // full blocks: ink throughout
+    // Full blocks: ink throughout, up to the closing blank that a whole text ends with.
+    const QString blocks = QString(400, QChar(0x2588)) + QLatin1Char(' ');
     emit f.window->leftBar()->sigStatusMessage(blocks);
     const QImage full = label->grab().toImage();
     const QRect room = label->contentsRect();
@@ -374,6 +378,11 @@ void TstMainWindow::statusTextLastsFromTheNewestMessage()
         for (int y = room.top(); y <= room.bottom(); ++y)
             QCOMPARE(full.pixel(x, y), empty.pixel(x, y));
     QCOMPARE(label->text(), blocks);
+    // The text's end stays in sight: a message that begins with a long path ends in what happened.
+    emit f.window->leftBar()->sigStatusMessage(blocks + QStringLiteral("saved"));
+    const QImage saved = label->grab().toImage();
+    emit f.window->leftBar()->sigStatusMessage(blocks + QStringLiteral("failed"));
+    QVERIFY(label->grab().toImage() != saved);
     // A text that fits stands where a plain label puts it.
     emit f.window->leftBar()->sigStatusMessage(QStringLiteral("Saved"));
     QLabel plain(label->parentWidget());
@@ -442,6 +451,21 @@ void TstMainWindow::themeSwitch()
             return button.grab().toImage().pixel(8, 8);
         };
         QVERIFY(face(enabled) != face(disabled));
+        // The canvas's own messages (here: a BMP cannot hold the drawing) read as well as the
+        // window's: they must not take the canvas's dark background in the light theme.
+        QTemporaryDir dir;
+        const QString bmp = dir.filePath("plain.bmp");
+        QVERIFY(QImage(8, 8, QImage::Format_RGB32).save(bmp));
+        double contrast = 0;
+        QTimer::singleShot(0, [&contrast] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                const QLabel *text = box->findChild<QLabel *>("qt_msgbox_label");
+                contrast = WidgetLook::textContrast(box->grab(text->geometry()).toImage());
+                box->done(QMessageBox::Ok);
+            }
+        });
+        f.window->view()->onSaveImg(bmp);
+        QVERIFY2(contrast >= 4.5, qPrintable(QString::number(contrast)));
     };
     QSettings().setValue(QLatin1String(SettingsKeys::kTheme), 0);
     f.window->applyThemeSettings();

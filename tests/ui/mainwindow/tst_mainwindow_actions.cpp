@@ -14,6 +14,7 @@
 #include "camera/ScriptedV4l2Device.h"
 #include "camera/V4l2CaptureBackend.h"
 #include "canvas/MeasureFrame.h"
+#include "metadata/ExifUserComment.h"
 #include "panels/LeftBarWidget.h"
 #include "panels/RightWidget.h"
 #include "resources/QuorixResources.h"
@@ -157,6 +158,8 @@ private slots:
     void exitSaveTakesThePictureOnScreen();
     void failedOpenChangesNothing_data();
     void failedOpenChangesNothing();
+    void unreadDrawingIsTold_data();
+    void unreadDrawingIsTold();
     void reportHoldsTheTable_data();
     void reportHoldsTheTable();
     void reportFailuresAreReported_data();
@@ -305,6 +308,7 @@ void TstMainWindowActions::saveQuestionLosesNothing_data()
     QTest::newRow("close, save as png fails") << close << false << "blocked.png" << save << false << "blocked.png";
     QTest::newRow("close, the question switched off") << closeUnasked << false << "" << QList<int>{} << true << "";
     QTest::newRow("open, bmp declined") << open << false << "plain.bmp" << QList<int>{QMessageBox::Save, QMessageBox::No} << false << "BMP";
+    QTest::newRow("camera, suffix names a picture, not replaced") << camera << false << "opened" << QList<int>{QMessageBox::Save, QMessageBox::No} << false << "opened.png 已存在";
     // clang-format on
 }
 
@@ -343,7 +347,8 @@ void TstMainWindowActions::saveQuestionLosesNothing()
     const bool wentOn = trigger(f, other);
     QCOMPARE(wentOn, goesOn);
     QCOMPARE(f.dialogCaptions.size(), target.isEmpty() ? 0 : 1);
-    QCOMPARE(boxes.count(), answers.size() + (message.isEmpty() || message == "BMP" ? 0 : 1));
+    // A second answer answers the box that says why; otherwise a failure adds a box of its own.
+    QCOMPARE(boxes.count(), answers.size() + (message.isEmpty() || answers.size() > 1 ? 0 : 1));
 
     const bool saved = goesOn && answers.value(0) == QMessageBox::Save;
     if (saved) {
@@ -442,6 +447,56 @@ void TstMainWindowActions::failedOpenChangesNothing()
     QCOMPARE(f.shownTitle(), QString("QUORIX*"));
 }
 
+void TstMainWindowActions::unreadDrawingIsTold_data()
+{
+    QTest::addColumn<QByteArray>("comment");
+    QTest::addColumn<QString>("told"); // what the box says; empty when no box is shown
+    QTest::addColumn<int>("lines");
+    const QByteArray line = R"({"type":10,"raw_points":[{"x":10,"y":20},{"x":300,"y":20}]})";
+    const auto drawing = [](const QByteArray &shapes) {
+        return QByteArray(R"({"magic":"VELK_DRAW_DATA","version":2,"shapes":[)" + shapes + "]}")
+            .toBase64();
+    };
+    const QByteArray text = R"({"type":31,"raw_points":[{"x":5,"y":5}],"text_content":"样品 7"})";
+    const QByteArray whole = drawing(line + "," + text + "," + line);
+    // clang-format off
+    QTest::newRow("readable") << whole << "" << 2;
+    QTest::newRow("cut short") << whole.left(whole.size() / 2) << "测量标注已损坏，无法读取" << 0;
+    QTest::newRow("a shape of an unknown type") << drawing(line + R"(,{"type":99})") << "2 个测量标注有 1 个无法读取" << 1;
+    QTest::newRow("another program's text") << QByteArray("Slide 7, stained") << "" << 0;
+    // clang-format on
+}
+
+// A picture whose stored drawing cannot be read, wholly or in part, still opens, and the user
+// hears that measurements are missing instead of meeting an emptier drawing unwarned.
+void TstMainWindowActions::unreadDrawingIsTold()
+{
+    QFETCH(QByteArray, comment);
+    QFETCH(QString, told);
+    QFETCH(int, lines);
+    QTemporaryDir dir(m_dir + "/unread-XXXXXX");
+    const QString path = dir.filePath("样品 7.png");
+    QVERIFY(picture().save(path));
+    QVERIFY(ExifUserComment::writeUserComment(path, comment.toStdString()));
+    // The picture before brings three lines; none of them may count for the next one.
+    const QString before = dir.filePath("before.png");
+    QVERIFY(picture().save(before));
+    const QByteArray three = R"({"shapes":[{"type":10},{"type":10},{"type":10}]})";
+    QVERIFY(ExifUserComment::writeUserComment(before, three.toBase64().toStdString()));
+    Fixture f;
+    f.window->onOpenImage(before);
+    QCOMPARE(f.lines(), 3);
+    MessageBoxAnswerer boxes;
+    f.window->onOpenImage(path);
+    QCOMPARE(f.window->currentImagePath(), path);
+    QCOMPARE(f.lines(), lines);
+    QCOMPARE(boxes.count(), told.isEmpty() ? 0 : 1);
+    if (!told.isEmpty())
+        QVERIFY2(boxes.texts().first().contains(told) && boxes.texts().first().contains(path),
+                 qPrintable(boxes.texts().first()));
+    QVERIFY(!f.window->isModified());
+}
+
 void TstMainWindowActions::reportHoldsTheTable_data()
 {
     QTest::addColumn<QString>("filter");
@@ -518,6 +573,7 @@ void TstMainWindowActions::reportFailuresAreReported_data()
     QTest::newRow("dialog cancelled") << true << "" << "" << "" << "";
     QTest::newRow("template missing") << true << "r.xlsx" << "missing" << "导出失败" << "未找到报告模板";
     QTest::newRow("folder where the file should be") << true << "folder.docx" << "" << "导出失败" << "folder.docx";
+    QTest::newRow("suffix names a report, not replaced") << true << "old" << "" << "导出报告" << "old.docx 已存在";
     // clang-format on
 }
 
@@ -530,6 +586,9 @@ void TstMainWindowActions::reportFailuresAreReported()
     QFETCH(QString, message);
     QTemporaryDir dir(m_dir + "/failed-XXXXXX");
     QVERIFY(QDir().mkdir(dir.filePath("folder.docx")));
+    QFile old(dir.filePath("old.docx"));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an older report") == 15);
+    old.close();
     Fixture f;
     if (!templateDir.isEmpty())
         f.window->setReportTemplateDir(dir.filePath(templateDir));
@@ -542,7 +601,8 @@ void TstMainWindowActions::reportFailuresAreReported()
     QCOMPARE(boxes.titles(), title.isEmpty() ? QStringList() : QStringList{title});
     if (!message.isEmpty())
         QVERIFY2(boxes.texts().first().contains(message), qPrintable(boxes.texts().first()));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"old.docx"});
+    QCOMPARE(fileBytes(old.fileName()), QByteArray("an older report"));
     QVERIFY(!f.window->statusLabel()->text().contains("导出成功"));
 }
 
