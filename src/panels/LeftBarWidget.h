@@ -259,6 +259,9 @@ private:
     enum class SaveKind { Capture, Picture };
     QString askSaveFileName(const QString &caption, const QString &proposedName,
                             const QString &filter, QString *selectedFilter);
+    // False when a file exists at `path`, a name the save dialog did not ask about (its suffix
+    // was added afterwards), and the user does not want it replaced.
+    bool mayReplace(const QString &path, const QString &title);
     QString presetFolder() const;
     QString imageSavePath(const QString &caption);
     // Writes `frame` as a capture: the rest of onCapture().
@@ -326,6 +329,7 @@ private:
     int m_toolColumns = 2;                            // columns of the tool buttons now
     QHash<QString, SaveKind> m_pendingStores;         // files handed to the main window to store
     SaveFileNameProvider m_saveFileName;
+    QString m_lastAskedName; // what the last save dialog returned (it asked before replacing it)
     OpenFileNameProvider m_openFileName;
     OpenUrlProvider m_openUrl;
     int m_recorderErrors = 0;          // errors reported by the recorder so far

@@ -341,9 +341,21 @@ void LeftBarWidget::setOpenUrlProvider(OpenUrlProvider provider)
 QString LeftBarWidget::askSaveFileName(const QString &caption, const QString &proposedName,
                                        const QString &filter, QString *selectedFilter)
 {
-    if (m_saveFileName)
-        return m_saveFileName(this, caption, proposedName, filter, selectedFilter);
-    return QFileDialog::getSaveFileName(this, caption, proposedName, filter, selectedFilter);
+    m_lastAskedName =
+        m_saveFileName
+            ? m_saveFileName(this, caption, proposedName, filter, selectedFilter)
+            : QFileDialog::getSaveFileName(this, caption, proposedName, filter, selectedFilter);
+    return m_lastAskedName;
+}
+
+bool LeftBarWidget::mayReplace(const QString &path, const QString &title)
+{
+    // The save dialog asked about the name as typed; a suffix added since names another file.
+    if (!QFileInfo::exists(path) || m_lastAskedName == path)
+        return true;
+    return QMessageBox::question(
+               this, title, tr("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString LeftBarWidget::presetFolder() const
@@ -417,6 +429,8 @@ void LeftBarWidget::captureFrame(const QImage &frame)
             return;
         const int chosen = imageTypeOfFilter(filter);
         path = withSuffix(path, QLatin1String(kImageTypes[chosen >= 0 ? chosen : type].suffix));
+        if (!mayReplace(path, tr("拍照")))
+            return;
     }
 
     // Written in one atomic replace: a failed write leaves a file chosen for overwriting as it
@@ -485,7 +499,9 @@ QString LeftBarWidget::imageSavePath(const QString &caption)
     if (path.isEmpty())
         return QString();
     const int chosen = imageTypeOfFilter(filter);
-    return withSuffix(path, QLatin1String(kImageTypes[chosen >= 0 ? chosen : type].suffix));
+    const QString named =
+        withSuffix(path, QLatin1String(kImageTypes[chosen >= 0 ? chosen : type].suffix));
+    return mayReplace(named, caption) ? named : QString();
 }
 
 void LeftBarWidget::on_toolButtonSave_clicked()
@@ -637,6 +653,8 @@ void LeftBarWidget::onVideotapeClicked()
         if (path.isEmpty())
             return;
         path = withSuffix(path, QStringLiteral("mp4"));
+        if (!mayReplace(path, tr("录像")))
+            return;
     }
     const int errorsBefore = m_recorderErrors;
     if (!beginRecording(path) && m_recorderErrors == errorsBefore) {

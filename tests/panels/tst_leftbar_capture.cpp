@@ -256,17 +256,30 @@ void TstLeftBarCapture::captureToPresetFolderAndThroughDialog()
     widget->onCapture();
     QCOMPARE(received.saved.last(), m_dir.filePath("plain.jpg"));
     QCOMPARE(QImageReader(received.saved.last()).format(), QByteArray("jpeg"));
+    // The same name again: the dialog did not ask about plain.jpg, so the bar does. No keeps the
+    // file; the save button's Yes replaces it.
+    boxes.clear();
+    boxes.answer({QMessageBox::No, QMessageBox::Yes});
+    m_dialog.answers << m_dir.filePath("plain") << m_dir.filePath("plain");
+    m_dialog.filters << "JPG (*.jpg *.jpeg)"
+                     << "JPG (*.jpg *.jpeg)";
+    widget->onCapture();
+    QCOMPARE(boxes.texts(), QStringList{m_dir.filePath("plain.jpg") + " 已存在。\n要替换它吗？"});
+    QCOMPARE(received.saved.size(), 4);
+    toolButton(widget.get(), "toolButtonSave")->click();
+    QCOMPARE(boxes.count(), 2);
+    QCOMPARE(received.saved.size(), 5);
 
     // Cancelled: nothing. A folder that cannot be written: one box, no store asked for.
     widget->onCapture();
-    QCOMPARE(received.saved.size(), 4);
+    QCOMPARE(received.saved.size(), 5);
     QFile blocker(m_dir.filePath("file"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     setPreset(true, m_dir.filePath("file/sub"), 0);
     boxes.clear();
     widget->onCapture();
     QCOMPARE(boxes.texts(), QStringList{"保存失败，请检查路径和权限"});
-    QCOMPARE(received.saved.size(), 4);
+    QCOMPARE(received.saved.size(), 5);
 
     // The main window's stand-in answers the stores: the first succeeded, the second failed.
     boxes.clear();
@@ -286,8 +299,8 @@ void TstLeftBarCapture::captureToPresetFolderAndThroughDialog()
     // The save button's picture: a status text on success, no dialog.
     setPreset(true, folder, 1);
     toolButton(widget.get(), "toolButtonSave")->click();
-    QCOMPARE(received.saved.size(), 5);
-    widget->onCaptureStored(received.saved[4], true, QString());
+    QCOMPARE(received.saved.size(), 6);
+    widget->onCaptureStored(received.saved[5], true, QString());
     QCOMPARE(received.status.size(), 2);
     QCOMPARE(boxes.count(), 2);
 }

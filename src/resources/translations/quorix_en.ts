@@ -457,6 +457,12 @@
             <translation> saved successfully</translation>
         </message>
         <message>
+            <source>%1 已存在。
+要替换它吗？</source>
+            <translation>%1 already exists.
+Do you want to replace it?</translation>
+        </message>
+        <message>
             <source>3点垂线</source>
             <translation>3-Point Perpendicular</translation>
         </message>
