@@ -7,10 +7,20 @@ namespace MeasurementCsv {
 
 QString field(const QString &text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
+    QString plain = text;
+    // A spreadsheet runs a field that starts with = + - @, a tab or a carriage return as a
+    // formula: such a field that is not a number is written after an apostrophe, which keeps it
+    // text. Negative values stay numbers.
+    if (!plain.isEmpty() && QStringLiteral("=+-@\t\r").contains(plain.front())) {
+        bool number = false;
+        plain.toDouble(&number);
+        if (!number)
+            plain.prepend(QLatin1Char('\''));
+    }
+    if (!plain.contains(QLatin1Char(',')) && !plain.contains(QLatin1Char('"')) &&
+        !plain.contains(QLatin1Char('\n')) && !plain.contains(QLatin1Char('\r')))
+        return plain;
+    QString quoted = plain;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }

@@ -9,7 +9,9 @@
 namespace MeasurementCsv {
 
 // The field as written: inside double quotes, with inner quotes doubled, when it holds a comma,
-// a double quote, a line feed or a carriage return; otherwise unchanged.
+// a double quote, a line feed or a carriage return; otherwise unchanged. A field that a
+// spreadsheet would run as a formula (it starts with = + - @, a tab or a carriage return and is
+// not a number) gets a leading apostrophe.
 QString field(const QString &text);
 
 // The byte-order mark, the header line and one line per row, fields joined with ",", every line

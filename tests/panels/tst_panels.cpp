@@ -371,6 +371,12 @@ private slots:
         QVERIFY2(MeasurementCsv::write(path, header, rows, &error), qPrintable(error));
         QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, rows));
 
+        // Texts a spreadsheet would run as formulas stay text; negative numbers stay numbers.
+        QVERIFY(MeasurementCsv::write(path, header, {{"=1+1", "-12.50", "@SUM(A1),+x"}}, &error));
+        QCOMPARE(TestEnv::readCsvWithPython(path),
+                 toJson(header, {{"'=1+1", "-12.50", "'@SUM(A1),+x"}}));
+        QVERIFY(MeasurementCsv::write(path, header, rows, &error));
+
         // A write the disk cuts short (a file-size limit) fails and leaves the file as it was.
         QList<QStringList> many;
         for (int row = 0; row < 200; ++row)
