@@ -420,6 +420,12 @@ void TstShapeFamilies::angles()
     QVERIFY2(qAbs(label(*angle).toDouble() - expected) < 1e-3,
              qPrintable(label(*angle) + " vs " + QString::number(expected)));
     QVERIFY(QLineF(angle->labelItem()->pos(), labelAt).length() < 1e-6);
+    if (!three) {
+        // Two separate lines with arms to their vertex: nothing joins the first line's end to
+        // the second line's start.
+        QVERIFY(angle->shape().contains((pts[1] + labelAt) / 2));
+        QVERIFY(!angle->shape().contains((pts[1] + pts[2]) / 2));
+    }
 }
 
 void TstShapeFamilies::parallelAngle()
