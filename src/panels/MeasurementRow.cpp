@@ -80,6 +80,16 @@ double arcLength(const QPointF &p0, const QPointF &p1, const QPointF &p2)
     return radius * std::abs(sweep) * M_PI / 180.0;
 }
 
+// A value in pixels (or square pixels) with six significant digits, never in exponent form: the
+// area of a large rectangle on a camera picture (1.5e+06 square pixels) reads in full.
+QString pixelNumber(double value)
+{
+    const QString text = QString::number(value, 'g', 6);
+    if (!text.contains(QLatin1Char('e')))
+        return text;
+    return std::abs(value) < 1.0 ? QStringLiteral("0") : QString::number(value, 'f', 0);
+}
+
 } // namespace
 
 QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
@@ -228,12 +238,12 @@ QMap<int, QString> MeasurementRow::cells(const LineDataBase &record,
                 const double f = calibration->convertPixelLength(1.0);
                 texts[Area] = QString::number(f * px * f, 'f', 2);
             } else {
-                texts[Area] = QString::number(px, 'g', 6);
+                texts[Area] = pixelNumber(px);
             }
         } else {
             texts[it.key()] = converted
                                   ? QString::number(calibration->convertPixelLength(px), 'f', 2)
-                                  : QString::number(px, 'g', 6);
+                                  : pixelNumber(px);
         }
     }
     return texts;

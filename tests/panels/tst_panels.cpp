@@ -205,6 +205,9 @@ private slots:
         calibration.setCurrentUnit(QStringLiteral("px"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("800"));
+        // The area of a large rectangle on a camera picture reads in full, not in exponent form.
+        w.onAddDrawLine(record(ShapeTypes::Rect, {{0, 0}, {1500, 1000}}));
+        QCOMPARE(t->item(4, MeasurementRow::Area)->text(), QStringLiteral("1500000"));
 
         rect3->points.removeLast();
         w.onDrawLineDataChanged(rect3);
