@@ -1214,7 +1214,25 @@ void MeasureGraphicsViewBusiness::keyPressEvent(QKeyEvent *event)
         return;
     }
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    if (event->matches(QKeySequence::Delete) || (ctrl && event->key() == Qt::Key_D)) {
+    if (event->key() == Qt::Key_Escape && drawToolActive() && !m_gestureActive) {
+        // Escape means what a right click means: the shape being drawn is finished (polyline,
+        // polygon, free parallels) or given up; with none, drawing ends.
+        if (m_currentShape && !(isLive(m_currentShape) && m_currentShape->scene() == m_scene))
+            m_currentShape = nullptr;
+        if (!m_currentShape) {
+            disarm();
+            emitToolDefaults(false);
+            emit sigDrawingFinished();
+        } else {
+            releaseRightButton();
+            m_currentShape = nullptr;
+            m_polygonAppendOnMove = false;
+            setSuppressSelectionSignal(false);
+            processPendingDeletions();
+            recordStep();
+        }
+        event->accept();
+    } else if (event->matches(QKeySequence::Delete) || (ctrl && event->key() == Qt::Key_D)) {
         deleteSelected();
         event->accept();
     } else if (ctrl && event->key() == Qt::Key_A) {

@@ -196,23 +196,28 @@ void TstDrawing::rightButtonDiscardsShortShapes_data()
 {
     QTest::addColumn<int>("tool");
     QTest::addColumn<Points>("clicks");
-    QTest::addColumn<bool>("disarm"); // instead of the right button
+    QTest::addColumn<QString>("how"); // "right" button, "disarm" or "escape"
 
-    QTest::newRow("polyline with one point") << 11 << Points{QPointF(100, 100)} << false;
+    QTest::newRow("polyline with one point") << 11 << Points{QPointF(100, 100)} << "right";
     QTest::newRow("polygon with two vertices")
-        << 13 << Points{QPointF(100, 100), {200, 100}} << false;
-    QTest::newRow("polygon disarmed") << 13 << Points{QPointF(100, 100), {200, 120}} << true;
+        << 13 << Points{QPointF(100, 100), {200, 100}} << "right";
+    QTest::newRow("polygon disarmed") << 13 << Points{QPointF(100, 100), {200, 120}} << "disarm";
+    QTest::newRow("polygon with two vertices, Escape")
+        << 13 << Points{QPointF(100, 100), {200, 100}} << "escape";
     QTest::newRow("any-parallel with three points")
-        << 28 << Points{QPointF(100, 100), {200, 100}, {150, 200}} << false;
-    QTest::newRow("straight line half drawn") << 10 << Points{QPointF(100, 100)} << false;
-    QTest::newRow("arc half drawn") << 25 << Points{QPointF(100, 100), {200, 100}} << false;
+        << 28 << Points{QPointF(100, 100), {200, 100}, {150, 200}} << "right";
+    QTest::newRow("straight line half drawn") << 10 << Points{QPointF(100, 100)} << "right";
+    QTest::newRow("straight line half drawn, Escape")
+        << 10 << Points{QPointF(100, 100)} << "escape";
+    QTest::newRow("arc half drawn") << 25 << Points{QPointF(100, 100), {200, 100}} << "right";
 }
 
 void TstDrawing::rightButtonDiscardsShortShapes()
 {
     QFETCH(int, tool);
     QFETCH(Points, clicks);
-    QFETCH(bool, disarm);
+    QFETCH(QString, how);
+    const bool disarm = how == "disarm";
 
     QSignalSpy added(m_view, &MeasureGraphicsViewBusiness::sigAddLine);
     QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
@@ -226,12 +231,13 @@ void TstDrawing::rightButtonDiscardsShortShapes()
         click(p);
     GraphicsItemBase *shape = m_view->currentShape();
     QVERIFY(shape);
-    if (disarm) {
+    move(QPointF(400, 300));
+    if (disarm)
         m_view->setDrawToolActive(false);
-    } else {
-        move(QPointF(400, 300));
+    else if (how == "escape")
+        QTest::keyClick(m_view, Qt::Key_Escape);
+    else
         click(QPointF(400, 300), Qt::RightButton);
-    }
 
     QCOMPARE(deleted.size(), 1);
     QCOMPARE(deleted.first().first().value<LineDataBase::Ptr>(),
@@ -243,6 +249,21 @@ void TstDrawing::rightButtonDiscardsShortShapes()
     QVERIFY2(m_view->drawToolActive() != disarm && finished.isEmpty(), "the tool stays armed");
     QTRY_VERIFY_WITH_TIMEOUT(gone.contains(shape), 60000);
     disconnect(connection);
+    if (how != "escape")
+        return;
+    // Escape finishes a polygon as the right button does, then, with no shape left, ends drawing.
+    arm(13);
+    for (const QPointF &p : {QPointF(100, 100), QPointF(300, 100), QPointF(300, 300)})
+        click(p);
+    move(QPointF(400, 300));
+    QTest::keyClick(m_view, Qt::Key_Escape);
+    QVERIFY(!m_view->currentShape());
+    const auto polygon = added.last().first().value<LineDataBase::Ptr>();
+    QCOMPARE(m_view->itemByName(polygon->id)->points().size(), 3);
+    QVERIFY(m_view->drawToolActive() && finished.isEmpty());
+    QTest::keyClick(m_view, Qt::Key_Escape);
+    QVERIFY(!m_view->drawToolActive());
+    QCOMPARE(finished.size(), 1);
 }
 
 // Removals asked for while one runs (a shape's, a text's) wait for it; repeats are ignored.
