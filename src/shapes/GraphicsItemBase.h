@@ -114,8 +114,13 @@ protected:
 
     void applyPen(QPainter *painter) const;
     void drawControlPoint(QPainter *painter, const QPointF &p) const;
-    // Adds the hit area of the segment a-b (half the line width on each side) to `path`.
+    // A shape can be picked this far (scene units) from its lines, however thin they are drawn.
+    static constexpr double kMinHitHalfWidth = 5.0;
+    // Adds the hit area of the segment a-b (half the line width, at least kMinHitHalfWidth, on
+    // each side) to `path`.
     void addSegmentOutline(QPainterPath &path, QPointF a, QPointF b) const;
+    // Adds the circle of radius r around p to the hit area `path`, as a union.
+    static void addPointCircle(QPainterPath &path, const QPointF &p, double r);
     // The common hover rule: the first point within the control-point radius wins.
     void hoverOverPoints(const QPointF &pos);
     void notifyChanged();

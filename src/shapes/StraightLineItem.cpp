@@ -119,8 +119,8 @@ void StraightLineItem::updateShape()
 
     QPainterPath path;
     addSegmentOutline(path, p0, p1);
-    path.addEllipse(p0, r, r);
-    path.addEllipse(p1, r, r);
+    addPointCircle(path, p0, r);
+    addPointCircle(path, p1, r);
     setGeometry(bound, path);
     updateLabel();
 }

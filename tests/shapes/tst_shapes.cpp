@@ -125,6 +125,11 @@ void TstShapes::straightLinePointRules()
     line.setEndPoint({10, 10});
     QCOMPARE(line.labelItem()->pos(), QPointF(5, 5));
     QVERIFY(line.boundingRect().contains(QRectF(0, 0, 10, 10)));
+    // A one-pixel line can be picked a few units beside it, not only exactly on it, and its ends
+    // where the line's and the end's hit areas overlap.
+    for (const QPointF &p : {QPointF(7, 3), QPointF(0, 0), QPointF(11, 10), QPointF(5, 5)})
+        QVERIFY(line.shape().contains(p));
+    QVERIFY(!line.shape().contains(QPointF(9, 1)));
 }
 
 void TstShapes::brokenLineRules()
@@ -141,6 +146,8 @@ void TstShapes::brokenLineRules()
     line.addPointF({30, 100});
     QCOMPARE(line.labelItem()->text(), QString("L: 110.0 (px)")); // the whole path
     QCOMPARE(line.labelItem()->pos(), QPointF(0, 0));
+    for (const QPointF &p : {QPointF(12.6, 21.8), QPointF(30, 40), QPointF(31, 41), QPointF(0, 0)})
+        QVERIFY(line.shape().contains(p)); // beside the first segment, its corner, its ends
     line.movePoint({20, 20}, -1);
     line.movePoint({7, 7}, 3);
     line.movePoint({7, 7}, -2);
