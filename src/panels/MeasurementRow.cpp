@@ -216,8 +216,7 @@ QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
 QMap<int, QString> MeasurementRow::cells(const LineDataBase &record,
                                          const CalibrationData *calibration)
 {
-    const bool converted = calibration && calibration->isCalibrated() &&
-                           calibration->currentUnit() != QLatin1String("px");
+    const bool converted = lengthUnit(calibration) != QLatin1String("px");
     QMap<int, QString> texts;
     texts[Name] = ShapeTypes::displayName(record.type());
     // A text item measures nothing: its row shows what it says in the first value column.
@@ -247,4 +246,26 @@ QMap<int, QString> MeasurementRow::cells(const LineDataBase &record,
         }
     }
     return texts;
+}
+
+QString MeasurementRow::lengthUnit(const CalibrationData *calibration)
+{
+    if (calibration && calibration->isCalibrated() &&
+        calibration->currentUnit() != QLatin1String("px"))
+        return calibration->currentUnit();
+    return QStringLiteral("px");
+}
+
+QString MeasurementRow::columnUnit(int column, const CalibrationData *calibration)
+{
+    switch (column) {
+    case Name:
+        return QString();
+    case Angle:
+        return QStringLiteral("°");
+    case Area:
+        return lengthUnit(calibration) + QStringLiteral("²");
+    default:
+        return lengthUnit(calibration);
+    }
 }

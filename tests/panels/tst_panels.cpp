@@ -184,9 +184,13 @@ private slots:
                                      {rect, "", "1.00", "0.50", "", "", "", "", "0.50"},
                                      {angle, "", "", "", "", "", "90", "", ""},
                                      {rec3, "", "2.50", "0.75", "", "", "", "", ""}}));
+        // The headers name the unit the values are written in.
+        QCOMPARE(w.tableHeaders().mid(5, 4),
+                 (QStringList{"直径 (mm)", "角度 (°)", "距离 (mm)", "面积 (mm²)"}));
         calibration.setCurrentUnit(QStringLiteral("μm"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("500000.00"));
+        QCOMPARE(w.tableHeaders().at(1), QStringLiteral("长度 (μm)"));
         // Every value fits its column, also one that grows past it.
         const auto everyValueFits = [t] {
             QCoreApplication::processEvents();
@@ -359,8 +363,8 @@ private slots:
         const QByteArray bytes = f.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF") && bytes.endsWith("\n") &&
                 !bytes.endsWith("\n\n"));
-        const QStringList header{"名称", "长度", "宽度", "高度", "半径",
-                                 "直径", "角度", "距离", "面积"};
+        const QStringList header{"名称",      "长度 (px)", "宽度 (px)", "高度 (px)", "半径 (px)",
+                                 "直径 (px)", "角度 (°)",  "距离 (px)", "面积 (px²)"};
         QCOMPARE(w.tableHeaders(), header);
         QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, w.tableRows()));
     }
