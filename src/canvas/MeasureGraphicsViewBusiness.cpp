@@ -1145,7 +1145,9 @@ void MeasureGraphicsViewBusiness::releaseRightButton()
         removeLine(shape);
         return;
     case ShapeTypes::ParallelAny:
-        if (points.size() >= 5) {
+        // The base line and one parallel already measure a distance (and the table showed it):
+        // kept, as a polyline of two points is.
+        if (points.size() >= 4) {
             points.removeLast();
             break;
         }

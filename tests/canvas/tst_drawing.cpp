@@ -93,6 +93,8 @@ void TstDrawing::everyToolDrawsItsShape_data()
     const Points line{QPointF(100, 100), QPointF(250, 100)};
     QTest::newRow("straight line, second click on the first")
         << 10 << Points{line[0], line[0], line[1]} << false << line;
+    const Points oneParallel{QPointF(100, 100), QPointF(300, 100), QPointF(150, 200)};
+    QTest::newRow("parallels by any, one parallel") << 28 << oneParallel << true << oneParallel;
 }
 
 void TstDrawing::everyToolDrawsItsShape()
@@ -204,8 +206,8 @@ void TstDrawing::rightButtonDiscardsShortShapes_data()
     QTest::newRow("polygon disarmed") << 13 << Points{QPointF(100, 100), {200, 120}} << "disarm";
     QTest::newRow("polygon with two vertices, Escape")
         << 13 << Points{QPointF(100, 100), {200, 100}} << "escape";
-    QTest::newRow("any-parallel with three points")
-        << 28 << Points{QPointF(100, 100), {200, 100}, {150, 200}} << "right";
+    QTest::newRow("any-parallel with its base line only")
+        << 28 << Points{QPointF(100, 100), {200, 100}} << "right";
     QTest::newRow("straight line half drawn") << 10 << Points{QPointF(100, 100)} << "right";
     QTest::newRow("straight line half drawn, Escape")
         << 10 << Points{QPointF(100, 100)} << "escape";
