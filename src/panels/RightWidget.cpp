@@ -147,13 +147,14 @@ bool RightWidget::isTableVisible() const
 void RightWidget::setHeaderTexts()
 {
     m_emptyHint->setText(tr("用测量工具在画面上绘制图形，它们的测量值会列在这里"));
-    // The values carry no unit: the headers say it (also in the exported files).
+    // The values carry no unit: the headers say it, below the name so that the columns stay as
+    // narrow as before, and after it in the exported files.
     QStringList labels{tr("名称"), tr("长度"), tr("宽度"), tr("高度"), tr("半径"),
                        tr("直径"), tr("角度"), tr("距离"), tr("面积")};
     for (int column = 0; column < labels.size(); ++column) {
         const QString unit = MeasurementRow::columnUnit(column, m_calibration);
         if (!unit.isEmpty())
-            labels[column] = QStringLiteral("%1 (%2)").arg(labels[column], unit);
+            labels[column] = QStringLiteral("%1\n(%2)").arg(labels[column], unit);
     }
     ui->tableWidget->setHorizontalHeaderLabels(labels);
 }
@@ -164,7 +165,8 @@ QStringList RightWidget::tableHeaders() const
     QStringList header;
     for (int c = 0; c < table->columnCount(); ++c) {
         const QTableWidgetItem *item = table->horizontalHeaderItem(c);
-        header << (item ? item->text() : QString::number(c + 1));
+        header << (item ? item->text().replace(QLatin1Char('\n'), QLatin1Char(' '))
+                        : QString::number(c + 1));
     }
     return header;
 }
