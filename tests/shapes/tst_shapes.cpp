@@ -120,10 +120,16 @@ void TstShapes::straightLinePointRules()
     QCOMPARE(line.point(0), QPointF(0, 0));
     QCOMPARE(changes, 4);
     QCOMPARE(line.labelItem()->text(), QString("L: 12.0 (px)"));
-    QCOMPARE(line.labelItem()->pos(), QPointF(4, 4.5)); // the midpoint
-    line.labelItem()->setPos(300, 300);                 // moved by hand: still follows
+    // At the midpoint, above it for a line falling to the right, so that the text is clear of it.
+    const auto labelBox = [&line] {
+        return line.labelItem()->mapRectToParent(line.labelItem()->rect());
+    };
+    QCOMPARE(labelBox().bottomLeft(), QPointF(4, 4.5));
+    line.labelItem()->setPos(300, 300); // moved by hand: still follows
+    line.setEndPoint({10, -10});
+    QCOMPARE(labelBox().topLeft(), QPointF(5, -5));
     line.setEndPoint({10, 10});
-    QCOMPARE(line.labelItem()->pos(), QPointF(5, 5));
+    QCOMPARE(labelBox().bottomLeft(), QPointF(5, 5));
     QVERIFY(line.boundingRect().contains(QRectF(0, 0, 10, 10)));
     // A one-pixel line can be picked a few units beside it, not only exactly on it, and its ends
     // where the line's and the end's hit areas overlap.
