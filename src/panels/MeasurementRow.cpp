@@ -102,10 +102,15 @@ QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
     switch (record.type()) {
     case ShapeTypes::StraightLine:
     case ShapeTypes::BrokenLine:
-    case ShapeTypes::Polygon:
     case ShapeTypes::Arrow:
     case ShapeTypes::Scale:
         v[Length] = record.length();
+        break;
+    case ShapeTypes::Polygon:
+        // Drawn closed: its perimeter and the area it encloses.
+        v[Length] = ShapeGeometry::polygonPerimeter(pts);
+        if (n >= 3)
+            v[Area] = ShapeGeometry::polygonArea(pts);
         break;
     case ShapeTypes::Line3Point:
         // The third point only places the dimension bracket; the measured length is p0-p1.

@@ -99,6 +99,8 @@ private slots:
         QTest::newRow("perpendicular 4") << int(Perpendicular4Points) << Points{{0, 0}, {100, 0}, {40, 30}, {90, 12}} << Values{{C::Length, 100}, {C::Distance, 18}};
         QTest::newRow("perpendicular 4, no base") << int(Perpendicular4Points) << Points{{5, 5}, {5, 5}, {5, 25}, {40, 15}} << Values{{C::Length, 0}, {C::Distance, 10}};
         QTest::newRow("collinear arc") << int(Arc) << Points{{0, 0}, {30, 0}, {100, 0}} << Values{{C::Length, 100}};
+        QTest::newRow("polygon: perimeter and area") << int(Polygon) << Points{{0, 0}, {30, 0}, {30, 40}, {0, 40}} << Values{{C::Length, 140}, {C::Area, 1200}};
+        QTest::newRow("polygon, concave") << int(Polygon) << Points{{0, 0}, {40, 0}, {20, 10}, {40, 40}, {0, 40}} << Values{{C::Length, 120 + std::hypot(20, 10) + std::hypot(20, 30)}, {C::Area, 1200}};
         QTest::newRow("unknown type") << 99 << Points{{0, 0}, {10, 10}} << Values{};
         // clang-format on
     }

@@ -234,7 +234,7 @@ void TstShapeFamilies::labels_data()
     row("ellipse", Ellipse, {{10, 10}, {110, 60}}, "a: 50.0 (px)\nb: 25.0 (px)\n");
     row("ellipse backwards", Ellipse, {{110, 60}, {10, 10}}, "a: 50.0 (px)\nb: 25.0 (px)\n");
     row("rectangle backwards", Rect, {{200, 150}, {100, 100}}, "H: 50.0 (px)\nW: 100.0 (px)\n");
-    row("polygon: the open path", Polygon, {{0, 0}, {30, 0}, {30, 40}}, "L: 70.0 (px)");
+    row("polygon: its perimeter", Polygon, {{0, 0}, {30, 0}, {30, 40}}, "L: 120.0 (px)");
     row("angle, an arm of length 0", Angle4Point, {{5, 5}, {5, 5}, {0, 50}, {100, 50}}, none);
     row("4-point parallel, first line a point", Parallel4Points,
         {{9, 9}, {9, 9}, {50, 150}, {20, 10}}, none);
