@@ -143,20 +143,6 @@ int completingPointCount(int type)
     }
 }
 
-Qt::CursorShape controlPointCursor(int k)
-{
-    switch (k % 4) {
-    case 0:
-        return Qt::SizeFDiagCursor;
-    case 1:
-        return Qt::SizeVerCursor;
-    case 2:
-        return Qt::SizeBDiagCursor;
-    default:
-        return Qt::SizeHorCursor;
-    }
-}
-
 // Delivers a synthetic left-button event to a shape, so that it prepares (press) or finishes
 // (release) a control-point drag exactly as a click on the item would.
 void sendShapeMouseEvent(GraphicsItemBase *shape, QEvent::Type type, const QPointF &scenePos)
@@ -1115,7 +1101,10 @@ void MeasureGraphicsViewBusiness::mouseMoveEvent(QMouseEvent *event)
             const QList<QPointF> points = shape->scenePoints();
             for (int k = 0; k < points.size(); ++k) {
                 if (QLineF(points[k], p).length() <= radius) {
-                    viewport()->setCursor(k > 7 ? Qt::ArrowCursor : controlPointCursor(k));
+                    // The cursor the shape gives the point (only a rectangle's handles resize in
+                    // one direction).
+                    shape->updateHoverState(shape->mapFromScene(p));
+                    viewport()->setCursor(shape->cursor());
                     return;
                 }
             }

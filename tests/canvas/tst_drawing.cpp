@@ -340,7 +340,12 @@ void TstDrawing::controlPointsAreDraggedByTheirHandles()
     line->setSelected(true);
     QSignalSpy changed(m_view, &MeasureGraphicsViewBusiness::sigLineDataChanged);
 
+    // A line's point moves freely, whatever its place in the point list.
     const QPointF end = m_view->mapToScene(at(QPointF(300, 100)));
+    for (const QPointF &p : {QPointF(100, 100), end}) {
+        move(p);
+        QCOMPARE(m_view->viewport()->cursor().shape(), Qt::SizeFDiagCursor);
+    }
     drag(end, QPointF(350, 180), 1);
     QVERIFY(QLineF(line->scenePoints().at(1), QPointF(350, 180)).length() < 1.0);
     QCOMPARE(line->scenePoints().at(0), QPointF(100, 100));
@@ -351,6 +356,8 @@ void TstDrawing::controlPointsAreDraggedByTheirHandles()
     auto *rect = static_cast<RectItem *>(m_view->createShape(12));
     rect->setRect(QRectF(400, 300, 100, 80));
     rect->setSelected(true);
+    move(QPointF(450, 300)); // the top side's handle moves it up or down only
+    QCOMPARE(m_view->viewport()->cursor().shape(), Qt::SizeVerCursor);
     drag(QPointF(500, 380), QPointF(560, 420), 1);
     const QRectF r = rect->mapRectToScene(rect->rectF());
     QVERIFY(QLineF(r.topLeft(), QPointF(400, 300)).length() < 1.0);
