@@ -127,7 +127,8 @@ LabelItem *GraphicsItemBase::createExtraLabel(const QPointF &pos)
 {
     auto *label = new LabelItem(this);
     // Behind its shape, so that a label lying over a control point never steals the press.
-    label->setFlags(ItemIsMovable | ItemIsSelectable | ItemStacksBehindParent);
+    label->setFlags(ItemIsMovable | ItemIsSelectable | ItemStacksBehindParent |
+                    ItemSendsGeometryChanges);
     label->setAttribute(attribute());
     label->setPos(pos);
     label->setZValue(-1);

@@ -19,7 +19,9 @@ class CalibratedScene : public QGraphicsScene, public CalibrationSource
 {
 public:
     CalibrationData *calibrationData() const override { return calibration.data(); }
+    QRectF pictureRect() const override { return picture; }
     QPointer<CalibrationData> calibration;
+    QRectF picture;
 };
 
 class TstShapes : public QObject
@@ -326,6 +328,15 @@ void TstShapes::dragsThroughAView()
     QTest::mousePress(vp, Qt::LeftButton, {}, f.at({195, 180}));
     QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({195, 180}));
     QCOMPARE(f.view.dragMode(), QGraphicsView::ScrollHandDrag);
+
+    // On a picture, a label that would reach past its edge stays inside, also when dragged.
+    f.scene.picture = QRectF(0, 0, 400, 300);
+    f.line->setEndPoint({380, 250});
+    const auto box = [&f] { return f.line->labelItem()->sceneBoundingRect(); };
+    QVERIFY(f.scene.picture.contains(box()));
+    QCOMPARE(box().right(), 400.0);
+    f.line->labelItem()->setPos(-500, 100);
+    QCOMPARE(box().left(), 0.0);
 }
 
 QObject *createShapeFamiliesTest();
