@@ -253,6 +253,11 @@ void TstShapeFamilies::labels()
     QFETCH(QString, text);
     std::unique_ptr<GraphicsItemBase> item(shape(type, pts));
     QCOMPARE(label(*item), text);
+    // A rectangle's or box ellipse's label stands beside it, not over what it encloses.
+    if (const auto *box = dynamic_cast<const RectItem *>(item.get())) {
+        const LabelItem *l = box->labelItem();
+        QVERIFY(!l->mapRectToParent(l->rect()).intersects(box->rectF().normalized()));
+    }
 }
 
 void TstShapeFamilies::fivePointEllipse_data()
