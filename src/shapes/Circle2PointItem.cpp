@@ -55,8 +55,10 @@ void Circle2PointItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.isEmpty())
         return;
-    placeLabel(list[0]);
     const double diameter = list.size() >= 2 ? QLineF(list[0], list[1]).length() : 0.0;
+    const QPointF centre = (list.first() + list.last()) / 2.0;
+    placeLabel(besideBox(QRectF(centre, QSizeF())
+                             .adjusted(-diameter / 2, -diameter / 2, diameter / 2, diameter / 2)));
     m_label->setText(QCoreApplication::translate("Circle2PointItem", "直径") +
                      QStringLiteral(": %1").arg(formatLength(diameter)));
 }

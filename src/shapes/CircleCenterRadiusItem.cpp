@@ -52,8 +52,8 @@ void CircleCenterRadiusItem::updateLabel()
 {
     if (points().isEmpty())
         return;
-    if (!m_label)
-        createLabel(points().first());
+    const double r = radius();
+    placeLabel(besideBox(QRectF(points().first(), QSizeF()).adjusted(-r, -r, r, r)));
     m_label->setText(QCoreApplication::translate("CircleCenterRadiusItem", "半径") +
                      QStringLiteral(": %1").arg(formatLength(radius())));
 }

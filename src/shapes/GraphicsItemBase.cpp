@@ -123,6 +123,14 @@ void GraphicsItemBase::placeLabel(const QPointF &pos)
     m_label->setPos(pos);
 }
 
+QPointF GraphicsItemBase::besideBox(const QRectF &box) const
+{
+    const Attribute::Ptr attr = attribute();
+    const double gap = attr ? attr->controlPoint.radius + attr->controlPoint.borderWidth : 0.0;
+    const QRectF r = box.normalized();
+    return QPointF(r.right() + gap, r.top());
+}
+
 LabelItem *GraphicsItemBase::createExtraLabel(const QPointF &pos)
 {
     auto *label = new LabelItem(this);

@@ -70,6 +70,9 @@ public:
     LabelItem *createLabel(const QPointF &pos);
     // Moves the label to pos, creating it there first when the shape has none yet.
     void placeLabel(const QPointF &pos);
+    // Where a closed shape's label stands: beside the top-right corner of `box` (the shape's
+    // extent), clear of its outline, its handles and what it encloses.
+    QPointF besideBox(const QRectF &box) const;
     LabelItem *labelItem() const { return m_label; }
     // A further label child like the one above, for shapes that show more than one value.
     LabelItem *createExtraLabel(const QPointF &pos);

@@ -172,18 +172,10 @@ void RectItem::updateLabel()
     if (points().isEmpty())
         return;
     const QRectF r = rectF();
-    placeLabel(labelAnchor());
+    placeLabel(besideBox(r));
     // Sizes are magnitudes: a rectangle drawn towards the top left is not negative in size.
     m_label->setText(QStringLiteral("H: %1\nW: %2\n")
                          .arg(formatLength(qAbs(r.height())), formatLength(qAbs(r.width()))));
-}
-
-QPointF RectItem::labelAnchor() const
-{
-    const Attribute::Ptr attr = attribute();
-    const double gap = attr ? attr->controlPoint.radius + attr->controlPoint.borderWidth : 0.0;
-    const QRectF r = rectF().normalized();
-    return QPointF(r.right() + gap, r.top());
 }
 
 QList<QPointF> RectItem::scenePoints() const

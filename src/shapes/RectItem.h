@@ -23,9 +23,6 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
-    // Where the label stands: beside the top-right corner, clear of the outline, its handles and
-    // what the rectangle encloses.
-    QPointF labelAnchor() const;
     void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
     void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
     // The outline that paint() draws for rectF().

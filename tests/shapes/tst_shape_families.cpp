@@ -253,10 +253,20 @@ void TstShapeFamilies::labels()
     QFETCH(QString, text);
     std::unique_ptr<GraphicsItemBase> item(shape(type, pts));
     QCOMPARE(label(*item), text);
-    // A rectangle's or box ellipse's label stands beside it, not over what it encloses.
-    if (const auto *box = dynamic_cast<const RectItem *>(item.get())) {
-        const LabelItem *l = box->labelItem();
-        QVERIFY(!l->mapRectToParent(l->rect()).intersects(box->rectF().normalized()));
+    // A rectangle's, box ellipse's or circle's label stands beside it, not over what it encloses.
+    QRectF extent;
+    if (const auto *box = dynamic_cast<const RectItem *>(item.get()))
+        extent = box->rectF().normalized();
+    const QList<QPointF> &p = item->points();
+    if (type == ShapeTypes::Circle2Point || type == ShapeTypes::CircleCenterRadius) {
+        const bool byCentre = type == ShapeTypes::CircleCenterRadius;
+        const QPointF c = byCentre ? p.first() : (p.first() + p.last()) / 2;
+        const double r = QLineF(c, p.last()).length();
+        extent = QRectF(c - QPointF(r, r), c + QPointF(r, r));
+    }
+    if (!extent.isNull()) {
+        const LabelItem *l = item->labelItem();
+        QVERIFY(!l->mapRectToParent(l->rect()).intersects(extent));
     }
 }
 
