@@ -57,10 +57,10 @@ void Circle2PointItem::updateLabel()
         return;
     const double diameter = list.size() >= 2 ? QLineF(list[0], list[1]).length() : 0.0;
     const QPointF centre = (list.first() + list.last()) / 2.0;
-    placeLabel(besideBox(QRectF(centre, QSizeF())
-                             .adjusted(-diameter / 2, -diameter / 2, diameter / 2, diameter / 2)));
-    m_label->setText(QCoreApplication::translate("Circle2PointItem", "直径") +
-                     QStringLiteral(": %1").arg(formatLength(diameter)));
+    const double r = diameter / 2;
+    placeLabelBeside(QRectF(centre, QSizeF()).adjusted(-r, -r, r, r),
+                     QCoreApplication::translate("Circle2PointItem", "直径") +
+                         QStringLiteral(": %1").arg(formatLength(diameter)));
 }
 
 void Circle2PointItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)

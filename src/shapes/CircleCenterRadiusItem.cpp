@@ -53,9 +53,9 @@ void CircleCenterRadiusItem::updateLabel()
     if (points().isEmpty())
         return;
     const double r = radius();
-    placeLabel(besideBox(QRectF(points().first(), QSizeF()).adjusted(-r, -r, r, r)));
-    m_label->setText(QCoreApplication::translate("CircleCenterRadiusItem", "半径") +
-                     QStringLiteral(": %1").arg(formatLength(radius())));
+    placeLabelBeside(QRectF(points().first(), QSizeF()).adjusted(-r, -r, r, r),
+                     QCoreApplication::translate("CircleCenterRadiusItem", "半径") +
+                         QStringLiteral(": %1").arg(formatLength(r)));
 }
 
 void CircleCenterRadiusItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,

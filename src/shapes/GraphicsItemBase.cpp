@@ -123,12 +123,20 @@ void GraphicsItemBase::placeLabel(const QPointF &pos)
     m_label->setPos(pos);
 }
 
-QPointF GraphicsItemBase::besideBox(const QRectF &box) const
+void GraphicsItemBase::placeLabelBeside(const QRectF &box, const QString &text)
 {
+    const QRectF r = box.normalized();
+    if (!m_label)
+        createLabel(r.topLeft());
+    m_label->setText(text); // first: the side depends on the text's width
     const Attribute::Ptr attr = attribute();
     const double gap = attr ? attr->controlPoint.radius + attr->controlPoint.borderWidth : 0.0;
-    const QRectF r = box.normalized();
-    return QPointF(r.right() + gap, r.top());
+    const double width = m_label->rect().width();
+    const auto *source = dynamic_cast<const CalibrationSource *>(scene());
+    const QRectF picture = source ? mapRectFromScene(source->pictureRect()) : QRectF();
+    const bool leftSide = !picture.isEmpty() && r.right() + gap + width > picture.right() &&
+                          r.left() - gap - width >= picture.left();
+    m_label->setPos(leftSide ? r.left() - gap - width : r.right() + gap, r.top());
 }
 
 LabelItem *GraphicsItemBase::createExtraLabel(const QPointF &pos)

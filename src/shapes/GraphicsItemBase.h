@@ -70,9 +70,10 @@ public:
     LabelItem *createLabel(const QPointF &pos);
     // Moves the label to pos, creating it there first when the shape has none yet.
     void placeLabel(const QPointF &pos);
-    // Where a closed shape's label stands: beside the top-right corner of `box` (the shape's
-    // extent), clear of its outline, its handles and what it encloses.
-    QPointF besideBox(const QRectF &box) const;
+    // Shows `text` in the label of a closed shape whose extent is `box`: beside the box's
+    // top-right corner, clear of its outline, its handles and what it encloses, or beside its
+    // top-left when the picture ends too close on the right.
+    void placeLabelBeside(const QRectF &box, const QString &text);
     LabelItem *labelItem() const { return m_label; }
     // A further label child like the one above, for shapes that show more than one value.
     LabelItem *createExtraLabel(const QPointF &pos);

@@ -12,6 +12,7 @@
 #include "shapes/GraphicsItemLifetimeManager.h"
 #include "shapes/LabelItem.h"
 #include "shapes/Line3PointItem.h"
+#include "shapes/RectItem.h"
 #include "shapes/StraightLineItem.h"
 
 // A scene that offers a calibration, as the canvas scene does.
@@ -337,6 +338,14 @@ void TstShapes::dragsThroughAView()
     QCOMPARE(box().right(), 400.0);
     f.line->labelItem()->setPos(-500, 100);
     QCOMPARE(box().left(), 0.0);
+    // A rectangle near the right edge has its label on its left, not pushed back over it.
+    auto *rect = new RectItem(nullptr);
+    f.scene.addItem(rect);
+    rect->setRect(QRectF(300, 50, 90, 70));
+    rect->updateShape();
+    const QRectF rectLabel = rect->labelItem()->sceneBoundingRect();
+    QVERIFY(f.scene.picture.contains(rectLabel));
+    QVERIFY(rectLabel.right() < 300);
 }
 
 QObject *createShapeFamiliesTest();
