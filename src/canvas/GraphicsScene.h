@@ -22,6 +22,7 @@ public:
     QImage image() const { return m_image; }
     void setImageSize(const QSize &size) { m_imageSize = size; }
     QSize imageSize() const { return m_imageSize; }
+    QRectF pictureRect() const override { return QRectF(QPointF(0, 0), QSizeF(m_imageSize)); }
     void setZoom(double zoom) { m_zoom = zoom; }
     double zoom() const { return m_zoom; }
 

@@ -509,28 +509,11 @@ void MeasureGraphicsView::mouseMoveEvent(QMouseEvent *event)
         if (!shape || !shape->isSelected()) {
             viewport()->setCursor(Qt::ArrowCursor);
         } else {
+            // The shape chooses the cursor of its point: a rectangle's side handle resizes one
+            // way only, the point of any other shape moves freely.
             shape->updateHoverState(shape->mapFromScene(mapToScene(event->pos())));
-            switch (shape->hoverIndex()) {
-            case 1:
-            case 5:
-                viewport()->setCursor(Qt::SizeFDiagCursor);
-                break;
-            case 2:
-            case 6:
-                viewport()->setCursor(Qt::SizeVerCursor);
-                break;
-            case 3:
-            case 7:
-                viewport()->setCursor(Qt::SizeBDiagCursor);
-                break;
-            case 4:
-            case 8:
-                viewport()->setCursor(Qt::SizeHorCursor);
-                break;
-            default:
-                viewport()->setCursor(Qt::ArrowCursor);
-                break;
-            }
+            viewport()->setCursor(shape->hoverIndex() > 0 ? shape->cursor()
+                                                          : QCursor(Qt::ArrowCursor));
         }
     }
     QGraphicsView::mouseMoveEvent(event);

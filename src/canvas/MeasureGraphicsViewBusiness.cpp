@@ -143,20 +143,6 @@ int completingPointCount(int type)
     }
 }
 
-Qt::CursorShape controlPointCursor(int k)
-{
-    switch (k % 4) {
-    case 0:
-        return Qt::SizeFDiagCursor;
-    case 1:
-        return Qt::SizeVerCursor;
-    case 2:
-        return Qt::SizeBDiagCursor;
-    default:
-        return Qt::SizeHorCursor;
-    }
-}
-
 // Delivers a synthetic left-button event to a shape, so that it prepares (press) or finishes
 // (release) a control-point drag exactly as a click on the item would.
 void sendShapeMouseEvent(GraphicsItemBase *shape, QEvent::Type type, const QPointF &scenePos)
@@ -1115,7 +1101,10 @@ void MeasureGraphicsViewBusiness::mouseMoveEvent(QMouseEvent *event)
             const QList<QPointF> points = shape->scenePoints();
             for (int k = 0; k < points.size(); ++k) {
                 if (QLineF(points[k], p).length() <= radius) {
-                    viewport()->setCursor(k > 7 ? Qt::ArrowCursor : controlPointCursor(k));
+                    // The cursor the shape gives the point (only a rectangle's handles resize in
+                    // one direction).
+                    shape->updateHoverState(shape->mapFromScene(p));
+                    viewport()->setCursor(shape->cursor());
                     return;
                 }
             }
@@ -1145,7 +1134,9 @@ void MeasureGraphicsViewBusiness::releaseRightButton()
         removeLine(shape);
         return;
     case ShapeTypes::ParallelAny:
-        if (points.size() >= 5) {
+        // The base line and one parallel already measure a distance (and the table showed it):
+        // kept, as a polyline of two points is.
+        if (points.size() >= 4) {
             points.removeLast();
             break;
         }
@@ -1214,7 +1205,25 @@ void MeasureGraphicsViewBusiness::keyPressEvent(QKeyEvent *event)
         return;
     }
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
-    if (event->matches(QKeySequence::Delete) || (ctrl && event->key() == Qt::Key_D)) {
+    if (event->key() == Qt::Key_Escape && drawToolActive() && !m_gestureActive) {
+        // Escape means what a right click means: the shape being drawn is finished (polyline,
+        // polygon, free parallels) or given up; with none, drawing ends.
+        if (m_currentShape && !(isLive(m_currentShape) && m_currentShape->scene() == m_scene))
+            m_currentShape = nullptr;
+        if (!m_currentShape) {
+            disarm();
+            emitToolDefaults(false);
+            emit sigDrawingFinished();
+        } else {
+            releaseRightButton();
+            m_currentShape = nullptr;
+            m_polygonAppendOnMove = false;
+            setSuppressSelectionSignal(false);
+            processPendingDeletions();
+            recordStep();
+        }
+        event->accept();
+    } else if (event->matches(QKeySequence::Delete) || (ctrl && event->key() == Qt::Key_D)) {
         deleteSelected();
         event->accept();
     } else if (ctrl && event->key() == Qt::Key_A) {

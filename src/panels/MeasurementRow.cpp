@@ -80,6 +80,16 @@ double arcLength(const QPointF &p0, const QPointF &p1, const QPointF &p2)
     return radius * std::abs(sweep) * M_PI / 180.0;
 }
 
+// A value in pixels (or square pixels) with six significant digits, never in exponent form: the
+// area of a large rectangle on a camera picture (1.5e+06 square pixels) reads in full.
+QString pixelNumber(double value)
+{
+    const QString text = QString::number(value, 'g', 6);
+    if (!text.contains(QLatin1Char('e')))
+        return text;
+    return std::abs(value) < 1.0 ? QStringLiteral("0") : QString::number(value, 'f', 0);
+}
+
 } // namespace
 
 QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
@@ -92,10 +102,15 @@ QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
     switch (record.type()) {
     case ShapeTypes::StraightLine:
     case ShapeTypes::BrokenLine:
-    case ShapeTypes::Polygon:
     case ShapeTypes::Arrow:
     case ShapeTypes::Scale:
         v[Length] = record.length();
+        break;
+    case ShapeTypes::Polygon:
+        // Drawn closed: its perimeter and the area it encloses.
+        v[Length] = ShapeGeometry::polygonPerimeter(pts);
+        if (n >= 3)
+            v[Area] = ShapeGeometry::polygonArea(pts);
         break;
     case ShapeTypes::Line3Point:
         // The third point only places the dimension bracket; the measured length is p0-p1.
@@ -206,8 +221,7 @@ QMap<int, double> MeasurementRow::pixelValues(const LineDataBase &record)
 QMap<int, QString> MeasurementRow::cells(const LineDataBase &record,
                                          const CalibrationData *calibration)
 {
-    const bool converted = calibration && calibration->isCalibrated() &&
-                           calibration->currentUnit() != QLatin1String("px");
+    const bool converted = lengthUnit(calibration) != QLatin1String("px");
     QMap<int, QString> texts;
     texts[Name] = ShapeTypes::displayName(record.type());
     // A text item measures nothing: its row shows what it says in the first value column.
@@ -228,13 +242,35 @@ QMap<int, QString> MeasurementRow::cells(const LineDataBase &record,
                 const double f = calibration->convertPixelLength(1.0);
                 texts[Area] = QString::number(f * px * f, 'f', 2);
             } else {
-                texts[Area] = QString::number(px, 'g', 6);
+                texts[Area] = pixelNumber(px);
             }
         } else {
             texts[it.key()] = converted
                                   ? QString::number(calibration->convertPixelLength(px), 'f', 2)
-                                  : QString::number(px, 'g', 6);
+                                  : pixelNumber(px);
         }
     }
     return texts;
+}
+
+QString MeasurementRow::lengthUnit(const CalibrationData *calibration)
+{
+    if (calibration && calibration->isCalibrated() &&
+        calibration->currentUnit() != QLatin1String("px"))
+        return calibration->currentUnit();
+    return QStringLiteral("px");
+}
+
+QString MeasurementRow::columnUnit(int column, const CalibrationData *calibration)
+{
+    switch (column) {
+    case Name:
+        return QString();
+    case Angle:
+        return QStringLiteral("°");
+    case Area:
+        return lengthUnit(calibration) + QStringLiteral("²");
+    default:
+        return lengthUnit(calibration);
+    }
 }

@@ -35,4 +35,11 @@ public:
     // value that cannot be measured reads as the shapes' "not measurable" text. A text item's row
     // holds its text in the first value column.
     static QMap<int, QString> cells(const LineDataBase &record, const CalibrationData *calibration);
+
+    // The unit the length cells are written in: the calibration's unit when it converts, else
+    // "px".
+    static QString lengthUnit(const CalibrationData *calibration);
+    // The unit of a column's values as its header shows it ("μm", "μm²", "°"); empty for the
+    // name column.
+    static QString columnUnit(int column, const CalibrationData *calibration);
 };

@@ -147,9 +147,16 @@ bool RightWidget::isTableVisible() const
 void RightWidget::setHeaderTexts()
 {
     m_emptyHint->setText(tr("用测量工具在画面上绘制图形，它们的测量值会列在这里"));
-    ui->tableWidget->setHorizontalHeaderLabels({tr("名称"), tr("长度"), tr("宽度"), tr("高度"),
-                                                tr("半径"), tr("直径"), tr("角度"), tr("距离"),
-                                                tr("面积")});
+    // The values carry no unit: the headers say it, below the name so that the columns stay as
+    // narrow as before, and after it in the exported files.
+    QStringList labels{tr("名称"), tr("长度"), tr("宽度"), tr("高度"), tr("半径"),
+                       tr("直径"), tr("角度"), tr("距离"), tr("面积")};
+    for (int column = 0; column < labels.size(); ++column) {
+        const QString unit = MeasurementRow::columnUnit(column, m_calibration);
+        if (!unit.isEmpty())
+            labels[column] = QStringLiteral("%1\n(%2)").arg(labels[column], unit);
+    }
+    ui->tableWidget->setHorizontalHeaderLabels(labels);
 }
 
 QStringList RightWidget::tableHeaders() const
@@ -158,7 +165,8 @@ QStringList RightWidget::tableHeaders() const
     QStringList header;
     for (int c = 0; c < table->columnCount(); ++c) {
         const QTableWidgetItem *item = table->horizontalHeaderItem(c);
-        header << (item ? item->text() : QString::number(c + 1));
+        header << (item ? item->text().replace(QLatin1Char('\n'), QLatin1Char(' '))
+                        : QString::number(c + 1));
     }
     return header;
 }
@@ -290,6 +298,7 @@ void RightWidget::onDrawLineDataChanged(LineDataBase::Ptr lptr)
 
 void RightWidget::refreshAllData()
 {
+    setHeaderTexts(); // the unit may have changed
     FlagGuard guard(m_selecting);
     for (int r = 0; r < ui->tableWidget->rowCount(); ++r) {
         if (const LineDataBase::Ptr record = recordOfRow(r))
@@ -491,7 +500,6 @@ void RightWidget::onExportCsv()
 void RightWidget::retranslate()
 {
     ui->retranslateUi(this);
-    setHeaderTexts();
     refreshAllData();
 }
 

@@ -58,6 +58,23 @@ void Angle3PointItem::updateLabel()
         return;
     placeLabel(list[1]);
     m_label->setText(AngleText::angleBetween(QLineF(list[1], list[2]), QLineF(list[1], list[0])));
+    // The label stands at the vertex on the side away from both arms (against the bisector of the
+    // angle between them), clear of the arms and the vertex's handle.
+    const QLineF arm0(list[1], list[0]), arm2(list[1], list[2]);
+    if (arm0.length() < 1e-9 || arm2.length() < 1e-9)
+        return;
+    const QPointF u0 = (arm0.p2() - arm0.p1()) / arm0.length();
+    const QPointF u2 = (arm2.p2() - arm2.p1()) / arm2.length();
+    QPointF away = -(u0 + u2);
+    if (QLineF(QPointF(), away).length() < 1e-6) // a straight angle: beside the line
+        away = QPointF(-u0.y(), u0.x());
+    away /= QLineF(QPointF(), away).length();
+    const Attribute::Ptr attr = attribute();
+    const double gap = attr ? attr->controlPoint.radius + attr->controlPoint.borderWidth : 0.0;
+    const QPointF corner = list[1] + away * gap;
+    const QSizeF size = m_label->rect().size();
+    m_label->setPos(away.x() >= 0 ? corner.x() : corner.x() - size.width(),
+                    away.y() >= 0 ? corner.y() : corner.y() - size.height());
 }
 
 Angle4PointItem::Angle4PointItem(LineDataBase::Ptr data, QGraphicsItem *parent)

@@ -19,6 +19,12 @@ public:
     explicit Angle4PointItem(LineDataBase::Ptr data, QGraphicsItem *parent = nullptr);
     void addPointF(const QPointF &p) override;
     void updateLabel() override;
+    // The two lines and their arms to the vertex, not the polyline through all four points.
+    void updateShape() override { GraphicsItemBase::updateShape(); }
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override
+    {
+        GraphicsItemBase::paint(painter, option, widget);
+    }
 
 private:
     Drawing drawing() const override;

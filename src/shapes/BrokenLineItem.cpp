@@ -6,6 +6,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 BrokenLineItem::BrokenLineItem(LineDataBase::Ptr data, QGraphicsItem *parent)
     : GraphicsItemBase(std::move(data), parent)
 {
@@ -31,13 +33,13 @@ void BrokenLineItem::updateShape()
     const double r = attr ? attr->controlPoint.radius : 0.0;
     QPolygonF polygon(list.toVector());
     QRectF bound = polygon.boundingRect();
-    const double margin = std::max(r, paintMargin());
+    const double margin = std::max({r, paintMargin(), kMinHitHalfWidth});
     bound.adjust(-margin, -margin, margin, margin);
     QPainterPath path;
     for (int i = 1; i < list.size(); ++i)
         addSegmentOutline(path, list[i - 1], list[i]);
     for (const QPointF &p : list)
-        path.addEllipse(p, r, r);
+        addPointCircle(path, p, r);
     setGeometry(bound, path);
     updateLabel();
 }

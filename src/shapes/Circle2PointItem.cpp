@@ -55,10 +55,12 @@ void Circle2PointItem::updateLabel()
     const QList<QPointF> &list = points();
     if (list.isEmpty())
         return;
-    placeLabel(list[0]);
     const double diameter = list.size() >= 2 ? QLineF(list[0], list[1]).length() : 0.0;
-    m_label->setText(QCoreApplication::translate("Circle2PointItem", "直径") +
-                     QStringLiteral(": %1").arg(formatLength(diameter)));
+    const QPointF centre = (list.first() + list.last()) / 2.0;
+    const double r = diameter / 2;
+    placeLabelBeside(QRectF(centre, QSizeF()).adjusted(-r, -r, r, r),
+                     QCoreApplication::translate("Circle2PointItem", "直径") +
+                         QStringLiteral(": %1").arg(formatLength(diameter)));
 }
 
 void Circle2PointItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)

@@ -52,10 +52,10 @@ void CircleCenterRadiusItem::updateLabel()
 {
     if (points().isEmpty())
         return;
-    if (!m_label)
-        createLabel(points().first());
-    m_label->setText(QCoreApplication::translate("CircleCenterRadiusItem", "半径") +
-                     QStringLiteral(": %1").arg(formatLength(radius())));
+    const double r = radius();
+    placeLabelBeside(QRectF(points().first(), QSizeF()).adjusted(-r, -r, r, r),
+                     QCoreApplication::translate("CircleCenterRadiusItem", "半径") +
+                         QStringLiteral(": %1").arg(formatLength(r)));
 }
 
 void CircleCenterRadiusItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,

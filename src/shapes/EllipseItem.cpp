@@ -22,8 +22,7 @@ void EllipseItem::updateLabel()
     if (points().isEmpty())
         return;
     const QRectF r = rectF();
-    placeLabel(r.topLeft());
-    m_label->setText(
-        QStringLiteral("a: %1\nb: %2\n")
-            .arg(formatLength(qAbs(r.width()) / 2), formatLength(qAbs(r.height()) / 2)));
+    placeLabelBeside(
+        r, QStringLiteral("a: %1\nb: %2\n")
+               .arg(formatLength(qAbs(r.width()) / 2), formatLength(qAbs(r.height()) / 2)));
 }

@@ -123,11 +123,28 @@ void GraphicsItemBase::placeLabel(const QPointF &pos)
     m_label->setPos(pos);
 }
 
+void GraphicsItemBase::placeLabelBeside(const QRectF &box, const QString &text)
+{
+    const QRectF r = box.normalized();
+    if (!m_label)
+        createLabel(r.topLeft());
+    m_label->setText(text); // first: the side depends on the text's width
+    const Attribute::Ptr attr = attribute();
+    const double gap = attr ? attr->controlPoint.radius + attr->controlPoint.borderWidth : 0.0;
+    const double width = m_label->rect().width();
+    const auto *source = dynamic_cast<const CalibrationSource *>(scene());
+    const QRectF picture = source ? mapRectFromScene(source->pictureRect()) : QRectF();
+    const bool leftSide = !picture.isEmpty() && r.right() + gap + width > picture.right() &&
+                          r.left() - gap - width >= picture.left();
+    m_label->setPos(leftSide ? r.left() - gap - width : r.right() + gap, r.top());
+}
+
 LabelItem *GraphicsItemBase::createExtraLabel(const QPointF &pos)
 {
     auto *label = new LabelItem(this);
     // Behind its shape, so that a label lying over a control point never steals the press.
-    label->setFlags(ItemIsMovable | ItemIsSelectable | ItemStacksBehindParent);
+    label->setFlags(ItemIsMovable | ItemIsSelectable | ItemStacksBehindParent |
+                    ItemSendsGeometryChanges);
     label->setAttribute(attribute());
     label->setPos(pos);
     label->setZValue(-1);
@@ -215,7 +232,9 @@ void GraphicsItemBase::addSegmentOutline(QPainterPath &path, QPointF a, QPointF 
     const Attribute::Ptr attr = attribute();
     if (!attr)
         return;
-    const int half = attr->imgElement.width / 2;
+    // Half a thin line's width is no area at all (a one-pixel line had none): the pointer gets
+    // the same reach as on the shapes outlined from their drawing.
+    const double half = std::max(attr->imgElement.width / 2.0, kMinHitHalfWidth);
     const int r = attr->controlPoint.radius;
     if (isSelected()) {
         // Leave the control-point circles free so that a press there grabs the point.
@@ -234,10 +253,10 @@ void GraphicsItemBase::addSegmentOutline(QPainterPath &path, QPointF a, QPointF 
         }
     }
     if (qFuzzyCompare(a.x(), b.x()) || qFuzzyCompare(a.y(), b.y())) {
-        // Vertical or horizontal: a plain rectangle (at least one unit thick so it can be hit).
-        const double w = std::max(half, 1);
-        QRectF rect = TwoPointMaxMin(a, b).rect().adjusted(-w, -w, w, w);
-        path.addRect(rect);
+        // Vertical or horizontal: a plain rectangle.
+        QPainterPath outline;
+        outline.addRect(TwoPointMaxMin(a, b).rect().adjusted(-half, -half, half, half));
+        path = path.united(outline);
         return;
     }
     const double angle = std::atan2(b.y() - a.y(), b.x() - a.x()) * 180.0 / M_PI;
@@ -245,7 +264,18 @@ void GraphicsItemBase::addSegmentOutline(QPainterPath &path, QPointF a, QPointF 
     const QPointF offset(std::cos(rad) * half, std::sin(rad) * half);
     QPolygonF polygon;
     polygon << a + offset << b + offset << b - offset << a - offset << a + offset;
-    path.addPolygon(polygon);
+    QPainterPath outline;
+    outline.addPolygon(polygon);
+    // United, not added: overlapping parts (joints, the circles at the ends) would cancel out
+    // under the path's odd-even rule and leave holes the pointer falls through.
+    path = path.united(outline);
+}
+
+void GraphicsItemBase::addPointCircle(QPainterPath &path, const QPointF &p, double r)
+{
+    QPainterPath circle;
+    circle.addEllipse(p, r, r);
+    path = path.united(circle);
 }
 
 void GraphicsItemBase::hoverOverPoints(const QPointF &pos)
@@ -428,7 +458,7 @@ void GraphicsItemBase::setGeometryFromDrawing(const Drawing &drawing)
     bound.adjust(-margin, -margin, margin, margin);
 
     QPainterPathStroker stroker;
-    stroker.setWidth(std::max(10.0, attr ? double(attr->imgElement.width) : 1.0));
+    stroker.setWidth(std::max(2 * kMinHitHalfWidth, attr ? double(attr->imgElement.width) : 1.0));
     QPainterPath hit = stroker.createStroke(drawing.solid);
     if (!drawing.dashed.isEmpty())
         hit.addPath(stroker.createStroke(drawing.dashed));

@@ -70,6 +70,10 @@ public:
     LabelItem *createLabel(const QPointF &pos);
     // Moves the label to pos, creating it there first when the shape has none yet.
     void placeLabel(const QPointF &pos);
+    // Shows `text` in the label of a closed shape whose extent is `box`: beside the box's
+    // top-right corner, clear of its outline, its handles and what it encloses, or beside its
+    // top-left when the picture ends too close on the right.
+    void placeLabelBeside(const QRectF &box, const QString &text);
     LabelItem *labelItem() const { return m_label; }
     // A further label child like the one above, for shapes that show more than one value.
     LabelItem *createExtraLabel(const QPointF &pos);
@@ -114,8 +118,13 @@ protected:
 
     void applyPen(QPainter *painter) const;
     void drawControlPoint(QPainter *painter, const QPointF &p) const;
-    // Adds the hit area of the segment a-b (half the line width on each side) to `path`.
+    // A shape can be picked this far (scene units) from its lines, however thin they are drawn.
+    static constexpr double kMinHitHalfWidth = 5.0;
+    // Adds the hit area of the segment a-b (half the line width, at least kMinHitHalfWidth, on
+    // each side) to `path`.
     void addSegmentOutline(QPainterPath &path, QPointF a, QPointF b) const;
+    // Adds the circle of radius r around p to the hit area `path`, as a union.
+    static void addPointCircle(QPainterPath &path, const QPointF &p, double r);
     // The common hover rule: the first point within the control-point radius wins.
     void hoverOverPoints(const QPointF &pos);
     void notifyChanged();

@@ -1,9 +1,11 @@
 // LabelItem.cpp: measured-value labels.
 #include "shapes/LabelItem.h"
 
+#include "shapes/CalibrationSource.h"
 #include "shapes/ShapeTypes.h"
 
 #include <QFontMetricsF>
+#include <QGraphicsScene>
 #include <QPainter>
 
 #include <algorithm>
@@ -54,6 +56,30 @@ void LabelItem::recomputeRect()
         m_rect = QRectF(0, 0, std::max(text.width() + 8, 50.0), std::max(text.height() + 8, 20.0));
     }
     update();
+    // A longer text may reach past the edge where the shorter one did not.
+    if (scene())
+        setPos(insidePicture(pos()));
+}
+
+QPointF LabelItem::insidePicture(const QPointF &pos) const
+{
+    const auto *source = dynamic_cast<const CalibrationSource *>(scene());
+    const QRectF area = source ? source->pictureRect() : QRectF();
+    if (area.isEmpty())
+        return pos;
+    const QGraphicsItem *parent = parentItem();
+    QPointF topLeft = parent ? parent->mapToScene(pos) : pos;
+    // Right and bottom first: a label larger than the picture keeps its left and top edges.
+    topLeft.setX(std::max(std::min(topLeft.x(), area.right() - m_rect.width()), area.left()));
+    topLeft.setY(std::max(std::min(topLeft.y(), area.bottom() - m_rect.height()), area.top()));
+    return parent ? parent->mapFromScene(topLeft) : topLeft;
+}
+
+QVariant LabelItem::itemChange(GraphicsItemChange change, const QVariant &value)
+{
+    if (change == ItemPositionChange && scene())
+        return insidePicture(value.toPointF());
+    return GraphicsItemBase::itemChange(change, value);
 }
 
 void LabelItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)

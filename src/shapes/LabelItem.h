@@ -26,8 +26,15 @@ public:
     QPainterPath shape() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
+protected:
+    // Keeps the label inside the picture (the scene rectangle), wherever its shape anchors it or
+    // the user drags it, so that no value is cut off at the edge, also in the saved picture.
+    QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
+
 private:
     void recomputeRect();
+    // `pos` (parent coordinates) moved as little as needed to bring the label into the picture.
+    QPointF insidePicture(const QPointF &pos) const;
 
     QRectF m_rect = QRectF(0, 0, 200, 36);
     QString m_text;

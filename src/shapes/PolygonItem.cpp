@@ -2,6 +2,7 @@
 #include "shapes/PolygonItem.h"
 
 #include "shapes/LabelItem.h"
+#include "shapes/ShapeGeometry.h"
 #include "shapes/ShapeTypes.h"
 
 #include <QPainter>
@@ -45,5 +46,7 @@ void PolygonItem::updateLabel()
     if (list.size() < 2)
         return;
     placeLabel(list[0]);
-    m_label->setText(QStringLiteral("L: %1").arg(formatLength(m_data->length())));
+    // The perimeter: the polygon is drawn closed, so its closing edge counts.
+    m_label->setText(
+        QStringLiteral("L: %1").arg(formatLength(ShapeGeometry::polygonPerimeter(list))));
 }

@@ -172,10 +172,9 @@ void RectItem::updateLabel()
     if (points().isEmpty())
         return;
     const QRectF r = rectF();
-    placeLabel(r.topLeft());
     // Sizes are magnitudes: a rectangle drawn towards the top left is not negative in size.
-    m_label->setText(QStringLiteral("H: %1\nW: %2\n")
-                         .arg(formatLength(qAbs(r.height())), formatLength(qAbs(r.width()))));
+    placeLabelBeside(r, QStringLiteral("H: %1\nW: %2\n")
+                            .arg(formatLength(qAbs(r.height())), formatLength(qAbs(r.width()))));
 }
 
 QList<QPointF> RectItem::scenePoints() const

@@ -78,6 +78,29 @@ bool flatArcLength(const QPointF &p0, const QPointF &p1, const QPointF &p2, doub
     return true;
 }
 
+double polygonPerimeter(const QList<QPointF> &points)
+{
+    double length = 0.0;
+    for (int i = 1; i < points.size(); ++i)
+        length += QLineF(points[i - 1], points[i]).length();
+    if (points.size() >= 3)
+        length += QLineF(points.last(), points.first()).length();
+    return length;
+}
+
+double polygonArea(const QList<QPointF> &points)
+{
+    if (points.size() < 3)
+        return 0.0;
+    double twice = 0.0;
+    for (int i = 0; i < points.size(); ++i) {
+        const QPointF &a = points[i];
+        const QPointF &b = points[(i + 1) % points.size()];
+        twice += a.x() * b.y() - b.x() * a.y();
+    }
+    return std::abs(twice) / 2.0;
+}
+
 double screenAngle(const QPointF &c, const QPointF &p)
 {
     double a = std::atan2(p.y() - c.y(), p.x() - c.x()) * 57.29577951308232;

@@ -31,6 +31,12 @@ constexpr double kMinReferenceLength = 1e-5;
 // as p1 beyond p2 or p0 on p2.
 bool flatArcLength(const QPointF &p0, const QPointF &p1, const QPointF &p2, double *length);
 
+// The perimeter of the closed polygon through the points, its closing edge included; with fewer
+// than three points the length of the open path.
+double polygonPerimeter(const QList<QPointF> &points);
+// The area the polygon encloses (shoelace formula); 0 with fewer than three points.
+double polygonArea(const QList<QPointF> &points);
+
 // Angle of p around c in degrees in [0, 360), screen y pointing down.
 double screenAngle(const QPointF &c, const QPointF &p);
 

@@ -119,8 +119,8 @@ void StraightLineItem::updateShape()
 
     QPainterPath path;
     addSegmentOutline(path, p0, p1);
-    path.addEllipse(p0, r, r);
-    path.addEllipse(p1, r, r);
+    addPointCircle(path, p0, r);
+    addPointCircle(path, p1, r);
     setGeometry(bound, path);
     updateLabel();
 }
@@ -133,8 +133,12 @@ void StraightLineItem::updateLabel()
     if (!m_label)
         createLabel(list[0]);
     const QPointF p1 = list.size() >= 2 ? list[1] : list[0];
-    m_label->setPos((list[0] + p1) / 2.0);
     m_label->setText(QStringLiteral("L: %1").arg(formatLength(QLineF(list[0], p1).length())));
+    // The text runs right and down from the midpoint, clear of a line that rises to the right;
+    // one that falls to the right would cross it there, so the text stands above the midpoint.
+    const QPointF d = p1 - list[0];
+    const QPointF mid = (list[0] + p1) / 2.0;
+    m_label->setPos(d.x() * d.y() > 0 ? mid - QPointF(0, m_label->rect().height()) : mid);
 }
 
 void StraightLineItem::paintEndGuides(QPainter *painter) const

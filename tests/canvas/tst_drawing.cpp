@@ -93,6 +93,8 @@ void TstDrawing::everyToolDrawsItsShape_data()
     const Points line{QPointF(100, 100), QPointF(250, 100)};
     QTest::newRow("straight line, second click on the first")
         << 10 << Points{line[0], line[0], line[1]} << false << line;
+    const Points oneParallel{QPointF(100, 100), QPointF(300, 100), QPointF(150, 200)};
+    QTest::newRow("parallels by any, one parallel") << 28 << oneParallel << true << oneParallel;
 }
 
 void TstDrawing::everyToolDrawsItsShape()
@@ -196,23 +198,28 @@ void TstDrawing::rightButtonDiscardsShortShapes_data()
 {
     QTest::addColumn<int>("tool");
     QTest::addColumn<Points>("clicks");
-    QTest::addColumn<bool>("disarm"); // instead of the right button
+    QTest::addColumn<QString>("how"); // "right" button, "disarm" or "escape"
 
-    QTest::newRow("polyline with one point") << 11 << Points{QPointF(100, 100)} << false;
+    QTest::newRow("polyline with one point") << 11 << Points{QPointF(100, 100)} << "right";
     QTest::newRow("polygon with two vertices")
-        << 13 << Points{QPointF(100, 100), {200, 100}} << false;
-    QTest::newRow("polygon disarmed") << 13 << Points{QPointF(100, 100), {200, 120}} << true;
-    QTest::newRow("any-parallel with three points")
-        << 28 << Points{QPointF(100, 100), {200, 100}, {150, 200}} << false;
-    QTest::newRow("straight line half drawn") << 10 << Points{QPointF(100, 100)} << false;
-    QTest::newRow("arc half drawn") << 25 << Points{QPointF(100, 100), {200, 100}} << false;
+        << 13 << Points{QPointF(100, 100), {200, 100}} << "right";
+    QTest::newRow("polygon disarmed") << 13 << Points{QPointF(100, 100), {200, 120}} << "disarm";
+    QTest::newRow("polygon with two vertices, Escape")
+        << 13 << Points{QPointF(100, 100), {200, 100}} << "escape";
+    QTest::newRow("any-parallel with its base line only")
+        << 28 << Points{QPointF(100, 100), {200, 100}} << "right";
+    QTest::newRow("straight line half drawn") << 10 << Points{QPointF(100, 100)} << "right";
+    QTest::newRow("straight line half drawn, Escape")
+        << 10 << Points{QPointF(100, 100)} << "escape";
+    QTest::newRow("arc half drawn") << 25 << Points{QPointF(100, 100), {200, 100}} << "right";
 }
 
 void TstDrawing::rightButtonDiscardsShortShapes()
 {
     QFETCH(int, tool);
     QFETCH(Points, clicks);
-    QFETCH(bool, disarm);
+    QFETCH(QString, how);
+    const bool disarm = how == "disarm";
 
     QSignalSpy added(m_view, &MeasureGraphicsViewBusiness::sigAddLine);
     QSignalSpy deleted(m_view, &MeasureGraphicsViewBusiness::sigDelLine);
@@ -226,12 +233,13 @@ void TstDrawing::rightButtonDiscardsShortShapes()
         click(p);
     GraphicsItemBase *shape = m_view->currentShape();
     QVERIFY(shape);
-    if (disarm) {
+    move(QPointF(400, 300));
+    if (disarm)
         m_view->setDrawToolActive(false);
-    } else {
-        move(QPointF(400, 300));
+    else if (how == "escape")
+        QTest::keyClick(m_view, Qt::Key_Escape);
+    else
         click(QPointF(400, 300), Qt::RightButton);
-    }
 
     QCOMPARE(deleted.size(), 1);
     QCOMPARE(deleted.first().first().value<LineDataBase::Ptr>(),
@@ -243,6 +251,21 @@ void TstDrawing::rightButtonDiscardsShortShapes()
     QVERIFY2(m_view->drawToolActive() != disarm && finished.isEmpty(), "the tool stays armed");
     QTRY_VERIFY_WITH_TIMEOUT(gone.contains(shape), 60000);
     disconnect(connection);
+    if (how != "escape")
+        return;
+    // Escape finishes a polygon as the right button does, then, with no shape left, ends drawing.
+    arm(13);
+    for (const QPointF &p : {QPointF(100, 100), QPointF(300, 100), QPointF(300, 300)})
+        click(p);
+    move(QPointF(400, 300));
+    QTest::keyClick(m_view, Qt::Key_Escape);
+    QVERIFY(!m_view->currentShape());
+    const auto polygon = added.last().first().value<LineDataBase::Ptr>();
+    QCOMPARE(m_view->itemByName(polygon->id)->points().size(), 3);
+    QVERIFY(m_view->drawToolActive() && finished.isEmpty());
+    QTest::keyClick(m_view, Qt::Key_Escape);
+    QVERIFY(!m_view->drawToolActive());
+    QCOMPARE(finished.size(), 1);
 }
 
 // Removals asked for while one runs (a shape's, a text's) wait for it; repeats are ignored.
@@ -317,7 +340,12 @@ void TstDrawing::controlPointsAreDraggedByTheirHandles()
     line->setSelected(true);
     QSignalSpy changed(m_view, &MeasureGraphicsViewBusiness::sigLineDataChanged);
 
+    // A line's point moves freely, whatever its place in the point list.
     const QPointF end = m_view->mapToScene(at(QPointF(300, 100)));
+    for (const QPointF &p : {QPointF(100, 100), end}) {
+        move(p);
+        QCOMPARE(m_view->viewport()->cursor().shape(), Qt::SizeFDiagCursor);
+    }
     drag(end, QPointF(350, 180), 1);
     QVERIFY(QLineF(line->scenePoints().at(1), QPointF(350, 180)).length() < 1.0);
     QCOMPARE(line->scenePoints().at(0), QPointF(100, 100));
@@ -328,6 +356,8 @@ void TstDrawing::controlPointsAreDraggedByTheirHandles()
     auto *rect = static_cast<RectItem *>(m_view->createShape(12));
     rect->setRect(QRectF(400, 300, 100, 80));
     rect->setSelected(true);
+    move(QPointF(450, 300)); // the top side's handle moves it up or down only
+    QCOMPARE(m_view->viewport()->cursor().shape(), Qt::SizeVerCursor);
     drag(QPointF(500, 380), QPointF(560, 420), 1);
     const QRectF r = rect->mapRectToScene(rect->rectF());
     QVERIFY(QLineF(r.topLeft(), QPointF(400, 300)).length() < 1.0);

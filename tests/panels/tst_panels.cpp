@@ -99,6 +99,8 @@ private slots:
         QTest::newRow("perpendicular 4") << int(Perpendicular4Points) << Points{{0, 0}, {100, 0}, {40, 30}, {90, 12}} << Values{{C::Length, 100}, {C::Distance, 18}};
         QTest::newRow("perpendicular 4, no base") << int(Perpendicular4Points) << Points{{5, 5}, {5, 5}, {5, 25}, {40, 15}} << Values{{C::Length, 0}, {C::Distance, 10}};
         QTest::newRow("collinear arc") << int(Arc) << Points{{0, 0}, {30, 0}, {100, 0}} << Values{{C::Length, 100}};
+        QTest::newRow("polygon: perimeter and area") << int(Polygon) << Points{{0, 0}, {30, 0}, {30, 40}, {0, 40}} << Values{{C::Length, 140}, {C::Area, 1200}};
+        QTest::newRow("polygon, concave") << int(Polygon) << Points{{0, 0}, {40, 0}, {20, 10}, {40, 40}, {0, 40}} << Values{{C::Length, 120 + std::hypot(20, 10) + std::hypot(20, 30)}, {C::Area, 1200}};
         QTest::newRow("unknown type") << 99 << Points{{0, 0}, {10, 10}} << Values{};
         // clang-format on
     }
@@ -184,9 +186,13 @@ private slots:
                                      {rect, "", "1.00", "0.50", "", "", "", "", "0.50"},
                                      {angle, "", "", "", "", "", "90", "", ""},
                                      {rec3, "", "2.50", "0.75", "", "", "", "", ""}}));
+        // The headers name the unit the values are written in.
+        QCOMPARE(w.tableHeaders().mid(5, 4),
+                 (QStringList{"直径 (mm)", "角度 (°)", "距离 (mm)", "面积 (mm²)"}));
         calibration.setCurrentUnit(QStringLiteral("μm"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("500000.00"));
+        QCOMPARE(w.tableHeaders().at(1), QStringLiteral("长度 (μm)"));
         // Every value fits its column, also one that grows past it.
         const auto everyValueFits = [t] {
             QCoreApplication::processEvents();
@@ -205,6 +211,9 @@ private slots:
         calibration.setCurrentUnit(QStringLiteral("px"));
         w.refreshAllData();
         QCOMPARE(t->item(1, MeasurementRow::Area)->text(), QStringLiteral("800"));
+        // The area of a large rectangle on a camera picture reads in full, not in exponent form.
+        w.onAddDrawLine(record(ShapeTypes::Rect, {{0, 0}, {1500, 1000}}));
+        QCOMPARE(t->item(4, MeasurementRow::Area)->text(), QStringLiteral("1500000"));
 
         rect3->points.removeLast();
         w.onDrawLineDataChanged(rect3);
@@ -356,8 +365,8 @@ private slots:
         const QByteArray bytes = f.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF") && bytes.endsWith("\n") &&
                 !bytes.endsWith("\n\n"));
-        const QStringList header{"名称", "长度", "宽度", "高度", "半径",
-                                 "直径", "角度", "距离", "面积"};
+        const QStringList header{"名称",      "长度 (px)", "宽度 (px)", "高度 (px)", "半径 (px)",
+                                 "直径 (px)", "角度 (°)",  "距离 (px)", "面积 (px²)"};
         QCOMPARE(w.tableHeaders(), header);
         QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, w.tableRows()));
     }

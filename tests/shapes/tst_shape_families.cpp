@@ -234,7 +234,7 @@ void TstShapeFamilies::labels_data()
     row("ellipse", Ellipse, {{10, 10}, {110, 60}}, "a: 50.0 (px)\nb: 25.0 (px)\n");
     row("ellipse backwards", Ellipse, {{110, 60}, {10, 10}}, "a: 50.0 (px)\nb: 25.0 (px)\n");
     row("rectangle backwards", Rect, {{200, 150}, {100, 100}}, "H: 50.0 (px)\nW: 100.0 (px)\n");
-    row("polygon: the open path", Polygon, {{0, 0}, {30, 0}, {30, 40}}, "L: 70.0 (px)");
+    row("polygon: its perimeter", Polygon, {{0, 0}, {30, 0}, {30, 40}}, "L: 120.0 (px)");
     row("angle, an arm of length 0", Angle4Point, {{5, 5}, {5, 5}, {0, 50}, {100, 50}}, none);
     row("4-point parallel, first line a point", Parallel4Points,
         {{9, 9}, {9, 9}, {50, 150}, {20, 10}}, none);
@@ -253,6 +253,21 @@ void TstShapeFamilies::labels()
     QFETCH(QString, text);
     std::unique_ptr<GraphicsItemBase> item(shape(type, pts));
     QCOMPARE(label(*item), text);
+    // A rectangle's, box ellipse's or circle's label stands beside it, not over what it encloses.
+    QRectF extent;
+    if (const auto *box = dynamic_cast<const RectItem *>(item.get()))
+        extent = box->rectF().normalized();
+    const QList<QPointF> &p = item->points();
+    if (type == ShapeTypes::Circle2Point || type == ShapeTypes::CircleCenterRadius) {
+        const bool byCentre = type == ShapeTypes::CircleCenterRadius;
+        const QPointF c = byCentre ? p.first() : (p.first() + p.last()) / 2;
+        const double r = QLineF(c, p.last()).length();
+        extent = QRectF(c - QPointF(r, r), c + QPointF(r, r));
+    }
+    if (!extent.isNull()) {
+        const LabelItem *l = item->labelItem();
+        QVERIFY(!l->mapRectToParent(l->rect()).intersects(extent));
+    }
 }
 
 void TstShapeFamilies::fivePointEllipse_data()
@@ -419,7 +434,22 @@ void TstShapeFamilies::angles()
     const double expected = std::fmod(upAngle(first) - upAngle(second) + 360.0, 360.0);
     QVERIFY2(qAbs(label(*angle).toDouble() - expected) < 1e-3,
              qPrintable(label(*angle) + " vs " + QString::number(expected)));
-    QVERIFY(QLineF(angle->labelItem()->pos(), labelAt).length() < 1e-6);
+    if (three) {
+        // At the vertex, clear of both arms.
+        const QRectF box = angle->labelItem()->mapRectToParent(angle->labelItem()->rect());
+        QPainterPath arms;
+        arms.moveTo(pts[0]);
+        arms.lineTo(pts[1]);
+        arms.lineTo(pts[2]);
+        QVERIFY(QLineF(box.center(), labelAt).length() < box.width() + box.height());
+        QVERIFY(!QPainterPathStroker().createStroke(arms).intersects(box));
+    } else {
+        QVERIFY(QLineF(angle->labelItem()->pos(), labelAt).length() < 1e-6);
+        // Two separate lines with arms to their vertex: nothing joins the first line's end to
+        // the second line's start.
+        QVERIFY(angle->shape().contains((pts[1] + labelAt) / 2));
+        QVERIFY(!angle->shape().contains((pts[1] + pts[2]) / 2));
+    }
 }
 
 void TstShapeFamilies::parallelAngle()

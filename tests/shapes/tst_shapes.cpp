@@ -12,6 +12,7 @@
 #include "shapes/GraphicsItemLifetimeManager.h"
 #include "shapes/LabelItem.h"
 #include "shapes/Line3PointItem.h"
+#include "shapes/RectItem.h"
 #include "shapes/StraightLineItem.h"
 
 // A scene that offers a calibration, as the canvas scene does.
@@ -19,7 +20,9 @@ class CalibratedScene : public QGraphicsScene, public CalibrationSource
 {
 public:
     CalibrationData *calibrationData() const override { return calibration.data(); }
+    QRectF pictureRect() const override { return picture; }
     QPointer<CalibrationData> calibration;
+    QRectF picture;
 };
 
 class TstShapes : public QObject
@@ -120,11 +123,22 @@ void TstShapes::straightLinePointRules()
     QCOMPARE(line.point(0), QPointF(0, 0));
     QCOMPARE(changes, 4);
     QCOMPARE(line.labelItem()->text(), QString("L: 12.0 (px)"));
-    QCOMPARE(line.labelItem()->pos(), QPointF(4, 4.5)); // the midpoint
-    line.labelItem()->setPos(300, 300);                 // moved by hand: still follows
+    // At the midpoint, above it for a line falling to the right, so that the text is clear of it.
+    const auto labelBox = [&line] {
+        return line.labelItem()->mapRectToParent(line.labelItem()->rect());
+    };
+    QCOMPARE(labelBox().bottomLeft(), QPointF(4, 4.5));
+    line.labelItem()->setPos(300, 300); // moved by hand: still follows
+    line.setEndPoint({10, -10});
+    QCOMPARE(labelBox().topLeft(), QPointF(5, -5));
     line.setEndPoint({10, 10});
-    QCOMPARE(line.labelItem()->pos(), QPointF(5, 5));
+    QCOMPARE(labelBox().bottomLeft(), QPointF(5, 5));
     QVERIFY(line.boundingRect().contains(QRectF(0, 0, 10, 10)));
+    // A one-pixel line can be picked a few units beside it, not only exactly on it, and its ends
+    // where the line's and the end's hit areas overlap.
+    for (const QPointF &p : {QPointF(7, 3), QPointF(0, 0), QPointF(11, 10), QPointF(5, 5)})
+        QVERIFY(line.shape().contains(p));
+    QVERIFY(!line.shape().contains(QPointF(9, 1)));
 }
 
 void TstShapes::brokenLineRules()
@@ -141,6 +155,8 @@ void TstShapes::brokenLineRules()
     line.addPointF({30, 100});
     QCOMPARE(line.labelItem()->text(), QString("L: 110.0 (px)")); // the whole path
     QCOMPARE(line.labelItem()->pos(), QPointF(0, 0));
+    for (const QPointF &p : {QPointF(12.6, 21.8), QPointF(30, 40), QPointF(31, 41), QPointF(0, 0)})
+        QVERIFY(line.shape().contains(p)); // beside the first segment, its corner, its ends
     line.movePoint({20, 20}, -1);
     line.movePoint({7, 7}, 3);
     line.movePoint({7, 7}, -2);
@@ -313,6 +329,23 @@ void TstShapes::dragsThroughAView()
     QTest::mousePress(vp, Qt::LeftButton, {}, f.at({195, 180}));
     QTest::mouseRelease(vp, Qt::LeftButton, {}, f.at({195, 180}));
     QCOMPARE(f.view.dragMode(), QGraphicsView::ScrollHandDrag);
+
+    // On a picture, a label that would reach past its edge stays inside, also when dragged.
+    f.scene.picture = QRectF(0, 0, 400, 300);
+    f.line->setEndPoint({380, 250});
+    const auto box = [&f] { return f.line->labelItem()->sceneBoundingRect(); };
+    QVERIFY(f.scene.picture.contains(box()));
+    QCOMPARE(box().right(), 400.0);
+    f.line->labelItem()->setPos(-500, 100);
+    QCOMPARE(box().left(), 0.0);
+    // A rectangle near the right edge has its label on its left, not pushed back over it.
+    auto *rect = new RectItem(nullptr);
+    f.scene.addItem(rect);
+    rect->setRect(QRectF(300, 50, 90, 70));
+    rect->updateShape();
+    const QRectF rectLabel = rect->labelItem()->sceneBoundingRect();
+    QVERIFY(f.scene.picture.contains(rectLabel));
+    QVERIFY(rectLabel.right() < 300);
 }
 
 QObject *createShapeFamiliesTest();
