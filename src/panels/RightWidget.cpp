@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
@@ -481,11 +482,18 @@ void RightWidget::onExportCsv()
     const QString proposed = QDir(folder).filePath(
         QStringLiteral("测量数据_%1.csv")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"))));
-    QString path =
+    const QString chosen =
         m_saveFileName(this, tr("导出测量数据"), proposed, tr("CSV 文件 (*.csv);;所有文件 (*)"));
-    if (path.isEmpty())
+    if (chosen.isEmpty())
         return;
-    path = MeasurementCsv::withCsvSuffix(path);
+    const QString path = MeasurementCsv::withCsvSuffix(chosen);
+    // The dialog asked about the name as typed; the added suffix may name another file.
+    if (path != chosen && QFileInfo::exists(path) &&
+        QMessageBox::question(this, tr("导出测量数据"),
+                              tr("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
 
     QString error;
     if (!MeasurementCsv::write(path, tableHeaders(), tableRows(), &error)) {

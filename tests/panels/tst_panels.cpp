@@ -369,6 +369,14 @@ private slots:
                                  "直径 (px)", "角度 (°)",  "距离 (px)", "面积 (px²)"};
         QCOMPARE(w.tableHeaders(), header);
         QCOMPARE(TestEnv::readCsvWithPython(path), toJson(header, w.tableRows()));
+
+        // The same name again: when the suffix was added, the dialog did not ask about the file
+        // it names, so the table does; No keeps the file.
+        w.onAddDrawLine(record(ShapeTypes::Rect, {{0, 0}, {4, 2}}));
+        w.onExportCsv();
+        QCOMPARE(boxes.count(), typed == written ? 0 : 1);
+        QCOMPARE(status.count(), typed == written ? 2 : 1);
+        QCOMPARE(TestEnv::readCsvWithPython(path).size(), typed == written ? 4 : 3);
     }
 
     void csvQuoting()

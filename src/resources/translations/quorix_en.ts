@@ -1667,6 +1667,12 @@ Check that the folder exists, that it can be written to and that the disk has ro
             <translation>%1 exported successfully</translation>
         </message>
         <message>
+            <source>%1 已存在。
+要替换它吗？</source>
+            <translation>%1 already exists.
+Do you want to replace it?</translation>
+        </message>
+        <message>
             <source>CSV 文件 (*.csv);;所有文件 (*)</source>
             <translation>CSV Files (*.csv);;All Files (*)</translation>
         </message>
