@@ -259,9 +259,6 @@ private:
     enum class SaveKind { Capture, Picture };
     QString askSaveFileName(const QString &caption, const QString &proposedName,
                             const QString &filter, QString *selectedFilter);
-    // False when a file exists at `path`, a name the save dialog did not ask about (its suffix
-    // was added afterwards), and the user does not want it replaced.
-    bool mayReplace(const QString &path, const QString &title);
     QString presetFolder() const;
     QString imageSavePath(const QString &caption);
     // Writes `frame` as a capture: the rest of onCapture().

@@ -1,6 +1,8 @@
 // LeftBarWidgetCapture.cpp: the capture half of the left control bar: stills, recordings, the
 // after-save dialog, files, drawing tools and the calibration lists.
 #include "panels/LeftBarWidget.h"
+
+#include "panels/ReplaceQuestion.h"
 #include "ui_LeftBarWidget.h"
 
 #include "calibration/CalibrationData.h"
@@ -348,16 +350,6 @@ QString LeftBarWidget::askSaveFileName(const QString &caption, const QString &pr
     return m_lastAskedName;
 }
 
-bool LeftBarWidget::mayReplace(const QString &path, const QString &title)
-{
-    // The save dialog asked about the name as typed; a suffix added since names another file.
-    if (!QFileInfo::exists(path) || m_lastAskedName == path)
-        return true;
-    return QMessageBox::question(
-               this, title, tr("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-}
-
 QString LeftBarWidget::presetFolder() const
 {
     QSettings settings;
@@ -429,7 +421,7 @@ void LeftBarWidget::captureFrame(const QImage &frame)
             return;
         const int chosen = imageTypeOfFilter(filter);
         path = withSuffix(path, QLatin1String(kImageTypes[chosen >= 0 ? chosen : type].suffix));
-        if (!mayReplace(path, tr("拍照")))
+        if (!ReplaceQuestion::mayReplace(this, path, m_lastAskedName, tr("拍照")))
             return;
     }
 
@@ -501,7 +493,7 @@ QString LeftBarWidget::imageSavePath(const QString &caption)
     const int chosen = imageTypeOfFilter(filter);
     const QString named =
         withSuffix(path, QLatin1String(kImageTypes[chosen >= 0 ? chosen : type].suffix));
-    return mayReplace(named, caption) ? named : QString();
+    return ReplaceQuestion::mayReplace(this, named, m_lastAskedName, caption) ? named : QString();
 }
 
 void LeftBarWidget::on_toolButtonSave_clicked()
@@ -653,7 +645,7 @@ void LeftBarWidget::onVideotapeClicked()
         if (path.isEmpty())
             return;
         path = withSuffix(path, QStringLiteral("mp4"));
-        if (!mayReplace(path, tr("录像")))
+        if (!ReplaceQuestion::mayReplace(this, path, m_lastAskedName, tr("录像")))
             return;
     }
     const int errorsBefore = m_recorderErrors;

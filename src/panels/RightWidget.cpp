@@ -7,6 +7,7 @@
 #include "canvas/LineDataRegistry.h"
 #include "panels/MeasurementCsv.h"
 #include "panels/MeasurementRow.h"
+#include "panels/ReplaceQuestion.h"
 #include "settings/SettingsKeys.h"
 #include "shapes/GraphicsItemBase.h"
 
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
@@ -487,12 +487,7 @@ void RightWidget::onExportCsv()
     if (chosen.isEmpty())
         return;
     const QString path = MeasurementCsv::withCsvSuffix(chosen);
-    // The dialog asked about the name as typed; the added suffix may name another file.
-    if (path != chosen && QFileInfo::exists(path) &&
-        QMessageBox::question(this, tr("导出测量数据"),
-                              tr("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
-                              QMessageBox::Yes | QMessageBox::No,
-                              QMessageBox::No) != QMessageBox::Yes)
+    if (!ReplaceQuestion::mayReplace(this, path, chosen, tr("导出测量数据")))
         return;
 
     QString error;

@@ -457,12 +457,6 @@
             <translation> saved successfully</translation>
         </message>
         <message>
-            <source>%1 已存在。
-要替换它吗？</source>
-            <translation>%1 already exists.
-Do you want to replace it?</translation>
-        </message>
-        <message>
             <source>3点垂线</source>
             <translation>3-Point Perpendicular</translation>
         </message>
@@ -1216,12 +1210,6 @@ Do you want to replace it?</translation>
             <translation> fused image saved successfully</translation>
         </message>
         <message>
-            <source>%1 已存在。
-要替换它吗？</source>
-            <translation>%1 already exists.
-Do you want to replace it?</translation>
-        </message>
-        <message>
             <source>BMP 格式不能保存测量标注：只有图片会被保存，测量标注将丢失。
 仍要保存为 BMP 吗？</source>
             <translation>BMP files cannot hold measurements: only the picture will be saved and the measurements will be lost.
@@ -1592,6 +1580,15 @@ PNG and TIFF have no such limit: to keep every measurement, save the picture as 
         </message>
     </context>
     <context>
+        <name>ReplaceQuestion</name>
+        <message>
+            <source>%1 已存在。
+要替换它吗？</source>
+            <translation>%1 already exists.
+Do you want to replace it?</translation>
+        </message>
+    </context>
+    <context>
         <name>ReportExporter</name>
         <message>
             <source>不支持的导出格式: .%1</source>
@@ -1665,12 +1662,6 @@ Check that the folder exists, that it can be written to and that the disk has ro
         <message>
             <source>%1 导出成功</source>
             <translation>%1 exported successfully</translation>
-        </message>
-        <message>
-            <source>%1 已存在。
-要替换它吗？</source>
-            <translation>%1 already exists.
-Do you want to replace it?</translation>
         </message>
         <message>
             <source>CSV 文件 (*.csv);;所有文件 (*)</source>

@@ -151,9 +151,6 @@ private:
     // The save dialog of the actions (through the provider when one is set).
     QString askSaveFileName(const QString &caption, const QString &proposedName,
                             const QString &filter, QString *selectedFilter);
-    // False when a file exists at `path`, a name the save dialog did not ask about (its suffix
-    // was added afterwards), and the user does not want it replaced.
-    bool mayReplace(const QString &path, const QString &title);
     // The save question's "Save" without a picture file that can hold the drawing: asks for one,
     // writes the picture there and embeds the drawing. False, with the user told why, when
     // nothing was saved.

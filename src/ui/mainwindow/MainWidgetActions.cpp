@@ -13,6 +13,7 @@
 #include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureFrame.h"
 #include "panels/LeftBarWidget.h"
+#include "panels/ReplaceQuestion.h"
 #include "panels/RightWidget.h"
 #include "report/ReportExporter.h"
 #include "settings/SettingsKeys.h"
@@ -121,16 +122,6 @@ QString MainWidget::askSaveFileName(const QString &caption, const QString &propo
     return m_lastAskedName;
 }
 
-bool MainWidget::mayReplace(const QString &path, const QString &title)
-{
-    // The save dialog asked about the name as typed; a suffix added since names another file.
-    if (!QFileInfo::exists(path) || m_lastAskedName == path)
-        return true;
-    return QMessageBox::question(
-               this, title, tr("%1 已存在。\n要替换它吗？").arg(QDir::toNativeSeparators(path)),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-}
-
 bool MainWidget::maybeSaveDrawing()
 {
     if (!m_modified)
@@ -180,7 +171,7 @@ bool MainWidget::saveDrawingAs(const QString &proposedName)
     path = withSuffix(path, suffix,
                       {QStringLiteral("png"), QStringLiteral("jpg"), QStringLiteral("jpeg"),
                        QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("bmp")});
-    if (!mayReplace(path, tr("保存图片")))
+    if (!ReplaceQuestion::mayReplace(this, path, m_lastAskedName, tr("保存图片")))
         return false;
     const bool holds = canHoldDrawing(path);
     if (!holds && QMessageBox::question(
@@ -390,7 +381,7 @@ void MainWidget::onExportReport()
     path =
         withSuffix(path, selected == excelFilter ? QStringLiteral("xlsx") : QStringLiteral("docx"),
                    {QStringLiteral("docx"), QStringLiteral("xlsx")});
-    if (!mayReplace(path, tr("导出报告")))
+    if (!ReplaceQuestion::mayReplace(this, path, m_lastAskedName, tr("导出报告")))
         return;
 
     // Composing and packing a large picture takes a moment: the pointer says so.
