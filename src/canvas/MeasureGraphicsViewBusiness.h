@@ -98,6 +98,11 @@ public:
     bool loadFromMetadata(const QString &path);
     // Whether the drawing that loadFromMetadata() last restored carried a usable calibration.
     bool loadedCalibration() const { return m_loadedCalibration; }
+    // What the last drawing read found: the shapes it listed, how many of them could not be
+    // rebuilt, and whether a drawing of ours was there but could not be decoded.
+    int readShapeCount() const { return m_readShapes; }
+    int unreadShapeCount() const { return m_unreadShapes; }
+    bool readDrawingDamaged() const { return m_readDrawingDamaged; }
     // Rebuilds the shapes of a drawing document; elements of unknown type are skipped.
     void deserializeDrawingData(const QJsonObject &root);
 
@@ -219,4 +224,7 @@ private:
     DrawingHistory *m_history = nullptr;
     bool m_gestureActive = false; // a mouse button went down on the canvas and is still held
     bool m_loadedCalibration = false;
+    int m_readShapes = 0;
+    int m_unreadShapes = 0;
+    bool m_readDrawingDamaged = false;
 };

@@ -206,6 +206,9 @@ bool MeasureGraphicsViewBusiness::loadFromMetadata(const QString &path)
     // The canvas starts empty: shapes and text items go as every removal does.
     delAllLine();
     m_loadedCalibration = false;
+    m_readShapes = 0;
+    m_unreadShapes = 0;
+    m_readDrawingDamaged = false;
 
     QByteArray comment;
     if (!DrawingDocument::readComment(path, &comment)) {
@@ -224,6 +227,9 @@ bool MeasureGraphicsViewBusiness::loadFromMetadata(const QString &path)
     QString error;
     if (!DrawingDocument::decode(comment, &root, &error)) {
         qWarning().noquote() << error;
+        // Our drawing is Base64 JSON, which begins with the encoding of '{"'; another program's
+        // text is no drawing of ours.
+        m_readDrawingDamaged = comment.startsWith("eyJ");
         return false;
     }
     qDebug().noquote() << "JSON parsed successfully, loading drawing data...";
@@ -248,6 +254,8 @@ void MeasureGraphicsViewBusiness::deserializeDrawingData(const QJsonObject &root
     if (!m_scene)
         return;
     const QJsonArray elements = root.value(QStringLiteral("shapes")).toArray();
+    m_readShapes = elements.size();
+    m_unreadShapes = 0;
     for (const QJsonValue &value : elements) {
         const QJsonObject element = value.toObject();
         const int type = element.value(QStringLiteral("type")).toInt();
@@ -255,6 +263,7 @@ void MeasureGraphicsViewBusiness::deserializeDrawingData(const QJsonObject &root
                            << ", " << __LINE__ << ": itemType = " << type;
         if (type < ShapeTypes::StraightLine || type > ShapeTypes::Scale) {
             qWarning().noquote() << "Unknown item type:" << type;
+            ++m_unreadShapes;
             continue;
         }
         QList<QPointF> points;
@@ -262,6 +271,7 @@ void MeasureGraphicsViewBusiness::deserializeDrawingData(const QJsonObject &root
             qWarning().noquote() << "MeasureGraphicsViewBusiness::deserializeDrawingData"
                                  << ", " << __LINE__ << ": point out of range, item skipped, type"
                                  << type;
+            ++m_unreadShapes;
             continue;
         }
         const auto attribute = std::make_shared<Attribute>(
@@ -283,8 +293,10 @@ void MeasureGraphicsViewBusiness::deserializeDrawingData(const QJsonObject &root
         }
 
         GraphicsItemBase *shape = createShape(type);
-        if (!shape)
+        if (!shape) {
+            ++m_unreadShapes;
             continue;
+        }
         const LineDataBase::Ptr record = shape->lineData();
         record->attribute = attribute;
         placeShape(shape, points);

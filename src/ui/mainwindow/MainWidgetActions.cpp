@@ -8,7 +8,6 @@
 #include "calibration/dialogs/CalibrationSession.h"
 
 #include "app/AppLanguage.h"
-#include "canvas/DrawingDocument.h"
 #include "canvas/GraphicsScene.h"
 #include "canvas/LineDataRegistry.h"
 #include "canvas/MeasureFrame.h"
@@ -31,8 +30,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -68,29 +65,6 @@ QString withSuffix(const QString &path, const QString &suffix, const QStringList
     if (accepted.contains(QFileInfo(path).suffix().toLower()))
         return path;
     return path + QLatin1Char('.') + suffix;
-}
-
-// The drawing a picture file carries: how many shapes it lists, or -1 when it carries none of
-// ours (no comment, an empty one, or another program's text). A comment that is our Base64 JSON
-// (it begins with the encoding of '{"') but cannot be decoded any more is `damaged`.
-int storedShapeCount(const QString &path, bool *damaged)
-{
-    *damaged = false;
-    QByteArray comment;
-    if (!DrawingDocument::readComment(path, &comment))
-        return -1;
-    comment = comment.trimmed();
-    while (comment.endsWith('\0'))
-        comment.chop(1);
-    if (!comment.startsWith("eyJ"))
-        return -1;
-    QJsonObject root;
-    QString error;
-    if (!DrawingDocument::decode(comment, &root, &error)) {
-        *damaged = true;
-        return -1;
-    }
-    return root.value(QStringLiteral("shapes")).toArray().size();
 }
 
 // Why a picture file could not be written is not known here: the message names what to check.
@@ -224,21 +198,17 @@ void MainWidget::onOpenImage(const QString &path)
 void MainWidget::tellUnreadDrawing(const QString &path)
 {
     // The picture is shown either way; what its drawing lost is said, not just logged.
-    bool damaged = false;
-    const int stored = storedShapeCount(path, &damaged);
-    int loaded = 0;
-    for (const LineDataBase::Ptr &record : LineDataRegistry::instance()->lines())
-        loaded += view()->isAnnounced(record->id);
+    const MeasureGraphicsViewBusiness *v = view();
     const QString file = QDir::toNativeSeparators(path);
-    if (damaged)
+    if (v->readDrawingDamaged())
         QMessageBox::warning(
             this, tr("打开图片"),
             tr("图片已打开，但其中保存的测量标注已损坏，无法读取：\n%1").arg(file));
-    else if (loaded < stored)
+    else if (v->unreadShapeCount() > 0)
         QMessageBox::warning(this, tr("打开图片"),
                              tr("图片已打开，但其中保存的 %1 个测量标注有 %2 个无法读取：\n%3")
-                                 .arg(stored)
-                                 .arg(stored - loaded)
+                                 .arg(v->readShapeCount())
+                                 .arg(v->unreadShapeCount())
                                  .arg(file));
 }
 
