@@ -227,6 +227,36 @@ void GraphicsItemBase::drawControlPoint(QPainter *painter, const QPointF &p) con
     painter->restore();
 }
 
+namespace {
+
+// Twice the signed area of a closed polygon: its sign says which way it turns.
+double turning(const QPolygonF &polygon)
+{
+    double twice = 0.0;
+    for (int i = 0; i + 1 < polygon.size(); ++i)
+        twice += polygon[i].x() * polygon[i + 1].y() - polygon[i + 1].x() * polygon[i].y();
+    return twice;
+}
+
+// Adds a piece of a hit area turning the way Qt's ellipse outlines turn, under the winding rule:
+// overlapping pieces (joints, the circles at the ends) add up instead of cancelling out and
+// leaving holes the pointer falls through, with no costly path union per piece.
+void addHitPolygon(QPainterPath &path, QPolygonF polygon)
+{
+    static const bool ellipsePositive = [] {
+        QPainterPath ellipse;
+        ellipse.addEllipse(QPointF(), 1.0, 1.0);
+        return turning(ellipse.toFillPolygon()) > 0;
+    }();
+    if ((turning(polygon) > 0) != ellipsePositive)
+        std::reverse(polygon.begin(), polygon.end());
+    path.setFillRule(Qt::WindingFill);
+    path.addPolygon(polygon);
+    path.closeSubpath();
+}
+
+} // namespace
+
 void GraphicsItemBase::addSegmentOutline(QPainterPath &path, QPointF a, QPointF b) const
 {
     const Attribute::Ptr attr = attribute();
@@ -254,9 +284,8 @@ void GraphicsItemBase::addSegmentOutline(QPainterPath &path, QPointF a, QPointF 
     }
     if (qFuzzyCompare(a.x(), b.x()) || qFuzzyCompare(a.y(), b.y())) {
         // Vertical or horizontal: a plain rectangle.
-        QPainterPath outline;
-        outline.addRect(TwoPointMaxMin(a, b).rect().adjusted(-half, -half, half, half));
-        path = path.united(outline);
+        addHitPolygon(path,
+                      QPolygonF(TwoPointMaxMin(a, b).rect().adjusted(-half, -half, half, half)));
         return;
     }
     const double angle = std::atan2(b.y() - a.y(), b.x() - a.x()) * 180.0 / M_PI;
@@ -264,18 +293,13 @@ void GraphicsItemBase::addSegmentOutline(QPainterPath &path, QPointF a, QPointF 
     const QPointF offset(std::cos(rad) * half, std::sin(rad) * half);
     QPolygonF polygon;
     polygon << a + offset << b + offset << b - offset << a - offset << a + offset;
-    QPainterPath outline;
-    outline.addPolygon(polygon);
-    // United, not added: overlapping parts (joints, the circles at the ends) would cancel out
-    // under the path's odd-even rule and leave holes the pointer falls through.
-    path = path.united(outline);
+    addHitPolygon(path, polygon);
 }
 
 void GraphicsItemBase::addPointCircle(QPainterPath &path, const QPointF &p, double r)
 {
-    QPainterPath circle;
-    circle.addEllipse(p, r, r);
-    path = path.united(circle);
+    path.setFillRule(Qt::WindingFill);
+    path.addEllipse(p, r, r);
 }
 
 void GraphicsItemBase::hoverOverPoints(const QPointF &pos)

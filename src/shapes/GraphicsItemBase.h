@@ -123,7 +123,8 @@ protected:
     // Adds the hit area of the segment a-b (half the line width, at least kMinHitHalfWidth, on
     // each side) to `path`.
     void addSegmentOutline(QPainterPath &path, QPointF a, QPointF b) const;
-    // Adds the circle of radius r around p to the hit area `path`, as a union.
+    // Adds the circle of radius r around p to the hit area `path`; overlaps with its other
+    // pieces stay inside it.
     static void addPointCircle(QPainterPath &path, const QPointF &p, double r);
     // The common hover rule: the first point within the control-point radius wins.
     void hoverOverPoints(const QPointF &pos);
